@@ -1,0 +1,18 @@
+#pragma once
+// Anything that short MIDI messages can be sent to: the output port, or a
+// recorder in tests. Filter sequences and page Control Changes are written
+// against this.
+
+#include <cstdint>
+
+namespace vantrel {
+
+class IShortMessageSink {
+public:
+  virtual ~IShortMessageSink() = default;
+  // Sends one short message whole. Safe from the MIDI callback thread and
+  // the dialog thread at once. Returns 0 on success; callers need not test it.
+  virtual int SendShort(uint8_t status, uint8_t data1, uint8_t data2) = 0;
+};
+
+} // namespace vantrel

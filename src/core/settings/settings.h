@@ -1,0 +1,62 @@
+#pragma once
+// The settings store: one read and one write per profile key, both moving
+// text, straight to the profile file (no copy is held). Converting to
+// numbers and choosing defaults is the callers' job, with ParseProfileInt
+// and FormatProfileInt. Dialog thread only.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+struct SettingKey {
+  std::string_view section;
+  std::string_view name;
+};
+
+inline constexpr std::string_view kProgramOptions = "Program Options";
+inline constexpr std::string_view kMidiOptions = "Midi Options";
+inline constexpr std::string_view kCcMapping = "CC Mapping";
+
+inline constexpr SettingKey kActivePageKey{kProgramOptions, "ActivePage"};
+inline constexpr SettingKey kDefaultMidiInKey{kMidiOptions, "DefaultMidiIn"};
+inline constexpr SettingKey kDefaultMidiOutKey{kMidiOptions, "DefaultMidiOut"};
+inline constexpr SettingKey kDefaultMidiOutChannelKey{kMidiOptions, "DefaultMidiOutChannel"};
+
+// The key of one strip's controller number; names come from the catalogue.
+constexpr SettingKey CcMappingKey(std::string_view name) { return {kCcMapping, name}; }
+
+class CSettings {
+public:
+  explicit CSettings(std::filesystem::path profilePath);
+
+  const std::filesystem::path& Path() const { return m_path; }
+
+  // The key's text, empty when the file, section or key is missing.
+  std::string Read(const SettingKey& key) const;
+  // Stores text under the key, creating folder, file, section or key as
+  // needed, by an atomic replace of the file. On failure the old file stays
+  // whole, the reason goes to standard error and false is returned.
+  bool Write(const SettingKey& key, std::string_view text);
+
+  // Read and convert: empty text gives fallback, any other text atoi rules.
+  int32_t ReadInt(const SettingKey& key, int32_t fallback) const;
+  // Write as "%i".
+  bool WriteInt(const SettingKey& key, int32_t value);
+
+private:
+  std::filesystem::path m_path;
+};
+
+// atoi rules: leading white space skipped, optional sign, leading decimal
+// digits; no digits gives 0. Values beyond 32 bits saturate.
+int32_t ParseProfileInt(std::string_view text);
+// "%i" of a signed 32-bit integer.
+std::string FormatProfileInt(int32_t value);
+
+// $XDG_CONFIG_HOME/vantrel/<base>.INI, default ~/.config/vantrel/<base>.INI.
+std::filesystem::path DefaultProfilePath(std::string_view executableBaseName);
+
+} // namespace vantrel
