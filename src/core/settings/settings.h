@@ -48,6 +48,8 @@ public:
 
 private:
   std::filesystem::path m_path;
+  // An unreadable profile is reported once, not at every key.
+  mutable bool m_readWarningShown = false;
 };
 
 // atoi rules: leading white space skipped, optional sign, leading decimal
