@@ -11,7 +11,9 @@ namespace vantrel {
 
 namespace {
 
-std::string Reason(int error) { return std::generic_category().message(error); }
+std::string Reason(int error) {
+  return std::generic_category().message(error);
+}
 
 // Closes the descriptor when it goes out of scope.
 class CFileDescriptor {

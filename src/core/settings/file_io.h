@@ -30,7 +30,6 @@ FileReadResult ReadWholeFile(const std::filesystem::path& path);
 // usual permissions under the umask. Returns the reason on failure, when
 // path is unchanged.
 std::optional<std::string> ReplaceFileAtomically(const std::filesystem::path& path,
-                                                 std::string_view text,
-                                                 std::optional<mode_t> mode);
+                                                 std::string_view text, std::optional<mode_t> mode);
 
 } // namespace vantrel

@@ -10,7 +10,9 @@ constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t npos = std::string_view::npos;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) {
@@ -22,13 +24,17 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
-bool HasLineEnd(std::string_view text) { return text.find_first_of("\r\n") != npos; }
+bool HasLineEnd(std::string_view text) {
+  return text.find_first_of("\r\n") != npos;
+}
 
 bool IsValidName(std::string_view name) {
   return !name.empty() && !IsBlank(name.front()) && !IsBlank(name.back()) && !HasLineEnd(name);
@@ -95,7 +101,8 @@ void CProfileFile::Classify(Line& line) {
 
 std::size_t CProfileFile::FindSection(std::string_view section) const {
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
-    if (m_lines[i].kind == LineKind::Section && EqualsIgnoringAsciiCase(m_lines[i].Name(), section)) {
+    if (m_lines[i].kind == LineKind::Section &&
+        EqualsIgnoringAsciiCase(m_lines[i].Name(), section)) {
       return i;
     }
   }
@@ -207,6 +214,8 @@ bool CProfileFile::IsValidKeyName(std::string_view name) {
          name.front() != '#' && name.front() != '[';
 }
 
-bool CProfileFile::IsValidValue(std::string_view value) { return !HasLineEnd(value); }
+bool CProfileFile::IsValidValue(std::string_view value) {
+  return !HasLineEnd(value);
+}
 
 } // namespace vantrel

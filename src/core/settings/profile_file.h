@@ -55,8 +55,8 @@ private:
   enum class LineKind { Other, Section, Key };
 
   struct Line {
-    std::string body;      // the line without its line end
-    std::string_view end;  // "", "\n" or "\r\n"
+    std::string body;     // the line without its line end
+    std::string_view end; // "", "\n" or "\r\n"
     LineKind kind = LineKind::Other;
     // Section and key lines: where the name lies in body. Offsets, not a
     // view, because moving a short string moves its characters.

@@ -12,9 +12,13 @@ namespace vantrel {
 
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "\"" + path.string() + "\"";
+}
 
-void PrintError(const std::string& sentence) { std::fputs(("vantrel: " + sentence + "\n").c_str(), stderr); }
+void PrintError(const std::string& sentence) {
+  std::fputs(("vantrel: " + sentence + "\n").c_str(), stderr);
+}
 
 // Writes go through a symbolic link to the file it names, so that a linked
 // profile stays linked.
