@@ -1,0 +1,21 @@
+#pragma once
+// What pages and the controller dispatcher reach at run time: the
+// application state, the mixer (null while no server is present or after it
+// was released), the MIDI output and the settings store. Dialog thread only.
+
+#include "app/app_state.h"
+
+namespace vantrel {
+
+class IMixerServer;
+class IShortMessageSink;
+class CSettings;
+
+struct BridgeContext {
+  AppState state;
+  IMixerServer* mixer = nullptr;
+  IShortMessageSink* midiOut = nullptr;
+  CSettings* settings = nullptr; // null: nothing is loaded or saved
+};
+
+} // namespace vantrel

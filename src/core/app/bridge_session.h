@@ -1,0 +1,106 @@
+#pragma once
+// The main window's behaviour without widgets: reading and writing the four
+// main keys, the device choosers, the output channel, the mixer link's
+// lifetime, the eight page models, activation and the controller hand-off.
+// The Qt main window and the headless bridge both drive one of these.
+// Dialog thread only.
+
+#include "app/bridge_context.h"
+#include "pages/page_model.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+class CBridgeMidiIn;
+class CMidiOutPort;
+class CControllerQueue;
+class CMixerLink;
+
+// What a device chooser's change did.
+enum class DeviceChange {
+  Unchanged,  // the item was already current: nothing was touched
+  Closed,     // "None": the device is stopped and closed
+  Opened,     // the new device is open (input: and started)
+  OpenFailed, // the open failed; the index stays chosen
+};
+
+struct SavedDevicesResult {
+  bool outputFailed = false;
+  bool inputFailed = false;
+};
+
+inline constexpr std::string_view kNoDeviceItem = "None";
+inline constexpr std::string_view kCannotOpenInput = "Cannot open Midi input!";
+inline constexpr std::string_view kCannotOpenOutput = "Cannot open Midi output!";
+inline constexpr std::string_view kErrorCaption = "Error!";
+
+class CBridgeSession {
+public:
+  // settings may be null: then nothing is read or written (headless runs
+  // read the profile through LoadFrom instead).
+  CBridgeSession(CSettings* settings, CBridgeMidiIn& input, CMidiOutPort& output,
+                 CControllerQueue& queue, CMixerLink& mixerLink);
+  ~CBridgeSession();
+  CBridgeSession(const CBridgeSession&) = delete;
+  CBridgeSession& operator=(const CBridgeSession&) = delete;
+
+  BridgeContext& Context() { return m_context; }
+  const AppState& State() const { return m_context.state; }
+  // The page model of a page number 1..8.
+  CPageModel& Page(int number);
+
+  // Reads ActivePage, DefaultMidiOut, DefaultMidiIn and DefaultMidiOutChannel
+  // and sets the state from them; nothing is range-checked.
+  void LoadMainSettings();
+  // The "Out Chn" number (1-based as shown).
+  int32_t ChannelMember() const { return m_channel; }
+  // The channel spin or field set "Out Chn": the output channel follows.
+  void SetChannelMember(int32_t channel);
+
+  // Chooser items: "None", then the device names; item i + 1 is device i.
+  std::vector<std::string> InputChoices() const;
+  std::vector<std::string> OutputChoices() const;
+  // The item to select for the current index: index + 1, or -1 when the
+  // index lies beyond the list.
+  int InputItem() const;
+  int OutputItem() const;
+
+  // Connects the mixer link (starting the server when nobody serves it).
+  // True when a mixer is present.
+  bool ConnectMixer();
+  bool MixerPresent() const { return m_context.mixer != nullptr; }
+
+  // Opens the saved output, hands the output and the controller queue to the
+  // input, then opens and starts the saved input.
+  SavedDevicesResult OpenSavedDevices();
+  DeviceChange ChooseInput(int item);
+  DeviceChange ChooseOutput(int item);
+
+  // The application became active: the page on screen refreshes.
+  void OnActivate();
+  // Runs the dispatcher once per queued controller change, in order.
+  void DrainControllers();
+
+  // Releases the mixer, stops and closes the input, closes the output and
+  // writes the four main keys. Afterwards no mixer call is made and queued
+  // controller changes are dropped.
+  void Shutdown();
+  bool IsShutDown() const { return m_shutDown; }
+
+private:
+  CSettings* m_settings;
+  CBridgeMidiIn& m_input;
+  CMidiOutPort& m_output;
+  CControllerQueue& m_queue;
+  CMixerLink& m_mixerLink;
+  BridgeContext m_context;
+  std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
+  int32_t m_channel = 0;
+  bool m_shutDown = false;
+};
+
+} // namespace vantrel

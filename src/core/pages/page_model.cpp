@@ -1,0 +1,192 @@
+#include "pages/page_model.h"
+
+#include "app/bridge_context.h"
+#include "midi/short_message_sink.h"
+#include "mixer/catalogue.h"
+#include "mixer/mixer_server.h"
+#include "pages/aux_labels.h"
+#include "settings/settings.h"
+
+#include <charconv>
+
+namespace vantrel {
+
+std::optional<int32_t> ParseFieldInteger(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+namespace {
+// The caption an aux label shows until the mixer names the bus.
+std::string AuxCaption(const StripDef& strip) {
+  const Parameter& p = ParameterOf(strip);
+  const int32_t aux = strip.label == LabelSource::Bus ? p.args[0] : p.args[2];
+  return "Aux " + std::to_string(aux + 1);
+}
+} // namespace
+
+CPageModel::CPageModel(const PageDef& def, BridgeContext& context)
+    : m_def(def), m_context(context), m_strips(def.strips.size()) {
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    if (m_def.strips[i].label != LabelSource::None) {
+      m_strips[i].label = AuxCaption(m_def.strips[i]);
+    }
+  }
+}
+
+const Parameter& CPageModel::ParameterOfStrip(std::size_t strip) const {
+  return ParameterOf(m_def.strips[strip]);
+}
+
+std::optional<std::size_t> CPageModel::StripOfFader(int faderId) const {
+  for (std::size_t i = 0; i < m_def.strips.size(); ++i) {
+    if (ParameterOf(m_def.strips[i]).faderId == faderId) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> CPageModel::StripOfRow(std::size_t row) const {
+  for (std::size_t i = 0; i < m_def.strips.size(); ++i) {
+    if (m_def.strips[i].row == row) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+void CPageModel::OnInit() {
+  m_context.state.pageSlots[static_cast<std::size_t>(m_def.number - 1)] = this;
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    m_strips[i].controller =
+        m_context.settings == nullptr
+            ? kNotMapped
+            : m_context.settings->ReadInt(CcMappingKey(ParameterOfStrip(i).key), kNotMapped);
+  }
+}
+
+void CPageModel::OnPageShow() {
+  m_context.state.currentPage = m_def.number;
+  RefreshFromMixer();
+}
+
+void CPageModel::OnPageHide() const {
+  if (m_context.settings == nullptr) {
+    return;
+  }
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    m_context.settings->WriteInt(CcMappingKey(ParameterOfStrip(i).key), m_strips[i].controller);
+  }
+}
+
+void CPageModel::RefreshFromMixer() {
+  IMixerServer* mixer = m_context.mixer;
+  // One bus cell for the whole refresh: a bus read that fails labels its
+  // strip with the bus of the strip before it.
+  int32_t bus = 0;
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    const StripDef& def = m_def.strips[i];
+    const Parameter& p = ParameterOf(def);
+    Strip& strip = m_strips[i];
+    if (p.kind == ParameterKind::Filter) {
+      strip.fader = 0;
+    } else if (mixer != nullptr) {
+      int32_t cell = 0;
+      ReadParameter(*mixer, p, cell);
+      strip.fader = FaderValueFromReading(p, cell);
+    }
+    strip.readout = std::to_string(strip.fader);
+    if (m_view != nullptr) {
+      m_view->ShowFaderValue(i, strip.fader);
+    }
+    if (mixer != nullptr && def.label == LabelSource::Bus) {
+      GetAuxBusLabel(*mixer, p.args[0], strip.label);
+    } else if (mixer != nullptr && def.label == LabelSource::SendBus) {
+      mixer->GetSendBus(p.args[0], p.args[1], p.args[2], bus);
+      GetAuxBusLabel(*mixer, bus, strip.label);
+    }
+  }
+  ShowMembers();
+}
+
+void CPageModel::MoveFader(std::size_t strip, int value) {
+  const Parameter& p = ParameterOfStrip(strip);
+  Strip& s = m_strips[strip];
+  s.fader = value;
+  if (p.kind == ParameterKind::Filter) {
+    s.readout = std::to_string(value);
+    ShowMembers();
+    if (m_context.midiOut != nullptr) {
+      SendFilterParameter(*m_context.midiOut, m_context.state.outputChannel, p, value);
+    }
+    return;
+  }
+  if (m_context.mixer != nullptr) {
+    SetParameter(*m_context.mixer, p, MixerValueFromFader(p, value));
+  }
+  s.readout = std::to_string(value);
+  ShowMembers();
+  // A number outside 0..127 (from a hand-edited profile) is kept and saved
+  // but never sent: its low byte would name some other controller.
+  if (IsMapped(s.controller) && m_context.midiOut != nullptr) {
+    m_context.midiOut->SendShort(m_context.state.ControlChangeStatus(),
+                                 static_cast<uint8_t>(s.controller),
+                                 static_cast<uint8_t>(value & 0x7F));
+  }
+}
+
+void CPageModel::ShowIncoming(std::size_t strip, int value) {
+  Strip& s = m_strips[strip];
+  s.readout = std::to_string(value);
+  s.fader = value;
+  if (m_view != nullptr) {
+    m_view->ShowFaderValue(strip, value);
+  }
+  ShowMembers();
+}
+
+CommitResult CPageModel::Commit(std::span<const std::string> fieldTexts) {
+  for (std::size_t strip : m_def.exchangeOrder) {
+    if (strip >= fieldTexts.size()) {
+      continue;
+    }
+    const auto value = ParseFieldInteger(fieldTexts[strip]);
+    if (!value) {
+      return {CommitError::NotInteger, strip};
+    }
+    if (*value < kControllerMin || *value > kControllerMax) {
+      return {CommitError::OutOfRange, strip};
+    }
+    m_strips[strip].controller = *value;
+  }
+  return {};
+}
+
+void CPageModel::ChooseEffect(int32_t aux, int32_t effect) {
+  if (m_context.mixer != nullptr) {
+    m_context.mixer->SetAuxEffect(aux, effect);
+  }
+}
+
+void CPageModel::ShowMembers() {
+  if (m_view != nullptr) {
+    m_view->ShowMembers();
+  }
+}
+
+} // namespace vantrel

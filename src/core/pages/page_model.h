@@ -1,0 +1,121 @@
+#pragma once
+// One mixer page without widgets: its strips' controller numbers, read-outs,
+// labels and fader values, and what loading, saving, a refresh, a fader move,
+// an incoming controller, a commit and an effect choice do. The Qt page is a
+// view of this; the headless bridge and most tests use it alone. Dialog
+// thread only.
+
+#include "pages/page_table.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel {
+
+struct BridgeContext;
+
+// What a page model needs from its widgets.
+class IPageView {
+public:
+  virtual ~IPageView() = default;
+  // Positions a fader without sending anything.
+  virtual void ShowFaderValue(std::size_t strip, int value) = 0;
+  // Shows every member in its control (controller numbers, read-outs,
+  // labels), replacing any text typed and not committed.
+  virtual void ShowMembers() = 0;
+};
+
+inline constexpr int32_t kNotMapped = -1;
+inline constexpr int32_t kControllerMin = -1;
+inline constexpr int32_t kControllerMax = 127;
+
+enum class CommitError { None, NotInteger, OutOfRange };
+
+struct CommitResult {
+  CommitError error = CommitError::None;
+  std::size_t strip = 0; // the refused field's strip when error is set
+};
+
+// The messages a refused field gets.
+inline constexpr std::string_view kNotIntegerMessage = "Please enter an integer.";
+inline constexpr std::string_view kOutOfRangeMessage =
+    "Please enter an integer between -1 and 127.";
+
+// A field's text as an integer: optional blanks, optional minus sign, digits,
+// optional blanks; nothing else, and it must fit 32 bits.
+std::optional<int32_t> ParseFieldInteger(std::string_view text);
+
+class CPageModel {
+public:
+  CPageModel(const PageDef& def, BridgeContext& context);
+  CPageModel(const CPageModel&) = delete;
+  CPageModel& operator=(const CPageModel&) = delete;
+
+  const PageDef& Def() const { return m_def; }
+  std::size_t StripCount() const { return m_def.strips.size(); }
+  const Parameter& ParameterOfStrip(std::size_t strip) const;
+
+  int32_t Controller(std::size_t strip) const { return m_strips[strip].controller; }
+  const std::string& Readout(std::size_t strip) const { return m_strips[strip].readout; }
+  const std::string& Label(std::size_t strip) const { return m_strips[strip].label; }
+  int FaderValue(std::size_t strip) const { return m_strips[strip].fader; }
+  std::optional<std::size_t> StripOfFader(int faderId) const;
+  std::optional<std::size_t> StripOfRow(std::size_t row) const;
+
+  // The view that shows this page, or null.
+  void AttachView(IPageView* view) { m_view = view; }
+
+  // Window initialised: fills the page slot and loads the controller numbers
+  // (a missing or empty key gives -1).
+  void OnInit();
+  // Shown: becomes the current page and refreshes.
+  void OnPageShow();
+  // Hidden or destroyed: writes every controller number.
+  void OnPageHide() const;
+
+  // Reads every parameter back from the mixer and rebuilds the labels, then
+  // shows all members. Without a mixer the faders and read-outs keep their
+  // values and the labels their captions.
+  void RefreshFromMixer();
+
+  // The user moved a fader to value (0..127): sets the mixer (or sends the
+  // filter sequence), shows the value and, for a mapped strip, sends the
+  // Control Change on the output channel.
+  void MoveFader(std::size_t strip, int value);
+
+  // An incoming controller matched this strip while the page is on screen:
+  // shows the value and moves the fader; nothing is sent.
+  void ShowIncoming(std::size_t strip, int value);
+
+  // Commits the CC fields' texts (indexed by strip) in the page's exchange
+  // order, stopping at the first text that is not an integer in -1..127.
+  // Fields before it keep their new numbers.
+  CommitResult Commit(std::span<const std::string> fieldTexts);
+
+  // An effect chooser of the page picked an effect for an aux bus.
+  void ChooseEffect(int32_t aux, int32_t effect);
+
+  // Whether a controller number can be sent or matched: 0..127.
+  static bool IsMapped(int32_t controller) { return controller >= 0 && controller <= 127; }
+
+private:
+  struct Strip {
+    int32_t controller = 0;
+    std::string readout;
+    std::string label;
+    int fader = 0;
+  };
+
+  void ShowMembers();
+
+  const PageDef& m_def;
+  BridgeContext& m_context;
+  std::vector<Strip> m_strips;
+  IPageView* m_view = nullptr;
+};
+
+} // namespace vantrel

@@ -1,0 +1,71 @@
+#pragma once
+// The eight mixer pages as data: which catalogue rows each page shows, the
+// control ids of each strip, and the orders in which a page visits its
+// strips. Every page routine works from this table; no page has code of its
+// own.
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "app/app_state.h"
+
+namespace vantrel {
+
+struct Parameter;
+
+// Where an aux strip's label comes from.
+enum class LabelSource : unsigned char {
+  None,    // a fixed caption, or no aux strip
+  Bus,     // the bus in the parameter's first argument (Master aux faders)
+  SendBus, // the bus that the strip's send feeds, asked with GetSendBus
+};
+
+struct StripControls {
+  int readout;
+  int edit; // the CC field
+  int spin;
+  int label; // 0 where the name above the read-out is a fixed caption
+};
+
+struct StripDef {
+  std::size_t row; // index in kCatalogue
+  StripControls ids;
+  LabelSource label;
+};
+
+struct PageDef {
+  int number;     // current page number 1..8
+  int templateId; // dialog template
+  std::string_view name;
+  // Strips in the page's load, save, refresh and fader order, which is also
+  // the catalogue's order.
+  std::span<const StripDef> strips;
+  // Strip indices in the order a commit visits the CC fields; a commit stops
+  // at the first field it refuses.
+  std::span<const std::size_t> exchangeOrder;
+  // Spin ids in the order their ranges are set.
+  std::span<const int> spinOrder;
+  bool effectChoosers; // the four effect choosers of User 5 & NRPN
+};
+
+// Pages by number: kPages[number - 1].
+extern const std::array<PageDef, kPageCount> kPages;
+
+// Page numbers in the page chooser's item order ("User 5 & NRPN" last).
+inline constexpr std::array<int, kPageCount> kChooserOrder = {1, 2, 3, 4, 5, 7, 8, 6};
+// Templates in the order the pages are added to the host.
+inline constexpr std::array<int, kPageCount> kTemplateOrder = {129, 130, 131, 132,
+                                                               133, 134, 136, 137};
+
+const PageDef* PageByNumber(int number);
+const PageDef* PageByTemplate(int templateId);
+// Chooser item of a page number, -1 for none.
+int ChooserItemOfPage(int number);
+// Page number of a chooser item, 0 for none.
+int PageOfChooserItem(int item);
+
+const Parameter& ParameterOf(const StripDef& strip);
+
+} // namespace vantrel
