@@ -40,10 +40,11 @@ inline constexpr std::string_view kErrorCaption = "Error!";
 
 class CBridgeSession {
 public:
-  // settings may be null: then nothing is read or written (headless runs
-  // read the profile through LoadFrom instead).
-  CBridgeSession(CSettings* settings, CBridgeMidiIn& input, CMidiOutPort& output,
-                 CControllerQueue& queue, CMixerLink& mixerLink);
+  // settings may be null: then nothing is read or written. With
+  // writesProfile false (the headless bridge) the profile is read but never
+  // written.
+  CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
+                 CMidiOutPort& output, CControllerQueue& queue, CMixerLink& mixerLink);
   ~CBridgeSession();
   CBridgeSession(const CBridgeSession&) = delete;
   CBridgeSession& operator=(const CBridgeSession&) = delete;
@@ -93,6 +94,7 @@ public:
 
 private:
   CSettings* m_settings;
+  bool m_writesProfile;
   CBridgeMidiIn& m_input;
   CMidiOutPort& m_output;
   CControllerQueue& m_queue;

@@ -1,0 +1,26 @@
+#pragma once
+// The program's options: --profile PATH, --midi-api alsa|jack, --headless,
+// --help.
+
+#include "midi/midi_backend.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+struct CommandLine {
+  std::filesystem::path profile; // empty: the default profile path
+  std::optional<MidiApi> midiApi;
+  bool headless = false;
+  bool help = false;
+  std::string error; // non-empty when the options could not be understood
+};
+
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+extern const std::string_view kUsage;
+
+} // namespace vantrel
