@@ -1,0 +1,62 @@
+#pragma once
+// The virtual card that vantrel-mixerd serves: every value the mixer
+// interface reads or writes, with sensible defaults and range checks.
+
+#include "mixer/dbus_mixer_protocol.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace vantrel::mixerd {
+
+struct SendState {
+  int32_t bus = 0;
+  int32_t level = 0;
+};
+
+struct SourceState {
+  int32_t volume = 0;
+  int32_t pan = 0;
+  std::array<SendState, mixer_dbus::kSendCount> sends{};
+};
+
+struct BusState {
+  int32_t level = 0;
+  bool routed = false;
+  bool onOutput = false;
+  int32_t effect = 0;
+  // The output pair, used while onOutput is set.
+  bool digital = false;
+  int32_t pair = 0;
+};
+
+struct MixerState {
+  std::array<int32_t, mixer_dbus::kChannelCount> master{};
+  std::array<SourceState, mixer_dbus::kSourceCount> sources{};
+  std::array<BusState, kBusCount> buses{};
+  int32_t record = 0;
+
+  bool operator==(const MixerState&) const = default;
+};
+
+// What a user would expect of a fresh card: faders at three quarters, pans
+// centred, no sends, send 1 feeding Aux 1 and send 2 Aux 2, Aux 1 on the
+// reverb, Aux 2 on the chorus, Aux 3 and Aux 4 on analog outputs, all routed.
+MixerState DefaultMixerState();
+
+// True when every value of `state` is one the interface could have set.
+bool IsValidMixerState(const MixerState& state);
+
+enum class InvokeResult {
+  kOk,
+  kInvalidArgument, // nothing changed
+};
+
+// Runs one method of the interface on `state`. `in` holds the method's
+// inputs, `out` receives its outputs (sizes from the method table). Sets
+// `changed` when a value differs afterwards.
+InvokeResult Invoke(MixerState& state, mixer_dbus::Method method, std::span<const int32_t> in,
+                    std::span<int32_t> out, bool& changed);
+
+} // namespace vantrel::mixerd

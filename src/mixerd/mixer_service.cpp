@@ -1,0 +1,220 @@
+#include "mixer_service.h"
+
+#include "mixer_state_file.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace vantrel::mixerd {
+
+using namespace mixer_dbus;
+
+namespace {
+
+// Requests handled before the loop looks at signals and timers again, so a
+// flood of calls cannot delay a stop or a save indefinitely.
+constexpr int kBatchLimit = 64;
+
+std::string ArgumentNames(const MethodInfo& info) {
+  std::string names;
+  for (std::size_t i = 0; i < info.inputCount; ++i) {
+    names += (i == 0 ? "" : ", ") + std::string(info.inputs[i]);
+  }
+  return names;
+}
+
+std::vector<std::string> Names(const auto& names, std::size_t count) {
+  return {names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+// A file descriptor closed with its owner.
+class Fd {
+public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+private:
+  int fd_;
+};
+
+int PollTimeoutMs(uint64_t absoluteUsec) {
+  if (absoluteUsec == UINT64_MAX) {
+    return -1;
+  }
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t nowUsec =
+      static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
+  if (absoluteUsec <= nowUsec) {
+    return 0;
+  }
+  return static_cast<int>((absoluteUsec - nowUsec + 999u) / 1000u);
+}
+
+void ArmTimer(int fd, std::chrono::milliseconds delay) {
+  itimerspec spec{};
+  spec.it_value.tv_sec = static_cast<time_t>(delay.count() / 1000);
+  spec.it_value.tv_nsec = static_cast<long>((delay.count() % 1000) * 1000000);
+  ::timerfd_settime(fd, 0, &spec, nullptr);
+}
+
+} // namespace
+
+MixerService::MixerService(sdbus::IConnection& connection, std::string statePath)
+    : connection_(connection), statePath_(std::move(statePath)), state_(DefaultMixerState()) {
+  object_ = sdbus::createObject(connection_, kObjectPath);
+  for (const MethodInfo& info : kMethods) {
+    const Method method = info.id;
+    object_->registerMethod(kInterface, std::string(info.name),
+                            std::string(Signature(info.inputCount)),
+                            Names(info.inputs, info.inputCount),
+                            std::string(Signature(info.outputCount)),
+                            Names(info.outputs, info.outputCount),
+                            [this, method](sdbus::MethodCall call) {
+                              HandleCall(std::move(call), method);
+                            });
+  }
+  object_->registerSignal(kInterface, kChangedSignal, "");
+  object_->finishRegistration();
+}
+
+MixerService::~MixerService() = default;
+
+bool MixerService::ClaimName(std::string& message) {
+  try {
+    connection_.requestName(kBusName);
+    return true;
+  } catch (const sdbus::Error& error) {
+    message = "another mixer server already owns " + std::string(kBusName) +
+              " on this bus (" + error.getMessage() + ").";
+    return false;
+  }
+}
+
+void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
+  const MethodInfo& info = Info(method);
+  std::array<int32_t, kMaxInputs> in{};
+  std::array<int32_t, kMaxOutputs> out{};
+  for (std::size_t i = 0; i < info.inputCount; ++i) {
+    call >> in[i];
+  }
+  bool changed = false;
+  const InvokeResult result =
+      Invoke(state_, method, std::span(in.data(), info.inputCount),
+             std::span(out.data(), info.outputCount), changed);
+  if (changed) {
+    dirty_ = true;
+    unsignalled_ = true;
+  }
+  if (call.doesntExpectReply()) {
+    return;
+  }
+  if (result == InvokeResult::kInvalidArgument) {
+    std::string text = std::string(info.name) + "(";
+    for (std::size_t i = 0; i < info.inputCount; ++i) {
+      text += (i == 0 ? "" : ", ") + std::to_string(in[i]);
+    }
+    text += "): an argument is out of range (" + ArgumentNames(info) + ")";
+    call.createErrorReply(sdbus::Error(kInvalidArgumentError, text)).send();
+    return;
+  }
+  auto reply = call.createReply();
+  for (std::size_t i = 0; i < info.outputCount; ++i) {
+    reply << out[i];
+  }
+  reply.send();
+}
+
+void MixerService::SaveNow() {
+  std::string message;
+  if (SaveStateFile(statePath_, state_, message)) {
+    dirty_ = false;
+  } else {
+    std::cerr << "vantrel-mixerd: cannot save the mixer state: " << message << '\n';
+  }
+}
+
+int MixerService::Run() {
+  std::string message;
+  if (LoadStateFile(statePath_, state_, message) != LoadResult::kLoaded) {
+    std::cerr << "vantrel-mixerd: warning: " << message << '\n';
+  }
+
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGHUP);
+  Fd signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK));
+  Fd saveTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+  if (signals.get() < 0 || saveTimer.get() < 0) {
+    std::cerr << "vantrel-mixerd: cannot set up the event loop: " << std::strerror(errno) << '\n';
+    return kExitFailure;
+  }
+
+  bool timerArmed = false;
+  int exitCode = kExitOk;
+  try {
+    for (;;) {
+      int handled = 0;
+      while (handled < kBatchLimit && connection_.processPendingRequest()) {
+        ++handled;
+      }
+      if (unsignalled_) {
+        unsignalled_ = false;
+        object_->emitSignal(object_->createSignal(kInterface, kChangedSignal));
+      }
+      if (dirty_ && !timerArmed) {
+        ArmTimer(saveTimer.get(), kSaveDelay);
+        timerArmed = true;
+      }
+
+      const auto pollData = connection_.getEventLoopPollData();
+      std::array<pollfd, 3> fds{{{pollData.fd, pollData.events, 0},
+                                 {signals.get(), POLLIN, 0},
+                                 {saveTimer.get(), POLLIN, 0}}};
+      const int timeout = handled == kBatchLimit ? 0 : PollTimeoutMs(pollData.timeout_usec);
+      if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
+        throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
+      }
+      if ((fds[1].revents & POLLIN) != 0) {
+        break;
+      }
+      if ((fds[2].revents & POLLIN) != 0) {
+        uint64_t expirations = 0;
+        [[maybe_unused]] const ssize_t n = ::read(saveTimer.get(), &expirations, sizeof expirations);
+        timerArmed = false;
+        if (dirty_) {
+          SaveNow();
+        }
+      }
+    }
+  } catch (const std::exception& error) {
+    // Most often the bus went away; nothing can reach us any more.
+    std::cerr << "vantrel-mixerd: stopping: " << error.what() << '\n';
+    exitCode = kExitFailure;
+  }
+  if (dirty_) {
+    SaveNow();
+  }
+  return dirty_ ? kExitFailure : exitCode;
+}
+
+} // namespace vantrel::mixerd

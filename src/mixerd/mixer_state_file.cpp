@@ -1,0 +1,329 @@
+#include "mixer_state_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantrel::mixerd {
+
+using namespace mixer_dbus;
+
+namespace {
+
+constexpr char kMagic[] = "vantrel-mixer-state";
+constexpr int kVersion = 1;
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// Reads whitespace-separated words of one line in order, with expected
+// keywords between the numbers.
+class LineReader {
+public:
+  explicit LineReader(const std::string& line) : in_(line) {}
+
+  bool Word(std::string& word) { return static_cast<bool>(in_ >> word); }
+
+  bool Keyword(const char* expected) {
+    std::string word;
+    return Word(word) && word == expected;
+  }
+
+  bool Number(int32_t& value) {
+    std::string token;
+    if (!(in_ >> token)) {
+      return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(token.c_str(), &end, 10);
+    if (errno != 0 || end == token.c_str() || *end != '\0' || parsed < INT32_MIN ||
+        parsed > INT32_MAX) {
+      return false;
+    }
+    value = static_cast<int32_t>(parsed);
+    return true;
+  }
+
+  bool Flag(bool& value) {
+    int32_t number = 0;
+    if (!Number(number) || (number != 0 && number != 1)) {
+      return false;
+    }
+    value = number == 1;
+    return true;
+  }
+
+  bool AtEnd() {
+    std::string token;
+    return !(in_ >> token);
+  }
+
+private:
+  std::istringstream in_;
+};
+
+bool ParseMaster(LineReader& r, MixerState& state, std::array<bool, kChannelCount>& seen) {
+  int32_t channel = 0;
+  int32_t gain = 0;
+  if (!r.Number(channel) || !IsValidChannel(channel) || !r.Number(gain)) {
+    return false;
+  }
+  state.master[static_cast<std::size_t>(channel)] = gain;
+  seen[static_cast<std::size_t>(channel)] = true;
+  return true;
+}
+
+bool ParseSource(LineReader& r, MixerState& state, std::array<bool, kSourceCount>& seen) {
+  int32_t type = 0;
+  int32_t index = 0;
+  if (!r.Number(type) || !r.Number(index) || !IsValidSource(type, index)) {
+    return false;
+  }
+  const auto slot = static_cast<std::size_t>(SourceSlot(type, index));
+  SourceState& source = state.sources[slot];
+  if (!r.Keyword("volume") || !r.Number(source.volume) || !r.Keyword("pan") ||
+      !r.Number(source.pan)) {
+    return false;
+  }
+  for (SendState& send : source.sends) {
+    if (!r.Keyword("send") || !r.Number(send.bus) || !r.Number(send.level)) {
+      return false;
+    }
+  }
+  seen[slot] = true;
+  return true;
+}
+
+bool ParseBus(LineReader& r, MixerState& state, std::array<bool, kBusCount>& seen) {
+  int32_t number = 0;
+  if (!r.Number(number) || !IsValidBus(number)) {
+    return false;
+  }
+  BusState& bus = state.buses[static_cast<std::size_t>(number)];
+  if (!r.Keyword("level") || !r.Number(bus.level) || !r.Keyword("routed") ||
+      !r.Flag(bus.routed) || !r.Keyword("effect") || !r.Number(bus.effect) ||
+      !r.Keyword("on-output") || !r.Flag(bus.onOutput) || !r.Keyword("digital") ||
+      !r.Flag(bus.digital) || !r.Keyword("pair") || !r.Number(bus.pair)) {
+    return false;
+  }
+  seen[static_cast<std::size_t>(number)] = true;
+  return true;
+}
+
+template <std::size_t N> bool AllSeen(const std::array<bool, N>& seen) {
+  for (bool s : seen) {
+    if (!s) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// mkdir -p of the folder that holds `path`.
+bool MakeParentFolders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+std::string DefaultStatePath() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  std::string folder;
+  if (state != nullptr && state[0] == '/') {
+    folder = state;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home != nullptr ? home : ".") + "/.local/state";
+  }
+  return folder + "/vantrel/mixer.state";
+}
+
+std::string FormatState(const MixerState& state) {
+  std::ostringstream out;
+  out << kMagic << ' ' << kVersion << '\n';
+  out << "# Written by vantrel-mixerd; read at its start.\n";
+  for (std::size_t channel = 0; channel < state.master.size(); ++channel) {
+    out << "master " << channel << ' ' << state.master[channel] << '\n';
+  }
+  for (int32_t type = 0; type < kSourceTypeCount; ++type) {
+    for (int32_t index = 0; index < kSourcesPerType[static_cast<std::size_t>(type)]; ++index) {
+      const SourceState& s = state.sources[static_cast<std::size_t>(SourceSlot(type, index))];
+      out << "source " << type << ' ' << index << " volume " << s.volume << " pan " << s.pan;
+      for (const SendState& send : s.sends) {
+        out << " send " << send.bus << ' ' << send.level;
+      }
+      out << '\n';
+    }
+  }
+  for (std::size_t number = 0; number < state.buses.size(); ++number) {
+    const BusState& b = state.buses[number];
+    out << "bus " << number << " level " << b.level << " routed " << (b.routed ? 1 : 0)
+        << " effect " << b.effect << " on-output " << (b.onOutput ? 1 : 0) << " digital "
+        << (b.digital ? 1 : 0) << " pair " << b.pair << '\n';
+  }
+  out << "record " << state.record << '\n';
+  // The last line proves the file is whole.
+  out << "end\n";
+  return out.str();
+}
+
+bool ParseState(const std::string& text, MixerState& state, std::string& message) {
+  std::istringstream in(text);
+  std::string line;
+  if (!std::getline(in, line)) {
+    message = "the file is empty";
+    return false;
+  }
+  if (line != std::string(kMagic) + ' ' + std::to_string(kVersion)) {
+    message = "the first line is not \"" + std::string(kMagic) + ' ' + std::to_string(kVersion) +
+              "\"";
+    return false;
+  }
+  MixerState parsed = DefaultMixerState();
+  std::array<bool, kChannelCount> masterSeen{};
+  std::array<bool, kSourceCount> sourceSeen{};
+  std::array<bool, kBusCount> busSeen{};
+  bool recordSeen = false;
+  bool endSeen = false;
+  int lineNumber = 1;
+  while (std::getline(in, line)) {
+    ++lineNumber;
+    if (line.empty() || line[0] == '#') {
+      continue;
+    }
+    if (endSeen) {
+      message = "line " + std::to_string(lineNumber) + " follows the end line";
+      return false;
+    }
+    LineReader r(line);
+    std::string key;
+    r.Word(key);
+    bool ok = false;
+    if (key == "master") {
+      ok = ParseMaster(r, parsed, masterSeen);
+    } else if (key == "source") {
+      ok = ParseSource(r, parsed, sourceSeen);
+    } else if (key == "bus") {
+      ok = ParseBus(r, parsed, busSeen);
+    } else if (key == "record") {
+      ok = r.Number(parsed.record);
+      recordSeen = true;
+    } else if (key == "end") {
+      ok = true;
+      endSeen = true;
+    }
+    if (!ok || !r.AtEnd()) {
+      message = "line " + std::to_string(lineNumber) + " cannot be read: \"" + line + "\"";
+      return false;
+    }
+  }
+  if (!endSeen) {
+    message = "the file is cut short (no end line)";
+    return false;
+  }
+  if (!AllSeen(masterSeen) || !AllSeen(sourceSeen) || !AllSeen(busSeen) || !recordSeen) {
+    message = "some values are missing";
+    return false;
+  }
+  if (!IsValidMixerState(parsed)) {
+    message = "a value is out of range";
+    return false;
+  }
+  state = parsed;
+  return true;
+}
+
+LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string& message) {
+  state = DefaultMixerState();
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    message = "no saved mixer state at " + path + " (" + ErrnoText(errno) +
+              "); starting from the defaults.";
+    return LoadResult::kMissing;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  std::string reason;
+  if (!ParseState(text.str(), state, reason)) {
+    state = DefaultMixerState();
+    // Keep the unreadable file for the user to inspect; the next save would
+    // otherwise replace it.
+    const std::string aside = path + ".unreadable";
+    const bool kept = ::rename(path.c_str(), aside.c_str()) == 0;
+    message = "the saved mixer state " + path + " is unreadable (" + reason +
+              "); starting from the defaults" + (kept ? "; the file was moved to " + aside : "") +
+              ".";
+    return LoadResult::kInvalid;
+  }
+  return LoadResult::kLoaded;
+}
+
+bool SaveStateFile(const std::string& path, const MixerState& state, std::string& message) {
+  if (!MakeParentFolders(path)) {
+    message = "cannot create the folder of " + path + ": " + ErrnoText(errno);
+    return false;
+  }
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    message = "cannot create a temporary file beside " + path + ": " + ErrnoText(errno);
+    return false;
+  }
+  const bool written = WriteAll(fd, FormatState(state)) && ::fsync(fd) == 0;
+  const int writeError = errno;
+  if (::close(fd) != 0 || !written) {
+    ::unlink(temp.c_str());
+    message = "cannot write " + temp + ": " + ErrnoText(written ? errno : writeError);
+    return false;
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int renameError = errno;
+    ::unlink(temp.c_str());
+    message = "cannot replace " + path + ": " + ErrnoText(renameError);
+    return false;
+  }
+  // Make the rename itself durable.
+  const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+} // namespace vantrel::mixerd
