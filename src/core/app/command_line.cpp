@@ -1,0 +1,63 @@
+#include "app/command_line.h"
+
+#include <string>
+
+namespace vantrel {
+
+const std::string_view kUsage =
+    "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless]\n"
+    "\n"
+    "Bridges a MIDI controller and the sound card's mixer.\n"
+    "\n"
+    "  --profile PATH       keep the settings in PATH instead of\n"
+    "                       $XDG_CONFIG_HOME/vantrel/vantrel.INI\n"
+    "  --midi-api alsa|jack use this MIDI system instead of the first that answers\n"
+    "  --headless           run the bridge without a window (reads the profile,\n"
+    "                       never writes it); stop it with Ctrl+C\n"
+    "  --help               show this text\n";
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+  CommandLine options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    // Both "--name value" and "--name=value".
+    auto value = [&](std::string_view name) -> std::optional<std::string_view> {
+      if (arg == name) {
+        if (i + 1 < argc) {
+          return std::string_view(argv[++i]);
+        }
+        options.error = std::string(name) + " needs a value.";
+        return std::nullopt;
+      }
+      if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+          arg[name.size()] == '=') {
+        return arg.substr(name.size() + 1);
+      }
+      return std::nullopt;
+    };
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--headless") {
+      options.headless = true;
+    } else if (const auto path = value("--profile")) {
+      if (path->empty()) {
+        options.error = "--profile needs a file name.";
+      } else {
+        options.profile = std::string(*path);
+      }
+    } else if (const auto api = value("--midi-api")) {
+      options.midiApi = ParseMidiApi(*api);
+      if (!options.midiApi) {
+        options.error = "--midi-api takes alsa or jack, not \"" + std::string(*api) + "\".";
+      }
+    } else if (options.error.empty()) {
+      options.error = "Unknown option \"" + std::string(arg) + "\".";
+    }
+    if (!options.error.empty()) {
+      break;
+    }
+  }
+  return options;
+}
+
+} // namespace vantrel
