@@ -87,7 +87,8 @@ std::string CSettings::Read(const SettingKey& key) const {
     }
     return {};
   }
-  const std::optional<std::string_view> value = CProfileFile(file.text).Get(key.section, key.name);
+  const CProfileFile profile(file.text);
+  const std::optional<std::string_view> value = profile.Get(key.section, key.name);
   return value ? std::string(*value) : std::string();
 }
 

@@ -1,0 +1,360 @@
+#include "settings/settings.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vantrel {
+namespace {
+
+using namespace std::string_literals;
+using test::CTempFolder;
+using test::ReadBytes;
+using test::WriteBytes;
+
+constexpr std::array<std::string_view, 61> kCcMappingNames = {
+    "Aux1CC",     "Aux2CC",     "Aux3CC",    "Aux4CC",    "VolLCC",     "VolRCC",
+    "RecGainCC",  "A1Aux1CC",   "A1Aux2CC",  "A1VolCC",   "A1PanCC",    "A2Aux1CC",
+    "A2Aux2CC",   "A2VolCC",    "A2PanCC",   "A3Aux1CC",  "A3Aux2CC",   "A3VolCC",
+    "A3PanCC",    "A4Aux1CC",   "A4Aux2CC",  "A4VolCC",   "A4PanCC",    "D1Aux1CC",
+    "D1Aux2CC",   "D1VolCC",    "D1PanCC",   "D2Aux1CC",  "D2Aux2CC",   "D2VolCC",
+    "D2PanCC",    "WaveAux1CC", "WaveAux2CC", "WaveVolCC", "WavePanCC", "MidiAux1CC",
+    "MidiAux2CC", "MidiVolCC",  "MidiPanCC", "U5Aux1CC",  "U5Aux2CC",   "U5VolCC",
+    "U5PanCC",    "NRPN Cut",   "NRPN Res",  "U1Aux1CC",  "U1Aux2CC",   "U1VolCC",
+    "U1PanCC",    "U2Aux1CC",   "U2Aux2CC",  "U2VolCC",   "U2PanCC",    "U3Aux1CC",
+    "U3Aux2CC",   "U3VolCC",    "U3PanCC",   "U4Aux1CC",  "U4Aux2CC",   "U4VolCC",
+    "U4PanCC",
+};
+
+std::vector<SettingKey> AllKeys() {
+  std::vector<SettingKey> keys = {kActivePageKey, kDefaultMidiInKey, kDefaultMidiOutKey,
+                                  kDefaultMidiOutChannelKey};
+  for (std::string_view name : kCcMappingNames) {
+    keys.push_back(CcMappingKey(name));
+  }
+  return keys;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Whether every line of before is still in after, in the same order and
+// byte for byte, except the first line equal to changedLine.
+bool KeepsOtherLines(const std::string& before, const std::string& after,
+                     std::string_view changedLine) {
+  std::vector<std::string> old = SplitLines(before);
+  const auto changed = std::find(old.begin(), old.end(), changedLine);
+  if (changed != old.end()) {
+    old.erase(changed);
+  }
+  const std::vector<std::string> now = SplitLines(after);
+  std::size_t at = 0;
+  for (const std::string& line : old) {
+    while (at < now.size() && now[at] != line) {
+      ++at;
+    }
+    if (at == now.size()) {
+      return false;
+    }
+    ++at;
+  }
+  return true;
+}
+
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+bool IsRoot() { return ::geteuid() == 0; }
+
+TEST(Settings, AllKeysOfAFreshProfileReadBackAsWritten) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "config" / "vantrel" / "vantrel.INI";
+  CSettings settings(path);
+  const std::vector<SettingKey> keys = AllKeys();
+  ASSERT_EQ(keys.size(), 65U);
+  for (const SettingKey& key : keys) {
+    EXPECT_EQ(settings.Read(key), "");
+    EXPECT_EQ(settings.ReadInt(key, -1), -1);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path)) << "reading must not create the file";
+
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    ASSERT_TRUE(settings.WriteInt(keys[i], static_cast<int32_t>(i) - 2));
+  }
+  const CSettings reopened(path);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    EXPECT_EQ(reopened.ReadInt(keys[i], 999), static_cast<int32_t>(i) - 2) << keys[i].name;
+  }
+  const std::string text = ReadBytes(path);
+  for (const char* line : {"[Program Options]\n", "[Midi Options]\n", "[CC Mapping]\n",
+                           "NRPN Cut=45\n", "NRPN Res=46\n", "ActivePage=-2\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(FolderEntries(path.parent_path()), std::vector<std::string>{"vantrel.INI"})
+      << "no temporary file may be left behind";
+}
+
+TEST(Settings, FindsSectionsAndKeysWhateverTheirCase) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[PROGRAM options]\nactivepage=4\n[cc MAPPING]\nnrpn cut=9\n");
+  CSettings settings(path);
+  EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 4);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("NRPN Cut"), -1), 9);
+  ASSERT_TRUE(settings.WriteInt(CcMappingKey("NRPN Cut"), 10));
+  EXPECT_EQ(ReadBytes(path), "[PROGRAM options]\nactivepage=4\n[cc MAPPING]\nnrpn cut=10\n");
+}
+
+TEST(Settings, ReadsTheFileAtEveryCall) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  CSettings settings(path);
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
+  WriteBytes(path, "[Program Options]\nActivePage=5\n");
+  EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 5);
+  ASSERT_TRUE(settings.WriteInt(kDefaultMidiInKey, 0));
+  EXPECT_EQ(ReadBytes(path), "[Program Options]\nActivePage=5\n\n[Midi Options]\nDefaultMidiIn=0\n");
+}
+
+TEST(Settings, ConvertsTextWithAtoiRulesAndEmptyTextToTheFallback) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[CC Mapping]\nA=\nB=   \nC= 12x\nD=abc\nE=-7\n");
+  const CSettings settings(path);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("A"), -1), -1);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("B"), -1), -1);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("C"), -1), 12);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("D"), -1), 0);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("E"), -1), -7);
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("Missing"), 3), 3);
+}
+
+struct HostileCase {
+  const char* name;
+  std::string text;
+};
+
+class SettingsOnHostileFile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(SettingsOnHostileFile, WritesKeepEveryOtherLine) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  const std::string original = GetParam().text;
+  WriteBytes(path, original);
+  CSettings settings(path);
+  (void)settings.Read(kActivePageKey);
+
+  ASSERT_TRUE(settings.WriteInt(CcMappingKey("A1VolCC"), 7));
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 3));
+  ASSERT_TRUE(settings.WriteInt(kDefaultMidiOutChannelKey, 16));
+  EXPECT_EQ(settings.ReadInt(CcMappingKey("A1VolCC"), -1), 7);
+  EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 3);
+  EXPECT_EQ(settings.ReadInt(kDefaultMidiOutChannelKey, 1), 16);
+  const std::string after = ReadBytes(path);
+  const bool crlf = original.find("\r\n") != std::string::npos;
+  EXPECT_TRUE(KeepsOtherLines(original, after, crlf ? "A1VolCC=1\r" : "A1VolCC=1"));
+}
+
+const std::string kFiveMegabytes(5 * 1024 * 1024, 'L');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsOnHostileFile,
+    testing::Values(
+        HostileCase{"empty", ""},
+        HostileCase{"garbage", "@@@ not ini\n[[[]]\n=\n[CC Mapping\nA1VolCC 5\n;c\n#c\n\n"},
+        HostileCase{"no_final_newline", "[CC Mapping]\nA1VolCC=1"},
+        HostileCase{"crlf", "[Program Options]\r\nOther=2\r\n[CC Mapping]\r\nA1VolCC=1\r\n"},
+        HostileCase{"duplicates",
+                    "[CC Mapping]\nA1VolCC=1\nA1VolCC=2\n[cc mapping]\nA1VolCC=3\n"},
+        HostileCase{"five_megabyte_line", "[CC Mapping]\n" + kFiveMegabytes + "\nA1VolCC=1\n"},
+        HostileCase{"nul_bytes", "\0\0\0\n[CC Mapping]\nA1VolCC=1\nX=\0\n\0"s},
+        HostileCase{"invalid_utf8", "\xff\xfe\xfd\n[CC Mapping]\n\xc3\x28=\xa0\xa1\nA1VolCC=1\n"},
+        HostileCase{"unknown_sections", "[Window]\nX=1\n[CC Mapping]\nA1VolCC=1\nFoo=bar\n"}),
+    [](const testing::TestParamInfo<HostileCase>& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(Settings, WritingTheSameValueLeavesTheFileAlone) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  CSettings settings(path);
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+TEST(Settings, KeepsThePermissionsOfTheFile) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[A]\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  CSettings settings(path);
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640U);
+}
+
+TEST(Settings, WritesThroughASymbolicLinkAndKeepsTheLink) {
+  CTempFolder folder;
+  const std::filesystem::path real = folder.Path() / "real.INI";
+  const std::filesystem::path link = folder.Path() / "p.INI";
+  WriteBytes(real, "; mine\n");
+  std::filesystem::create_symlink(real, link);
+  CSettings settings(link);
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 6));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadBytes(real), "; mine\n\n[Program Options]\nActivePage=6\n");
+}
+
+// A write that cannot be done: returns false, leaves the old file as it
+// was, leaves no temporary file, and says why in one line naming the file.
+void ExpectFailedWrite(CSettings& settings, const std::filesystem::path& inspect,
+                       const std::string& expectedBytes) {
+  testing::internal::CaptureStderr();
+  const bool written = settings.WriteInt(kActivePageKey, 8);
+  const std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(written);
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  EXPECT_NE(message.find(settings.Path().string()), std::string::npos) << message;
+  EXPECT_EQ(ReadBytes(inspect), expectedBytes);
+}
+
+TEST(Settings, AFolderInPlaceOfTheFileReadsEmptyAndRefusesWrites) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  std::filesystem::create_directory(path);
+  WriteBytes(path / "inside", "kept");
+  CSettings settings(path);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(settings.Read(kActivePageKey), "");
+  EXPECT_EQ(settings.ReadInt(kDefaultMidiInKey, -1), -1);
+  const std::string warning = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << "one warning per object";
+
+  ExpectFailedWrite(settings, path / "inside", "kept");
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"p.INI"});
+}
+
+TEST(Settings, AFileThatCannotBeOpenedIsNeverReplaced) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  // A link to itself cannot be opened, even by root.
+  std::filesystem::create_symlink("p.INI", path);
+  CSettings settings(path);
+  EXPECT_EQ(settings.Read(kActivePageKey), "");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(settings.WriteInt(kActivePageKey, 8));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(path.string()), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"p.INI"});
+}
+
+TEST(Settings, AnUnreadableFileIsNeverReplaced) {
+  if (IsRoot()) {
+    GTEST_SKIP() << "root reads files whatever their permissions";
+  }
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[Program Options]\nActivePage=2\n; precious\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  CSettings settings(path);
+  EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(settings.WriteInt(kActivePageKey, 8));
+  (void)testing::internal::GetCapturedStderr();
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(ReadBytes(path), "[Program Options]\nActivePage=2\n; precious\n");
+}
+
+TEST(Settings, AReadOnlyFileOrFolderIsLeftAsItIs) {
+  if (IsRoot()) {
+    GTEST_SKIP() << "root writes whatever the permissions";
+  }
+  const std::string original = "[Program Options]\nActivePage=2\n";
+  {
+    CTempFolder folder;
+    const std::filesystem::path path = folder.Path() / "p.INI";
+    WriteBytes(path, original);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    CSettings settings(path);
+    ExpectFailedWrite(settings, path, original);
+  }
+  {
+    CTempFolder folder;
+    const std::filesystem::path path = folder.Path() / "p.INI";
+    WriteBytes(path, original);
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 0555), 0);
+    CSettings settings(path);
+    ExpectFailedWrite(settings, path, original);
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"p.INI"});
+  }
+}
+
+TEST(Settings, AFolderThatCannotBeCreatedFailsTheWrite) {
+  CTempFolder folder;
+  WriteBytes(folder.Path() / "file", "not a folder");
+  CSettings settings(folder.Path() / "file" / "vantrel" / "p.INI");
+  ExpectFailedWrite(settings, folder.Path() / "file", "not a folder");
+}
+
+TEST(Settings, AValueWithALineEndIsRefused) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[A]\n");
+  CSettings settings(path);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(settings.Write(kActivePageKey, "1\n[Injected]"));
+  EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+  EXPECT_EQ(ReadBytes(path), "[A]\n");
+}
+
+TEST(Settings, AFullDiskLeavesTheOldFileWhole) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  const std::string original = "[Program Options]\nActivePage=2\n" + std::string(4096, ';') + "\n";
+  WriteBytes(path, original);
+  // A file size limit makes writes fail as a full disk does; it is set in a
+  // child so that the test process keeps writing its own files.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1024, 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    CSettings settings(path);
+    ::_exit(settings.WriteInt(kActivePageKey, 3) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
+  EXPECT_EQ(ReadBytes(path), original);
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"p.INI"});
+}
+
+} // namespace
+} // namespace vantrel
