@@ -1,0 +1,52 @@
+#pragma once
+// Hands Control Changes from the MIDI callback thread to the dialog thread:
+// a preallocated single-producer single-consumer ring plus an eventfd that a
+// QSocketNotifier or a plain poll() can watch. Changes are never merged or
+// reordered; a full ring drops the change and counts it.
+
+#include "midi/spsc_ring.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace vantrel {
+
+struct ControllerChange {
+  uint8_t controller = 0;
+  uint8_t value = 0;
+};
+
+class CControllerQueue {
+public:
+  static constexpr std::size_t kCapacity = 4096;
+
+  // Throws std::system_error when no eventfd can be made (start-up only).
+  CControllerQueue();
+  ~CControllerQueue();
+  CControllerQueue(const CControllerQueue&) = delete;
+  CControllerQueue& operator=(const CControllerQueue&) = delete;
+
+  // MIDI callback thread only. Never allocates, locks or waits. False when the
+  // ring is full: the change is dropped and counted. Either way the wake-up is
+  // signalled, so the consumer drains what is waiting.
+  bool Push(ControllerChange change) noexcept;
+
+  // Dialog thread only: the oldest waiting change.
+  bool Pop(ControllerChange& change) noexcept;
+
+  // Readable while a wake-up is pending.
+  int WakeFd() const { return wakeFd_; }
+
+  // Dialog thread: clears the wake-up. Call it before draining with Pop, so a
+  // change pushed during the drain wakes the thread again.
+  void AcknowledgeWake() noexcept;
+
+  uint64_t DroppedCount() const { return dropped_.load(std::memory_order_relaxed); }
+
+private:
+  SpscRing<ControllerChange, kCapacity> ring_;
+  std::atomic<uint64_t> dropped_{0};
+  int wakeFd_ = -1;
+};
+
+} // namespace vantrel

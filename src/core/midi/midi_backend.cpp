@@ -1,0 +1,183 @@
+#include "midi/midi_backend.h"
+
+#include "midi/rtmidi_ports.h"
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace vantrel {
+namespace {
+
+std::atomic<MidiApi> g_api{MidiApi::None};
+std::atomic<bool> g_available{false};
+
+bool AlsaSequencerOpens() {
+  const int fd = open("/dev/snd/seq", O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  close(fd);
+  return true;
+}
+
+bool JackServerRuns() {
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
+  if (client == nullptr) {
+    return false;
+  }
+  jack_client_close(client);
+  return true;
+}
+
+bool ApiAvailable(MidiApi api) {
+  switch (api) {
+  case MidiApi::Alsa:
+    return AlsaSequencerOpens();
+  case MidiApi::Jack:
+    return JackServerRuns();
+  case MidiApi::None:
+    break;
+  }
+  return false;
+}
+
+template <typename RtMidiClass> std::vector<std::string> PortNames() {
+  const MidiApi api = CurrentMidiApi();
+  if (api == MidiApi::None || !CurrentMidiApiAvailable()) {
+    return {};
+  }
+  try {
+    RtMidiClass midi(ToRtMidiApi(api), kMidiClientName);
+    midi.setErrorCallback(&IgnoreRtMidiError, nullptr);
+    std::vector<std::string> names;
+    for (RtMidiPort& port : VisiblePorts(midi)) {
+      names.push_back(std::move(port.name));
+    }
+    return names;
+  } catch (const std::exception&) {
+    // The system went away since selection: it offers no devices.
+    return {};
+  }
+}
+
+} // namespace
+
+MidiApi SelectMidiApi(std::optional<MidiApi> forced) {
+  MidiApi api = MidiApi::None;
+  bool available = false;
+  if (forced) {
+    api = *forced;
+    available = ApiAvailable(api);
+    if (!available && api != MidiApi::None) {
+      std::fprintf(stderr,
+                   "Vantrel: the MIDI system \"%s\" was asked for but %s; no MIDI devices are "
+                   "available.\n",
+                   MidiApiName(api),
+                   api == MidiApi::Alsa ? "/dev/snd/seq cannot be opened" : "no JACK server runs");
+    }
+  } else if (AlsaSequencerOpens()) {
+    api = MidiApi::Alsa;
+    available = true;
+  } else if (JackServerRuns()) {
+    api = MidiApi::Jack;
+    available = true;
+  }
+  g_available.store(available);
+  g_api.store(api);
+  return api;
+}
+
+MidiApi CurrentMidiApi() {
+  return g_api.load();
+}
+
+bool CurrentMidiApiAvailable() {
+  return g_available.load();
+}
+
+std::optional<MidiApi> ParseMidiApi(std::string_view name) {
+  if (name == "alsa") {
+    return MidiApi::Alsa;
+  }
+  if (name == "jack") {
+    return MidiApi::Jack;
+  }
+  return std::nullopt;
+}
+
+const char* MidiApiName(MidiApi api) {
+  switch (api) {
+  case MidiApi::Alsa:
+    return "alsa";
+  case MidiApi::Jack:
+    return "jack";
+  case MidiApi::None:
+    break;
+  }
+  return "none";
+}
+
+std::vector<std::string> MidiInputNames() {
+  return PortNames<RtMidiIn>();
+}
+
+std::vector<std::string> MidiOutputNames() {
+  return PortNames<RtMidiOut>();
+}
+
+bool IsBridgePortName(std::string_view portName) {
+  const std::string_view client = portName.substr(0, portName.find(':'));
+  const std::string_view own = kMidiClientName;
+  if (client.substr(0, own.size()) != own) {
+    return false;
+  }
+  std::string_view rest = client.substr(own.size());
+  if (rest.empty()) {
+    return true;
+  }
+  if (rest.front() != '-' || rest.size() < 2) {
+    return false;
+  }
+  rest.remove_prefix(1);
+  for (const char c : rest) {
+    if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+RtMidi::Api ToRtMidiApi(MidiApi api) {
+  switch (api) {
+  case MidiApi::Alsa:
+    return RtMidi::LINUX_ALSA;
+  case MidiApi::Jack:
+    return RtMidi::UNIX_JACK;
+  case MidiApi::None:
+    break;
+  }
+  return RtMidi::RTMIDI_DUMMY;
+}
+
+std::vector<RtMidiPort> VisiblePorts(RtMidi& midi) {
+  std::vector<RtMidiPort> ports;
+  const unsigned count = midi.getPortCount();
+  for (unsigned number = 0; number < count; ++number) {
+    std::string name = midi.getPortName(number);
+    if (!name.empty() && !IsBridgePortName(name)) {
+      ports.push_back({number, std::move(name)});
+    }
+  }
+  return ports;
+}
+
+void IgnoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
+
+} // namespace vantrel

@@ -1,0 +1,68 @@
+#pragma once
+// The seam between the MIDI ports and a MIDI system. The ports keep the flags,
+// result codes and locking; a backend only opens, starts, stops and closes one
+// device and moves bytes. One implementation per system lives beside this
+// file; tests substitute their own to count calls.
+
+#include "midi/midi_message.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vantrel {
+
+// Where an open input delivers what it receives.
+class IMidiReceiver {
+public:
+  virtual ~IMidiReceiver() = default;
+  // Runs on the MIDI system's thread, one message at a time, only while the
+  // input is started. Must not allocate, log or wait.
+  virtual void Receive(const CMidiMessage& message) noexcept = 0;
+};
+
+// One open input device. Destroying it closes the device; once the destructor
+// has returned no delivery is running or will start.
+class IMidiInConnection {
+public:
+  virtual ~IMidiInConnection() = default;
+  // Dialog thread. 0, or 100 with a sentence in error.
+  virtual int Start(std::string& error) = 0;
+  virtual int Stop(std::string& error) = 0;
+};
+
+// One open output device. Destroying it closes the device.
+class IMidiOutConnection {
+public:
+  virtual ~IMidiOutConnection() = default;
+  // Sends one whole message. Callers serialise calls; any thread. Never waits
+  // and never allocates: false when the message could not be queued, with a
+  // sentence left in SendError().
+  virtual bool Send(const uint8_t* bytes, std::size_t size) noexcept = 0;
+  virtual const char* SendError() const noexcept = 0;
+};
+
+class IMidiInBackend {
+public:
+  virtual ~IMidiInBackend() = default;
+  virtual uint32_t DeviceCount() = 0;
+  // Opens the device at this index, delivering to receiver once started.
+  // Null with a sentence in error on failure.
+  virtual std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
+                                                  std::string& error) = 0;
+};
+
+class IMidiOutBackend {
+public:
+  virtual ~IMidiOutBackend() = default;
+  virtual uint32_t DeviceCount() = 0;
+  virtual std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) = 0;
+};
+
+// The backends of the system that SelectMidiApi chose; they follow the current
+// choice at every call, so ports made before the choice work too.
+std::unique_ptr<IMidiInBackend> MakeSystemMidiInBackend();
+std::unique_ptr<IMidiOutBackend> MakeSystemMidiOutBackend();
+
+} // namespace vantrel

@@ -1,0 +1,95 @@
+#pragma once
+// The MIDI input port and the bridge's subclass. Life cycle: closed, then
+// open (Open), then started (Start); Stop returns to open and Close to
+// closed. Every operation but OnReceive runs on the dialog thread.
+//
+// OnReceive runs on the MIDI system's thread, under the receive lock, one
+// message at a time. It must not allocate, log, wait or take another lock,
+// and must not touch page, window or mixer state.
+
+#include "midi/controller_queue.h"
+#include "midi/midi_device.h"
+#include "midi/midi_message.h"
+#include "midi/midi_out_port.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace vantrel {
+
+class CMidiInPort : private IMidiReceiver {
+public:
+  // The receive lock is only remembered here; it must outlive every open
+  // state of the port (see MidiProcessObjects).
+  explicit CMidiInPort(std::mutex& receiveLock,
+                       std::unique_ptr<IMidiInBackend> backend = MakeSystemMidiInBackend());
+  // Stops if started, then closes if open.
+  ~CMidiInPort() override;
+  CMidiInPort(const CMidiInPort&) = delete;
+  CMidiInPort& operator=(const CMidiInPort&) = delete;
+
+  // 2 if the index is below 0 or not below the device count; else stores it, 0.
+  int SetDevice(int32_t index);
+  // Closes an open port first (its failure is returned), then 2 for a bad
+  // index with the port closed, else opens the device: 0, or 100 with the
+  // port closed. Opening does not start input.
+  int Open(int32_t index);
+  // 0 if not open; else closes the device, 0 (100 keeps the port open).
+  // A closed port is not started either.
+  int Close();
+  // 0 if already started; else starts delivery: 0, or 100 (also on a port
+  // that is not open) with nothing changed.
+  int Start();
+  // 0 if not started; else stops delivery, 0 or 100.
+  int Stop();
+
+  bool IsOpen() const { return open_; }
+  bool IsStarted() const { return started_; }
+  int32_t Device() const { return device_; }
+  // The sentence of the most recent failure, empty if none.
+  const std::string& LastError() const { return lastError_; }
+
+protected:
+  // MIDI thread, under the receive lock. The base does nothing.
+  virtual void OnReceive(const CMidiMessage& message);
+
+private:
+  void Receive(const CMidiMessage& message) noexcept override;
+
+  std::mutex& receiveLock_;
+  std::unique_ptr<IMidiInBackend> backend_;
+  std::unique_ptr<IMidiInConnection> connection_;
+  int32_t device_ = 0;
+  bool open_ = false;
+  bool started_ = false;
+  std::string lastError_;
+};
+
+// The bridge's input: passes every short message through to the thru port
+// and hands each Control Change to the dialog thread through the controller
+// queue. Set both before the device is opened.
+class CBridgeMidiIn : public CMidiInPort {
+public:
+  using CMidiInPort::CMidiInPort;
+
+  void SetThruPort(CMidiOutPort* port) { thru_.store(port, std::memory_order_release); }
+  void SetControllerQueue(CControllerQueue* queue) {
+    controllers_.store(queue, std::memory_order_release);
+  }
+
+  // Thru messages the output could not queue; they were dropped.
+  uint64_t ThruDroppedCount() const { return thruDropped_.load(std::memory_order_relaxed); }
+
+protected:
+  void OnReceive(const CMidiMessage& message) override;
+
+private:
+  std::atomic<CMidiOutPort*> thru_{nullptr};
+  std::atomic<CControllerQueue*> controllers_{nullptr};
+  std::atomic<uint64_t> thruDropped_{0};
+};
+
+} // namespace vantrel

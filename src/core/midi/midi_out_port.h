@@ -1,0 +1,65 @@
+#pragma once
+// The MIDI output port: one output device, used from the dialog thread
+// (fader and filter sends) and from the MIDI callback thread (thru) at once.
+// Each message goes out whole under a short lock of the port's own; a send
+// never waits for the device.
+
+#include "midi/midi_device.h"
+#include "midi/short_message_sink.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace vantrel {
+
+class CMidiOutPort : public IShortMessageSink {
+public:
+  // What became of one send.
+  enum class SendOutcome { Sent, NotOpen, Dropped, NotShortMessage };
+
+  explicit CMidiOutPort(std::unique_ptr<IMidiOutBackend> backend = MakeSystemMidiOutBackend());
+  ~CMidiOutPort() override;
+  CMidiOutPort(const CMidiOutPort&) = delete;
+  CMidiOutPort& operator=(const CMidiOutPort&) = delete;
+
+  // Dialog thread. 2 when the index is not below the device count (so -1
+  // passed in is refused too); otherwise stores it, 0.
+  int SetDevice(uint32_t index);
+  // Dialog thread. 2 for a bad index (an open port stays open on its old
+  // device); otherwise closes the old device and opens the new one: 0, or 100
+  // with the port left closed.
+  int Open(uint32_t index);
+  // Dialog thread. 0, also when the port is not open.
+  int Close();
+
+  // Any thread. 0 when the message was queued; 100 when the port is not open,
+  // the bytes are not a short message, or the device could not take it (the
+  // message is dropped and counted).
+  int SendShort(uint8_t status, uint8_t data1, uint8_t data2) override;
+  // The same, saying why. Never allocates or waits beyond the port's lock.
+  SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2) noexcept;
+
+  bool IsOpen() const { return open_; }
+  uint32_t Device() const { return device_; }
+  // The sentence of the most recent failure, empty if none.
+  std::string LastError() const;
+  // Messages the device could not queue.
+  uint64_t DroppedCount() const { return dropped_.load(std::memory_order_relaxed); }
+
+private:
+  void KeepError(const char* text) noexcept; // caller holds sendLock_
+
+  std::unique_ptr<IMidiOutBackend> backend_;
+  uint32_t device_ = 0;
+  bool open_ = false;
+  mutable std::mutex sendLock_; // guards connection_ and lastError_
+  std::unique_ptr<IMidiOutConnection> connection_;
+  std::array<char, 256> lastError_{};
+  std::atomic<uint64_t> dropped_{0};
+};
+
+} // namespace vantrel
