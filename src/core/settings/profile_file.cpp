@@ -127,8 +127,7 @@ std::size_t CProfileFile::FindKey(std::size_t sectionIndex, std::string_view key
   return npos;
 }
 
-std::optional<std::string_view> CProfileFile::Get(std::string_view section,
-                                                  std::string_view key) const {
+std::optional<std::string> CProfileFile::Get(std::string_view section, std::string_view key) const {
   const std::size_t sectionIndex = FindSection(section);
   if (sectionIndex == npos) {
     return std::nullopt;
@@ -138,7 +137,7 @@ std::optional<std::string_view> CProfileFile::Get(std::string_view section,
     return std::nullopt;
   }
   const Line& line = m_lines[keyIndex];
-  return Trim(std::string_view(line.body).substr(line.valueBegin));
+  return std::string(Trim(std::string_view(line.body).substr(line.valueBegin)));
 }
 
 void CProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {

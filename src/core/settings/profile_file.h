@@ -32,7 +32,8 @@ public:
   explicit CProfileFile(std::string_view text);
 
   // The value of the key, or nothing when the section or key is missing.
-  std::optional<std::string_view> Get(std::string_view section, std::string_view key) const;
+  // A copy, so that it outlives the profile.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
   // Replaces the value of the key in place, or adds the key after the last
   // key line of its section, or adds the section at the end of the file.

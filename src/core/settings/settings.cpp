@@ -87,9 +87,7 @@ std::string CSettings::Read(const SettingKey& key) const {
     }
     return {};
   }
-  const CProfileFile profile(file.text);
-  const std::optional<std::string_view> value = profile.Get(key.section, key.name);
-  return value ? std::string(*value) : std::string();
+  return CProfileFile(file.text).Get(key.section, key.name).value_or(std::string());
 }
 
 bool CSettings::Write(const SettingKey& key, std::string_view text) {

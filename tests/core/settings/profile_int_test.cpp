@@ -37,7 +37,9 @@ TEST(ProfileInt, ParsesWithAtoiRulesAndSaturates) {
       {"-2147483649", kMin},
       {"99999999999", kMax},
       {"-99999999999999999999999999", kMin},
-      {"\xff" "5", 0},
+      {"\xff"
+       "5",
+       0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseProfileInt(c.text), c.expected) << '"' << c.text << '"';

@@ -20,17 +20,15 @@ using test::ReadBytes;
 using test::WriteBytes;
 
 constexpr std::array<std::string_view, 61> kCcMappingNames = {
-    "Aux1CC",     "Aux2CC",     "Aux3CC",    "Aux4CC",    "VolLCC",     "VolRCC",
-    "RecGainCC",  "A1Aux1CC",   "A1Aux2CC",  "A1VolCC",   "A1PanCC",    "A2Aux1CC",
-    "A2Aux2CC",   "A2VolCC",    "A2PanCC",   "A3Aux1CC",  "A3Aux2CC",   "A3VolCC",
-    "A3PanCC",    "A4Aux1CC",   "A4Aux2CC",  "A4VolCC",   "A4PanCC",    "D1Aux1CC",
-    "D1Aux2CC",   "D1VolCC",    "D1PanCC",   "D2Aux1CC",  "D2Aux2CC",   "D2VolCC",
-    "D2PanCC",    "WaveAux1CC", "WaveAux2CC", "WaveVolCC", "WavePanCC", "MidiAux1CC",
-    "MidiAux2CC", "MidiVolCC",  "MidiPanCC", "U5Aux1CC",  "U5Aux2CC",   "U5VolCC",
-    "U5PanCC",    "NRPN Cut",   "NRPN Res",  "U1Aux1CC",  "U1Aux2CC",   "U1VolCC",
-    "U1PanCC",    "U2Aux1CC",   "U2Aux2CC",  "U2VolCC",   "U2PanCC",    "U3Aux1CC",
-    "U3Aux2CC",   "U3VolCC",    "U3PanCC",   "U4Aux1CC",  "U4Aux2CC",   "U4VolCC",
-    "U4PanCC",
+    "Aux1CC",     "Aux2CC",     "Aux3CC",    "Aux4CC",     "VolLCC",     "VolRCC",    "RecGainCC",
+    "A1Aux1CC",   "A1Aux2CC",   "A1VolCC",   "A1PanCC",    "A2Aux1CC",   "A2Aux2CC",  "A2VolCC",
+    "A2PanCC",    "A3Aux1CC",   "A3Aux2CC",  "A3VolCC",    "A3PanCC",    "A4Aux1CC",  "A4Aux2CC",
+    "A4VolCC",    "A4PanCC",    "D1Aux1CC",  "D1Aux2CC",   "D1VolCC",    "D1PanCC",   "D2Aux1CC",
+    "D2Aux2CC",   "D2VolCC",    "D2PanCC",   "WaveAux1CC", "WaveAux2CC", "WaveVolCC", "WavePanCC",
+    "MidiAux1CC", "MidiAux2CC", "MidiVolCC", "MidiPanCC",  "U5Aux1CC",   "U5Aux2CC",  "U5VolCC",
+    "U5PanCC",    "NRPN Cut",   "NRPN Res",  "U1Aux1CC",   "U1Aux2CC",   "U1VolCC",   "U1PanCC",
+    "U2Aux1CC",   "U2Aux2CC",   "U2VolCC",   "U2PanCC",    "U3Aux1CC",   "U3Aux2CC",  "U3VolCC",
+    "U3PanCC",    "U4Aux1CC",   "U4Aux2CC",  "U4VolCC",    "U4PanCC",
 };
 
 std::vector<SettingKey> AllKeys() {
@@ -84,7 +82,9 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   return names;
 }
 
-bool IsRoot() { return ::geteuid() == 0; }
+bool IsRoot() {
+  return ::geteuid() == 0;
+}
 
 TEST(Settings, AllKeysOfAFreshProfileReadBackAsWritten) {
   CTempFolder folder;
@@ -133,7 +133,8 @@ TEST(Settings, ReadsTheFileAtEveryCall) {
   WriteBytes(path, "[Program Options]\nActivePage=5\n");
   EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 5);
   ASSERT_TRUE(settings.WriteInt(kDefaultMidiInKey, 0));
-  EXPECT_EQ(ReadBytes(path), "[Program Options]\nActivePage=5\n\n[Midi Options]\nDefaultMidiIn=0\n");
+  EXPECT_EQ(ReadBytes(path),
+            "[Program Options]\nActivePage=5\n\n[Midi Options]\nDefaultMidiIn=0\n");
 }
 
 TEST(Settings, ConvertsTextWithAtoiRulesAndEmptyTextToTheFallback) {
@@ -184,13 +185,14 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"garbage", "@@@ not ini\n[[[]]\n=\n[CC Mapping\nA1VolCC 5\n;c\n#c\n\n"},
         HostileCase{"no_final_newline", "[CC Mapping]\nA1VolCC=1"},
         HostileCase{"crlf", "[Program Options]\r\nOther=2\r\n[CC Mapping]\r\nA1VolCC=1\r\n"},
-        HostileCase{"duplicates",
-                    "[CC Mapping]\nA1VolCC=1\nA1VolCC=2\n[cc mapping]\nA1VolCC=3\n"},
+        HostileCase{"duplicates", "[CC Mapping]\nA1VolCC=1\nA1VolCC=2\n[cc mapping]\nA1VolCC=3\n"},
         HostileCase{"five_megabyte_line", "[CC Mapping]\n" + kFiveMegabytes + "\nA1VolCC=1\n"},
         HostileCase{"nul_bytes", "\0\0\0\n[CC Mapping]\nA1VolCC=1\nX=\0\n\0"s},
         HostileCase{"invalid_utf8", "\xff\xfe\xfd\n[CC Mapping]\n\xc3\x28=\xa0\xa1\nA1VolCC=1\n"},
         HostileCase{"unknown_sections", "[Window]\nX=1\n[CC Mapping]\nA1VolCC=1\nFoo=bar\n"}),
-    [](const testing::TestParamInfo<HostileCase>& testInfo) { return std::string(testInfo.param.name); });
+    [](const testing::TestParamInfo<HostileCase>& testInfo) {
+      return std::string(testInfo.param.name);
+    });
 
 TEST(Settings, WritingTheSameValueLeavesTheFileAlone) {
   CTempFolder folder;

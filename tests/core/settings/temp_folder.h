@@ -16,7 +16,8 @@ namespace vantrel::test {
 class CTempFolder {
 public:
   CTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-settings-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "vantrel-settings-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
       ADD_FAILURE() << "cannot create a temporary folder";
     }
