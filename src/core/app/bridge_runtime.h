@@ -1,9 +1,9 @@
 #pragma once
 // The process-wide objects of one run, built in this order: the MIDI input
-// port, the MIDI output port, the mixer link and the receive side's
-// controller queue; then the settings store and the session over them.
-// Destroyed in reverse, after the session has shut down, so the input is
-// stopped and closed before anything it uses goes away.
+// port, the MIDI output port, the receive lock and the controller queue, the
+// mixer link; then the settings store and the session over them. Destroyed in
+// reverse; the input is stopped and closed before the lock and queue it uses
+// go away.
 
 #include "app/bridge_session.h"
 #include "app/command_line.h"

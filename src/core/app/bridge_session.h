@@ -54,6 +54,11 @@ public:
   // The page model of a page number 1..8.
   CPageModel& Page(int number);
 
+  // Initialises the eight page models in the order they are added (each
+  // fills its slot and loads its controller numbers), for a run without
+  // windows; the Qt pages do this one by one as their windows initialise.
+  void InitPages();
+
   // Reads ActivePage, DefaultMidiOut, DefaultMidiIn and DefaultMidiOutChannel
   // and sets the state from them; nothing is range-checked.
   void LoadMainSettings();
@@ -93,6 +98,10 @@ public:
   bool IsShutDown() const { return m_shutDown; }
 
 private:
+  // Takes the mixer link's current server: one started after the program,
+  // or none after a release.
+  void FollowMixerLink();
+
   CSettings* m_settings;
   bool m_writesProfile;
   CBridgeMidiIn& m_input;

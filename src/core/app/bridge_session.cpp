@@ -1,0 +1,205 @@
+#include "app/bridge_session.h"
+
+#include "app/cc_dispatcher.h"
+#include "midi/controller_queue.h"
+#include "midi/midi_backend.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+#include "mixer/mixer_link.h"
+#include "settings/settings.h"
+
+namespace vantrel {
+
+namespace {
+std::vector<std::string> Choices(std::vector<std::string> names) {
+  names.insert(names.begin(), std::string(kNoDeviceItem));
+  return names;
+}
+
+int ItemOf(int32_t index, std::size_t deviceCount) {
+  // "None" for -1; an index beyond the list selects nothing.
+  return index >= -1 && index < static_cast<int64_t>(deviceCount) ? index + 1 : -1;
+}
+} // namespace
+
+CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
+                               CMidiOutPort& output, CControllerQueue& queue,
+                               CMixerLink& mixerLink)
+    : m_settings(settings), m_writesProfile(writesProfile), m_input(input), m_output(output),
+      m_queue(queue), m_mixerLink(mixerLink) {
+  m_context.midiOut = &m_output;
+  m_context.settings = settings;
+  for (const PageDef& def : kPages) {
+    m_pages[static_cast<std::size_t>(def.number - 1)] = std::make_unique<CPageModel>(def, m_context);
+  }
+}
+
+CBridgeSession::~CBridgeSession() {
+  if (!m_shutDown) {
+    // Leave the devices closed even when nobody shut the session down.
+    m_context.mixer = nullptr;
+    m_input.Stop();
+    m_input.Close();
+    m_output.Close();
+  }
+}
+
+CPageModel& CBridgeSession::Page(int number) {
+  return *m_pages[static_cast<std::size_t>(number - 1)];
+}
+
+void CBridgeSession::LoadMainSettings() {
+  AppState& state = m_context.state;
+  state.currentPage = 1;
+  state.outputDevice = -1;
+  state.inputDevice = -1;
+  m_channel = 1;
+  if (m_settings != nullptr) {
+    state.currentPage = m_settings->ReadInt(kActivePageKey, 1);
+    state.outputDevice = m_settings->ReadInt(kDefaultMidiOutKey, -1);
+    state.inputDevice = m_settings->ReadInt(kDefaultMidiInKey, -1);
+    m_channel = m_settings->ReadInt(kDefaultMidiOutChannelKey, 1);
+  }
+  // A channel outside 1..16 is kept as it is; its low four bits are sent.
+  state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(m_channel) - 1);
+}
+
+void CBridgeSession::SetChannelMember(int32_t channel) {
+  m_channel = channel;
+  m_context.state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(channel) - 1);
+}
+
+std::vector<std::string> CBridgeSession::InputChoices() const {
+  return Choices(MidiInputNames());
+}
+
+std::vector<std::string> CBridgeSession::OutputChoices() const {
+  return Choices(MidiOutputNames());
+}
+
+int CBridgeSession::InputItem() const {
+  return ItemOf(m_context.state.inputDevice, MidiInputNames().size());
+}
+
+int CBridgeSession::OutputItem() const {
+  return ItemOf(m_context.state.outputDevice, MidiOutputNames().size());
+}
+
+bool CBridgeSession::ConnectMixer() {
+  m_mixerLink.Startup();
+  m_mixerLink.Create();
+  FollowMixerLink();
+  return m_context.mixer != nullptr;
+}
+
+SavedDevicesResult CBridgeSession::OpenSavedDevices() {
+  SavedDevicesResult result;
+  const AppState& state = m_context.state;
+  if (state.outputDevice != -1) {
+    result.outputFailed = m_output.Open(static_cast<uint32_t>(state.outputDevice)) != 0;
+  }
+  m_input.SetThruPort(&m_output);
+  m_input.SetControllerQueue(&m_queue);
+  if (state.inputDevice != -1) {
+    result.inputFailed = m_input.Open(state.inputDevice) != 0;
+    if (!result.inputFailed) {
+      m_input.Start();
+    }
+  }
+  return result;
+}
+
+DeviceChange CBridgeSession::ChooseInput(int item) {
+  const int32_t index = item - 1;
+  AppState& state = m_context.state;
+  if (index == state.inputDevice) {
+    return DeviceChange::Unchanged;
+  }
+  m_input.Stop();
+  m_input.Close();
+  state.inputDevice = index;
+  if (index == -1) {
+    return DeviceChange::Closed;
+  }
+  if (m_input.Open(index) != 0) {
+    return DeviceChange::OpenFailed;
+  }
+  m_input.Start();
+  return DeviceChange::Opened;
+}
+
+DeviceChange CBridgeSession::ChooseOutput(int item) {
+  const int32_t index = item - 1;
+  AppState& state = m_context.state;
+  if (index == state.outputDevice) {
+    return DeviceChange::Unchanged;
+  }
+  m_output.Close();
+  state.outputDevice = index;
+  if (index == -1) {
+    return DeviceChange::Closed;
+  }
+  return m_output.Open(static_cast<uint32_t>(index)) == 0 ? DeviceChange::Opened
+                                                          : DeviceChange::OpenFailed;
+}
+
+void CBridgeSession::OnActivate() {
+  if (m_shutDown) {
+    return;
+  }
+  FollowMixerLink();
+  if (CPageModel* page = m_context.state.CurrentPageModel()) {
+    page->RefreshFromMixer();
+  }
+}
+
+void CBridgeSession::DrainControllers() {
+  m_queue.AcknowledgeWake();
+  FollowMixerLink();
+  ControllerChange change;
+  while (m_queue.Pop(change)) {
+    // Changes still queued when the session shuts down are dropped: the
+    // mixer is gone by then.
+    if (!m_shutDown) {
+      OnMidiCc(m_context, change.controller, change.value);
+    }
+  }
+}
+
+void CBridgeSession::Shutdown() {
+  if (m_shutDown) {
+    return;
+  }
+  m_shutDown = true;
+  m_context.mixer = nullptr;
+  m_mixerLink.Release();
+  m_mixerLink.Shutdown();
+  m_input.Stop();
+  m_input.Close();
+  m_output.Close();
+  if (m_settings != nullptr && m_writesProfile) {
+    const AppState& state = m_context.state;
+    m_settings->WriteInt(kDefaultMidiOutKey, state.outputDevice);
+    m_settings->WriteInt(kDefaultMidiInKey, state.inputDevice);
+    m_settings->WriteInt(kActivePageKey, state.currentPage);
+    m_settings->WriteInt(kDefaultMidiOutChannelKey, m_channel);
+  }
+}
+
+void CBridgeSession::InitPages() {
+  for (int templateId : kTemplateOrder) {
+    Page(PageByTemplate(templateId)->number).OnInit();
+  }
+  // The headless bridge reads controller numbers but never saves them.
+  if (!m_writesProfile) {
+    m_context.settings = nullptr;
+  }
+}
+
+void CBridgeSession::FollowMixerLink() {
+  if (!m_shutDown) {
+    m_context.mixer = m_mixerLink.Server();
+  }
+}
+
+} // namespace vantrel

@@ -1,0 +1,96 @@
+#include "app/headless_bridge.h"
+
+#include "app/bridge_runtime.h"
+#include "midi/midi_backend.h"
+#include "settings/settings.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace vantrel {
+
+namespace {
+void ReportDevice(const char* kind, int32_t index, const std::vector<std::string>& choices,
+                  bool failed) {
+  if (index == -1) {
+    std::printf("MIDI %s: none\n", kind);
+  } else if (failed) {
+    std::printf("MIDI %s: cannot open device %d\n", kind, static_cast<int>(index));
+  } else {
+    const auto item = static_cast<std::size_t>(index) + 1;
+    std::printf("MIDI %s: opened device %d (%s)\n", kind, static_cast<int>(index),
+                item < choices.size() ? choices[item].c_str() : "?");
+  }
+}
+
+// Stop signals arrive through a descriptor, so the loop handles them in
+// order with everything else instead of inside a handler.
+int BlockStopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) {
+    return -1;
+  }
+  return signalfd(-1, &set, SFD_CLOEXEC);
+}
+} // namespace
+
+int RunHeadless(const CommandLine& options) {
+  const int signals = BlockStopSignals();
+  if (signals < 0) {
+    std::perror("vantrel: cannot watch for stop signals");
+    return 1;
+  }
+  CBridgeRuntime runtime(options);
+  CBridgeSession& session = runtime.Session();
+  session.LoadMainSettings();
+  session.InitPages();
+  std::printf("Profile: %s (read only)\n", runtime.Settings().Path().c_str());
+  std::printf("MIDI system: %s\n", MidiApiName(CurrentMidiApi()));
+  if (session.ConnectMixer()) {
+    std::printf("Mixer: connected\n");
+  } else {
+    std::printf("Mixer: no mixer server could be reached; controllers pass through only\n");
+  }
+  const SavedDevicesResult opened = session.OpenSavedDevices();
+  const AppState& state = session.State();
+  ReportDevice("output", state.outputDevice, session.OutputChoices(), opened.outputFailed);
+  ReportDevice("input", state.inputDevice, session.InputChoices(), opened.inputFailed);
+  std::printf("Output channel: %d\nRunning; stop with Ctrl+C.\n",
+              static_cast<int>((state.outputChannel & 0x0F) + 1));
+  std::fflush(stdout);
+
+  pollfd fds[2] = {{runtime.ControllerWakeFd(), POLLIN, 0}, {signals, POLLIN, 0}};
+  for (;;) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      std::perror("vantrel: waiting for MIDI failed");
+      break;
+    }
+    if ((fds[0].revents & POLLIN) != 0) {
+      session.DrainControllers();
+    }
+    if ((fds[1].revents & POLLIN) != 0) {
+      signalfd_siginfo info{};
+      if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        std::printf("Stopping on signal %u.\n", info.ssi_signo);
+      }
+      break;
+    }
+  }
+  session.Shutdown();
+  close(signals);
+  std::printf("Stopped.\n");
+  return 0;
+}
+
+} // namespace vantrel

@@ -1,0 +1,157 @@
+#include "app/bridge_session.h"
+
+#include "midi/midi_process_objects.h"
+#include "mixer/mixer_link.h"
+#include "settings/settings.h"
+#include "support/recording_mixer.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace vantrel {
+namespace {
+
+// A session with no MIDI system chosen (so no devices) and a mixer link that
+// may not start a server, over a profile in a temporary folder.
+class SessionTest : public ::testing::Test {
+protected:
+  test::TempDir dir;
+  std::filesystem::path profile = dir.Path() / "vantrel.INI";
+  CSettings settings{profile};
+  MidiProcessObjects midi;
+  CMixerLink link{MixerLinkOptions{.busAddress = "unix:path=/nonexistent/vantrel-test-bus",
+                                   .startServer = false}};
+
+  std::unique_ptr<CBridgeSession> Make(bool writesProfile = true) {
+    return std::make_unique<CBridgeSession>(&settings, writesProfile, midi.input, midi.output,
+                                            midi.controllers, link);
+  }
+  std::string ProfileText() const {
+    std::ifstream in(profile);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
+
+TEST_F(SessionTest, AFirstRunStartsOnMasterWithNoDevicesAndChannelOne) {
+  auto session = Make();
+  session->LoadMainSettings();
+  const AppState& state = session->State();
+  EXPECT_EQ(state.currentPage, 1);
+  EXPECT_EQ(state.inputDevice, -1);
+  EXPECT_EQ(state.outputDevice, -1);
+  EXPECT_EQ(state.outputChannel, 0);
+  EXPECT_EQ(session->ChannelMember(), 1);
+  EXPECT_EQ(session->InputChoices(), std::vector<std::string>{"None"});
+  EXPECT_EQ(session->InputItem(), 0);
+  EXPECT_EQ(session->OutputItem(), 0);
+}
+
+TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
+  settings.Write(kActivePageKey, "x");
+  settings.Write(kDefaultMidiInKey, "3");
+  settings.Write(kDefaultMidiOutKey, "");
+  settings.Write(kDefaultMidiOutChannelKey, "0");
+  auto session = Make();
+  session->LoadMainSettings();
+  const AppState& state = session->State();
+  EXPECT_EQ(state.currentPage, 0);
+  EXPECT_EQ(state.inputDevice, 3);
+  EXPECT_EQ(state.outputDevice, -1);
+  EXPECT_EQ(state.outputChannel, -1);
+  EXPECT_EQ(state.ControlChangeStatus(), 0xBF);
+  EXPECT_EQ(session->InputItem(), -1); // beyond the list: no selection
+}
+
+TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {
+  {
+    auto session = Make();
+    session->LoadMainSettings();
+    session->InitPages();
+    session->SetChannelMember(16);
+    session->Shutdown();
+    for (const PageDef& page : kPages) {
+      session->Page(page.number).OnPageHide();
+    }
+  }
+  const std::string text = ProfileText();
+  // Sections appear in the order their first key was written.
+  const auto midi = text.find("[Midi Options]");
+  const auto program = text.find("[Program Options]");
+  const auto mapping = text.find("[CC Mapping]");
+  ASSERT_NE(midi, std::string::npos);
+  EXPECT_LT(midi, program);
+  EXPECT_LT(program, mapping);
+  EXPECT_EQ(settings.Read(kActivePageKey), "1");
+  EXPECT_EQ(settings.Read(kDefaultMidiInKey), "-1");
+  EXPECT_EQ(settings.Read(kDefaultMidiOutKey), "-1");
+  EXPECT_EQ(settings.Read(kDefaultMidiOutChannelKey), "16");
+  EXPECT_LT(text.find("Aux1CC=-1"), text.find("A1Aux1CC=-1"));
+  EXPECT_LT(text.find("WaveAux1CC"), text.find("U5Aux1CC"));
+  EXPECT_LT(text.find("NRPN Res=-1"), text.find("U1Aux1CC"));
+  EXPECT_NE(text.find("U4PanCC=-1"), std::string::npos);
+}
+
+TEST_F(SessionTest, ChoosingTheCurrentItemDoesNothingAndAFailedOpenKeepsTheIndex) {
+  auto session = Make();
+  session->LoadMainSettings();
+  EXPECT_EQ(session->ChooseInput(0), DeviceChange::Unchanged);
+  EXPECT_EQ(session->ChooseOutput(0), DeviceChange::Unchanged);
+  EXPECT_EQ(session->ChooseInput(2), DeviceChange::OpenFailed);
+  EXPECT_EQ(session->State().inputDevice, 1);
+  EXPECT_EQ(session->ChooseInput(2), DeviceChange::Unchanged);
+  EXPECT_EQ(session->ChooseOutput(1), DeviceChange::OpenFailed);
+  EXPECT_EQ(session->State().outputDevice, 0);
+  EXPECT_EQ(session->ChooseInput(0), DeviceChange::Closed);
+  EXPECT_EQ(session->State().inputDevice, -1);
+  const SavedDevicesResult saved = session->OpenSavedDevices();
+  EXPECT_TRUE(saved.outputFailed);
+  EXPECT_FALSE(saved.inputFailed);
+}
+
+TEST_F(SessionTest, NoMixerMeansNoMixerCallsAndNothingReachesPagesBeforeTheyExist) {
+  auto session = Make();
+  session->LoadMainSettings();
+  EXPECT_FALSE(session->ConnectMixer());
+  session->OnActivate(); // no page slot filled yet
+  session->InitPages();
+  session->OnActivate();
+  EXPECT_EQ(session->Page(1).Readout(0), "0");
+}
+
+TEST_F(SessionTest, ControllersQueuedAtShutdownAreDropped) {
+  auto session = Make();
+  session->LoadMainSettings();
+  session->InitPages();
+  test::RecordingMixer mixer;
+  session->Context().mixer = &mixer;
+  session->Page(1).Commit(std::vector<std::string>{"7", "-1", "-1", "-1", "-1", "-1", "-1"});
+  ASSERT_TRUE(midi.controllers.Push({7, 64}));
+  session->Shutdown();
+  session->DrainControllers();
+  session->OnActivate();
+  EXPECT_TRUE(mixer.calls.empty());
+  ControllerChange left;
+  EXPECT_FALSE(midi.controllers.Pop(left));
+}
+
+TEST_F(SessionTest, TheHeadlessBridgeNeverWritesTheProfile) {
+  settings.Write(CcMappingKey("A1VolCC"), "7");
+  const std::string before = ProfileText();
+  {
+    auto session = Make(false);
+    session->LoadMainSettings();
+    session->InitPages();
+    EXPECT_EQ(session->Page(2).Controller(2), 7);
+    session->Shutdown();
+    session->Page(2).OnPageHide();
+  }
+  EXPECT_EQ(ProfileText(), before);
+}
+
+} // namespace
+} // namespace vantrel
