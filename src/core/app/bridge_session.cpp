@@ -16,6 +16,20 @@ std::vector<std::string> Choices(std::vector<std::string> names) {
   return names;
 }
 
+std::string DescribeDevice(const char* kind, int32_t index,
+                           const std::vector<std::string>& names, bool failed) {
+  const std::string head = std::string("MIDI ") + kind + ": ";
+  if (index == -1) {
+    return head + "none";
+  }
+  if (failed) {
+    return head + "cannot open device " + std::to_string(index);
+  }
+  const auto position = static_cast<std::size_t>(index);
+  return head + "opened device " + std::to_string(index) + " (" +
+         (position < names.size() ? names[position] : std::string("?")) + ")";
+}
+
 int ItemOf(int32_t index, std::size_t deviceCount) {
   // "None" for -1; an index beyond the list selects nothing.
   return index >= -1 && index < static_cast<int64_t>(deviceCount) ? index + 1 : -1;
@@ -109,6 +123,13 @@ SavedDevicesResult CBridgeSession::OpenSavedDevices() {
   return result;
 }
 
+std::vector<std::string>
+CBridgeSession::DescribeSavedDevices(const SavedDevicesResult& result) const {
+  const AppState& state = m_context.state;
+  return {DescribeDevice("output", state.outputDevice, MidiOutputNames(), result.outputFailed),
+          DescribeDevice("input", state.inputDevice, MidiInputNames(), result.inputFailed)};
+}
+
 DeviceChange CBridgeSession::ChooseInput(int item) {
   const int32_t index = item - 1;
   AppState& state = m_context.state;
@@ -162,8 +183,13 @@ void CBridgeSession::DrainControllers() {
     // mixer is gone by then.
     if (!m_shutDown) {
       OnMidiCc(m_context, change.controller, change.value);
+      ++m_applied;
     }
   }
+}
+
+BridgeStats CBridgeSession::Stats() const {
+  return {m_applied, m_queue.DroppedCount(), m_input.ThruDroppedCount(), m_output.DroppedCount()};
 }
 
 void CBridgeSession::Shutdown() {

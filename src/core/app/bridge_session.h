@@ -33,6 +33,14 @@ struct SavedDevicesResult {
   bool inputFailed = false;
 };
 
+// What the receive path and the dispatcher have done so far.
+struct BridgeStats {
+  uint64_t controllersApplied = 0;  // changes the dispatcher ran
+  uint64_t controllersDropped = 0;  // changes lost to a full controller queue
+  uint64_t thruDropped = 0;         // thru messages the output could not queue
+  uint64_t outputDropped = 0;       // any message the output could not queue
+};
+
 inline constexpr std::string_view kNoDeviceItem = "None";
 inline constexpr std::string_view kCannotOpenInput = "Cannot open Midi input!";
 inline constexpr std::string_view kCannotOpenOutput = "Cannot open Midi output!";
@@ -83,6 +91,9 @@ public:
   // Opens the saved output, hands the output and the controller queue to the
   // input, then opens and starts the saved input.
   SavedDevicesResult OpenSavedDevices();
+  // One line per saved device, saying whether it opened, e.g.
+  // "MIDI input: opened device 1 (name)"; the same wording in every mode.
+  std::vector<std::string> DescribeSavedDevices(const SavedDevicesResult& result) const;
   DeviceChange ChooseInput(int item);
   DeviceChange ChooseOutput(int item);
 
@@ -90,6 +101,8 @@ public:
   void OnActivate();
   // Runs the dispatcher once per queued controller change, in order.
   void DrainControllers();
+
+  BridgeStats Stats() const;
 
   // Releases the mixer, stops and closes the input, closes the output and
   // writes the four main keys. Afterwards no mixer call is made and queued
@@ -112,6 +125,7 @@ private:
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
   int32_t m_channel = 0;
   bool m_shutDown = false;
+  uint64_t m_applied = 0;
 };
 
 } // namespace vantrel

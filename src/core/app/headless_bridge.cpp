@@ -14,19 +14,6 @@
 namespace vantrel {
 
 namespace {
-void ReportDevice(const char* kind, int32_t index, const std::vector<std::string>& choices,
-                  bool failed) {
-  if (index == -1) {
-    std::printf("MIDI %s: none\n", kind);
-  } else if (failed) {
-    std::printf("MIDI %s: cannot open device %d\n", kind, static_cast<int>(index));
-  } else {
-    const auto item = static_cast<std::size_t>(index) + 1;
-    std::printf("MIDI %s: opened device %d (%s)\n", kind, static_cast<int>(index),
-                item < choices.size() ? choices[item].c_str() : "?");
-  }
-}
-
 // Stop signals arrive through a descriptor, so the loop handles them in
 // order with everything else instead of inside a handler.
 int BlockStopSignals() {
@@ -60,9 +47,10 @@ int RunHeadless(const CommandLine& options) {
     std::printf("Mixer: no mixer server could be reached; controllers pass through only\n");
   }
   const SavedDevicesResult opened = session.OpenSavedDevices();
+  for (const std::string& line : session.DescribeSavedDevices(opened)) {
+    std::printf("%s\n", line.c_str());
+  }
   const AppState& state = session.State();
-  ReportDevice("output", state.outputDevice, session.OutputChoices(), opened.outputFailed);
-  ReportDevice("input", state.inputDevice, session.InputChoices(), opened.inputFailed);
   std::printf("Output channel: %d\nRunning; stop with Ctrl+C.\n",
               static_cast<int>((state.outputChannel & 0x0F) + 1));
   std::fflush(stdout);
@@ -89,6 +77,11 @@ int RunHeadless(const CommandLine& options) {
   }
   session.Shutdown();
   close(signals);
+  const BridgeStats stats = session.Stats();
+  std::printf("Controller changes applied: %llu, dropped: %llu; thru messages dropped: %llu\n",
+              static_cast<unsigned long long>(stats.controllersApplied),
+              static_cast<unsigned long long>(stats.controllersDropped),
+              static_cast<unsigned long long>(stats.thruDropped));
   std::printf("Stopped.\n");
   return 0;
 }

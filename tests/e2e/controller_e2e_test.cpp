@@ -1,0 +1,136 @@
+#include "e2e_fixture.h"
+
+#include "mixer/scales.h"
+
+#include <set>
+#include <sstream>
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+Message Cc(uint8_t channel, uint8_t controller, uint8_t value) {
+  return {static_cast<uint8_t>(0xB0 | channel), controller, value};
+}
+
+// The lines of a dump that differ between two dumps.
+std::set<std::string> Changed(const std::string& before, const std::string& after) {
+  auto lines = [](const std::string& text) {
+    std::set<std::string> set;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      set.insert(line);
+    }
+    return set;
+  };
+  const auto a = lines(before);
+  std::set<std::string> changed;
+  for (const std::string& line : lines(after)) {
+    if (a.count(line) == 0) {
+      changed.insert(line);
+    }
+  }
+  return changed;
+}
+
+// The value a row's controller test sends: distinct per row, never the
+// server's default, and never 0 (which many defaults are).
+uint8_t ValueForRow(std::size_t row) { return static_cast<uint8_t>(1 + (row * 37) % 120); }
+
+TEST_P(EndToEndTest, EveryRowSetsExactlyItsOwnParameterOrSendsItsFilterSequence) {
+  std::map<std::string, int> controllers;
+  for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
+    controllers[std::string(kCatalogue[row].key)] = static_cast<int>(row);
+  }
+  WriteProfile(controllers, 3);
+  StartBridge();
+  std::string before = Dump();
+  for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
+    const Parameter& p = kCatalogue[row];
+    const uint8_t v = ValueForRow(row);
+    const std::size_t heard = peer_->ReceivedAfterQuiet().size();
+    Play({Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v)});
+    if (p.kind == ParameterKind::Filter) {
+      const auto got = peer_->WaitForReceived(heard + 5, 5s);
+      ASSERT_EQ(got.size(), heard + 5) << p.strip;
+      const bool cutoff = p.op == SetOperation::FilterCutoff;
+      const int data = cutoff ? 8192 - 20 * v : 8192 + 8 * v;
+      const std::vector<Message> expected = {
+          Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v),
+          Cc(2, 99, 120),
+          Cc(2, 98, cutoff ? 8 : 9),
+          Cc(2, 38, static_cast<uint8_t>(data % 128)),
+          Cc(2, 6, static_cast<uint8_t>(data / 128))};
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(got[heard + i].bytes, expected[i]) << p.strip << " message " << i;
+      }
+      EXPECT_TRUE(Changed(before, Dump()).empty()) << p.strip;
+      continue;
+    }
+    EXPECT_EQ(WaitForValue(row, MixerValueFromController(p, v)), MixerValueFromController(p, v))
+        << p.strip;
+    const std::string after = Dump();
+    EXPECT_EQ(Changed(before, after).size(), 1u) << p.strip << "\n" << after;
+    before = after;
+  }
+  EXPECT_EQ(StopBridge(), 0);
+}
+
+TEST_P(EndToEndTest, ASharedControllerSetsBothParametersAndUnmappedOnesOnlyPassThrough) {
+  WriteProfile({{"A1VolCC", 20}, {"U3PanCC", 20}});
+  StartBridge();
+  const std::string before = Dump();
+  Play({Cc(0, 21, 90), Cc(0, 20, 100)});
+  EXPECT_EQ(WaitForValue(RowOfKey("U3PanCC"), 100 * 512), 100 * 512);
+  EXPECT_EQ(Read(RowOfKey("A1VolCC")), GainFromValue(100));
+  EXPECT_EQ(Changed(before, Dump()).size(), 2u);
+  const auto got = peer_->WaitForReceived(2, 5s);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].bytes, Cc(0, 21, 90));
+  EXPECT_EQ(got[1].bytes, Cc(0, 20, 100));
+}
+
+TEST_P(EndToEndTest, TheSameControllerOnChannelsOneAndTenActsTheSame) {
+  WriteProfile({{"Aux2CC", 7}});
+  StartBridge();
+  const std::size_t row = RowOfKey("Aux2CC");
+  Play({Cc(0, 7, 33)});
+  EXPECT_EQ(WaitForValue(row, 33 * 512), 33 * 512);
+  Play({Cc(9, 7, 66)});
+  EXPECT_EQ(WaitForValue(row, 66 * 512), 66 * 512);
+  const auto got = peer_->WaitForReceived(2, 5s);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[1].bytes, Cc(9, 7, 66)); // thru keeps the incoming channel
+}
+
+TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
+  WriteProfile({{"WaveVolCC", 1}, {"RecGainCC", 1}});
+  StartBridge();
+  std::vector<Message> sweep;
+  for (int v = 0; v <= 127; ++v) {
+    sweep.push_back(Cc(0, 1, static_cast<uint8_t>(v)));
+  }
+  Play(sweep);
+  EXPECT_EQ(WaitForValue(RowOfKey("RecGainCC"), 127 * 512), 127 * 512);
+  EXPECT_EQ(WaitForValue(RowOfKey("WaveVolCC"), 65535), 65535);
+  const auto got = peer_->WaitForReceived(128, 5s);
+  ASSERT_EQ(got.size(), 128u);
+  for (int v = 0; v <= 127; ++v) {
+    EXPECT_EQ(got[static_cast<std::size_t>(v)].bytes, sweep[static_cast<std::size_t>(v)]);
+  }
+  EXPECT_EQ(StopBridge(), 0);
+  if (!Windowed()) {
+    EXPECT_NE(bridge_->Output().find("Controller changes applied: 128, dropped: 0"),
+              std::string::npos)
+        << bridge_->Output();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, EndToEndTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Window" : "Headless";
+                         });
+
+} // namespace
+} // namespace vantrel::test

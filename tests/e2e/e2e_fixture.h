@@ -1,0 +1,60 @@
+#pragma once
+// The real stack for one test: vantrel-mixerd on the test bus, a JACK peer
+// whose out1 plays into the program and whose in1 listens to it, a profile
+// that opens those two ports, and the program itself (headless or with its
+// window, offscreen).
+
+#include "mixer/catalogue.h"
+#include "mixer/mixer_link.h"
+#include "settings/settings.h"
+#include "support/bridge_process.h"
+#include "support/jack_peer.h"
+#include "support/mixerd_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantrel::test {
+
+using Message = std::vector<uint8_t>;
+
+class EndToEndTest : public MixerdFixture, public ::testing::WithParamInterface<bool> {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  bool Windowed() const { return GetParam(); }
+  // Writes the profile: the peer's ports as devices, the output channel
+  // ("Out Chn", 1-based) and the given controller numbers by key; every
+  // other key is left out (not mapped).
+  void WriteProfile(const std::map<std::string, int>& controllers, int channel = 1,
+                    int activePage = 1);
+  // Starts the program on the profile and waits until its devices are open.
+  void StartBridge();
+  // Stops it with SIGTERM; its exit code.
+  int StopBridge();
+
+  // Sends messages from the peer and waits until their thru copies came back.
+  void Play(const std::vector<Message>& messages, unsigned perPeriod = 0);
+  // Waits until the server holds the value for a catalogue row (or times out)
+  // and returns what it holds.
+  int32_t WaitForValue(std::size_t row, int32_t expected);
+  int32_t Read(std::size_t row);
+  // Every parameter and route, as vantrel-mixerctl dump prints them.
+  std::string Dump();
+
+  std::string profilePath_;
+  std::unique_ptr<JackPeer> peer_;
+  std::unique_ptr<CMixerLink> link_;
+  std::unique_ptr<BridgeProcess> bridge_;
+  std::size_t received_ = 0; // messages the peer had received before a Play
+};
+
+// Catalogue row of a profile key.
+std::size_t RowOfKey(std::string_view key);
+
+} // namespace vantrel::test
