@@ -13,12 +13,16 @@ namespace vantrel::mixerd {
 struct SendState {
   int32_t bus = 0;
   int32_t level = 0;
+
+  bool operator==(const SendState&) const = default;
 };
 
 struct SourceState {
   int32_t volume = 0;
   int32_t pan = 0;
   std::array<SendState, mixer_dbus::kSendCount> sends{};
+
+  bool operator==(const SourceState&) const = default;
 };
 
 struct BusState {
@@ -29,6 +33,8 @@ struct BusState {
   // The output pair, used while onOutput is set.
   bool digital = false;
   int32_t pair = 0;
+
+  bool operator==(const BusState&) const = default;
 };
 
 struct MixerState {

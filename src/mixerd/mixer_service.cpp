@@ -82,14 +82,11 @@ MixerService::MixerService(sdbus::IConnection& connection, std::string statePath
   object_ = sdbus::createObject(connection_, kObjectPath);
   for (const MethodInfo& info : kMethods) {
     const Method method = info.id;
-    object_->registerMethod(kInterface, std::string(info.name),
-                            std::string(Signature(info.inputCount)),
-                            Names(info.inputs, info.inputCount),
-                            std::string(Signature(info.outputCount)),
-                            Names(info.outputs, info.outputCount),
-                            [this, method](sdbus::MethodCall call) {
-                              HandleCall(std::move(call), method);
-                            });
+    object_->registerMethod(
+        kInterface, std::string(info.name), std::string(Signature(info.inputCount)),
+        Names(info.inputs, info.inputCount), std::string(Signature(info.outputCount)),
+        Names(info.outputs, info.outputCount),
+        [this, method](sdbus::MethodCall call) { HandleCall(std::move(call), method); });
   }
   object_->registerSignal(kInterface, kChangedSignal, "");
   object_->finishRegistration();
@@ -102,8 +99,8 @@ bool MixerService::ClaimName(std::string& message) {
     connection_.requestName(kBusName);
     return true;
   } catch (const sdbus::Error& error) {
-    message = "another mixer server already owns " + std::string(kBusName) +
-              " on this bus (" + error.getMessage() + ").";
+    message = "another mixer server already owns " + std::string(kBusName) + " on this bus (" +
+              error.getMessage() + ").";
     return false;
   }
 }
@@ -116,9 +113,8 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
     call >> in[i];
   }
   bool changed = false;
-  const InvokeResult result =
-      Invoke(state_, method, std::span(in.data(), info.inputCount),
-             std::span(out.data(), info.outputCount), changed);
+  const InvokeResult result = Invoke(state_, method, std::span(in.data(), info.inputCount),
+                                     std::span(out.data(), info.outputCount), changed);
   if (changed) {
     dirty_ = true;
     unsignalled_ = true;
@@ -199,7 +195,8 @@ int MixerService::Run() {
       }
       if ((fds[2].revents & POLLIN) != 0) {
         uint64_t expirations = 0;
-        [[maybe_unused]] const ssize_t n = ::read(saveTimer.get(), &expirations, sizeof expirations);
+        [[maybe_unused]] const ssize_t n =
+            ::read(saveTimer.get(), &expirations, sizeof expirations);
         timerArmed = false;
         if (dirty_) {
           SaveNow();

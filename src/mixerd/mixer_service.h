@@ -48,7 +48,7 @@ private:
   std::unique_ptr<sdbus::IObject> object_;
   std::string statePath_;
   MixerState state_;
-  bool dirty_ = false;      // changes not yet on disk
+  bool dirty_ = false;       // changes not yet on disk
   bool unsignalled_ = false; // changes not yet announced by Changed
 };
 

@@ -18,7 +18,9 @@ namespace {
 constexpr char kMagic[] = "vantrel-mixer-state";
 constexpr int kVersion = 1;
 
-std::string ErrnoText(int error) { return std::strerror(error); }
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
 
 // Reads whitespace-separated words of one line in order, with expected
 // keywords between the numbers.
@@ -105,10 +107,10 @@ bool ParseBus(LineReader& r, MixerState& state, std::array<bool, kBusCount>& see
     return false;
   }
   BusState& bus = state.buses[static_cast<std::size_t>(number)];
-  if (!r.Keyword("level") || !r.Number(bus.level) || !r.Keyword("routed") ||
-      !r.Flag(bus.routed) || !r.Keyword("effect") || !r.Number(bus.effect) ||
-      !r.Keyword("on-output") || !r.Flag(bus.onOutput) || !r.Keyword("digital") ||
-      !r.Flag(bus.digital) || !r.Keyword("pair") || !r.Number(bus.pair)) {
+  if (!r.Keyword("level") || !r.Number(bus.level) || !r.Keyword("routed") || !r.Flag(bus.routed) ||
+      !r.Keyword("effect") || !r.Number(bus.effect) || !r.Keyword("on-output") ||
+      !r.Flag(bus.onOutput) || !r.Keyword("digital") || !r.Flag(bus.digital) ||
+      !r.Keyword("pair") || !r.Number(bus.pair)) {
     return false;
   }
   seen[static_cast<std::size_t>(number)] = true;
@@ -210,8 +212,8 @@ bool ParseState(const std::string& text, MixerState& state, std::string& message
     return false;
   }
   if (line != std::string(kMagic) + ' ' + std::to_string(kVersion)) {
-    message = "the first line is not \"" + std::string(kMagic) + ' ' + std::to_string(kVersion) +
-              "\"";
+    message =
+        "the first line is not \"" + std::string(kMagic) + ' ' + std::to_string(kVersion) + "\"";
     return false;
   }
   MixerState parsed = DefaultMixerState();

@@ -193,8 +193,7 @@ void RunMethods() {
   }
 }
 
-void ExpectCount(const std::vector<std::string>& args, std::size_t count,
-                 std::string_view usage) {
+void ExpectCount(const std::vector<std::string>& args, std::size_t count, std::string_view usage) {
   if (args.size() != count) {
     throw UsageError("usage: vantrel-mixerctl " + std::string(usage));
   }

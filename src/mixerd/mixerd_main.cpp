@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
     }
     return service.Run();
   } catch (const sdbus::Error& error) {
-    std::cerr << "vantrel-mixerd: cannot serve on the session bus: " << error.getMessage()
-              << '\n';
+    std::cerr << "vantrel-mixerd: cannot serve on the session bus: " << error.getMessage() << '\n';
     return kExitFailure;
   }
 }

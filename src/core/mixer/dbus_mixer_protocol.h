@@ -115,7 +115,7 @@ constexpr std::string_view Signature(std::size_t count) {
 }
 
 // Argument ranges of the virtual card.
-inline constexpr int32_t kChannelCount = 2;  // 0 left, 1 right
+inline constexpr int32_t kChannelCount = 2; // 0 left, 1 right
 inline constexpr int32_t kSourceTypeCount = 5;
 inline constexpr std::array<int32_t, kSourceTypeCount> kSourcesPerType = {4, 2, 1, 1, 5};
 inline constexpr int32_t kSourceCount = 13;
@@ -126,11 +126,21 @@ inline constexpr int32_t kSendCount = 2;
 inline constexpr int32_t kAnalogPairCount = 5;
 inline constexpr int32_t kDigitalPairCount = 3;
 
-constexpr bool IsValidValue(int32_t value) { return value >= 0 && value <= kMixerValueMax; }
-constexpr bool IsValidChannel(int32_t channel) { return channel >= 0 && channel < kChannelCount; }
-constexpr bool IsValidBus(int32_t bus) { return bus >= 0 && bus < kBusCount; }
-constexpr bool IsValidSend(int32_t send) { return send >= 0 && send < kSendCount; }
-constexpr bool IsValidEffect(int32_t effect) { return effect >= 0 && effect < kEffectCount; }
+constexpr bool IsValidValue(int32_t value) {
+  return value >= 0 && value <= kMixerValueMax;
+}
+constexpr bool IsValidChannel(int32_t channel) {
+  return channel >= 0 && channel < kChannelCount;
+}
+constexpr bool IsValidBus(int32_t bus) {
+  return bus >= 0 && bus < kBusCount;
+}
+constexpr bool IsValidSend(int32_t send) {
+  return send >= 0 && send < kSendCount;
+}
+constexpr bool IsValidEffect(int32_t effect) {
+  return effect >= 0 && effect < kEffectCount;
+}
 constexpr bool IsValidSource(int32_t type, int32_t index) {
   return type >= 0 && type < kSourceTypeCount && index >= 0 &&
          index < kSourcesPerType[static_cast<std::size_t>(type)];

@@ -1,0 +1,151 @@
+#include "mixer/dbus_mixer_server.h"
+
+#include "mixer/dbus_mixer_protocol.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+#include <systemd/sd-bus.h>
+
+#include <array>
+#include <poll.h>
+
+namespace vantrel {
+
+using namespace mixer_dbus;
+
+namespace {
+
+// sdbus-c++ 1.2 has no call for the NO_AUTO_START flag, so reach the message
+// handle through a pointer to the protected member: well-defined, and the
+// only way short of bypassing the library for every call.
+struct MessageHandle : sdbus::Message {
+  static constexpr void* sdbus::Message::*kHandle = &MessageHandle::msg_;
+};
+
+void DisableAutoStart(sdbus::MethodCall& call) {
+  sd_bus_message_set_auto_start(static_cast<sd_bus_message*>(call.*MessageHandle::kHandle), 0);
+}
+
+} // namespace
+
+DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::milliseconds timeout)
+    : connection_(connection), proxy_(sdbus::createProxy(connection, kBusName, kObjectPath)),
+      timeoutUsec_(static_cast<uint64_t>(timeout.count()) * 1000u) {}
+
+DbusMixerServer::~DbusMixerServer() = default;
+
+int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
+  try {
+    auto call = proxy_->createMethodCall(kInterface, std::string(Info(method).name));
+    for (int32_t arg : args) {
+      call << arg;
+    }
+    DisableAutoStart(call);
+    call.dontExpectReply();
+    proxy_->callMethod(call);
+    // A message the socket could not take at once waits in the connection's
+    // queue; nothing else drives this connection, so push it on now.
+    if ((connection_.getEventLoopPollData().events & POLLOUT) != 0) {
+      connection_.processPendingRequest();
+    }
+    return kMixerOk;
+  } catch (const sdbus::Error&) {
+    return kMixerFailed;
+  }
+}
+
+int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
+                         std::initializer_list<int32_t*> out) {
+  try {
+    // Nothing else reads this connection: drop what arrived unasked (error
+    // answers to setters, bus notices) so it cannot pile up.
+    while (connection_.processPendingRequest()) {
+    }
+    auto call = proxy_->createMethodCall(kInterface, std::string(Info(method).name));
+    for (int32_t arg : args) {
+      call << arg;
+    }
+    DisableAutoStart(call);
+    auto reply = proxy_->callMethod(call, timeoutUsec_);
+    std::array<int32_t, kMaxOutputs> results{};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      reply >> results[i];
+    }
+    std::size_t i = 0;
+    for (int32_t* cell : out) {
+      *cell = results[i++];
+    }
+    return kMixerOk;
+  } catch (const sdbus::Error&) {
+    return kMixerFailed;
+  }
+}
+
+int DbusMixerServer::SetMasterVolume(int32_t channel, int32_t gain) {
+  return Set(Method::SetMasterVolume, {channel, gain});
+}
+int DbusMixerServer::GetMasterVolume(int32_t channel, int32_t& gain) {
+  return Get(Method::GetMasterVolume, {channel}, {&gain});
+}
+int DbusMixerServer::SetSourceVolume(int32_t type, int32_t index, int32_t gain) {
+  return Set(Method::SetSourceVolume, {type, index, gain});
+}
+int DbusMixerServer::GetSourceVolume(int32_t type, int32_t index, int32_t& gain) {
+  return Get(Method::GetSourceVolume, {type, index}, {&gain});
+}
+int DbusMixerServer::SetSourcePan(int32_t type, int32_t index, int32_t pan) {
+  return Set(Method::SetSourcePan, {type, index, pan});
+}
+int DbusMixerServer::GetSourcePan(int32_t type, int32_t index, int32_t& pan) {
+  return Get(Method::GetSourcePan, {type, index}, {&pan});
+}
+int DbusMixerServer::GetSendBus(int32_t type, int32_t index, int32_t send, int32_t& bus) {
+  return Get(Method::GetSendBus, {type, index, send}, {&bus});
+}
+int DbusMixerServer::SetSendLevel(int32_t type, int32_t index, int32_t send, int32_t level) {
+  return Set(Method::SetSendLevel, {type, index, send, level});
+}
+int DbusMixerServer::GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) {
+  return Get(Method::GetSendLevel, {type, index, send}, {&level});
+}
+int DbusMixerServer::SetAuxEffect(int32_t aux, int32_t effect) {
+  return Set(Method::SetAuxEffect, {aux, effect});
+}
+int32_t DbusMixerServer::IsBusRouted(int32_t bus) {
+  int32_t result = 0;
+  Get(Method::IsBusRouted, {bus}, {&result});
+  return result;
+}
+int32_t DbusMixerServer::IsBusOnOutput(int32_t bus) {
+  int32_t result = 0;
+  Get(Method::IsBusOnOutput, {bus}, {&result});
+  return result;
+}
+int DbusMixerServer::GetBusEffect(int32_t bus, int32_t& effect) {
+  return Get(Method::GetBusEffect, {bus}, {&effect});
+}
+int DbusMixerServer::GetBusOutput(int32_t bus, int32_t& digital, int32_t& pair, int32_t& third) {
+  return Get(Method::GetBusOutput, {bus}, {&digital, &pair, &third});
+}
+int DbusMixerServer::SetBusLevel(int32_t bus, int32_t level) {
+  return Set(Method::SetBusLevel, {bus, level});
+}
+int DbusMixerServer::GetBusLevel(int32_t bus, int32_t& level) {
+  return Get(Method::GetBusLevel, {bus}, {&level});
+}
+int DbusMixerServer::SetRecordLevel(int32_t level) {
+  return Set(Method::SetRecordLevel, {level});
+}
+int DbusMixerServer::GetRecordLevel(int32_t& level) {
+  return Get(Method::GetRecordLevel, {}, {&level});
+}
+int DbusMixerServer::SetSendBus(int32_t type, int32_t index, int32_t send, int32_t bus) {
+  return Set(Method::SetSendBus, {type, index, send, bus});
+}
+int DbusMixerServer::SetBusRouted(int32_t bus, int32_t routed) {
+  return Set(Method::SetBusRouted, {bus, routed});
+}
+int DbusMixerServer::SetBusOutput(int32_t bus, int32_t digital, int32_t pair) {
+  return Set(Method::SetBusOutput, {bus, digital, pair});
+}
+
+} // namespace vantrel

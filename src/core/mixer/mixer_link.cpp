@@ -1,0 +1,254 @@
+#include "mixer/mixer_link.h"
+
+#include "mixer/dbus_mixer_protocol.h"
+#include "mixer/dbus_mixer_server.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vantrel {
+
+namespace {
+
+constexpr char kServerName[] = "vantrel-mixerd";
+constexpr char kDbusName[] = "org.freedesktop.DBus";
+constexpr char kDbusPath[] = "/org/freedesktop/DBus";
+constexpr auto kLookupInterval = std::chrono::seconds(1);
+constexpr auto kNamePollInterval = std::chrono::milliseconds(20);
+
+bool IsExecutable(const std::string& path) {
+  return ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string OwnFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) {
+    return {};
+  }
+  const std::string exe(buffer, static_cast<std::size_t>(n));
+  return exe.substr(0, exe.rfind('/'));
+}
+
+std::string FindInPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) {
+    return {};
+  }
+  const std::string folders = path;
+  std::size_t start = 0;
+  while (start <= folders.size()) {
+    const std::size_t end = std::min(folders.find(':', start), folders.size());
+    const std::string folder = folders.substr(start, end - start);
+    const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+    if (IsExecutable(candidate)) {
+      return candidate;
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+// Starts `argv[0]` in a session of its own, not as our child, so it outlives
+// us and is never left a zombie. True when the program was executed.
+bool SpawnDetached(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  // Everything the child needs is built before fork: after it, only
+  // async-signal-safe calls are allowed.
+  std::vector<char*> argv;
+  for (const std::string& arg : args) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const std::string& entry : env) {
+    envp.push_back(const_cast<char*>(entry.c_str()));
+  }
+  envp.push_back(nullptr);
+
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    return false;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return false;
+  }
+  if (child == 0) {
+    ::setsid();
+    if (::fork() != 0) {
+      ::_exit(0);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    const int devNull = ::open("/dev/null", O_RDWR);
+    if (devNull >= 0) {
+      ::dup2(devNull, STDIN_FILENO);
+    }
+    ::execve(argv[0], argv.data(), envp.data());
+    const int error = errno;
+    [[maybe_unused]] const ssize_t n = ::write(report[1], &error, sizeof error);
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int execError = 0;
+  ssize_t n = 0;
+  do {
+    n = ::read(report[0], &execError, sizeof execError);
+  } while (n < 0 && errno == EINTR);
+  ::close(report[0]);
+  return n == 0;
+}
+
+} // namespace
+
+CMixerLink::CMixerLink() : CMixerLink(MixerLinkOptions{}) {}
+
+CMixerLink::CMixerLink(MixerLinkOptions options) : options_(std::move(options)) {}
+
+CMixerLink::~CMixerLink() {
+  Shutdown();
+}
+
+int CMixerLink::Startup() {
+  if (connection_) {
+    return kMixerOk;
+  }
+  try {
+    connection_ = options_.busAddress.empty()
+                      ? sdbus::createSessionBusConnection()
+                      : sdbus::createSessionBusConnectionWithAddress(options_.busAddress);
+    return kMixerOk;
+  } catch (const sdbus::Error&) {
+    return kMixerFailed;
+  }
+}
+
+int CMixerLink::Create() {
+  if (!connection_) {
+    return kMixerFailed;
+  }
+  created_ = true;
+  if (!server_ && (NameHasOwner() || (options_.startServer && StartServerProcess() &&
+                                      WaitForName(options_.startTimeout)))) {
+    BuildServer();
+  }
+  nextLookup_ = std::chrono::steady_clock::now() + kLookupInterval;
+  return server_ ? kMixerOk : kMixerFailed;
+}
+
+IMixerServer* CMixerLink::Server() {
+  if (!server_ && created_ && connection_ && std::chrono::steady_clock::now() >= nextLookup_) {
+    nextLookup_ = std::chrono::steady_clock::now() + kLookupInterval;
+    if (NameHasOwner()) {
+      BuildServer();
+    }
+  }
+  return server_.get();
+}
+
+bool CMixerLink::IsPresent() const {
+  return server_ != nullptr;
+}
+
+void CMixerLink::Release() {
+  server_.reset();
+  created_ = false;
+}
+
+void CMixerLink::Shutdown() {
+  Release();
+  connection_.reset();
+}
+
+bool CMixerLink::NameHasOwner() {
+  if (!connection_) {
+    return false;
+  }
+  try {
+    auto bus = sdbus::createProxy(*connection_, kDbusName, kDbusPath);
+    bool owned = false;
+    bus->callMethod("NameHasOwner")
+        .onInterface(kDbusName)
+        .withTimeout(options_.callTimeout)
+        .withArguments(std::string(mixer_dbus::kBusName))
+        .storeResultsTo(owned);
+    return owned;
+  } catch (const sdbus::Error&) {
+    return false;
+  }
+}
+
+bool CMixerLink::StartServerProcess() {
+  std::string program = options_.serverProgram;
+  if (program.empty()) {
+    const std::string beside = OwnFolder() + "/" + kServerName;
+    program = IsExecutable(beside) ? beside : FindInPath(kServerName);
+  }
+  if (program.empty()) {
+    // No program to run: let the bus start the server from its service file.
+    try {
+      auto bus = sdbus::createProxy(*connection_, kDbusName, kDbusPath);
+      uint32_t result = 0;
+      bus->callMethod("StartServiceByName")
+          .onInterface(kDbusName)
+          .withTimeout(options_.startTimeout)
+          .withArguments(std::string(mixer_dbus::kBusName), uint32_t{0})
+          .storeResultsTo(result);
+      return true;
+    } catch (const sdbus::Error&) {
+      return false;
+    }
+  }
+  std::vector<std::string> args{program};
+  args.insert(args.end(), options_.serverArguments.begin(), options_.serverArguments.end());
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (options_.busAddress.empty() || std::strncmp(*entry, "DBUS_SESSION_BUS_ADDRESS=", 25) != 0) {
+      env.emplace_back(*entry);
+    }
+  }
+  if (!options_.busAddress.empty()) {
+    env.push_back("DBUS_SESSION_BUS_ADDRESS=" + options_.busAddress);
+  }
+  return SpawnDetached(args, env);
+}
+
+bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (NameHasOwner()) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(kNamePollInterval);
+  }
+}
+
+void CMixerLink::BuildServer() {
+  try {
+    server_ = std::make_unique<DbusMixerServer>(*connection_, options_.callTimeout);
+  } catch (const sdbus::Error&) {
+    server_.reset();
+  }
+}
+
+} // namespace vantrel

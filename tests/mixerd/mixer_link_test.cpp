@@ -1,0 +1,184 @@
+// CMixerLink against the real server: absence, a killed and replaced server,
+// starting the server, and bus activation.
+
+#include "mixer/dbus_mixer_protocol.h"
+#include "support/mixerd_fixture.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace vantrel::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+MixerLinkOptions NoStartOptions() {
+  MixerLinkOptions options;
+  options.startServer = false;
+  return options;
+}
+
+// Reloads the bus's service files after a test changed them.
+void ReloadBusConfig() {
+  auto connection = sdbus::createSessionBusConnection();
+  auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+  bus->callMethod("ReloadConfig").onInterface("org.freedesktop.DBus");
+}
+
+using MixerLinkTest = MixerdFixture;
+
+TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {
+  auto link = ConnectLink();
+  IMixerServer* mixer = link->Server();
+  ASSERT_NE(mixer, nullptr);
+  mixer->SetRecordLevel(4242);
+  int32_t level = 0;
+  ASSERT_EQ(mixer->GetRecordLevel(level), kMixerOk);
+
+  server_.Kill();
+  ASSERT_TRUE(WaitForMixerName(false, std::chrono::seconds(5)));
+  // With nobody on the name, calls fail at once and leave the zeros.
+  level = 0;
+  const auto start = Clock::now();
+  EXPECT_EQ(mixer->GetRecordLevel(level), kMixerFailed);
+  EXPECT_EQ(mixer->SetRecordLevel(5), kMixerOk);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(level, 0);
+
+  ASSERT_TRUE(server_.Start());
+  EXPECT_EQ(link->Server(), mixer);
+  EXPECT_EQ(mixer->GetRecordLevel(level), kMixerOk);
+  // The killed server had saved the value shortly after the change, or not:
+  // either way the new one answers.
+  EXPECT_TRUE(level == 4242 || level == 32768) << level;
+  mixer->SetRecordLevel(17);
+  EXPECT_EQ(mixer->GetRecordLevel(level), kMixerOk);
+  EXPECT_EQ(level, 17);
+}
+
+TEST(MixerLinkAbsentTest, WithoutAServerTheLinkSaysItIsAbsentAndFindsOneStartedLater) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  CMixerLink link(NoStartOptions());
+  ASSERT_EQ(link.Startup(), kMixerOk);
+  EXPECT_EQ(link.Create(), kMixerFailed);
+  EXPECT_FALSE(link.IsPresent());
+  EXPECT_EQ(link.Server(), nullptr);
+
+  MixerdTempDir dir;
+  MixerdProcess server(dir.Path() + "/mixer.state");
+  ASSERT_TRUE(server.Start());
+  // The link looks again about once a second.
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (link.Server() == nullptr && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_NE(link.Server(), nullptr);
+  EXPECT_TRUE(link.IsPresent());
+  int32_t level = 0;
+  EXPECT_EQ(link.Server()->GetRecordLevel(level), kMixerOk);
+  EXPECT_EQ(level, 32768);
+
+  link.Release();
+  EXPECT_FALSE(link.IsPresent());
+  EXPECT_EQ(link.Server(), nullptr);
+}
+
+TEST(MixerLinkAbsentTest, LinkWithoutABusConnectionHasNoServer) {
+  MixerLinkOptions options = NoStartOptions();
+  options.busAddress = "unix:path=/nonexistent/vantrel-bus";
+  CMixerLink link(options);
+  EXPECT_EQ(link.Startup(), kMixerFailed);
+  EXPECT_EQ(link.Create(), kMixerFailed);
+  EXPECT_EQ(link.Server(), nullptr);
+  link.Shutdown();
+}
+
+TEST(MixerLinkStartTest, CreateStartsTheServerFromTheProgramsFolder) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  MixerdTempDir dir;
+  MixerLinkOptions options;
+  options.serverArguments = {"--state", dir.Path() + "/mixer.state"};
+  options.startTimeout = std::chrono::seconds(10);
+  CMixerLink link(options);
+  ASSERT_EQ(link.Startup(), kMixerOk);
+  EXPECT_EQ(link.Create(), kMixerOk);
+  ASSERT_TRUE(link.IsPresent());
+  int32_t gain = 0;
+  EXPECT_EQ(link.Server()->GetMasterVolume(0, gain), kMixerOk);
+  EXPECT_EQ(gain, 49152);
+  // The server is not our child: it keeps running until it is told to stop.
+  link.Shutdown();
+  EXPECT_NE(MixerNameOwnerPid(), 0);
+  EXPECT_TRUE(StopMixerNameOwner());
+}
+
+TEST(MixerLinkStartTest, CreateFailsQuicklyWhenTheServerCannotRun) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  MixerLinkOptions options;
+  options.serverProgram = "/nonexistent/vantrel-mixerd";
+  CMixerLink link(options);
+  ASSERT_EQ(link.Startup(), kMixerOk);
+  const auto start = Clock::now();
+  EXPECT_EQ(link.Create(), kMixerFailed);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(link.Server(), nullptr);
+}
+
+// A service file in the test bus's service folder lets the bus start the
+// server; the file is removed again whatever happens.
+class BusActivationTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const char* folder = std::getenv("VANTREL_TEST_DBUS_SERVICE_DIR");
+    if (folder == nullptr) {
+      GTEST_SKIP() << "the test bus has no service folder";
+    }
+    ASSERT_TRUE(StopMixerNameOwner());
+    servicePath_ = std::string(folder) + "/org.vantrel.Mixer.service";
+    std::ofstream(servicePath_) << "[D-BUS Service]\nName=org.vantrel.Mixer\nExec="
+                                << MixerdProgram() << " --state " << dir_.Path()
+                                << "/mixer.state\n";
+    ReloadBusConfig();
+  }
+  void TearDown() override {
+    if (!servicePath_.empty()) {
+      std::remove(servicePath_.c_str());
+      ReloadBusConfig();
+      StopMixerNameOwner();
+    }
+  }
+
+  MixerdTempDir dir_;
+  std::string servicePath_;
+};
+
+TEST_F(BusActivationTest, ClientCallStartsTheServerThroughTheBus) {
+  const CommandResult result = RunCommand({MixerctlProgram(), "get", "MasterVolume", "1"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "49152\n");
+  EXPECT_NE(MixerNameOwnerPid(), 0);
+}
+
+TEST_F(BusActivationTest, LinkCallsNeverActivateTheServerThemselves) {
+  auto link = std::make_unique<CMixerLink>(NoStartOptions());
+  ASSERT_EQ(link->Startup(), kMixerOk);
+  // Build the server object while one runs, then take the server away.
+  MixerdProcess server(dir_.Path() + "/own.state");
+  ASSERT_TRUE(server.Start());
+  ASSERT_EQ(link->Create(), kMixerOk);
+  server.Kill();
+  ASSERT_TRUE(WaitForMixerName(false, std::chrono::seconds(5)));
+
+  int32_t level = 0;
+  EXPECT_EQ(link->Server()->GetBusLevel(0, level), kMixerFailed);
+  link->Server()->SetBusLevel(0, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(MixerNameOwnerPid(), 0);
+}
+
+} // namespace
+} // namespace vantrel::test

@@ -1,0 +1,320 @@
+// vantrel-mixerd through the program's own client and through raw D-Bus
+// calls: every method, the error answer, signals, persistence, single
+// instance and clean exit.
+
+#include "mixer/dbus_mixer_protocol.h"
+#include "mixer/dbus_mixer_server.h"
+#include "support/mixerd_fixture.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+namespace vantrel::test {
+namespace {
+
+using mixer_dbus::Method;
+
+// Raw calls, to see the error names the server answers with.
+class RawClient {
+public:
+  RawClient()
+      : connection_(sdbus::createSessionBusConnection()),
+        proxy_(sdbus::createProxy(*connection_, mixer_dbus::kBusName, mixer_dbus::kObjectPath)) {}
+
+  // The error name of the call, or "" when it succeeded.
+  std::string ErrorOf(std::string_view method, const std::vector<int32_t>& args) {
+    try {
+      auto call = proxy_->createMethodCall(mixer_dbus::kInterface, std::string(method));
+      for (int32_t arg : args) {
+        call << arg;
+      }
+      proxy_->callMethod(call, 5'000'000);
+      return "";
+    } catch (const sdbus::Error& error) {
+      return error.getName();
+    }
+  }
+
+private:
+  std::unique_ptr<sdbus::IConnection> connection_;
+  std::unique_ptr<sdbus::IProxy> proxy_;
+};
+
+std::string Dump() {
+  const CommandResult result = RunCommand({MixerctlProgram(), "dump"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  return result.out;
+}
+
+using MixerServerTest = MixerdFixture;
+
+TEST_F(MixerServerTest, EveryLevelPanAndGainSetterIsReadBackByItsGetter) {
+  auto link = ConnectLink();
+  IMixerServer* mixer = link->Server();
+  ASSERT_NE(mixer, nullptr);
+  for (int32_t value : {0, 1, 32768, 65532, 65535}) {
+    SCOPED_TRACE(value);
+    for (int32_t channel : {0, 1}) {
+      mixer->SetMasterVolume(channel, value);
+      int32_t gain = -1;
+      EXPECT_EQ(mixer->GetMasterVolume(channel, gain), kMixerOk);
+      EXPECT_EQ(gain, value);
+    }
+    for (int32_t type = 0; type < mixer_dbus::kSourceTypeCount; ++type) {
+      for (int32_t index = 0; index < mixer_dbus::kSourcesPerType[type]; ++index) {
+        mixer->SetSourceVolume(type, index, value);
+        mixer->SetSourcePan(type, index, 65535 - value);
+        mixer->SetSendLevel(type, index, 0, value);
+        mixer->SetSendLevel(type, index, 1, value / 2);
+        int32_t gain = -1;
+        int32_t pan = -1;
+        int32_t send0 = -1;
+        int32_t send1 = -1;
+        EXPECT_EQ(mixer->GetSourceVolume(type, index, gain), kMixerOk);
+        EXPECT_EQ(mixer->GetSourcePan(type, index, pan), kMixerOk);
+        EXPECT_EQ(mixer->GetSendLevel(type, index, 0, send0), kMixerOk);
+        EXPECT_EQ(mixer->GetSendLevel(type, index, 1, send1), kMixerOk);
+        EXPECT_EQ(gain, value);
+        EXPECT_EQ(pan, 65535 - value);
+        EXPECT_EQ(send0, value);
+        EXPECT_EQ(send1, value / 2);
+      }
+    }
+    for (int32_t bus = 0; bus < kBusCount; ++bus) {
+      mixer->SetBusLevel(bus, value);
+      int32_t level = -1;
+      EXPECT_EQ(mixer->GetBusLevel(bus, level), kMixerOk);
+      EXPECT_EQ(level, value);
+    }
+    mixer->SetRecordLevel(value);
+    int32_t record = -1;
+    EXPECT_EQ(mixer->GetRecordLevel(record), kMixerOk);
+    EXPECT_EQ(record, value);
+  }
+}
+
+TEST_F(MixerServerTest, FreshServerRoutesSendsAndBusesAsDocumented) {
+  auto link = ConnectLink();
+  IMixerServer* mixer = link->Server();
+  ASSERT_NE(mixer, nullptr);
+  int32_t bus = -1;
+  EXPECT_EQ(mixer->GetSendBus(kSourceUser, 4, 0, bus), kMixerOk);
+  EXPECT_EQ(bus, 0);
+  EXPECT_EQ(mixer->GetSendBus(kSourceAnalog, 0, 1, bus), kMixerOk);
+  EXPECT_EQ(bus, 1);
+  for (int32_t b = 0; b < kBusCount; ++b) {
+    EXPECT_NE(mixer->IsBusRouted(b), 0);
+  }
+  int32_t effect = -1;
+  EXPECT_EQ(mixer->IsBusOnOutput(0), 0);
+  EXPECT_EQ(mixer->GetBusEffect(0, effect), kMixerOk);
+  EXPECT_EQ(effect, 0);
+  EXPECT_EQ(mixer->IsBusOnOutput(1), 0);
+  EXPECT_EQ(mixer->GetBusEffect(1, effect), kMixerOk);
+  EXPECT_EQ(effect, 1);
+  int32_t digital = -1;
+  int32_t pair = -1;
+  int32_t third = -1;
+  EXPECT_NE(mixer->IsBusOnOutput(3), 0);
+  EXPECT_EQ(mixer->GetBusOutput(3, digital, pair, third), kMixerOk);
+  EXPECT_EQ(digital, 0);
+  EXPECT_EQ(pair, 4);
+  EXPECT_EQ(third, 0);
+}
+
+TEST_F(MixerServerTest, RoutingCallsMoveSendsAndBuses) {
+  auto link = ConnectLink();
+  auto* mixer = static_cast<DbusMixerServer*>(link->Server());
+  ASSERT_NE(mixer, nullptr);
+  int32_t value = -1;
+
+  mixer->SetSendBus(kSourceDigital, 1, 1, 3);
+  EXPECT_EQ(mixer->GetSendBus(kSourceDigital, 1, 1, value), kMixerOk);
+  EXPECT_EQ(value, 3);
+
+  mixer->SetBusOutput(0, 1, 2);
+  EXPECT_NE(mixer->IsBusOnOutput(0), 0);
+  int32_t digital = -1;
+  int32_t pair = -1;
+  int32_t third = -1;
+  EXPECT_EQ(mixer->GetBusOutput(0, digital, pair, third), kMixerOk);
+  EXPECT_EQ(digital, 1);
+  EXPECT_EQ(pair, 2);
+
+  mixer->SetBusRouted(0, 0);
+  EXPECT_EQ(mixer->IsBusRouted(0), 0);
+
+  // Choosing an effect sends the bus to it and routes it again.
+  for (int32_t effect : {7, 15, 0}) {
+    mixer->SetAuxEffect(0, effect);
+    EXPECT_NE(mixer->IsBusRouted(0), 0);
+    EXPECT_EQ(mixer->IsBusOnOutput(0), 0);
+    EXPECT_EQ(mixer->GetBusEffect(0, value), kMixerOk);
+    EXPECT_EQ(value, effect);
+  }
+}
+
+TEST_F(MixerServerTest, OutOfRangeArgumentsAnswerInvalidArgumentAndChangeNothing) {
+  const std::string before = Dump();
+  RawClient client;
+  const struct {
+    Method method;
+    std::vector<int32_t> args;
+  } cases[] = {
+      {Method::SetMasterVolume, {2, 100}},
+      {Method::SetMasterVolume, {-1, 100}},
+      {Method::GetMasterVolume, {2}},
+      {Method::SetMasterVolume, {0, 65536}},
+      {Method::SetMasterVolume, {0, -1}},
+      {Method::SetSourceVolume, {5, 0, 100}},
+      {Method::SetSourceVolume, {-1, 0, 100}},
+      {Method::SetSourceVolume, {0, 4, 100}},
+      {Method::SetSourceVolume, {1, 2, 100}},
+      {Method::SetSourceVolume, {2, 1, 100}},
+      {Method::SetSourceVolume, {3, 1, 100}},
+      {Method::SetSourceVolume, {4, 5, 100}},
+      {Method::SetSourceVolume, {4, -1, 100}},
+      {Method::SetSourceVolume, {0, 0, 70000}},
+      {Method::GetSourceVolume, {4, 5}},
+      {Method::SetSourcePan, {0, 0, 65536}},
+      {Method::GetSourcePan, {6, 0}},
+      {Method::GetSendBus, {0, 0, 2}},
+      {Method::GetSendBus, {0, 0, -1}},
+      {Method::SetSendLevel, {0, 0, 2, 100}},
+      {Method::SetSendLevel, {0, 0, 0, 65536}},
+      {Method::GetSendLevel, {0, 9, 0}},
+      {Method::SetAuxEffect, {4, 0}},
+      {Method::SetAuxEffect, {-1, 0}},
+      {Method::SetAuxEffect, {0, 16}},
+      {Method::SetAuxEffect, {0, -1}},
+      {Method::IsBusRouted, {4}},
+      {Method::IsBusOnOutput, {-1}},
+      {Method::GetBusEffect, {4}},
+      {Method::GetBusOutput, {4}},
+      {Method::SetBusLevel, {4, 0}},
+      {Method::SetBusLevel, {0, 65536}},
+      {Method::GetBusLevel, {-1}},
+      {Method::SetRecordLevel, {65536}},
+      {Method::SetRecordLevel, {INT32_MIN}},
+      {Method::SetSendBus, {0, 0, 0, 4}},
+      {Method::SetSendBus, {0, 0, 2, 0}},
+      {Method::SetSendBus, {5, 0, 0, 0}},
+      {Method::SetBusRouted, {4, 1}},
+      {Method::SetBusRouted, {0, 2}},
+      {Method::SetBusOutput, {4, 0, 0}},
+      {Method::SetBusOutput, {0, 2, 0}},
+      {Method::SetBusOutput, {0, 0, 5}},
+      {Method::SetBusOutput, {0, 1, 3}},
+      {Method::SetBusOutput, {0, 0, -1}},
+  };
+  for (const auto& c : cases) {
+    const std::string_view name = mixer_dbus::Info(c.method).name;
+    SCOPED_TRACE(std::string(name) + " " + ::testing::PrintToString(c.args));
+    EXPECT_EQ(client.ErrorOf(name, c.args), mixer_dbus::kInvalidArgumentError);
+  }
+  EXPECT_EQ(Dump(), before);
+}
+
+TEST_F(MixerServerTest, FailedGetterLeavesTheCallersZeros) {
+  auto link = ConnectLink();
+  IMixerServer* mixer = link->Server();
+  ASSERT_NE(mixer, nullptr);
+  int32_t gain = 0;
+  EXPECT_EQ(mixer->GetSourceVolume(kSourceWave, 1, gain), kMixerFailed);
+  EXPECT_EQ(gain, 0);
+  int32_t digital = 0;
+  int32_t pair = 0;
+  int32_t third = 0;
+  EXPECT_EQ(mixer->GetBusOutput(9, digital, pair, third), kMixerFailed);
+  EXPECT_EQ(digital + pair + third, 0);
+  EXPECT_EQ(mixer->IsBusRouted(9), 0);
+}
+
+TEST_F(MixerServerTest, ChangesAreSignalledToOtherClients) {
+  auto connection = sdbus::createSessionBusConnection();
+  auto proxy = sdbus::createProxy(*connection, mixer_dbus::kBusName, mixer_dbus::kObjectPath);
+  std::atomic<int> signals{0};
+  proxy->uponSignal(mixer_dbus::kChangedSignal).onInterface(mixer_dbus::kInterface).call([&] {
+    ++signals;
+  });
+  proxy->finishRegistration();
+  connection->enterEventLoopAsync();
+
+  auto link = ConnectLink();
+  link->Server()->SetRecordLevel(1234);
+  int32_t level = 0;
+  link->Server()->GetRecordLevel(level);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (signals == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_GE(signals.load(), 1);
+  connection->leaveEventLoop();
+}
+
+TEST_F(MixerServerTest, StateSurvivesARestart) {
+  {
+    auto link = ConnectLink();
+    auto* mixer = static_cast<DbusMixerServer*>(link->Server());
+    ASSERT_NE(mixer, nullptr);
+    mixer->SetMasterVolume(1, 111);
+    mixer->SetSourcePan(kSourceUser, 4, 222);
+    mixer->SetSendBus(kSourceMidi, 0, 0, 2);
+    mixer->SetBusOutput(1, 1, 0);
+    mixer->SetBusRouted(2, 0);
+    mixer->SetRecordLevel(333);
+    int32_t flush = 0;
+    mixer->GetRecordLevel(flush);
+  }
+  const std::string before = Dump();
+  EXPECT_EQ(server_.Stop(), 0);
+  ASSERT_TRUE(server_.Start());
+  EXPECT_EQ(Dump(), before);
+  EXPECT_NE(before.find("master left 49152 right 111"), std::string::npos) << before;
+}
+
+TEST_F(MixerServerTest, ChangesReachTheDiskSoonWithoutAStop) {
+  auto link = ConnectLink();
+  link->Server()->SetBusLevel(3, 4321);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::string text;
+  while (text.find("bus 3 level 4321") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::ifstream file(server_.StatePath());
+    text.assign(std::istreambuf_iterator<char>(file), {});
+  }
+  EXPECT_NE(text.find("bus 3 level 4321"), std::string::npos) << text;
+}
+
+TEST_F(MixerServerTest, GarbageStateFileStartsFromTheDefaultsWithAWarning) {
+  EXPECT_EQ(server_.Stop(), 0);
+  std::ofstream(server_.StatePath(), std::ios::trunc) << "vantrel-mixer-state 1\nmaster 0 5\n";
+  ASSERT_TRUE(server_.Start()) << server_.Errors();
+  EXPECT_NE(server_.Errors().find("unreadable"), std::string::npos) << server_.Errors();
+  EXPECT_NE(Dump().find("master left 49152 right 49152"), std::string::npos);
+}
+
+TEST_F(MixerServerTest, SecondInstanceExitsAtOnceWithAClearMessage) {
+  const CommandResult second =
+      RunCommand({MixerdProgram(), "--state", dir_.Path() + "/second.state"});
+  EXPECT_EQ(second.exitCode, 3);
+  EXPECT_NE(second.err.find("another mixer server already owns org.vantrel.Mixer"),
+            std::string::npos)
+      << second.err;
+  EXPECT_EQ(MixerNameOwnerPid(), server_.Pid());
+}
+
+TEST_F(MixerServerTest, StopSignalEndsTheServerCleanlyAndFreesTheName) {
+  EXPECT_EQ(server_.Stop(), 0);
+  EXPECT_TRUE(WaitForMixerName(false, std::chrono::seconds(5)));
+  EXPECT_EQ(server_.Errors().find("stopping"), std::string::npos) << server_.Errors();
+}
+
+} // namespace
+} // namespace vantrel::test

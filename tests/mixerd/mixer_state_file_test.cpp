@@ -1,0 +1,148 @@
+#include "mixer_state_file.h"
+#include "support/mixerd_server.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace vantrel::mixerd {
+namespace {
+
+MixerState ChangedState() {
+  MixerState state = DefaultMixerState();
+  state.master = {1, 65535};
+  state.sources[3].volume = 12;
+  state.sources[12].pan = 0;
+  state.sources[7].sends[1] = {3, 65535};
+  state.buses[1] = {500, false, true, 15, true, 2};
+  state.record = 7;
+  return state;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(MixerStateFile, SavedStateReadsBackUnchanged) {
+  test::MixerdTempDir dir;
+  const std::string path = dir.Path() + "/deeper/still/mixer.state";
+  std::string message;
+  ASSERT_TRUE(SaveStateFile(path, ChangedState(), message)) << message;
+  MixerState loaded;
+  EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::kLoaded) << message;
+  EXPECT_EQ(loaded, ChangedState());
+  // Nothing but the state file is left in its folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() + "/deeper/still"),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(MixerStateFile, MissingFileGivesTheDefaultsWithAMessage) {
+  test::MixerdTempDir dir;
+  MixerState loaded = ChangedState();
+  std::string message;
+  EXPECT_EQ(LoadStateFile(dir.Path() + "/none", loaded, message), LoadResult::kMissing);
+  EXPECT_EQ(loaded, DefaultMixerState());
+  EXPECT_NE(message.find("defaults"), std::string::npos);
+}
+
+TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
+  const std::string good = FormatState(ChangedState());
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"empty", ""},
+      {"garbage", "\x01\x02 not a state file\n"},
+      {"other version", "vantrel-mixer-state 2\n" + good.substr(good.find('\n') + 1)},
+      {"cut short", good.substr(0, good.size() / 2)},
+      {"no end line", good.substr(0, good.rfind("end"))},
+      {"value out of range",
+       [&] {
+         std::string t = good;
+         t.replace(t.find("record 7"), 8, "record 65536");
+         return t;
+       }()},
+      {"bus out of range",
+       [&] {
+         std::string t = good;
+         t.replace(t.find("send 3 65535"), 12, "send 4 65535");
+         return t;
+       }()},
+      {"not a number",
+       [&] {
+         std::string t = good;
+         t.replace(t.find("master 0 1"), 10, "master 0 x");
+         return t;
+       }()},
+      {"line missing",
+       [&] {
+         std::string t = good;
+         const std::size_t at = t.find("bus 2");
+         t.erase(at, t.find('\n', at) - at + 1);
+         return t;
+       }()},
+      {"unknown line", good + "volume 3\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::MixerdTempDir dir;
+    const std::string path = dir.Path() + "/mixer.state";
+    WriteText(path, c.text);
+    MixerState loaded = ChangedState();
+    std::string message;
+    EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::kInvalid);
+    EXPECT_EQ(loaded, DefaultMixerState());
+    EXPECT_NE(message.find("unreadable"), std::string::npos) << message;
+    std::ifstream aside(path + ".unreadable", std::ios::binary);
+    EXPECT_TRUE(aside.good());
+  }
+}
+
+TEST(MixerStateFile, FailedSaveLeavesTheOldFileAsItWas) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root writes into read-only folders";
+  }
+  test::MixerdTempDir dir;
+  const std::string path = dir.Path() + "/mixer.state";
+  std::string message;
+  ASSERT_TRUE(SaveStateFile(path, ChangedState(), message));
+  ::chmod(dir.Path().c_str(), 0500);
+  EXPECT_FALSE(SaveStateFile(path, DefaultMixerState(), message));
+  EXPECT_FALSE(message.empty());
+  ::chmod(dir.Path().c_str(), 0700);
+  MixerState loaded;
+  EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::kLoaded);
+  EXPECT_EQ(loaded, ChangedState());
+}
+
+TEST(MixerStateFile, SaveIntoAPathUnderAFileFailsWithAMessage) {
+  test::MixerdTempDir dir;
+  WriteText(dir.Path() + "/file", "x");
+  std::string message;
+  EXPECT_FALSE(SaveStateFile(dir.Path() + "/file/mixer.state", DefaultMixerState(), message));
+  EXPECT_NE(message.find("file/mixer.state"), std::string::npos) << message;
+}
+
+TEST(MixerModel, DefaultsAreSensibleAndValid) {
+  const MixerState state = DefaultMixerState();
+  EXPECT_TRUE(IsValidMixerState(state));
+  for (const SourceState& source : state.sources) {
+    EXPECT_EQ(source.sends[0].bus, 0);
+    EXPECT_EQ(source.sends[1].bus, 1);
+  }
+  EXPECT_FALSE(state.buses[0].onOutput);
+  EXPECT_EQ(state.buses[0].effect, 0);
+  EXPECT_FALSE(state.buses[1].onOutput);
+  EXPECT_EQ(state.buses[1].effect, 1);
+  EXPECT_TRUE(state.buses[2].onOutput);
+  EXPECT_TRUE(state.buses[3].onOutput);
+  for (const BusState& bus : state.buses) {
+    EXPECT_TRUE(bus.routed);
+  }
+}
+
+} // namespace
+} // namespace vantrel::mixerd

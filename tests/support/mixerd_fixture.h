@@ -1,0 +1,37 @@
+#pragma once
+// A GoogleTest fixture with the real vantrel-mixerd running on the test bus
+// (fresh state in a temporary folder) and helpers to reach it. Tests using it
+// need the CTest property RESOURCE_LOCK vantrel_mixer_bus (see
+// mixerd_server.h).
+
+#include "mixer/mixer_link.h"
+#include "support/mixerd_server.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace vantrel::test {
+
+class MixerdFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(dir_.Path().empty()) << "cannot create a temporary folder";
+    ASSERT_TRUE(server_.Start()) << "vantrel-mixerd did not start: " << server_.Errors();
+  }
+
+  // A started link that never starts a server of its own.
+  static std::unique_ptr<CMixerLink> ConnectLink() {
+    MixerLinkOptions options;
+    options.startServer = false;
+    auto link = std::make_unique<CMixerLink>(options);
+    link->Startup();
+    link->Create();
+    return link;
+  }
+
+  MixerdTempDir dir_;
+  MixerdProcess server_{dir_.Path() + "/mixer.state"};
+};
+
+} // namespace vantrel::test

@@ -1,0 +1,81 @@
+#pragma once
+// The real vantrel-mixerd for tests: started on the test bus (the session
+// bus of the test command) with a state file in a private temporary folder,
+// and stopped with the test.
+//
+// Only one server can own org.vantrel.Mixer on a bus, so tests that start
+// one must not run at the same time as each other: give them the CTest
+// property RESOURCE_LOCK vantrel_mixer_bus. Start() also waits for a server
+// left by another test to go away before it gives up.
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vantrel::test {
+
+// The built programs.
+std::string MixerdProgram();
+std::string MixerctlProgram();
+
+// A temporary folder, removed with everything in it.
+class MixerdTempDir {
+public:
+  MixerdTempDir();
+  ~MixerdTempDir();
+  MixerdTempDir(const MixerdTempDir&) = delete;
+  MixerdTempDir& operator=(const MixerdTempDir&) = delete;
+  const std::string& Path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+// The process id of the owner of org.vantrel.Mixer on the session bus, or 0.
+pid_t MixerNameOwnerPid();
+// Waits until the name is owned (or free) and answers whether it happened.
+bool WaitForMixerName(bool owned, std::chrono::milliseconds timeout);
+// Sends `signal` to the name's owner and waits until the name is free.
+bool StopMixerNameOwner(int signal = 15);
+
+class MixerdProcess {
+public:
+  // The server keeps its state in `statePath`; its standard error goes to a
+  // file beside it.
+  explicit MixerdProcess(std::string statePath);
+  ~MixerdProcess();
+  MixerdProcess(const MixerdProcess&) = delete;
+  MixerdProcess& operator=(const MixerdProcess&) = delete;
+
+  // Starts the server and waits until it owns the name. False on failure.
+  bool Start(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // SIGTERM, then waits: the exit code, or -1 when it did not exit normally.
+  int Stop();
+  // SIGKILL, then waits.
+  void Kill();
+  bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+  const std::string& StatePath() const { return statePath_; }
+  // What the server wrote to standard error so far.
+  std::string Errors() const;
+
+private:
+  int Wait();
+
+  std::string statePath_;
+  std::string errorPath_;
+  pid_t pid_ = 0;
+};
+
+struct CommandResult {
+  int exitCode = -1; // -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs a program to its end with a time limit and collects its output.
+CommandResult RunCommand(const std::vector<std::string>& args,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+} // namespace vantrel::test
