@@ -1,0 +1,18 @@
+#include "app/about_dlg.h"
+
+#include "dialog/template_builder.h"
+
+#include <QPushButton>
+
+namespace vantrel::ui {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  const DialogTemplate& tmpl = *FindTemplate(kAboutTemplate);
+  setWindowTitle(QString::fromUtf8(tmpl.caption.data(), static_cast<qsizetype>(tmpl.caption.size())));
+  setWindowIcon(ProgramIcon());
+  const ControlMap controls = BuildControls(tmpl, *this);
+  auto* ok = qobject_cast<QPushButton*>(controls.at(1));
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+} // namespace vantrel::ui

@@ -1,0 +1,23 @@
+#pragma once
+// The application object: runs the main window over the process-wide
+// objects of one run, and the program lives as long as that window.
+
+#include <QApplication>
+
+namespace vantrel {
+class CBridgeRuntime;
+}
+
+namespace vantrel::ui {
+
+class CBridgeApp : public QApplication {
+  Q_OBJECT
+public:
+  CBridgeApp(int& argc, char** argv);
+
+  // Starts the main window, runs until it closes (close button, Alt+F4,
+  // SIGINT, SIGTERM or SIGHUP) and returns the exit code.
+  int InitInstance(CBridgeRuntime& runtime);
+};
+
+} // namespace vantrel::ui

@@ -1,0 +1,242 @@
+#include "app/bridge_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/bridge_session.h"
+#include "dialog/controls.h"
+#include "dialog/message_box.h"
+#include "dialog/template_builder.h"
+#include "pages/page_classes.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QSocketNotifier>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace vantrel::ui {
+
+namespace {
+
+constexpr int kChannelMin = 1;
+constexpr int kChannelMax = 16;
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Tests and benchmarks run without a mixer server and without anyone to
+// read the warning.
+bool MixerWarningWanted() {
+  const char* value = std::getenv("VANTREL_NO_MIXER_WARNING");
+  return value == nullptr || std::strcmp(value, "1") != 0;
+}
+
+} // namespace
+
+CBridgeDlg::CBridgeDlg(CBridgeSession& session, int controllerWakeFd, QWidget* parent)
+    : CPageHost(kPageFrameId, parent), m_session(session), m_controllerWakeFd(controllerWakeFd) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowIcon(ProgramIcon());
+}
+
+CBridgeDlg::~CBridgeDlg() = default;
+
+void CBridgeDlg::OnInitDialog() {
+  const DialogTemplate& tmpl = *FindTemplate(kMainTemplate);
+  setWindowTitle(ToQString(tmpl.caption));
+  const ControlMap controls = BuildControls(tmpl, *this);
+  m_midiIn = qobject_cast<QComboBox*>(controls.at(1002));
+  m_midiOut = qobject_cast<QComboBox*>(controls.at(1003));
+  m_pageChooser = qobject_cast<QComboBox*>(controls.at(1001));
+  m_channelField = qobject_cast<CNumberEdit*>(controls.at(1158));
+  m_channelSpin = qobject_cast<CSpinButtons*>(controls.at(1159));
+  m_channelField->setAccessibleName(tr("Output channel"));
+  m_midiIn->setAccessibleName(tr("MIDI input device"));
+  m_midiOut->setAccessibleName(tr("MIDI output device"));
+  m_pageChooser->setAccessibleName(tr("Page on screen"));
+
+  // No system menu to extend here: the about box sits in the window's
+  // context menu and on F1.
+  auto* about = new QAction(tr("&About Vantrel..."), this);
+  about->setShortcut(QKeySequence::HelpContents);
+  about->setShortcutContext(Qt::WindowShortcut);
+  connect(about, &QAction::triggered, this, &CBridgeDlg::ShowAboutBox);
+  addAction(about);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+
+  for (int number : kChooserOrder) {
+    m_pageChooser->addItem(ToQString(PageByNumber(number)->name));
+  }
+  m_pageChooser->setCurrentIndex(-1);
+
+  m_session.LoadMainSettings();
+  m_channelSpin->SetRange(kChannelMin, kChannelMax);
+  FillDeviceChoosers();
+
+  if (!m_session.ConnectMixer() && MixerWarningWanted()) {
+    ShowMessage(nullptr, QString::fromLatin1(kProgramCaption),
+                tr("The mixer server could not be reached. Vantrel will pass MIDI through and "
+                   "send controllers, but it cannot set or show the mixer until it is "
+                   "started again."),
+                MessageKind::Warning);
+  }
+  const SavedDevicesResult opened = m_session.OpenSavedDevices();
+  if (opened.outputFailed) {
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput),
+                MessageKind::Error);
+  }
+  if (opened.inputFailed) {
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput),
+                MessageKind::Error);
+  }
+
+  for (int templateId : kTemplateOrder) {
+    AddPage(templateId);
+  }
+  if (const PageDef* page = PageByNumber(m_session.State().currentPage)) {
+    SelectPage(page->templateId);
+  }
+
+  connect(m_midiIn, &QComboBox::activated, this, &CBridgeDlg::OnMidiInChosen);
+  connect(m_midiOut, &QComboBox::activated, this, &CBridgeDlg::OnMidiOutChosen);
+  connect(m_pageChooser, &QComboBox::activated, this, &CBridgeDlg::OnPageChosen);
+  connect(m_channelSpin, &CSpinButtons::Stepped, this, [this] { UpdateData(true); });
+  connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });
+  // Controller changes that arrived during start-up wait in the queue until
+  // every page exists.
+  if (m_controllerWakeFd >= 0) {
+    m_controllerNotifier = new QSocketNotifier(m_controllerWakeFd, QSocketNotifier::Read, this);
+    connect(m_controllerNotifier, &QSocketNotifier::activated, this,
+            [this] { m_session.DrainControllers(); });
+  }
+}
+
+void CBridgeDlg::FillDeviceChoosers() {
+  m_midiIn->clear();
+  for (const std::string& name : m_session.InputChoices()) {
+    m_midiIn->addItem(QString::fromStdString(name));
+  }
+  m_midiIn->setCurrentIndex(m_session.InputItem());
+  m_midiOut->clear();
+  for (const std::string& name : m_session.OutputChoices()) {
+    m_midiOut->addItem(QString::fromStdString(name));
+  }
+  m_midiOut->setCurrentIndex(m_session.OutputItem());
+  UpdateData(false);
+}
+
+bool CBridgeDlg::UpdateData(bool saveAndValidate) {
+  if (!saveAndValidate) {
+    m_channelField->setText(QString::number(m_session.ChannelMember()));
+    return true;
+  }
+  const auto channel = ParseFieldInteger(m_channelField->text().toStdString());
+  QString refusal;
+  if (!channel) {
+    refusal = ToQString(kNotIntegerMessage);
+  } else if (*channel < kChannelMin || *channel > kChannelMax) {
+    refusal = tr("Please enter an integer between %1 and %2.").arg(kChannelMin).arg(kChannelMax);
+  }
+  if (!refusal.isEmpty()) {
+    ShowMessage(this, QString::fromLatin1(kProgramCaption), refusal, MessageKind::Warning);
+    m_channelField->setFocus();
+    m_channelField->selectAll();
+    return false;
+  }
+  m_session.SetChannelMember(*channel);
+  return true;
+}
+
+void CBridgeDlg::OnOK() { UpdateData(false); }
+
+void CBridgeDlg::OnActivateApp(bool active) {
+  // Nothing reaches the pages once shut-down has begun: the mixer is gone.
+  if (active && !m_closed) {
+    m_session.OnActivate();
+  }
+}
+
+void CBridgeDlg::ShowAboutBox() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+CMixerPage* CBridgeDlg::PageOfTemplate(int templateId) const {
+  for (const auto& entry : Entries()) {
+    if (entry->templateId == templateId && entry->created) {
+      return entry->page.get();
+    }
+  }
+  return nullptr;
+}
+
+std::unique_ptr<CMixerPage> CBridgeDlg::CreatePageObject(int templateId) {
+  const PageDef* def = PageByTemplate(templateId);
+  return def == nullptr ? nullptr : MakePage(templateId, m_session.Page(def->number));
+}
+
+void CBridgeDlg::OnPageVisibilityChanged(int templateId, bool shown) {
+  if (!shown) {
+    return;
+  }
+  if (const PageDef* def = PageByTemplate(templateId)) {
+    m_pageChooser->setCurrentIndex(ChooserItemOfPage(def->number));
+  }
+}
+
+void CBridgeDlg::OnMidiInChosen(int item) {
+  if (m_session.ChooseInput(item) == DeviceChange::OpenFailed) {
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput),
+                MessageKind::Error);
+  }
+}
+
+void CBridgeDlg::OnMidiOutChosen(int item) {
+  if (m_session.ChooseOutput(item) == DeviceChange::OpenFailed) {
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput),
+                MessageKind::Error);
+  }
+}
+
+void CBridgeDlg::OnPageChosen(int item) {
+  if (const PageDef* page = PageByNumber(PageOfChooserItem(item))) {
+    SelectPage(page->templateId);
+  }
+}
+
+void CBridgeDlg::closeEvent(QCloseEvent* event) {
+  if (!m_closed) {
+    m_closed = true;
+    if (m_controllerNotifier != nullptr) {
+      m_controllerNotifier->setEnabled(false);
+    }
+    // Mixer released, devices closed and the four main keys written; then
+    // every page saves its controller numbers as it goes.
+    m_session.Shutdown();
+    DestroyPages();
+  }
+  event->accept();
+}
+
+void CBridgeDlg::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    OnOK();
+    event->accept();
+    return;
+  case Qt::Key_Escape:
+    event->accept(); // Esc never closes the window
+    return;
+  default:
+    CPageHost::keyPressEvent(event);
+  }
+}
+
+} // namespace vantrel::ui

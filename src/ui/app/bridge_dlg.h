@@ -1,0 +1,70 @@
+#pragma once
+// The main window: the page frame with the eight mixer pages above the MIDI
+// In and MIDI Out choosers, the "Out Chn" field with its spin and the page
+// chooser. Its behaviour lives in the core session; this window shows it and
+// forwards the user's choices. Dialog thread only.
+
+#include "app/page_host.h"
+
+class QComboBox;
+class QSocketNotifier;
+
+namespace vantrel {
+class CBridgeSession;
+}
+
+namespace vantrel::ui {
+
+class CNumberEdit;
+class CSpinButtons;
+
+inline constexpr int kPageFrameId = 1000;
+
+class CBridgeDlg : public CPageHost {
+  Q_OBJECT
+public:
+  // controllerWakeFd: readable while incoming controller changes wait, or
+  // -1 when nothing delivers them.
+  explicit CBridgeDlg(CBridgeSession& session, int controllerWakeFd = -1,
+                      QWidget* parent = nullptr);
+  ~CBridgeDlg() override;
+
+  // Start-up: controls, page chooser, settings, device choosers, mixer,
+  // saved devices, the eight pages, then the saved page.
+  void OnInitDialog();
+  // false: show the channel; true: take field 1158 into the channel (1..16).
+  bool UpdateData(bool saveAndValidate);
+  // Enter: shows the channel again; the window stays open.
+  void OnOK();
+  // The page on screen refreshes when the application becomes active.
+  void OnActivateApp(bool active);
+  void ShowAboutBox();
+
+  CBridgeSession& Session() { return m_session; }
+  // The page of a template, or null when it was not created.
+  CMixerPage* PageOfTemplate(int templateId) const;
+
+protected:
+  std::unique_ptr<CMixerPage> CreatePageObject(int templateId) override;
+  void OnPageVisibilityChanged(int templateId, bool shown) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  void FillDeviceChoosers();
+  void OnMidiInChosen(int item);
+  void OnMidiOutChosen(int item);
+  void OnPageChosen(int item);
+
+  CBridgeSession& m_session;
+  int m_controllerWakeFd;
+  QComboBox* m_midiIn = nullptr;
+  QComboBox* m_midiOut = nullptr;
+  QComboBox* m_pageChooser = nullptr;
+  CNumberEdit* m_channelField = nullptr;
+  CSpinButtons* m_channelSpin = nullptr;
+  QSocketNotifier* m_controllerNotifier = nullptr;
+  bool m_closed = false;
+};
+
+} // namespace vantrel::ui

@@ -1,0 +1,30 @@
+// vantrel: the program. Parses the options, runs the headless bridge without
+// any window when asked, and otherwise the main window.
+
+#include "app/bridge_app.h"
+#include "app/bridge_runtime.h"
+#include "app/command_line.h"
+#include "app/headless_bridge.h"
+#include "app/startup_clock.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+  vantrel::ui::MarkProcessStart();
+  const vantrel::CommandLine options = vantrel::ParseCommandLine(argc, argv);
+  if (!options.error.empty()) {
+    std::cerr << "vantrel: " << options.error << "\n" << vantrel::kUsage;
+    return 2;
+  }
+  if (options.help) {
+    std::cout << vantrel::kUsage;
+    return 0;
+  }
+  if (options.headless) {
+    return vantrel::RunHeadless(options);
+  }
+  // The process-wide objects come first and go last, after the window.
+  vantrel::CBridgeRuntime runtime(options);
+  vantrel::ui::CBridgeApp app(argc, argv);
+  return app.InitInstance(runtime);
+}

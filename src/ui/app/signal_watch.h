@@ -1,0 +1,31 @@
+#pragma once
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the dialog thread, so
+// that they close the main window the same orderly way its close button
+// does. The handler only writes one byte into a socket pair; a socket
+// notifier reads it on the event loop.
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace vantrel::ui {
+
+class CSignalWatch : public QObject {
+  Q_OBJECT
+public:
+  explicit CSignalWatch(QObject* parent = nullptr);
+  ~CSignalWatch() override;
+  CSignalWatch(const CSignalWatch&) = delete;
+  CSignalWatch& operator=(const CSignalWatch&) = delete;
+
+  // False when the socket pair or a handler could not be set up.
+  bool IsWatching() const { return m_notifier != nullptr; }
+
+signals:
+  void Raised(int signal);
+
+private:
+  QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace vantrel::ui

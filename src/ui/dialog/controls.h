@@ -1,0 +1,59 @@
+#pragma once
+// The few controls that the templates need beyond Qt's own: a number field
+// that takes only digits from the keyboard, and the small up/down spin that
+// sits at a field's right edge and steps the number in it.
+
+#include <QLineEdit>
+#include <QWidget>
+
+class QToolButton;
+
+namespace vantrel::ui {
+
+class CSpinButtons;
+
+// A right-aligned field into which only digits can be typed (a minus sign
+// cannot, though a spin or the program may write "-1"). Up and Down step its
+// spin.
+class CNumberEdit : public QLineEdit {
+  Q_OBJECT
+public:
+  explicit CNumberEdit(QWidget* parent);
+  void SetSpin(CSpinButtons* spin) { m_spin = spin; }
+  CSpinButtons* Spin() const { return m_spin; }
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  CSpinButtons* m_spin = nullptr;
+};
+
+// Up/down buttons that step the integer in their buddy field by one within
+// their range, write it there as decimal text and then report the step.
+// Text in the field that is not an integer steps from the last number the
+// spin wrote.
+class CSpinButtons : public QWidget {
+  Q_OBJECT
+public:
+  explicit CSpinButtons(QWidget* parent);
+  void SetBuddy(CNumberEdit* buddy);
+  void SetRange(int minimum, int maximum);
+  int Minimum() const { return m_min; }
+  int Maximum() const { return m_max; }
+  // One step up (+1) or down (-1), as a click would make.
+  void Step(int delta);
+
+signals:
+  void Stepped();
+
+private:
+  CNumberEdit* m_buddy = nullptr;
+  QToolButton* m_up;
+  QToolButton* m_down;
+  int m_min = 0;
+  int m_max = 100;
+  int m_position = 0;
+};
+
+} // namespace vantrel::ui

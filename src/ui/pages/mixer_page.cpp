@@ -1,0 +1,218 @@
+#include "pages/mixer_page.h"
+
+#include "dialog/controls.h"
+#include "dialog/message_box.h"
+#include "dialog/template_builder.h"
+#include "mixer/catalogue.h"
+#include "pages/aux_labels.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <array>
+
+namespace vantrel::ui {
+
+namespace {
+
+// The effect choosers of the User 5 & NRPN page, in the order they are
+// filled, with the aux bus each one sets.
+struct EffectChooser {
+  int id;
+  int aux;
+};
+constexpr std::array<EffectChooser, 4> kEffectChoosers = {{{1171, 0}, {1173, 1}, {1174, 2}, {1175, 3}}};
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What a fader drives, for people: "Analog 1 Vol", "Master Aux 2", "NRPN Cutoff".
+QString FaderName(const Parameter& p) {
+  if (p.kind == ParameterKind::Filter) {
+    return QStringLiteral("NRPN ") + ToQString(p.strip);
+  }
+  if (p.page == 1) {
+    return QStringLiteral("Master ") + ToQString(p.strip);
+  }
+  return ToQString(p.strip);
+}
+
+template <typename T> T* Find(const ControlMap& controls, int id) {
+  const auto it = controls.find(id);
+  return it == controls.end() ? nullptr : qobject_cast<T*>(it->second);
+}
+
+} // namespace
+
+CMixerPage::CMixerPage(int templateId, CPageModel& model)
+    : m_templateId(templateId), m_model(model) {}
+
+CMixerPage::~CMixerPage() { m_model.AttachView(nullptr); }
+
+bool CMixerPage::Create(QWidget& host) {
+  const DialogTemplate* tmpl = FindTemplate(m_templateId);
+  if (tmpl == nullptr || m_model.Def().templateId != m_templateId) {
+    return false;
+  }
+  setFont(host.font());
+  const ControlMap controls = BuildControls(*tmpl, *this);
+  // A template that lacks a control leaves nothing behind.
+  auto fail = [this] {
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+    return false;
+  };
+  std::vector<StripWidgets> strips(m_model.StripCount());
+  for (std::size_t i = 0; i < strips.size(); ++i) {
+    const StripDef& def = m_model.Def().strips[i];
+    StripWidgets& s = strips[i];
+    s.fader = Find<QSlider>(controls, m_model.ParameterOfStrip(i).faderId);
+    s.field = Find<CNumberEdit>(controls, def.ids.edit);
+    s.spin = Find<CSpinButtons>(controls, def.ids.spin);
+    s.readout = Find<QLabel>(controls, def.ids.readout);
+    s.label = def.ids.label != 0 ? Find<QLabel>(controls, def.ids.label) : nullptr;
+    if (s.fader == nullptr || s.field == nullptr || s.spin == nullptr || s.readout == nullptr ||
+        (def.ids.label != 0 && s.label == nullptr)) {
+      return fail();
+    }
+  }
+  std::vector<std::pair<QComboBox*, int>> choosers;
+  if (m_model.Def().effectChoosers) {
+    for (const EffectChooser& c : kEffectChoosers) {
+      auto* combo = Find<QComboBox>(controls, c.id);
+      if (combo == nullptr) {
+        return fail();
+      }
+      choosers.emplace_back(combo, c.aux);
+    }
+  }
+
+  m_strips = std::move(strips);
+  m_effectChoosers = std::move(choosers);
+
+  setParent(&host);
+  setEnabled(false);
+  hide();
+  OnInitDialog();
+  return true;
+}
+
+void CMixerPage::OnInitDialog() {
+  m_model.AttachView(this);
+  for (auto& [combo, aux] : m_effectChoosers) {
+    for (std::string_view name : kEffectNames) {
+      combo->addItem(ToQString(name));
+    }
+    combo->setCurrentIndex(-1);
+    const int bus = aux;
+    QComboBox* chooser = combo;
+    connect(chooser, &QComboBox::activated, this,
+            [this, bus](int index) { m_model.ChooseEffect(bus, index); });
+  }
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    StripWidgets& s = m_strips[i];
+    s.spin->SetRange(kControllerMin, kControllerMax);
+    connect(s.spin, &CSpinButtons::Stepped, this, [this] { UpdateData(true); });
+    QSlider* fader = s.fader;
+    connect(fader, &QSlider::valueChanged, this,
+            [this, i](int value) { m_model.MoveFader(i, value); });
+    connect(fader, &QSlider::sliderReleased, this,
+            [this, i, fader] { m_model.MoveFader(i, fader->value()); });
+  }
+  m_model.OnInit();
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    DescribeFader(i);
+  }
+}
+
+void CMixerPage::OnPageShow() { m_model.OnPageShow(); }
+
+void CMixerPage::OnPageHide() { m_model.OnPageHide(); }
+
+void CMixerPage::OnPageCreate() {}
+
+void CMixerPage::OnPageDestroy() {}
+
+void CMixerPage::RefreshFromMixer() { m_model.RefreshFromMixer(); }
+
+bool CMixerPage::UpdateData(bool saveAndValidate) {
+  if (!saveAndValidate) {
+    ShowMembers();
+    return true;
+  }
+  std::vector<std::string> texts;
+  texts.reserve(m_strips.size());
+  for (const StripWidgets& s : m_strips) {
+    texts.push_back(s.field->text().toStdString());
+  }
+  const CommitResult result = m_model.Commit(texts);
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    DescribeFader(i);
+  }
+  if (result.error == CommitError::None) {
+    return true;
+  }
+  const std::string_view message =
+      result.error == CommitError::NotInteger ? kNotIntegerMessage : kOutOfRangeMessage;
+  ShowMessage(this, QString::fromLatin1(kProgramCaption), ToQString(message),
+              MessageKind::Warning);
+  CNumberEdit* field = m_strips[result.strip].field;
+  field->setFocus();
+  field->selectAll();
+  return false;
+}
+
+void CMixerPage::OnOK() { UpdateData(true); }
+
+void CMixerPage::ShowFaderValue(std::size_t strip, int value) {
+  QSlider* fader = m_strips[strip].fader;
+  const QSignalBlocker quiet(fader);
+  fader->setValue(value);
+}
+
+void CMixerPage::ShowMembers() {
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    StripWidgets& s = m_strips[i];
+    s.field->setText(QString::number(m_model.Controller(i)));
+    s.readout->setText(QString::fromStdString(m_model.Readout(i)));
+    if (s.label != nullptr) {
+      s.label->setText(QString::fromStdString(m_model.Label(i)));
+    }
+    DescribeFader(i);
+  }
+}
+
+void CMixerPage::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    OnOK();
+    event->accept();
+    return;
+  case Qt::Key_Escape:
+    event->accept(); // Esc never ends a page or its window
+    return;
+  default:
+    QWidget::keyPressEvent(event);
+  }
+}
+
+void CMixerPage::DescribeFader(std::size_t strip) {
+  const int32_t controller = m_model.Controller(strip);
+  QString text = FaderName(m_model.ParameterOfStrip(strip));
+  if (CPageModel::IsMapped(controller)) {
+    text += QStringLiteral(" — controller %1").arg(controller);
+  } else if (controller == kNotMapped) {
+    text += QStringLiteral(" — no controller");
+  } else {
+    text += QStringLiteral(" — controller %1, outside 0..127, not sent").arg(controller);
+  }
+  QSlider* fader = m_strips[strip].fader;
+  fader->setAccessibleName(text);
+  fader->setToolTip(text);
+}
+
+} // namespace vantrel::ui

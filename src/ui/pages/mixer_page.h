@@ -1,0 +1,94 @@
+#pragma once
+// The widget side of one mixer page: the controls of its template, bound to
+// the page's model (which holds the controller numbers, read-outs and labels
+// and does everything a move, a refresh, a commit or a save means).
+//
+// Data exchange follows the dialog rules: UpdateData(false) shows the
+// model's members in the controls; UpdateData(true) commits every CC field
+// in the page's exchange order. Typing alone commits nothing; Enter in the
+// page and every spin step commit the whole page. A refused field stops the
+// commit with a message and takes the focus.
+//
+// Faders: the spec's trackbar position is 127 minus the value because a
+// trackbar counts from the top; a vertical QSlider already has its maximum
+// at the top, so here the slider's value is the fader value itself. A move by
+// the user (drag, click, keys) goes to the model, and the release at the end
+// of a drag sends the final value again; positioning from the program
+// (refresh, incoming controllers) never sends. Dialog thread only.
+
+#include "pages/page_model.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QSlider;
+
+namespace vantrel::ui {
+
+class CNumberEdit;
+class CSpinButtons;
+
+class CMixerPage : public QWidget, public IPageView {
+  Q_OBJECT
+public:
+  // A page object is made without a parent; Create attaches it to its host.
+  CMixerPage(int templateId, CPageModel& model);
+  ~CMixerPage() override;
+
+  int TemplateId() const { return m_templateId; }
+  CPageModel& Model() { return m_model; }
+
+  // Builds the page's controls as a hidden, disabled child of host and
+  // initialises it (page slot, controller numbers). False, with nothing
+  // built, when the template is unknown, belongs to another page than the
+  // model's, or lacks a control that a strip needs.
+  bool Create(QWidget& host);
+
+  // Hooks of the page host.
+  virtual void OnPageShow();
+  virtual void OnPageHide();
+  virtual void OnPageCreate();
+  virtual void OnPageDestroy();
+
+  void RefreshFromMixer();
+  // false: show the members; true: commit the CC fields. Returns false when
+  // a field was refused.
+  bool UpdateData(bool saveAndValidate);
+  // Enter within the page.
+  void OnOK();
+
+  QSlider* Fader(std::size_t strip) const { return m_strips[strip].fader; }
+  CNumberEdit* Field(std::size_t strip) const { return m_strips[strip].field; }
+  QLabel* Readout(std::size_t strip) const { return m_strips[strip].readout; }
+  // The aux label above the strip, or null for a fixed caption.
+  QLabel* Label(std::size_t strip) const { return m_strips[strip].label; }
+
+  // IPageView
+  void ShowFaderValue(std::size_t strip, int value) override;
+  void ShowMembers() override;
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  struct StripWidgets {
+    QSlider* fader = nullptr;
+    CNumberEdit* field = nullptr;
+    CSpinButtons* spin = nullptr;
+    QLabel* readout = nullptr;
+    QLabel* label = nullptr;
+  };
+
+  void OnInitDialog();
+  void DescribeFader(std::size_t strip);
+
+  const int m_templateId;
+  CPageModel& m_model;
+  std::vector<StripWidgets> m_strips;
+  std::vector<std::pair<QComboBox*, int>> m_effectChoosers; // chooser, aux bus
+};
+
+} // namespace vantrel::ui
