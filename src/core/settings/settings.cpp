@@ -33,14 +33,17 @@ std::filesystem::path WriteTarget(const std::filesystem::path& path) {
   return path;
 }
 
-// Why the key cannot be stored at target, or nothing once it is stored.
-std::optional<std::string> StoreKey(const std::filesystem::path& target, const SettingKey& key,
-                                    std::string_view text) {
-  if (!CProfileFile::IsValidSectionName(key.section) || !CProfileFile::IsValidKeyName(key.name)) {
-    return std::string("the section or key name cannot be stored in a profile");
-  }
-  if (!CProfileFile::IsValidValue(text)) {
-    return std::string("the value holds a line end");
+// Why the keys cannot be stored at target, or nothing once they are stored.
+std::optional<std::string> StoreKeys(const std::filesystem::path& target,
+                                     std::span<const SettingWrite> writes) {
+  for (const SettingWrite& write : writes) {
+    if (!CProfileFile::IsValidSectionName(write.key.section) ||
+        !CProfileFile::IsValidKeyName(write.key.name)) {
+      return std::string("a section or key name cannot be stored in a profile");
+    }
+    if (!CProfileFile::IsValidValue(write.text)) {
+      return std::string("a value holds a line end");
+    }
   }
   std::error_code error;
   const std::filesystem::path folder = target.parent_path();
@@ -65,7 +68,9 @@ std::optional<std::string> StoreKey(const std::filesystem::path& target, const S
     mode = old.mode;
   }
   CProfileFile profile(old.text);
-  profile.Set(key.section, key.name, text);
+  for (const SettingWrite& write : writes) {
+    profile.Set(write.key.section, write.key.name, write.text);
+  }
   std::string updated = profile.Text();
   if (old.status == FileReadResult::Status::Read && updated == old.text) {
     return std::nullopt;
@@ -91,10 +96,21 @@ std::string CSettings::Read(const SettingKey& key) const {
 }
 
 bool CSettings::Write(const SettingKey& key, std::string_view text) {
-  const std::optional<std::string> failure = StoreKey(WriteTarget(m_path), key, text);
+  const SettingWrite write{key, std::string(text)};
+  return WriteMany(std::span(&write, 1));
+}
+
+bool CSettings::WriteMany(std::span<const SettingWrite> writes) {
+  if (writes.empty()) {
+    return true;
+  }
+  const std::optional<std::string> failure = StoreKeys(WriteTarget(m_path), writes);
   if (failure) {
-    PrintError("cannot save \"" + std::string(key.name) + "\" in the profile " + Quoted(m_path) +
-               ": " + *failure + ".");
+    const std::string first = "\"" + std::string(writes[0].key.name) + "\"";
+    const std::string what =
+        writes.size() == 1 ? first
+                           : std::to_string(writes.size()) + " settings (" + first + " and others)";
+    PrintError("cannot save " + what + " in the profile " + Quoted(m_path) + ": " + *failure + ".");
     return false;
   }
   return true;

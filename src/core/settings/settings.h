@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,12 @@ inline constexpr SettingKey kDefaultMidiOutChannelKey{kMidiOptions, "DefaultMidi
 // The key of one strip's controller number; names come from the catalogue.
 constexpr SettingKey CcMappingKey(std::string_view name) { return {kCcMapping, name}; }
 
+// One key and the text to store under it, for CSettings::WriteMany.
+struct SettingWrite {
+  SettingKey key;
+  std::string text;
+};
+
 class CSettings {
 public:
   explicit CSettings(std::filesystem::path profilePath);
@@ -40,6 +47,11 @@ public:
   // needed, by an atomic replace of the file. On failure the old file stays
   // whole, the reason goes to standard error and false is returned.
   bool Write(const SettingKey& key, std::string_view text);
+  // Stores several keys in one atomic replace of the file: all of them or,
+  // on failure, none. Every replace waits for the disk (milliseconds), so
+  // callers that save a group of keys at once (a page's controller numbers,
+  // the options at close) should use this rather than one Write per key.
+  bool WriteMany(std::span<const SettingWrite> writes);
 
   // Read and convert: empty text gives fallback, any other text atoi rules.
   int32_t ReadInt(const SettingKey& key, int32_t fallback) const;

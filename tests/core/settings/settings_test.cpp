@@ -194,6 +194,30 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(testInfo.param.name);
     });
 
+TEST(Settings, WriteManyStoresAllKeysOrNone) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  CSettings settings(path);
+  EXPECT_TRUE(settings.WriteMany({}));
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  const std::vector<SettingWrite> good = {{kActivePageKey, "4"},
+                                          {CcMappingKey("NRPN Cut"), "-1"},
+                                          {kDefaultMidiOutChannelKey, "16"},
+                                          {kActivePageKey, "5"}};
+  ASSERT_TRUE(settings.WriteMany(good));
+  EXPECT_EQ(ReadBytes(path), "[Program Options]\nActivePage=5\n\n[CC Mapping]\nNRPN Cut=-1\n\n"
+                             "[Midi Options]\nDefaultMidiOutChannel=16\n");
+
+  const std::string before = ReadBytes(path);
+  const std::vector<SettingWrite> oneBad = {{kActivePageKey, "1"}, {kDefaultMidiInKey, "2\n"}};
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(settings.WriteMany(oneBad));
+  const std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_NE(message.find("2 settings"), std::string::npos) << message;
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
 TEST(Settings, WritingTheSameValueLeavesTheFileAlone) {
   CTempFolder folder;
   const std::filesystem::path path = folder.Path() / "p.INI";

@@ -1,0 +1,166 @@
+// The settings store on a full profile: one key read, one durable key
+// write, and the 65 writes of an orderly exit. The profile lives in a fresh
+// folder under TMPDIR; point TMPDIR at the disk to measure.
+
+#include "settings/settings.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using vantrel::CSettings;
+using vantrel::SettingKey;
+
+constexpr std::array<std::string_view, 61> kCcMappingNames = {
+    "Aux1CC",     "Aux2CC",     "Aux3CC",    "Aux4CC",     "VolLCC",     "VolRCC",    "RecGainCC",
+    "A1Aux1CC",   "A1Aux2CC",   "A1VolCC",   "A1PanCC",    "A2Aux1CC",   "A2Aux2CC",  "A2VolCC",
+    "A2PanCC",    "A3Aux1CC",   "A3Aux2CC",  "A3VolCC",    "A3PanCC",    "A4Aux1CC",  "A4Aux2CC",
+    "A4VolCC",    "A4PanCC",    "D1Aux1CC",  "D1Aux2CC",   "D1VolCC",    "D1PanCC",   "D2Aux1CC",
+    "D2Aux2CC",   "D2VolCC",    "D2PanCC",   "WaveAux1CC", "WaveAux2CC", "WaveVolCC", "WavePanCC",
+    "MidiAux1CC", "MidiAux2CC", "MidiVolCC", "MidiPanCC",  "U5Aux1CC",   "U5Aux2CC",  "U5VolCC",
+    "U5PanCC",    "NRPN Cut",   "NRPN Res",  "U1Aux1CC",   "U1Aux2CC",   "U1VolCC",   "U1PanCC",
+    "U2Aux1CC",   "U2Aux2CC",   "U2VolCC",   "U2PanCC",    "U3Aux1CC",   "U3Aux2CC",  "U3VolCC",
+    "U3PanCC",    "U4Aux1CC",   "U4Aux2CC",  "U4VolCC",    "U4PanCC",
+};
+
+std::vector<SettingKey> AllKeys() {
+  std::vector<SettingKey> keys = {vantrel::kActivePageKey, vantrel::kDefaultMidiInKey,
+                                  vantrel::kDefaultMidiOutKey, vantrel::kDefaultMidiOutChannelKey};
+  for (std::string_view name : kCcMappingNames) {
+    keys.push_back(vantrel::CcMappingKey(name));
+  }
+  return keys;
+}
+
+std::filesystem::path MakeFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    std::abort();
+  }
+  return pattern;
+}
+
+// A full profile in a folder of its own, removed afterwards.
+class CFullProfile {
+public:
+  CFullProfile() : m_folder(MakeFolder()), m_settings(m_folder / "vantrel.INI") {
+    for (const SettingKey& key : AllKeys()) {
+      m_settings.WriteInt(key, 127);
+    }
+  }
+  ~CFullProfile() {
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+  }
+  CFullProfile(const CFullProfile&) = delete;
+  CFullProfile& operator=(const CFullProfile&) = delete;
+
+  CSettings& Settings() { return m_settings; }
+
+private:
+  std::filesystem::path m_folder;
+  CSettings m_settings;
+};
+
+void ReadOneKey(benchmark::State& state) {
+  CFullProfile profile;
+  const SettingKey key = vantrel::CcMappingKey("U4PanCC");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(profile.Settings().Read(key));
+  }
+}
+BENCHMARK(ReadOneKey);
+
+void WriteOneKeyDurably(benchmark::State& state) {
+  CFullProfile profile;
+  const SettingKey key = vantrel::CcMappingKey("U4PanCC");
+  int32_t value = 0;
+  for (auto _ : state) {
+    // A new value each time, so that every write replaces the file.
+    if (!profile.Settings().WriteInt(key, value++ % 128)) {
+      state.SkipWithError("the write failed");
+      break;
+    }
+  }
+}
+BENCHMARK(WriteOneKeyDurably)->Unit(benchmark::kMillisecond);
+
+void WriteAll65Keys(benchmark::State& state) {
+  CFullProfile profile;
+  const std::vector<SettingKey> keys = AllKeys();
+  int32_t value = 0;
+  for (auto _ : state) {
+    ++value;
+    for (const SettingKey& key : keys) {
+      if (!profile.Settings().WriteInt(key, value % 128)) {
+        state.SkipWithError("the write failed");
+        return;
+      }
+    }
+  }
+}
+BENCHMARK(WriteAll65Keys)->Unit(benchmark::kMillisecond);
+
+// The exit as callers should write it: the four options, then each page's
+// controller numbers, one WriteMany each.
+void WriteAll65KeysGroupedByPage(benchmark::State& state) {
+  CFullProfile profile;
+  const std::vector<SettingKey> keys = AllKeys();
+  constexpr std::array<std::size_t, 9> kGroupSizes = {4, 7, 8, 8, 8, 8, 6, 8, 8};
+  int32_t value = 0;
+  for (auto _ : state) {
+    ++value;
+    std::size_t next = 0;
+    for (std::size_t size : kGroupSizes) {
+      std::vector<vantrel::SettingWrite> writes;
+      for (std::size_t i = next; i < next + size; ++i) {
+        writes.push_back({keys[i], vantrel::FormatProfileInt(value % 128)});
+      }
+      next += size;
+      if (!profile.Settings().WriteMany(writes)) {
+        state.SkipWithError("the write failed");
+        return;
+      }
+    }
+  }
+}
+BENCHMARK(WriteAll65KeysGroupedByPage)->Unit(benchmark::kMillisecond);
+
+void WriteAll65KeysAtOnce(benchmark::State& state) {
+  CFullProfile profile;
+  const std::vector<SettingKey> keys = AllKeys();
+  int32_t value = 0;
+  for (auto _ : state) {
+    ++value;
+    std::vector<vantrel::SettingWrite> writes;
+    for (const SettingKey& key : keys) {
+      writes.push_back({key, vantrel::FormatProfileInt(value % 128)});
+    }
+    if (!profile.Settings().WriteMany(writes)) {
+      state.SkipWithError("the write failed");
+      return;
+    }
+  }
+}
+BENCHMARK(WriteAll65KeysAtOnce)->Unit(benchmark::kMillisecond);
+
+// An exit where nothing changed since start-up: every write finds its value
+// already in the file and leaves the file alone.
+void WriteAll65KeysUnchanged(benchmark::State& state) {
+  CFullProfile profile;
+  const std::vector<SettingKey> keys = AllKeys();
+  for (auto _ : state) {
+    for (const SettingKey& key : keys) {
+      profile.Settings().WriteInt(key, 127);
+    }
+  }
+}
+BENCHMARK(WriteAll65KeysUnchanged)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
