@@ -8,7 +8,8 @@ namespace vantrel::ui {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   const DialogTemplate& tmpl = *FindTemplate(kAboutTemplate);
-  setWindowTitle(QString::fromUtf8(tmpl.caption.data(), static_cast<qsizetype>(tmpl.caption.size())));
+  setWindowTitle(
+      QString::fromUtf8(tmpl.caption.data(), static_cast<qsizetype>(tmpl.caption.size())));
   setWindowIcon(ProgramIcon());
   const ControlMap controls = BuildControls(tmpl, *this);
   auto* ok = qobject_cast<QPushButton*>(controls.at(1));

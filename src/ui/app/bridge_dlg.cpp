@@ -91,8 +91,7 @@ void CBridgeDlg::OnInitDialog() {
                 MessageKind::Error);
   }
   if (opened.inputFailed) {
-    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput),
-                MessageKind::Error);
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error);
   }
 
   for (int templateId : kTemplateOrder) {
@@ -153,7 +152,9 @@ bool CBridgeDlg::UpdateData(bool saveAndValidate) {
   return true;
 }
 
-void CBridgeDlg::OnOK() { UpdateData(false); }
+void CBridgeDlg::OnOK() {
+  UpdateData(false);
+}
 
 void CBridgeDlg::OnActivateApp(bool active) {
   // Nothing reaches the pages once shut-down has begun: the mixer is gone.
@@ -192,8 +193,7 @@ void CBridgeDlg::OnPageVisibilityChanged(int templateId, bool shown) {
 
 void CBridgeDlg::OnMidiInChosen(int item) {
   if (m_session.ChooseInput(item) == DeviceChange::OpenFailed) {
-    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput),
-                MessageKind::Error);
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error);
   }
 }
 

@@ -7,7 +7,9 @@ namespace vantrel::ui {
 CPageHost::CPageHost(int pageFrameId, QWidget* parent)
     : QWidget(parent), m_pageFrameId(pageFrameId) {}
 
-CPageHost::~CPageHost() { DestroyPages(); }
+CPageHost::~CPageHost() {
+  DestroyPages();
+}
 
 PageEntry& CPageHost::AddPage(int templateId) {
   m_pages.push_back(std::make_unique<PageEntry>());

@@ -9,7 +9,9 @@ namespace {
 std::chrono::system_clock::time_point g_start;
 }
 
-void MarkProcessStart() { g_start = std::chrono::system_clock::now(); }
+void MarkProcessStart() {
+  g_start = std::chrono::system_clock::now();
+}
 
 double MillisecondsSinceStart() {
   std::chrono::system_clock::time_point start = g_start;

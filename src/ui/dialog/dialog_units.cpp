@@ -9,8 +9,8 @@ namespace vantrel::ui {
 CDialogUnits::CDialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
   // The average width over both alphabets, rounded as the template rules do.
-  const int alphabet =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int alphabet = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   m_baseX = std::max(1, (alphabet / 26 + 1) / 2);
   m_baseY = std::max(1, metrics.height());
 }

@@ -23,6 +23,8 @@ void ShowMessage(QWidget* owner, const QString& caption, const QString& text, Me
   box.exec();
 }
 
-void SetMessageHandler(MessageHandler handler) { Handler() = std::move(handler); }
+void SetMessageHandler(MessageHandler handler) {
+  Handler() = std::move(handler);
+}
 
 } // namespace vantrel::ui

@@ -22,8 +22,8 @@ constexpr int kFaderPageStep = 25;
 
 QLabel* MakeText(QWidget& window, const ControlTemplate& c, Qt::Alignment alignment,
                  const QRect& rect) {
-  auto* label = new QLabel(QString::fromUtf8(c.text.data(), static_cast<int>(c.text.size())),
-                           &window);
+  auto* label =
+      new QLabel(QString::fromUtf8(c.text.data(), static_cast<int>(c.text.size())), &window);
   label->setAlignment(alignment | Qt::AlignTop);
   QRect area = rect;
   // A caption wider than its place in the template grows to the right

@@ -24,7 +24,8 @@ struct EffectChooser {
   int id;
   int aux;
 };
-constexpr std::array<EffectChooser, 4> kEffectChoosers = {{{1171, 0}, {1173, 1}, {1174, 2}, {1175, 3}}};
+constexpr std::array<EffectChooser, 4> kEffectChoosers = {
+    {{1171, 0}, {1173, 1}, {1174, 2}, {1175, 3}}};
 
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -51,7 +52,9 @@ template <typename T> T* Find(const ControlMap& controls, int id) {
 CMixerPage::CMixerPage(int templateId, CPageModel& model)
     : m_templateId(templateId), m_model(model) {}
 
-CMixerPage::~CMixerPage() { m_model.AttachView(nullptr); }
+CMixerPage::~CMixerPage() {
+  m_model.AttachView(nullptr);
+}
 
 bool CMixerPage::Create(QWidget& host) {
   const DialogTemplate* tmpl = FindTemplate(m_templateId);
@@ -128,15 +131,21 @@ void CMixerPage::OnInitDialog() {
   }
 }
 
-void CMixerPage::OnPageShow() { m_model.OnPageShow(); }
+void CMixerPage::OnPageShow() {
+  m_model.OnPageShow();
+}
 
-void CMixerPage::OnPageHide() { m_model.OnPageHide(); }
+void CMixerPage::OnPageHide() {
+  m_model.OnPageHide();
+}
 
 void CMixerPage::OnPageCreate() {}
 
 void CMixerPage::OnPageDestroy() {}
 
-void CMixerPage::RefreshFromMixer() { m_model.RefreshFromMixer(); }
+void CMixerPage::RefreshFromMixer() {
+  m_model.RefreshFromMixer();
+}
 
 bool CMixerPage::UpdateData(bool saveAndValidate) {
   if (!saveAndValidate) {
@@ -157,15 +166,16 @@ bool CMixerPage::UpdateData(bool saveAndValidate) {
   }
   const std::string_view message =
       result.error == CommitError::NotInteger ? kNotIntegerMessage : kOutOfRangeMessage;
-  ShowMessage(this, QString::fromLatin1(kProgramCaption), ToQString(message),
-              MessageKind::Warning);
+  ShowMessage(this, QString::fromLatin1(kProgramCaption), ToQString(message), MessageKind::Warning);
   CNumberEdit* field = m_strips[result.strip].field;
   field->setFocus();
   field->selectAll();
   return false;
 }
 
-void CMixerPage::OnOK() { UpdateData(true); }
+void CMixerPage::OnOK() {
+  UpdateData(true);
+}
 
 void CMixerPage::ShowFaderValue(std::size_t strip, int value) {
   QSlider* fader = m_strips[strip].fader;

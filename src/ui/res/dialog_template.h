@@ -13,13 +13,13 @@ enum class ControlKind {
   Text,         // a left-aligned static text
   CenteredText, // a centred static text
   GroupBox,
-  Fader,        // a vertical fader 0..127, 127 at the top
-  NumberEdit,   // digits only, right-aligned, scrolls horizontally
-  Spin,         // up/down buttons that attach to the edit before them
-  DropList,     // a combo box without an edit field
-  DropEdit,     // a combo box with an edit field
+  Fader,      // a vertical fader 0..127, 127 at the top
+  NumberEdit, // digits only, right-aligned, scrolls horizontally
+  Spin,       // up/down buttons that attach to the edit before them
+  DropList,   // a combo box without an edit field
+  DropEdit,   // a combo box with an edit field
   Button,
-  Icon,         // the program's icon at its natural size
+  Icon, // the program's icon at its natural size
 };
 
 enum ControlFlag : unsigned {

@@ -20,8 +20,7 @@ using Controls1 = std::array<ControlTemplate, 1>;
 template <std::size_t... N> constexpr auto Join(const std::array<ControlTemplate, N>&... parts) {
   std::array<ControlTemplate, (N + ...)> all{};
   std::size_t at = 0;
-  ((std::copy(parts.begin(), parts.end(), all.begin() + static_cast<std::ptrdiff_t>(at)),
-    at += N),
+  ((std::copy(parts.begin(), parts.end(), all.begin() + static_cast<std::ptrdiff_t>(at)), at += N),
    ...);
   return all;
 }
@@ -73,11 +72,11 @@ constexpr int kVolB = 156, kPanB = 183, kAux1B = 210, kAux2B = 237;
 // B Aux 2; labels: the aux name statics' ids (0 for fixed captions).
 constexpr auto PairPage(std::string_view groupA, std::string_view groupB,
                         const std::array<StripIds, 8>& ids, const std::array<int, 4>& labels) {
-  return Join(Strip(kVolA, 0, "Vol", ids[0]), Strip(kPanA, 0, "Pan", ids[1]),
-              Group(3, 132, groupA), Strip(kAux1A, labels[0], "Aux 1", ids[2]),
-              Strip(kAux2A, labels[1], "Aux 2", ids[3]), Strip(kVolB, 0, "Vol", ids[4]),
-              Strip(kPanB, 0, "Pan", ids[5]), Group(138, 135, groupB),
-              Strip(kAux1B, labels[2], "Aux 1", ids[6]), Strip(kAux2B, labels[3], "Aux 2", ids[7]));
+  return Join(Strip(kVolA, 0, "Vol", ids[0]), Strip(kPanA, 0, "Pan", ids[1]), Group(3, 132, groupA),
+              Strip(kAux1A, labels[0], "Aux 1", ids[2]), Strip(kAux2A, labels[1], "Aux 2", ids[3]),
+              Strip(kVolB, 0, "Vol", ids[4]), Strip(kPanB, 0, "Pan", ids[5]),
+              Group(138, 135, groupB), Strip(kAux1B, labels[2], "Aux 1", ids[6]),
+              Strip(kAux2B, labels[3], "Aux 2", ids[7]));
 }
 
 // Read-out n, fader n + 1, edit n + 2, spin n + 3, strips four ids apart.
@@ -90,29 +89,28 @@ constexpr std::array<StripIds, 8> RegularIds(int first) {
   return ids;
 }
 
-constexpr auto kMasterControls = Join(
-    MasterStrip(96, 93, 84, 102, 1162, "Aux 1", {1007, 1003, 1011, 1015}),
-    MasterStrip(120, 117, 111, 129, 1163, "Aux 2", {1008, 1004, 1012, 1016}),
-    MasterStrip(144, 141, 138, 156, 1164, "Aux 3", {1009, 1005, 1013, 1017}),
-    MasterStrip(168, 165, 165, 183, 1165, "Aux 4", {1010, 1006, 1014, 1018}),
-    MasterStrip(21, 18, 12, 30, 0, "Vol L", {1019, 1020, 1021, 1022}),
-    MasterStrip(48, 45, 39, 57, 0, "Vol R", {1023, 1024, 1025, 1026}),
-    Controls1{{{0, K::GroupBox, 3, 0, 72, 153, "Master Volume"}}},
-    Controls1{{{0, K::GroupBox, 78, 0, 123, 153, "Auxilliary Bus"}}},
-    MasterStrip(219, 216, 210, 228, 0, "Rec", {1154, 1155, 1156, 1157}),
-    Controls1{{{0, K::GroupBox, 204, 0, 69, 153, "Record Level"}}});
+constexpr auto kMasterControls =
+    Join(MasterStrip(96, 93, 84, 102, 1162, "Aux 1", {1007, 1003, 1011, 1015}),
+         MasterStrip(120, 117, 111, 129, 1163, "Aux 2", {1008, 1004, 1012, 1016}),
+         MasterStrip(144, 141, 138, 156, 1164, "Aux 3", {1009, 1005, 1013, 1017}),
+         MasterStrip(168, 165, 165, 183, 1165, "Aux 4", {1010, 1006, 1014, 1018}),
+         MasterStrip(21, 18, 12, 30, 0, "Vol L", {1019, 1020, 1021, 1022}),
+         MasterStrip(48, 45, 39, 57, 0, "Vol R", {1023, 1024, 1025, 1026}),
+         Controls1{{{0, K::GroupBox, 3, 0, 72, 153, "Master Volume"}}},
+         Controls1{{{0, K::GroupBox, 78, 0, 123, 153, "Auxilliary Bus"}}},
+         MasterStrip(219, 216, 210, 228, 0, "Rec", {1154, 1155, 1156, 1157}),
+         Controls1{{{0, K::GroupBox, 204, 0, 69, 153, "Record Level"}}});
 
-constexpr auto kAnalog12Controls =
-    PairPage("Analog 1", "Analog 2",
-             {{{1018, 1019, 1020, 1021},
-               {1022, 1023, 1024, 1025},
-               {1027, 1028, 1029, 1030},
-               {1035, 1036, 1037, 1038},
-               {1026, 1031, 1032, 1033},
-               {1034, 1039, 1040, 1041},
-               {1046, 1047, 1048, 1049},
-               {1050, 1051, 1052, 1053}}},
-             {1166, 1167, 1168, 1169});
+constexpr auto kAnalog12Controls = PairPage("Analog 1", "Analog 2",
+                                            {{{1018, 1019, 1020, 1021},
+                                              {1022, 1023, 1024, 1025},
+                                              {1027, 1028, 1029, 1030},
+                                              {1035, 1036, 1037, 1038},
+                                              {1026, 1031, 1032, 1033},
+                                              {1034, 1039, 1040, 1041},
+                                              {1046, 1047, 1048, 1049},
+                                              {1050, 1051, 1052, 1053}}},
+                                            {1166, 1167, 1168, 1169});
 constexpr auto kAnalog34Controls = PairPage("Analog 3", "Analog 4", RegularIds(1058), {});
 constexpr auto kDigitalControls = PairPage("Digital 1", "Digital 2", RegularIds(1090), {});
 constexpr auto kWaveMidiControls = PairPage("Wave", "MIDI", RegularIds(1122), {});
@@ -129,30 +127,32 @@ constexpr auto kUser12Controls = PairPage("User 1", "User 2", kUser12Ids, {1204,
 
 // User 3 & 4: the aux strips start with their read-outs; their four label
 // controls come last.
-constexpr auto kUser34Controls = Join(
-    Strip(kVolA, 0, "Vol", {1208, 1216, 1224, 1232}), Strip(kPanA, 0, "Pan", {1209, 1217, 1225, 1233}),
-    Group(3, 132, "User 3"),
-    Column(kAux1A, "Aux 1", {1210, 1218, 1226, 1234}, kAux1A - 3, kAux1A - 9, kAux1A + 9),
-    Column(kAux2A, "Aux 2", {1211, 1219, 1227, 1235}, kAux2A - 3, kAux2A - 9, kAux2A + 9),
-    Strip(kVolB, 0, "Vol", {1212, 1220, 1228, 1236}), Strip(kPanB, 0, "Pan", {1213, 1221, 1229, 1237}),
-    Group(138, 135, "User 4"),
-    Column(kAux1B, "Aux 1", {1214, 1222, 1230, 1238}, kAux1B - 3, kAux1B - 9, kAux1B + 9),
-    Column(kAux2B, "Aux 2", {1215, 1223, 1231, 1239}, kAux2B - 3, kAux2B - 9, kAux2B + 9),
-    Name(1240, kAux2A, "Aux 2"), Name(1241, kAux2B, "Aux 2"), Name(1242, kAux1A, "Aux 1"),
-    Name(1243, kAux1B, "Aux 1"));
+constexpr auto kUser34Controls =
+    Join(Strip(kVolA, 0, "Vol", {1208, 1216, 1224, 1232}),
+         Strip(kPanA, 0, "Pan", {1209, 1217, 1225, 1233}), Group(3, 132, "User 3"),
+         Column(kAux1A, "Aux 1", {1210, 1218, 1226, 1234}, kAux1A - 3, kAux1A - 9, kAux1A + 9),
+         Column(kAux2A, "Aux 2", {1211, 1219, 1227, 1235}, kAux2A - 3, kAux2A - 9, kAux2A + 9),
+         Strip(kVolB, 0, "Vol", {1212, 1220, 1228, 1236}),
+         Strip(kPanB, 0, "Pan", {1213, 1221, 1229, 1237}), Group(138, 135, "User 4"),
+         Column(kAux1B, "Aux 1", {1214, 1222, 1230, 1238}, kAux1B - 3, kAux1B - 9, kAux1B + 9),
+         Column(kAux2B, "Aux 2", {1215, 1223, 1231, 1239}, kAux2B - 3, kAux2B - 9, kAux2B + 9),
+         Name(1240, kAux2A, "Aux 2"), Name(1241, kAux2B, "Aux 2"), Name(1242, kAux1A, "Aux 1"),
+         Name(1243, kAux1B, "Aux 1"));
 
 constexpr std::array<ControlTemplate, 2> Chooser(int id, int y, int captionY,
                                                  std::string_view caption) {
   return {{{id, K::DropEdit, 220, y, 52, 108, {}}, {0, K::Text, 224, captionY, 18, 9, caption}}};
 }
 
-constexpr auto kUser5NrpnControls = Join(
-    Strip(162, 0, "Cutoff", {1035, 1036, 1037, 1038}), Strip(189, 0, "Res", {1039, 1040, 1041, 1046}),
-    Controls1{{{0, K::GroupBox, 147, 0, 69, 153, "NRPN"}}}, Chooser(1171, 33, 20, "Aux1"),
-    Chooser(1173, 62, 49, "Aux2"), Chooser(1174, 89, 76, "Aux3"), Chooser(1175, 118, 105, "Aux4"),
-    Strip(kVolA, 0, "Vol", {1246, 1249, 1253, 1254}), Strip(kPanA, 0, "Pan", {1176, 1250, 1255, 1256}),
-    Group(3, 132, "User 5"), Strip(kAux1A, 1247, "Aux 1", {1177, 1251, 1257, 1258}),
-    Strip(kAux2A, 1248, "Aux 2", {1178, 1252, 1259, 1260}));
+constexpr auto kUser5NrpnControls =
+    Join(Strip(162, 0, "Cutoff", {1035, 1036, 1037, 1038}),
+         Strip(189, 0, "Res", {1039, 1040, 1041, 1046}),
+         Controls1{{{0, K::GroupBox, 147, 0, 69, 153, "NRPN"}}}, Chooser(1171, 33, 20, "Aux1"),
+         Chooser(1173, 62, 49, "Aux2"), Chooser(1174, 89, 76, "Aux3"),
+         Chooser(1175, 118, 105, "Aux4"), Strip(kVolA, 0, "Vol", {1246, 1249, 1253, 1254}),
+         Strip(kPanA, 0, "Pan", {1176, 1250, 1255, 1256}), Group(3, 132, "User 5"),
+         Strip(kAux1A, 1247, "Aux 1", {1177, 1251, 1257, 1258}),
+         Strip(kAux2A, 1248, "Aux 2", {1178, 1252, 1259, 1260}));
 
 constexpr std::array<ControlTemplate, 10> kMainControls = {{
     {1000, K::Frame, 3, 3, 276, 156, {}, kHidden | kDisabled},
