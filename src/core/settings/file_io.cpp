@@ -115,12 +115,13 @@ FileReadResult ReadWholeFile(const std::filesystem::path& path) {
   }
   result.status = FileReadResult::Status::Read;
   result.mode = info.st_mode & 07777;
+  result.owner = info.st_uid;
+  result.group = info.st_gid;
   return result;
 }
 
 std::optional<std::string> ReplaceFileAtomically(const std::filesystem::path& path,
-                                                 std::string_view text,
-                                                 std::optional<mode_t> mode) {
+                                                 std::string_view text, const FileReadResult& old) {
   std::filesystem::path tempPath;
   CFileDescriptor fd(CreateTemporaryBeside(path, tempPath));
   if (fd.Get() < 0) {
@@ -134,8 +135,15 @@ std::optional<std::string> ReplaceFileAtomically(const std::filesystem::path& pa
   if (!WriteAll(fd.Get(), text)) {
     return fail("the new text cannot be written");
   }
-  if (mode && ::fchmod(fd.Get(), *mode) != 0) {
-    return fail("the file's permissions cannot be kept");
+  if (old.status == FileReadResult::Status::Read) {
+    // Only root can give the file away, and must, or a profile saved by
+    // root would no longer belong to its user.
+    if (::geteuid() == 0 && ::fchown(fd.Get(), old.owner, old.group) != 0) {
+      return fail("the file's owner cannot be kept");
+    }
+    if (::fchmod(fd.Get(), old.mode) != 0) {
+      return fail("the file's permissions cannot be kept");
+    }
   }
   if (::fsync(fd.Get()) != 0) {
     return fail("the new text cannot be flushed to disk");

@@ -17,6 +17,8 @@ struct FileReadResult {
   Status status = Status::Missing;
   std::string text;  // Read: the whole file
   mode_t mode = 0;   // Read: the file's permission bits
+  uid_t owner = 0;   // Read: the file's owner and group
+  gid_t group = 0;
   std::string error; // Failed: why
 };
 
@@ -26,10 +28,11 @@ FileReadResult ReadWholeFile(const std::filesystem::path& path);
 
 // Writes text to a new file in the same folder, flushes it to disk, renames
 // it over path and flushes the folder, so path holds either the old or the
-// new text whatever happens. The new file gets mode when given, else the
-// usual permissions under the umask. Returns the reason on failure, when
+// new text whatever happens. The new file takes the permissions, owner and
+// group of old when it was read (as far as this process may set them), else
+// the usual permissions under the umask. Returns the reason on failure, when
 // path is unchanged.
 std::optional<std::string> ReplaceFileAtomically(const std::filesystem::path& path,
-                                                 std::string_view text, std::optional<mode_t> mode);
+                                                 std::string_view text, const FileReadResult& old);
 
 } // namespace vantrel

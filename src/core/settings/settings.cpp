@@ -59,13 +59,10 @@ std::optional<std::string> StoreKeys(const std::filesystem::path& target,
   if (old.status == FileReadResult::Status::Failed) {
     return "the existing file cannot be read (" + old.error + ")";
   }
-  std::optional<mode_t> mode;
-  if (old.status == FileReadResult::Status::Read) {
-    // A file made read-only stays as it is, as it would if written in place.
-    if (::access(target.c_str(), W_OK) != 0 && errno == EACCES) {
-      return std::string("the file is read-only");
-    }
-    mode = old.mode;
+  // A file made read-only stays as it is, as it would if written in place.
+  if (old.status == FileReadResult::Status::Read && ::access(target.c_str(), W_OK) != 0 &&
+      errno == EACCES) {
+    return std::string("the file is read-only");
   }
   CProfileFile profile(old.text);
   for (const SettingWrite& write : writes) {
@@ -75,7 +72,7 @@ std::optional<std::string> StoreKeys(const std::filesystem::path& target,
   if (old.status == FileReadResult::Status::Read && updated == old.text) {
     return std::nullopt;
   }
-  return ReplaceFileAtomically(target, updated, mode);
+  return ReplaceFileAtomically(target, updated, old);
 }
 
 } // namespace

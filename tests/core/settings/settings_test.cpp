@@ -243,6 +243,22 @@ TEST(Settings, KeepsThePermissionsOfTheFile) {
   EXPECT_EQ(info.st_mode & 07777, 0640U);
 }
 
+TEST(Settings, RootKeepsTheOwnerOfTheFile) {
+  if (!IsRoot()) {
+    GTEST_SKIP() << "only root can give files away";
+  }
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[A]\n");
+  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  CSettings settings(path);
+  ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534U);
+  EXPECT_EQ(info.st_gid, 65534U);
+}
+
 TEST(Settings, WritesThroughASymbolicLinkAndKeepsTheLink) {
   CTempFolder folder;
   const std::filesystem::path real = folder.Path() / "real.INI";
