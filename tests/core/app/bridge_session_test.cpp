@@ -22,8 +22,14 @@ protected:
   std::filesystem::path profile = dir.Path() / "vantrel.INI";
   CSettings settings{profile};
   MidiProcessObjects midi;
-  CMixerLink link{MixerLinkOptions{.busAddress = "unix:path=/nonexistent/vantrel-test-bus",
-                                   .startServer = false}};
+  CMixerLink link{UnreachableBus()};
+
+  static MixerLinkOptions UnreachableBus() {
+    MixerLinkOptions options;
+    options.busAddress = "unix:path=/nonexistent/vantrel-test-bus";
+    options.startServer = false;
+    return options;
+  }
 
   std::unique_ptr<CBridgeSession> Make(bool writesProfile = true) {
     return std::make_unique<CBridgeSession>(&settings, writesProfile, midi.input, midi.output,
@@ -80,11 +86,11 @@ TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {
   }
   const std::string text = ProfileText();
   // Sections appear in the order their first key was written.
-  const auto midi = text.find("[Midi Options]");
+  const auto midiSection = text.find("[Midi Options]");
   const auto program = text.find("[Program Options]");
   const auto mapping = text.find("[CC Mapping]");
-  ASSERT_NE(midi, std::string::npos);
-  EXPECT_LT(midi, program);
+  ASSERT_NE(midiSection, std::string::npos);
+  EXPECT_LT(midiSection, program);
   EXPECT_LT(program, mapping);
   EXPECT_EQ(settings.Read(kActivePageKey), "1");
   EXPECT_EQ(settings.Read(kDefaultMidiInKey), "-1");
