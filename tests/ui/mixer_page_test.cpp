@@ -1,0 +1,411 @@
+// The Qt mixer pages over the recording fakes: what a fader move calls and
+// sends, what a refresh shows, and the commit rules of the CC fields.
+
+#include "dialog/controls.h"
+#include "ui_fixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include <fstream>
+#include <sstream>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+std::vector<std::string> Strings(const QStringList& list) {
+  std::vector<std::string> out;
+  for (const QString& s : list) {
+    out.push_back(s.toStdString());
+  }
+  return out;
+}
+
+void TypeInto(ui::CNumberEdit* field, const QString& text) {
+  field->clear();
+  QTest::keyClicks(field, text);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+} // namespace
+
+class MixerPageTest : public QObject {
+  Q_OBJECT
+private slots:
+  void aFaderMoveSetsTheMixerAndSendsItsControlChange_data();
+  void aFaderMoveSetsTheMixerAndSendsItsControlChange();
+  void aDragSendsAStreamAndItsEndSendsTheFinalValueAgain();
+  void positioningFromTheProgramNeverSends();
+  void aRefreshShowsReadBacksAndLabelsReusingTheBusCell();
+  void typingAloneCommitsNothingAndEnterCommitsThePage();
+  void aSpinStepCommitsEveryFieldOfThePage();
+  void spinsStayWithinMinusOneTo127();
+  void aRefusedCommitStopsAtItsFieldWithAMessageAndTheFocus();
+  void typedTextIsReplacedByAFaderMoveOrARefresh();
+  void filterFadersSendTheirNrpnSequenceAndNoMixerCall();
+  void effectChoosersSetTheEffectOfTheirBus();
+  void faderNamesSayWhatTheyDriveAndTheirController();
+  void aProfileNumberOutsideTheRangeIsShownSavedAndNeverSent();
+  void aPageOnATemplateOfAnotherPageIsNotCreated();
+};
+
+void MixerPageTest::aFaderMoveSetsTheMixerAndSendsItsControlChange_data() {
+  QTest::addColumn<int>("page");
+  QTest::addColumn<int>("fader");
+  QTest::addColumn<int>("field");
+  QTest::addColumn<QString>("controller");
+  QTest::addColumn<int>("outputChannel");
+  QTest::addColumn<int>("value");
+  QTest::addColumn<QString>("call");
+  QTest::addColumn<QString>("bytes");
+
+  QTest::newRow("Analog 3 Pan, controller 7, Out Chn 3")
+      << 3 << 1063 << 1064 << "7" << 2 << 64 << "SetSourcePan(0, 2, 33024)"
+      << "B2 07 40";
+  QTest::newRow("User 2 Aux 2, controller 20, Out Chn 1")
+      << 7 << 1187 << 1195 << "20" << 0 << 64 << "SetSendLevel(4, 1, 1, 33024)"
+      << "B0 14 40";
+  QTest::newRow("Wave Vol at the top, Out Chn 16")
+      << 5 << 1123 << 1124 << "7" << 15 << 127 << "SetSourceVolume(2, 0, 65535)"
+      << "BF 07 7F";
+  QTest::newRow("Master Aux 3 at the top")
+      << 1 << 1005 << 1013 << "1" << 0 << 127 << "SetBusLevel(2, 65532)"
+      << "B0 01 7F";
+  QTest::newRow("Master Vol L at 64")
+      << 1 << 1020 << 1021 << "9" << 0 << 64 << "SetMasterVolume(0, 267)"
+      << "B0 09 40";
+  QTest::newRow("Rec unmapped sends nothing")
+      << 1 << 1155 << 1156 << "" << 0 << 10 << "SetRecordLevel(5160)"
+      << "";
+  QTest::newRow("User 3 Vol at the bottom")
+      << 8 << 1216 << 1224 << "3" << 0 << 0 << "SetSourceVolume(4, 2, 0)"
+      << "B0 03 00";
+  QTest::newRow("a saved channel of 0 sends on channel 16")
+      << 4 << 1111 << 1112 << "20" << -1 << 5 << "SetSourcePan(1, 1, 2580)"
+      << "BF 14 05";
+}
+
+void MixerPageTest::aFaderMoveSetsTheMixerAndSendsItsControlChange() {
+  QFETCH(int, page);
+  QFETCH(int, fader);
+  QFETCH(int, field);
+  QFETCH(QString, controller);
+  QFETCH(int, outputChannel);
+  QFETCH(int, value);
+  QFETCH(QString, call);
+  QFETCH(QString, bytes);
+
+  PageBench bench;
+  bench.Show(page);
+  bench.context.state.outputChannel = outputChannel;
+  if (!controller.isEmpty()) {
+    auto* edit = bench.Control<ui::CNumberEdit>(field);
+    TypeInto(edit, controller);
+    QTest::keyClick(edit, Qt::Key_Return);
+  }
+  bench.mixer.Clear();
+  auto* slider = bench.Control<QSlider>(fader);
+  QVERIFY(slider != nullptr);
+  if (slider->value() == value) {
+    slider->setValue(value == 0 ? 1 : 0);
+  }
+  bench.mixer.Clear();
+  bench.sink.sent.clear();
+  slider->setValue(value);
+
+  QCOMPARE(bench.mixer.calls, std::vector<std::string>{call.toStdString()});
+  const std::vector<std::string> expected =
+      bytes.isEmpty() ? std::vector<std::string>{} : std::vector<std::string>{bytes.toStdString()};
+  QCOMPARE(bench.sink.sent, expected);
+  const StripDef& strip =
+      *std::find_if(PageByNumber(page)->strips.begin(), PageByNumber(page)->strips.end(),
+                    [&](const StripDef& s) { return ParameterOf(s).faderId == fader; });
+  QCOMPARE(bench.Control<QLabel>(strip.ids.readout)->text(), QString::number(value));
+}
+
+void MixerPageTest::aDragSendsAStreamAndItsEndSendsTheFinalValueAgain() {
+  PageBench bench;
+  bench.Show(2);
+  auto* field = bench.Control<ui::CNumberEdit>(1020); // Analog 1 Vol
+  TypeInto(field, "7");
+  QTest::keyClick(field, Qt::Key_Return);
+  auto* fader = bench.Control<QSlider>(1019);
+
+  fader->setSliderDown(true);
+  fader->setSliderPosition(10);
+  fader->setSliderPosition(20);
+  fader->setSliderDown(false);
+  QCOMPARE(bench.sink.sent, (std::vector<std::string>{"B0 07 0A", "B0 07 14", "B0 07 14"}));
+
+  bench.sink.sent.clear();
+  fader->setFocus();
+  QTest::keyClick(fader, Qt::Key_Up);
+  QTest::keyClick(fader, Qt::Key_PageDown);
+  QCOMPARE(bench.sink.sent, (std::vector<std::string>{"B0 07 15", "B0 07 00"}));
+}
+
+void MixerPageTest::positioningFromTheProgramNeverSends() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(2);
+  auto* field = bench.Control<ui::CNumberEdit>(1020);
+  TypeInto(field, "7");
+  QTest::keyClick(field, Qt::Key_Return);
+  bench.mixer.answers["GetSourceVolume(0, 0)"] = 65535;
+
+  page.RefreshFromMixer();
+  page.Model().ShowIncoming(*page.Model().StripOfFader(1019), 100);
+
+  QVERIFY(bench.sink.sent.empty());
+  for (const std::string& c : bench.mixer.calls) {
+    QVERIFY2(c.rfind("Set", 0) != 0, c.c_str());
+  }
+  QCOMPARE(bench.Control<QSlider>(1019)->value(), 100);
+  QCOMPARE(bench.Control<QLabel>(1018)->text(), QStringLiteral("100"));
+}
+
+void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(2);
+  auto& answers = bench.mixer.answers;
+  answers["GetSendLevel(0, 0, 0)"] = 50 * 516;
+  answers["GetSourcePan(0, 1)"] = 65532;
+  answers["GetSendBus(0, 0, 0)"] = 2;
+  bench.mixer.failing.insert("GetSendBus(0, 0, 1)");
+  answers["IsBusRouted(2)"] = 1;
+  answers["GetBusEffect(2)"] = 7;
+  answers["GetSendBus(0, 1, 0)"] = 3; // nothing routed to bus 3
+  answers["GetSendBus(0, 1, 1)"] = 1;
+  answers["IsBusRouted(1)"] = 1;
+  answers["IsBusOnOutput(1)"] = 1;
+  answers["GetBusOutput(1).digital"] = 1;
+  answers["GetBusOutput(1).pair"] = 2;
+
+  page.RefreshFromMixer();
+
+  QCOMPARE(bench.Control<QLabel>(1027)->text(), QStringLiteral("50"));
+  QCOMPARE(bench.Control<QSlider>(1028)->value(), 50);
+  QCOMPARE(bench.Control<QLabel>(1034)->text(), QStringLiteral("127"));
+  QCOMPARE(bench.Control<QSlider>(1039)->value(), 127);
+  QCOMPARE(bench.Control<QLabel>(1166)->text(), QStringLiteral("Comp"));
+  QCOMPARE(bench.Control<QLabel>(1167)->text(), QStringLiteral("Comp")); // failed read: bus 2 again
+  QCOMPARE(bench.Control<QLabel>(1168)->text(), QStringLiteral("N/R"));
+  QCOMPARE(bench.Control<QLabel>(1169)->text(), QStringLiteral("D2"));
+  QCOMPARE(bench.Control<ui::CNumberEdit>(1020)->text(), QStringLiteral("-1"));
+  QVERIFY(bench.sink.sent.empty());
+
+  // Pages without labels keep their fixed aux captions.
+  bench.Show(4);
+  const QList<QLabel*> statics = bench.host.findChildren<QLabel*>(QStringLiteral("0"));
+  QStringList captions;
+  for (QLabel* label : statics) {
+    if (label->parent() == bench.pages.back().get() && label->text().startsWith("Aux")) {
+      captions << label->text();
+    }
+  }
+  QCOMPARE(captions, (QStringList{"Aux 1", "Aux 2", "Aux 1", "Aux 2"}));
+}
+
+void MixerPageTest::typingAloneCommitsNothingAndEnterCommitsThePage() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(2);
+  auto* volA = bench.Control<ui::CNumberEdit>(1020);
+  auto* panB = bench.Control<ui::CNumberEdit>(1040);
+  TypeInto(volA, "12");
+  TypeInto(panB, "99");
+  const std::size_t volStrip = *page.Model().StripOfFader(1019);
+  const std::size_t panStrip = *page.Model().StripOfFader(1039);
+  QCOMPARE(page.Model().Controller(volStrip), -1);
+
+  QTest::keyClick(volA, Qt::Key_Return);
+  QCOMPARE(page.Model().Controller(volStrip), 12);
+  QCOMPARE(page.Model().Controller(panStrip), 99);
+  QVERIFY(page.isVisible());
+
+  QTest::keyClick(volA, Qt::Key_Escape);
+  QVERIFY(page.isVisible());
+  QCOMPARE(volA->text(), QStringLiteral("12"));
+
+  // Only digits can be typed.
+  TypeInto(volA, "-a3+b4");
+  QCOMPARE(volA->text(), QStringLiteral("34"));
+}
+
+void MixerPageTest::aSpinStepCommitsEveryFieldOfThePage() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(2);
+  TypeInto(bench.Control<ui::CNumberEdit>(1024), "5"); // Analog 1 Pan, typed only
+  TypeInto(bench.Control<ui::CNumberEdit>(1020), "12");
+  auto* spin = bench.Control<ui::CSpinButtons>(1021); // Analog 1 Vol's spin
+  QTest::mouseClick(spin->findChild<QToolButton*>("up"), Qt::LeftButton);
+
+  QCOMPARE(bench.Control<ui::CNumberEdit>(1020)->text(), QStringLiteral("13"));
+  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(1019)), 13);
+  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(1023)), 5);
+
+  // Up and Down in a field step its spin.
+  auto* aux = bench.Control<ui::CNumberEdit>(1029);
+  QTest::keyClick(aux, Qt::Key_Up);
+  QCOMPARE(aux->text(), QStringLiteral("0"));
+  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(1028)), 0);
+}
+
+void MixerPageTest::spinsStayWithinMinusOneTo127() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(7);
+  auto* field = bench.Control<ui::CNumberEdit>(1188);
+  const std::size_t strip = *page.Model().StripOfFader(1180);
+  TypeInto(field, "127");
+  QTest::keyClick(field, Qt::Key_Up);
+  QCOMPARE(field->text(), QStringLiteral("127"));
+  QCOMPARE(page.Model().Controller(strip), 127);
+  TypeInto(field, "0");
+  QTest::keyClick(field, Qt::Key_Down);
+  QTest::keyClick(field, Qt::Key_Down);
+  QCOMPARE(field->text(), QStringLiteral("-1"));
+  QCOMPARE(page.Model().Controller(strip), -1);
+  // From a number far beyond the range the spin comes back into it.
+  TypeInto(field, "99999999999");
+  QTest::keyClick(field, Qt::Key_Down);
+  QCOMPARE(field->text(), QStringLiteral("-1"));
+}
+
+void MixerPageTest::aRefusedCommitStopsAtItsFieldWithAMessageAndTheFocus() {
+  PageBench bench;
+  MessageCatcher catcher;
+  ui::CMixerPage& page = bench.Show(1);
+  bench.host.activateWindow();
+  TypeInto(bench.Control<ui::CNumberEdit>(1011), "5");   // Aux 1
+  TypeInto(bench.Control<ui::CNumberEdit>(1012), "200"); // Aux 2
+  TypeInto(bench.Control<ui::CNumberEdit>(1021), "9");   // Vol L
+  QTest::keyClick(bench.Control<ui::CNumberEdit>(1021), Qt::Key_Return);
+
+  QCOMPARE(Strings(catcher.messages),
+           std::vector<std::string>{"Vantrel: Please enter an integer between -1 and 127."});
+  QCOMPARE(page.focusWidget(), bench.Control<ui::CNumberEdit>(1012));
+  CPageModel& model = page.Model();
+  QCOMPARE(model.Controller(*model.StripOfFader(1003)), 5);
+  QCOMPARE(model.Controller(*model.StripOfFader(1004)), -1);
+  QCOMPARE(model.Controller(*model.StripOfFader(1020)), -1);
+
+  // A spin anywhere on the page meets the same refusal.
+  catcher.messages.clear();
+  bench.Control<ui::CSpinButtons>(1157)->Step(1);
+  QCOMPARE(catcher.messages.size(), 1);
+
+  // An emptied field is not an integer.
+  catcher.messages.clear();
+  TypeInto(bench.Control<ui::CNumberEdit>(1012), "");
+  QTest::keyClick(bench.Control<ui::CNumberEdit>(1012), Qt::Key_Return);
+  QCOMPARE(Strings(catcher.messages),
+           std::vector<std::string>{"Vantrel: Please enter an integer."});
+}
+
+void MixerPageTest::typedTextIsReplacedByAFaderMoveOrARefresh() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(4);
+  auto* field = bench.Control<ui::CNumberEdit>(1112); // Digital 2 Pan
+  TypeInto(field, "12");
+  bench.Control<QSlider>(1091)->setValue(30); // Digital 1 Vol
+  QCOMPARE(field->text(), QStringLiteral("-1"));
+
+  TypeInto(field, "12");
+  page.RefreshFromMixer();
+  QCOMPARE(field->text(), QStringLiteral("-1"));
+
+  TypeInto(field, "12");
+  page.OnPageHide();
+  QVERIFY(ReadFile(bench.settings.Path()).find("D2PanCC=-1") != std::string::npos);
+}
+
+void MixerPageTest::filterFadersSendTheirNrpnSequenceAndNoMixerCall() {
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(6);
+  bench.Control<QSlider>(1036)->setValue(127);
+  QCOMPARE(bench.sink.sent,
+           (std::vector<std::string>{"B0 63 78", "B0 62 08", "B0 26 14", "B0 06 2C"}));
+  QVERIFY(bench.mixer.calls.empty());
+  QCOMPARE(bench.Control<QLabel>(1035)->text(), QStringLiteral("127"));
+
+  bench.sink.sent.clear();
+  page.OnPageHide();
+  page.OnPageShow();
+  QCOMPARE(bench.Control<QSlider>(1036)->value(), 0);
+  QCOMPARE(bench.Control<QLabel>(1035)->text(), QStringLiteral("0"));
+  QVERIFY(bench.sink.sent.empty());
+}
+
+void MixerPageTest::effectChoosersSetTheEffectOfTheirBus() {
+  PageBench bench;
+  bench.Show(6);
+  const std::array<std::pair<int, int>, 4> choosers = {
+      {{1171, 0}, {1173, 1}, {1174, 2}, {1175, 3}}};
+  for (const auto& [id, aux] : choosers) {
+    auto* combo = bench.Control<QComboBox>(id);
+    QCOMPARE(combo->count(), 16);
+    QCOMPARE(combo->currentIndex(), -1);
+    QCOMPARE(combo->itemText(15), QStringLiteral("ParamEQ4"));
+    bench.mixer.Clear();
+    combo->setCurrentIndex(15);
+    emit combo->activated(15); // what picking an item in the list does
+    QCOMPARE(bench.mixer.calls,
+             std::vector<std::string>{"SetAuxEffect(" + std::to_string(aux) + ", 15)"});
+  }
+  bench.mixer.Clear();
+  auto* aux1 = bench.Control<QComboBox>(1171);
+  aux1->setCurrentIndex(0);
+  emit aux1->activated(0);
+  QCOMPARE(bench.mixer.calls, std::vector<std::string>{"SetAuxEffect(0, 0)"});
+  QVERIFY(bench.sink.sent.empty());
+}
+
+void MixerPageTest::faderNamesSayWhatTheyDriveAndTheirController() {
+  PageBench bench;
+  bench.Show(1);
+  QCOMPARE(bench.Control<QSlider>(1003)->accessibleName(),
+           QStringLiteral("Master Aux 1 — no controller"));
+  auto* field = bench.Control<ui::CNumberEdit>(1011);
+  TypeInto(field, "7");
+  QTest::keyClick(field, Qt::Key_Return);
+  QCOMPARE(bench.Control<QSlider>(1003)->accessibleName(),
+           QStringLiteral("Master Aux 1 — controller 7"));
+  QCOMPARE(bench.Control<QSlider>(1003)->toolTip(), QStringLiteral("Master Aux 1 — controller 7"));
+  bench.Show(6);
+  QCOMPARE(bench.Control<QSlider>(1036)->accessibleName(),
+           QStringLiteral("NRPN Cutoff — no controller"));
+  QCOMPARE(bench.Control<QSlider>(1249)->accessibleName(),
+           QStringLiteral("User 5 Vol — no controller"));
+}
+
+void MixerPageTest::aProfileNumberOutsideTheRangeIsShownSavedAndNeverSent() {
+  PageBench bench;
+  bench.settings.Write({kCcMapping, "A1VolCC"}, "300");
+  ui::CMixerPage& page = bench.Show(2);
+  QCOMPARE(bench.Control<ui::CNumberEdit>(1020)->text(), QStringLiteral("300"));
+  bench.Control<QSlider>(1019)->setValue(40);
+  QVERIFY(bench.sink.sent.empty());
+  page.OnPageHide();
+  QVERIFY(ReadFile(bench.settings.Path()).find("A1VolCC=300") != std::string::npos);
+}
+
+void MixerPageTest::aPageOnATemplateOfAnotherPageIsNotCreated() {
+  PageBench bench;
+  CPageModel master(*PageByNumber(1), bench.context);
+  ui::CAnalog12Page wrong(master);
+  QVERIFY(!wrong.Create(bench.host));
+  QVERIFY(wrong.findChildren<QWidget*>().isEmpty());
+  QCOMPARE(bench.context.state.Slot(1), nullptr);
+}
+
+QTEST_MAIN(MixerPageTest)
+#include "mixer_page_test.moc"
