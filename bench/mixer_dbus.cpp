@@ -61,8 +61,7 @@ const sd_bus_vtable kEchoVtable[] = {
 [[noreturn]] void RunEchoService() {
   sd_bus* bus = nullptr;
   if (sd_bus_open_user(&bus) < 0 ||
-      sd_bus_add_object_vtable(bus, nullptr, kEchoPath, kEchoInterface, kEchoVtable, nullptr) <
-          0 ||
+      sd_bus_add_object_vtable(bus, nullptr, kEchoPath, kEchoInterface, kEchoVtable, nullptr) < 0 ||
       sd_bus_request_name(bus, kEchoName, 0) < 0) {
     std::_Exit(1);
   }
@@ -158,9 +157,8 @@ int32_t Call(sdbus::IProxy& proxy, const char* interface, const char* method,
 }
 
 void BM_Echo_Getter(benchmark::State& state) {
-  Timed(state, 1, [] {
-    benchmark::DoNotOptimize(Call(*services->echo, kEchoInterface, "Get", {3}, true));
-  });
+  Timed(state, 1,
+        [] { benchmark::DoNotOptimize(Call(*services->echo, kEchoInterface, "Get", {3}, true)); });
 }
 
 void BM_Mixer_Getter(benchmark::State& state) {

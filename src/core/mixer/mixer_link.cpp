@@ -4,6 +4,7 @@
 #include "mixer/dbus_mixer_server.h"
 
 #include <sdbus-c++/sdbus-c++.h>
+#include <systemd/sd-bus.h>
 
 #include <cerrno>
 #include <climits>
@@ -116,6 +117,16 @@ bool SpawnDetached(const std::vector<std::string>& args, const std::vector<std::
   return n == 0;
 }
 
+// sdbus-c++ 1.2 leaks its half-made bus when a connection to an explicit
+// address fails, so try the address with plain sd-bus first.
+bool CanConnectTo(const std::string& address) {
+  sd_bus* bus = nullptr;
+  bool ok = sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
+            sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0;
+  sd_bus_flush_close_unref(bus);
+  return ok;
+}
+
 } // namespace
 
 CMixerLink::CMixerLink() : CMixerLink(MixerLinkOptions{}) {}
@@ -129,6 +140,9 @@ CMixerLink::~CMixerLink() {
 int CMixerLink::Startup() {
   if (connection_) {
     return kMixerOk;
+  }
+  if (!options_.busAddress.empty() && !CanConnectTo(options_.busAddress)) {
+    return kMixerFailed;
   }
   try {
     connection_ = options_.busAddress.empty()
