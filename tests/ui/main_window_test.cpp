@@ -1,0 +1,470 @@
+// The main window over a real session with its own profile, no MIDI system
+// and no mixer server (a recording mixer and sink stand in where a test
+// needs exact calls): start-up, choosers, channel, page switches, keys,
+// activation, signals and the orderly close.
+
+#include "app/about_dlg.h"
+#include "app/bridge_dlg.h"
+#include "app/bridge_session.h"
+#include "app/signal_watch.h"
+#include "dialog/controls.h"
+#include "midi/midi_process_objects.h"
+#include "mixer/mixer_link.h"
+#include "ui_fixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+struct ProfileLine {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+std::vector<ProfileLine> ReadProfile(const std::filesystem::path& path) {
+  std::vector<ProfileLine> lines;
+  std::ifstream in(path);
+  std::string line;
+  std::string section;
+  while (std::getline(in, line)) {
+    if (line.size() > 1 && line.front() == '[') {
+      section = line.substr(1, line.find(']') - 1);
+    } else if (const auto eq = line.find('='); eq != std::string::npos) {
+      lines.push_back({section, line.substr(0, eq), line.substr(eq + 1)});
+    }
+  }
+  return lines;
+}
+
+std::string Value(const std::vector<ProfileLine>& lines, std::string_view key) {
+  for (const ProfileLine& l : lines) {
+    if (l.key == key) {
+      return l.value;
+    }
+  }
+  return "(missing)";
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A recording mixer that notes what the profile held at its first read.
+class SnapshotMixer : public RecordingMixer {
+public:
+  std::filesystem::path profile;
+  std::string atFirstRead;
+  int GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) override {
+    if (atFirstRead.empty()) {
+      atFirstRead = ReadFile(profile);
+    }
+    return RecordingMixer::GetSendLevel(type, index, send, level);
+  }
+};
+
+MixerLinkOptions NoMixer() {
+  MixerLinkOptions options;
+  options.busAddress = "unix:path=/nonexistent/vantrel-test-bus";
+  options.startServer = false;
+  return options;
+}
+
+// One run of the program's window: the process-wide objects, the session
+// over a profile in a temporary folder, and the window.
+class Run {
+public:
+  TempDir dir;
+  std::filesystem::path profile = dir.Path() / "vantrel.INI";
+  MidiProcessObjects midi;
+  CMixerLink mixerLink{NoMixer()};
+  CSettings settings{profile};
+  std::unique_ptr<CBridgeSession> session;
+  std::unique_ptr<ui::CBridgeDlg> window;
+  SnapshotMixer mixer;
+  RecordingSink sink;
+
+  explicit Run(std::string_view profileText = {}) {
+    if (!profileText.empty()) {
+      std::ofstream(profile) << profileText;
+    }
+    mixer.profile = profile;
+    session = std::make_unique<CBridgeSession>(&settings, true, midi.input, midi.output,
+                                               midi.controllers, mixerLink);
+    window = std::make_unique<ui::CBridgeDlg>(*session, midi.controllers.WakeFd());
+  }
+  void Start() {
+    window->OnInitDialog();
+    window->show();
+  }
+  // The recording fakes in place of the mixer and the MIDI output.
+  void UseFakes() {
+    session->Context().mixer = &mixer;
+    session->Context().midiOut = &sink;
+  }
+  template <typename T> T* Control(int id) const {
+    return window->findChild<T*>(QString::number(id));
+  }
+  void Choose(int chooserId, int item) {
+    auto* chooser = Control<QComboBox>(chooserId);
+    chooser->setCurrentIndex(item);
+    emit chooser->activated(item); // what picking the item does
+  }
+  ui::CMixerPage* Visible() const {
+    for (const auto& entry : window->Entries()) {
+      if (entry->created && entry->page->isVisible()) {
+        return entry->page.get();
+      }
+    }
+    return nullptr;
+  }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+private slots:
+  void aFirstRunShowsMasterNoDevicesAndChannelOne();
+  void theFirstCloseWritesAll65KeysMainKeysFirst();
+  void thePageChooserListsPagesInItsOwnOrder();
+  void aSavedPageOutsideOneToEightShowsNoPage();
+  void switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes();
+  void choosingThePageOnScreenShowsItAgain();
+  void aFaderMoveSendsOnTheChannelOfTheSpin();
+  void theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen();
+  void enterShowsTheChannelAgainAndEscDoesNothing();
+  void deviceChoosersOfferNoneAndReportAFailedOpen();
+  void reChoosingTheCurrentDeviceDoesNothing();
+  void withoutAMixerTheUserIsToldOnceAndPagesStillSend();
+  void anIncomingControllerMovesTheFaderOfThePageOnScreen();
+  void activationBeforeThePagesOrAfterCloseReachesNoPage();
+  void aTerminationSignalClosesTheWindowInOrder();
+  void theAboutBoxIsOnF1AndInTheContextMenu();
+};
+
+void MainWindowTest::aFirstRunShowsMasterNoDevicesAndChannelOne() {
+  Run run;
+  run.Start();
+  QCOMPARE(run.Control<QComboBox>(1001)->currentText(), QStringLiteral("Master"));
+  QCOMPARE(run.Visible(), run.window->PageOfTemplate(129));
+  QCOMPARE(run.window->Entries().size(), std::size_t{8});
+  for (const auto& entry : run.window->Entries()) {
+    QVERIFY(entry->created);
+    QVERIFY(entry->page->isEnabled());
+  }
+  QCOMPARE(run.Control<QComboBox>(1002)->currentText(), QStringLiteral("None"));
+  QCOMPARE(run.Control<QComboBox>(1003)->currentText(), QStringLiteral("None"));
+  QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("1"));
+  QCOMPARE(run.session->State().outputChannel, 0);
+  QVERIFY(!run.Control<QWidget>(1000)->isVisible());
+
+  // Every CC field shows -1 once its page has been shown.
+  for (int item = 0; item < kPageCount; ++item) {
+    run.Choose(1001, item);
+    ui::CMixerPage* page = run.Visible();
+    QVERIFY(page != nullptr);
+    QCOMPARE(page->TemplateId(), PageByNumber(PageOfChooserItem(item))->templateId);
+    for (std::size_t s = 0; s < page->Model().StripCount(); ++s) {
+      QCOMPARE(page->Field(s)->text(), QStringLiteral("-1"));
+    }
+    // Pages sit at the page frame's corner, at their template size.
+    QCOMPARE(page->pos(), run.Control<QWidget>(1000)->pos());
+  }
+}
+
+void MainWindowTest::theFirstCloseWritesAll65KeysMainKeysFirst() {
+  Run run;
+  run.Start();
+  run.window->close();
+
+  const std::vector<ProfileLine> lines = ReadProfile(run.profile);
+  QCOMPARE(lines.size(), std::size_t{65});
+  std::vector<std::string> head;
+  for (std::size_t i = 0; i < 4; ++i) {
+    head.push_back(lines[i].section + "/" + lines[i].key + "=" + lines[i].value);
+  }
+  QCOMPARE(head, (std::vector<std::string>{
+                     "Midi Options/DefaultMidiOut=-1", "Midi Options/DefaultMidiIn=-1",
+                     "Midi Options/DefaultMidiOutChannel=1", "Program Options/ActivePage=1"}));
+  // The pages wrote their keys in the order they were created.
+  std::vector<std::string> expected;
+  for (int templateId : kTemplateOrder) {
+    for (const StripDef& strip : PageByTemplate(templateId)->strips) {
+      expected.emplace_back(ParameterOf(strip).key);
+    }
+  }
+  std::vector<std::string> written;
+  for (std::size_t i = 4; i < lines.size(); ++i) {
+    QCOMPARE(lines[i].section, std::string("CC Mapping"));
+    QCOMPARE(lines[i].value, std::string("-1"));
+    written.push_back(lines[i].key);
+  }
+  QCOMPARE(written, expected);
+  QVERIFY(run.window->Entries().empty());
+}
+
+void MainWindowTest::thePageChooserListsPagesInItsOwnOrder() {
+  Run run("[Program Options]\nActivePage=6\n");
+  run.Start();
+  auto* chooser = run.Control<QComboBox>(1001);
+  QStringList items;
+  for (int i = 0; i < chooser->count(); ++i) {
+    items << chooser->itemText(i);
+  }
+  QCOMPARE(items, (QStringList{"Master", "Analog 1 & 2", "Analog 3 & 4", "Digital 1 & 2",
+                               "Wave & Midi", "User 1 & 2", "User 3 & 4", "User 5 & NRPN"}));
+  QCOMPARE(chooser->currentIndex(), 7);
+  QCOMPARE(run.Visible()->TemplateId(), 134);
+
+  const std::array<int, 8> pageOfItem = {1, 2, 3, 4, 5, 7, 8, 6};
+  for (int item = 0; item < 8; ++item) {
+    run.Choose(1001, item);
+    QCOMPARE(run.session->State().currentPage, pageOfItem[static_cast<std::size_t>(item)]);
+    QCOMPARE(chooser->currentIndex(), item);
+  }
+}
+
+void MainWindowTest::aSavedPageOutsideOneToEightShowsNoPage() {
+  for (const char* saved : {"0", "9", "x"}) {
+    Run run(std::string("[Program Options]\nActivePage=") + saved + "\n");
+    run.Start();
+    QCOMPARE(run.Visible(), nullptr);
+    QCOMPARE(run.Control<QComboBox>(1001)->currentIndex(), -1);
+    run.window->close();
+    const std::string expected = std::string(saved) == "x" ? "0" : saved;
+    QCOMPARE(Value(ReadProfile(run.profile), "ActivePage"), expected);
+  }
+}
+
+void MainWindowTest::switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes() {
+  Run run;
+  run.Start();
+  run.Choose(1001, 1); // Analog 1 & 2
+  run.UseFakes();
+  auto* field = run.Control<ui::CNumberEdit>(1020);
+  field->setText(QStringLiteral("7"));
+  QTest::keyClick(field, Qt::Key_Return);
+  run.Choose(1001, 2); // Analog 3 & 4
+
+  QVERIFY(run.mixer.atFirstRead.find("A1VolCC=7") != std::string::npos);
+  QCOMPARE(run.mixer.calls.front(), std::string("GetSendLevel(0, 2, 0)"));
+  for (const std::string& call : run.mixer.calls) {
+    QVERIFY2(call.find("(0, 0") == std::string::npos, call.c_str()); // Analog 1 not refreshed
+  }
+  QCOMPARE(run.session->State().currentPage, 3);
+}
+
+void MainWindowTest::choosingThePageOnScreenShowsItAgain() {
+  Run run;
+  run.Start();
+  run.UseFakes();
+  run.Choose(1001, 0);
+  QCOMPARE(run.mixer.calls.front(), std::string("GetBusLevel(0)"));
+  QCOMPARE(run.Visible()->TemplateId(), 129);
+  QVERIFY(ReadFile(run.profile).find("RecGainCC=-1") != std::string::npos);
+}
+
+void MainWindowTest::aFaderMoveSendsOnTheChannelOfTheSpin() {
+  Run run;
+  run.Start();
+  run.UseFakes();
+  auto* spin = run.Control<ui::CSpinButtons>(1159);
+  spin->Step(1);
+  spin->Step(1);
+  QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("3"));
+  auto* field = run.Control<ui::CNumberEdit>(1011);
+  field->setText(QStringLiteral("7"));
+  QTest::keyClick(field, Qt::Key_Return);
+  run.mixer.Clear();
+  run.Control<QSlider>(1003)->setValue(100);
+  QCOMPARE(run.mixer.calls, std::vector<std::string>{"SetBusLevel(0, 51600)"});
+  QCOMPARE(run.sink.sent, std::vector<std::string>{"B2 07 64"});
+}
+
+void MainWindowTest::theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen() {
+  {
+    Run run("[Midi Options]\nDefaultMidiOutChannel=16\n");
+    run.Start();
+    run.Control<ui::CSpinButtons>(1159)->Step(1);
+    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("16"));
+    QCOMPARE(run.session->State().ControlChangeStatus(), 0xBF);
+    run.window->close();
+    QCOMPARE(Value(ReadProfile(run.profile), "DefaultMidiOutChannel"), std::string("16"));
+  }
+  {
+    Run run;
+    run.Start();
+    run.Control<ui::CSpinButtons>(1159)->Step(-1);
+    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("1"));
+    QCOMPARE(run.session->State().outputChannel, 0);
+  }
+  {
+    Run run("[Midi Options]\nDefaultMidiOutChannel=0\n");
+    run.Start();
+    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("0"));
+    QCOMPARE(run.session->State().outputChannel, -1);
+    run.UseFakes();
+    auto* field = run.Control<ui::CNumberEdit>(1021); // Vol L
+    field->setText(QStringLiteral("7"));
+    QTest::keyClick(field, Qt::Key_Return);
+    run.Control<QSlider>(1020)->setValue(1);
+    QCOMPARE(run.sink.sent, std::vector<std::string>{"BF 07 01"});
+    run.Control<ui::CSpinButtons>(1159)->Step(1);
+    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("1"));
+    QCOMPARE(run.session->State().outputChannel, 0);
+  }
+}
+
+void MainWindowTest::enterShowsTheChannelAgainAndEscDoesNothing() {
+  Run run;
+  run.Start();
+  auto* field = run.Control<ui::CNumberEdit>(1158);
+  field->setText(QStringLiteral("5"));
+  QTest::keyClick(field, Qt::Key_Return);
+  QCOMPARE(field->text(), QStringLiteral("1"));
+  QCOMPARE(run.session->State().outputChannel, 0);
+  QTest::keyClick(run.window.get(), Qt::Key_Escape);
+  QTest::keyClick(field, Qt::Key_Escape);
+  QVERIFY(run.window->isVisible());
+  QVERIFY(!run.session->IsShutDown());
+}
+
+void MainWindowTest::deviceChoosersOfferNoneAndReportAFailedOpen() {
+  MessageCatcher catcher;
+  Run run("[Midi Options]\nDefaultMidiIn=2\nDefaultMidiOut=3\n");
+  run.Start();
+  QCOMPARE(catcher.messages,
+           (QStringList{"Error!: Cannot open Midi output!", "Error!: Cannot open Midi input!"}));
+  auto* input = run.Control<QComboBox>(1002);
+  QCOMPARE(input->count(), 1);
+  QCOMPARE(input->itemText(0), QStringLiteral("None"));
+  QCOMPARE(input->currentIndex(), -1); // the saved device is not in the list
+  QCOMPARE(run.Control<QComboBox>(1003)->currentIndex(), -1);
+
+  run.Choose(1003, 0); // "None" for output
+  QCOMPARE(run.session->State().outputDevice, -1);
+  run.window->close();
+  const auto lines = ReadProfile(run.profile);
+  QCOMPARE(Value(lines, "DefaultMidiIn"), std::string("2"));
+  QCOMPARE(Value(lines, "DefaultMidiOut"), std::string("-1"));
+  QCOMPARE(catcher.messages.size(), 2);
+}
+
+void MainWindowTest::reChoosingTheCurrentDeviceDoesNothing() {
+  MessageCatcher catcher;
+  Run run;
+  run.Start();
+  run.Choose(1002, 0);
+  run.Choose(1003, 0);
+  QCOMPARE(run.session->State().inputDevice, -1);
+  QCOMPARE(run.session->State().outputDevice, -1);
+  QVERIFY(catcher.messages.isEmpty());
+}
+
+void MainWindowTest::withoutAMixerTheUserIsToldOnceAndPagesStillSend() {
+  MessageCatcher catcher;
+  qunsetenv("VANTREL_NO_MIXER_WARNING");
+  Run run;
+  run.Start();
+  qputenv("VANTREL_NO_MIXER_WARNING", "1");
+  QCOMPARE(catcher.messages.size(), 1);
+  QVERIFY(catcher.messages.front().contains(QStringLiteral("mixer server could not be reached")));
+
+  run.session->Context().midiOut = &run.sink;
+  auto* field = run.Control<ui::CNumberEdit>(1025); // Vol R
+  field->setText(QStringLiteral("8"));
+  QTest::keyClick(field, Qt::Key_Return);
+  run.Control<QSlider>(1024)->setValue(64);
+  QCOMPARE(run.sink.sent, std::vector<std::string>{"B0 08 40"});
+  QCOMPARE(run.Control<QLabel>(1023)->text(), QStringLiteral("64"));
+  run.window->OnActivateApp(true);
+  QCOMPARE(catcher.messages.size(), 1);
+}
+
+void MainWindowTest::anIncomingControllerMovesTheFaderOfThePageOnScreen() {
+  Run run("[CC Mapping]\nRecGainCC=20\n");
+  run.Start();
+  QVERIFY(run.midi.controllers.Push({20, 99}));
+  QTRY_COMPARE(run.Control<QSlider>(1155)->value(), 99);
+  QCOMPARE(run.Control<QLabel>(1154)->text(), QStringLiteral("99"));
+
+  run.window->close();
+  QVERIFY(run.midi.controllers.Push({20, 5}));
+  QTest::qWait(50);
+  QCOMPARE(run.session->Page(1).FaderValue(6), 99);
+}
+
+void MainWindowTest::activationBeforeThePagesOrAfterCloseReachesNoPage() {
+  Run run;
+  run.UseFakes();
+  run.window->OnActivateApp(true); // no page exists yet
+  QVERIFY(run.mixer.calls.empty());
+  run.Start();
+  // A refresh puts the stored number back into a field with typed text.
+  auto* field = run.Control<ui::CNumberEdit>(1156);
+  field->setText(QStringLiteral("12"));
+  run.window->OnActivateApp(false);
+  QCOMPARE(field->text(), QStringLiteral("12"));
+  run.window->OnActivateApp(true);
+  QCOMPARE(field->text(), QStringLiteral("-1"));
+  run.window->close();
+  run.UseFakes();
+  run.window->OnActivateApp(true);
+  QVERIFY(run.mixer.calls.empty());
+}
+
+void MainWindowTest::aTerminationSignalClosesTheWindowInOrder() {
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+    Run run;
+    run.Start();
+    ui::CSignalWatch watch;
+    QVERIFY(watch.IsWatching());
+    connect(&watch, &ui::CSignalWatch::Raised, run.window.get(), [&run] { run.window->close(); });
+    std::raise(number);
+    QTRY_VERIFY(run.session->IsShutDown());
+    QVERIFY(!run.window->isVisible());
+    QCOMPARE(ReadProfile(run.profile).size(), std::size_t{65});
+  }
+}
+
+void MainWindowTest::theAboutBoxIsOnF1AndInTheContextMenu() {
+  Run run;
+  run.Start();
+  QCOMPARE(run.window->contextMenuPolicy(), Qt::ActionsContextMenu);
+  const QList<QAction*> actions = run.window->actions();
+  QCOMPARE(actions.size(), 1);
+  QCOMPARE(actions.front()->text(), QStringLiteral("&About Vantrel..."));
+  QCOMPARE(actions.front()->shortcut(), QKeySequence(QKeySequence::HelpContents));
+
+  ui::CAboutDlg about(run.window.get());
+  QCOMPARE(about.windowTitle(), QStringLiteral("About Vantrel"));
+  QStringList texts;
+  for (QLabel* label : about.findChildren<QLabel*>()) {
+    texts << label->text();
+  }
+  QVERIFY(texts.contains(QStringLiteral("Vantrel Version 0.5a ALPHA")));
+  QSignalSpy accepted(&about, &QDialog::accepted);
+  about.show();
+  QTest::mouseClick(about.findChild<QPushButton*>("1"), Qt::LeftButton);
+  QCOMPARE(accepted.count(), 1);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
