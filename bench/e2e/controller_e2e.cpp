@@ -5,10 +5,10 @@
 // same controller; and the D-Bus getter round trip alone for comparison.
 // Run it inside scripts/with-test-services.sh (private bus and JACK server).
 
+#include "midi/midi_backend.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
-#include "midi/midi_backend.h"
 #include "settings/settings.h"
 #include "support/bridge_process.h"
 #include "support/jack_peer.h"
@@ -195,13 +195,31 @@ void DbusRoundTrip(benchmark::State& state) {
 
 BENCHMARK(DbusRoundTrip)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(ControllerToServer, headless, false)
-    ->Arg(1)->Arg(8)->Arg(61)->UseManualTime()->Iterations(300)->Unit(benchmark::kMicrosecond);
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(61)
+    ->UseManualTime()
+    ->Iterations(300)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(ControllerToServer, window, true)
-    ->Arg(1)->Arg(8)->Arg(61)->UseManualTime()->Iterations(300)->Unit(benchmark::kMicrosecond);
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(61)
+    ->UseManualTime()
+    ->Iterations(300)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(ControllerBurst, headless, false)
-    ->Arg(1)->Arg(61)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(61)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ControllerBurst, window, true)
-    ->Arg(1)->Arg(61)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(61)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace vantrel::test

@@ -36,7 +36,9 @@ std::set<std::string> Changed(const std::string& before, const std::string& afte
 
 // The value a row's controller test sends: distinct per row, never the
 // server's default, and never 0 (which many defaults are).
-uint8_t ValueForRow(std::size_t row) { return static_cast<uint8_t>(1 + (row * 37) % 120); }
+uint8_t ValueForRow(std::size_t row) {
+  return static_cast<uint8_t>(1 + (row * 37) % 120);
+}
 
 TEST_P(EndToEndTest, EveryRowSetsExactlyItsOwnParameterOrSendsItsFilterSequence) {
   std::map<std::string, int> controllers;
@@ -57,10 +59,8 @@ TEST_P(EndToEndTest, EveryRowSetsExactlyItsOwnParameterOrSendsItsFilterSequence)
       const bool cutoff = p.op == SetOperation::FilterCutoff;
       const int data = cutoff ? 8192 - 20 * v : 8192 + 8 * v;
       const std::vector<Message> expected = {
-          Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v),
-          Cc(2, 99, 120),
-          Cc(2, 98, cutoff ? 8 : 9),
-          Cc(2, 38, static_cast<uint8_t>(data % 128)),
+          Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v), Cc(2, 99, 120),
+          Cc(2, 98, cutoff ? 8 : 9), Cc(2, 38, static_cast<uint8_t>(data % 128)),
           Cc(2, 6, static_cast<uint8_t>(data / 128))};
       for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(got[heard + i].bytes, expected[i]) << p.strip << " message " << i;

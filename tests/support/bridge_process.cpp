@@ -20,7 +20,9 @@ std::string ReadFile(const std::string& path) {
 }
 } // namespace
 
-std::string BridgeProgram() { return std::string(VANTREL_BIN_DIR) + "/vantrel"; }
+std::string BridgeProgram() {
+  return std::string(VANTREL_BIN_DIR) + "/vantrel";
+}
 
 BridgeProcess::BridgeProcess(std::vector<std::string> arguments, std::string outputFolder,
                              std::map<std::string, std::string> environment)
@@ -100,7 +102,11 @@ int BridgeProcess::Stop(int signal, std::chrono::milliseconds timeout) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string BridgeProcess::Output() const { return ReadFile(m_outPath); }
-std::string BridgeProcess::Errors() const { return ReadFile(m_errPath); }
+std::string BridgeProcess::Output() const {
+  return ReadFile(m_outPath);
+}
+std::string BridgeProcess::Errors() const {
+  return ReadFile(m_errPath);
+}
 
 } // namespace vantrel::test

@@ -88,9 +88,17 @@ int RecordingMixer::GetBusOutput(int32_t b, int32_t& d, int32_t& p, int32_t& t) 
   t = answer(".third");
   return kMixerOk;
 }
-int RecordingMixer::SetBusLevel(int32_t b, int32_t l) { return Set("SetBusLevel" + Args({b, l})); }
-int RecordingMixer::GetBusLevel(int32_t b, int32_t& l) { return Get("GetBusLevel" + Args({b}), l); }
-int RecordingMixer::SetRecordLevel(int32_t l) { return Set("SetRecordLevel" + Args({l})); }
-int RecordingMixer::GetRecordLevel(int32_t& l) { return Get("GetRecordLevel()", l); }
+int RecordingMixer::SetBusLevel(int32_t b, int32_t l) {
+  return Set("SetBusLevel" + Args({b, l}));
+}
+int RecordingMixer::GetBusLevel(int32_t b, int32_t& l) {
+  return Get("GetBusLevel" + Args({b}), l);
+}
+int RecordingMixer::SetRecordLevel(int32_t l) {
+  return Set("SetRecordLevel" + Args({l}));
+}
+int RecordingMixer::GetRecordLevel(int32_t& l) {
+  return Get("GetRecordLevel()", l);
+}
 
 } // namespace vantrel::test

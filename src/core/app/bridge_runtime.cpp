@@ -17,9 +17,8 @@ std::filesystem::path ProfilePath(const CommandLine& options) {
 // closes the input before its lock goes.
 struct CBridgeRuntime::Objects {
   explicit Objects(const CommandLine& options)
-      : settings(ProfilePath(options)),
-        session(&settings, !options.headless, midi.input, midi.output, midi.controllers,
-                mixerLink) {}
+      : settings(ProfilePath(options)), session(&settings, !options.headless, midi.input,
+                                                midi.output, midi.controllers, mixerLink) {}
 
   MidiProcessObjects midi;
   CMixerLink mixerLink;
@@ -34,10 +33,16 @@ CBridgeRuntime::CBridgeRuntime(const CommandLine& options) {
 
 CBridgeRuntime::~CBridgeRuntime() = default;
 
-CBridgeSession& CBridgeRuntime::Session() { return m_objects->session; }
+CBridgeSession& CBridgeRuntime::Session() {
+  return m_objects->session;
+}
 
-CSettings& CBridgeRuntime::Settings() { return m_objects->settings; }
+CSettings& CBridgeRuntime::Settings() {
+  return m_objects->settings;
+}
 
-int CBridgeRuntime::ControllerWakeFd() const { return m_objects->midi.controllers.WakeFd(); }
+int CBridgeRuntime::ControllerWakeFd() const {
+  return m_objects->midi.controllers.WakeFd();
+}
 
 } // namespace vantrel

@@ -16,8 +16,8 @@ std::vector<std::string> Choices(std::vector<std::string> names) {
   return names;
 }
 
-std::string DescribeDevice(const char* kind, int32_t index,
-                           const std::vector<std::string>& names, bool failed) {
+std::string DescribeDevice(const char* kind, int32_t index, const std::vector<std::string>& names,
+                           bool failed) {
   const std::string head = std::string("MIDI ") + kind + ": ";
   if (index == -1) {
     return head + "none";
@@ -37,14 +37,14 @@ int ItemOf(int32_t index, std::size_t deviceCount) {
 } // namespace
 
 CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
-                               CMidiOutPort& output, CControllerQueue& queue,
-                               CMixerLink& mixerLink)
+                               CMidiOutPort& output, CControllerQueue& queue, CMixerLink& mixerLink)
     : m_settings(settings), m_writesProfile(writesProfile), m_input(input), m_output(output),
       m_queue(queue), m_mixerLink(mixerLink) {
   m_context.midiOut = &m_output;
   m_context.settings = settings;
   for (const PageDef& def : kPages) {
-    m_pages[static_cast<std::size_t>(def.number - 1)] = std::make_unique<CPageModel>(def, m_context);
+    m_pages[static_cast<std::size_t>(def.number - 1)] =
+        std::make_unique<CPageModel>(def, m_context);
   }
 }
 
@@ -205,10 +205,13 @@ void CBridgeSession::Shutdown() {
   m_output.Close();
   if (m_settings != nullptr && m_writesProfile) {
     const AppState& state = m_context.state;
-    m_settings->WriteInt(kDefaultMidiOutKey, state.outputDevice);
-    m_settings->WriteInt(kDefaultMidiInKey, state.inputDevice);
-    m_settings->WriteInt(kActivePageKey, state.currentPage);
-    m_settings->WriteInt(kDefaultMidiOutChannelKey, m_channel);
+    const SettingWrite writes[] = {
+        {kDefaultMidiOutKey, FormatProfileInt(state.outputDevice)},
+        {kDefaultMidiInKey, FormatProfileInt(state.inputDevice)},
+        {kActivePageKey, FormatProfileInt(state.currentPage)},
+        {kDefaultMidiOutChannelKey, FormatProfileInt(m_channel)},
+    };
+    m_settings->WriteMany(writes);
   }
 }
 

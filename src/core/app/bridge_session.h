@@ -35,10 +35,10 @@ struct SavedDevicesResult {
 
 // What the receive path and the dispatcher have done so far.
 struct BridgeStats {
-  uint64_t controllersApplied = 0;  // changes the dispatcher ran
-  uint64_t controllersDropped = 0;  // changes lost to a full controller queue
-  uint64_t thruDropped = 0;         // thru messages the output could not queue
-  uint64_t outputDropped = 0;       // any message the output could not queue
+  uint64_t controllersApplied = 0; // changes the dispatcher ran
+  uint64_t controllersDropped = 0; // changes lost to a full controller queue
+  uint64_t thruDropped = 0;        // thru messages the output could not queue
+  uint64_t outputDropped = 0;      // any message the output could not queue
 };
 
 inline constexpr std::string_view kNoDeviceItem = "None";

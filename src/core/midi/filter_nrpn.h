@@ -13,8 +13,12 @@ inline constexpr int kNrpnCutoff = 8;
 inline constexpr int kNrpnResonance = 9;
 
 // Data values of the two filter faders for a value v in 0..127.
-constexpr int CutoffNrpnData(int v) { return 8192 - 20 * v; }
-constexpr int ResonanceNrpnData(int v) { return 8192 + 8 * v; }
+constexpr int CutoffNrpnData(int v) {
+  return 8192 - 20 * v;
+}
+constexpr int ResonanceNrpnData(int v) {
+  return 8192 + 8 * v;
+}
 
 // Sends NRPN select 99/120, 98/parameter, then Data Entry LSB 38/(data mod
 // 128) before MSB 6/(data div 128), all on the given output channel index

@@ -62,8 +62,7 @@ int ReadParameter(IMixerServer& mixer, const Parameter& p, int32_t& cell) {
   return kMixerFailed;
 }
 
-void SendFilterParameter(IShortMessageSink& out, int32_t outputChannel, const Parameter& p,
-                         int v) {
+void SendFilterParameter(IShortMessageSink& out, int32_t outputChannel, const Parameter& p, int v) {
   if (p.op == SetOperation::FilterCutoff) {
     SendFilterNrpn(out, outputChannel, kNrpnCutoff, CutoffNrpnData(v));
   } else if (p.op == SetOperation::FilterResonance) {

@@ -23,13 +23,13 @@ enum class ParameterKind : uint8_t {
 // The mixer operation that sets a parameter; its getter reads it back with
 // the same fixed arguments.
 enum class SetOperation : uint8_t {
-  BusLevel,      // SetBusLevel(bus)                / GetBusLevel(bus)
-  MasterVolume,  // SetMasterVolume(channel)        / GetMasterVolume(channel)
-  RecordLevel,   // SetRecordLevel()                / GetRecordLevel()
-  SendLevel,     // SetSendLevel(type, index, send) / GetSendLevel(type, index, send)
-  SourceVolume,  // SetSourceVolume(type, index)    / GetSourceVolume(type, index)
-  SourcePan,     // SetSourcePan(type, index)       / GetSourcePan(type, index)
-  FilterCutoff,  // SendFilterNrpn(8, 8192 - 20 v)
+  BusLevel,        // SetBusLevel(bus)                / GetBusLevel(bus)
+  MasterVolume,    // SetMasterVolume(channel)        / GetMasterVolume(channel)
+  RecordLevel,     // SetRecordLevel()                / GetRecordLevel()
+  SendLevel,       // SetSendLevel(type, index, send) / GetSendLevel(type, index, send)
+  SourceVolume,    // SetSourceVolume(type, index)    / GetSourceVolume(type, index)
+  SourcePan,       // SetSourcePan(type, index)       / GetSourcePan(type, index)
+  FilterCutoff,    // SendFilterNrpn(8, 8192 - 20 v)
   FilterResonance, // SendFilterNrpn(9, 8192 + 8 v)
 };
 

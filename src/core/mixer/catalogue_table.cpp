@@ -1,6 +1,5 @@
 #include "mixer/catalogue.h"
 
-
 namespace vantrel {
 
 namespace {

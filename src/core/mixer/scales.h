@@ -9,16 +9,20 @@
 namespace vantrel {
 
 inline constexpr int kFaderMax = 127;
-inline constexpr int32_t kFaderLevelStep = 516;  // a fader's linear step
-inline constexpr int kControllerLevelShift = 9;  // a controller's step, 512
+inline constexpr int32_t kFaderLevelStep = 516; // a fader's linear step
+inline constexpr int kControllerLevelShift = 9; // a controller's step, 512
 inline constexpr double kGainExponentPerStep = 0.03792498664386994;
 inline constexpr double kGainReadBackFactor = 26.3678405319; // 127 / log10(65535)
 
 // Linear level scale of a fader: v x 516, 0..65532.
-constexpr int32_t LevelFromFader(int v) { return v * kFaderLevelStep; }
+constexpr int32_t LevelFromFader(int v) {
+  return v * kFaderLevelStep;
+}
 
 // Linear level scale of an incoming controller: v x 512, 0..65024.
-constexpr int32_t LevelFromController(int v) { return v << kControllerLevelShift; }
+constexpr int32_t LevelFromController(int v) {
+  return v << kControllerLevelShift;
+}
 
 // Exponential gain scale, the same from a fader and from a controller:
 // 0 for 0, else 10^(v x 0.0379...) truncated; 127 gives 65535.

@@ -5,9 +5,9 @@
 namespace vantrel {
 
 const std::array<std::string_view, 16> kEffectNames = {
-    "Reverb",   "Chorus",   "Flanger",  "Echo-Delay", "Auto-Wah", "PitchShift",
-    "Distortion", "Compressor", "ShelfEQ1", "ShelfEQ2", "ShelfEQ3", "ShelfEQ4",
-    "ParamEQ1", "ParamEQ2", "ParamEQ3", "ParamEQ4"};
+    "Reverb",     "Chorus",     "Flanger",  "Echo-Delay", "Auto-Wah", "PitchShift",
+    "Distortion", "Compressor", "ShelfEQ1", "ShelfEQ2",   "ShelfEQ3", "ShelfEQ4",
+    "ParamEQ1",   "ParamEQ2",   "ParamEQ3", "ParamEQ4"};
 
 namespace {
 constexpr std::array<std::string_view, 16> kEffectLabels = {

@@ -89,9 +89,14 @@ void CPageModel::OnPageHide() const {
   if (m_context.settings == nullptr) {
     return;
   }
+  // One replace of the file for the whole page, in the page's key order.
+  std::vector<SettingWrite> writes;
+  writes.reserve(m_strips.size());
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
-    m_context.settings->WriteInt(CcMappingKey(ParameterOfStrip(i).key), m_strips[i].controller);
+    writes.push_back(
+        {CcMappingKey(ParameterOfStrip(i).key), FormatProfileInt(m_strips[i].controller)});
   }
+  m_context.settings->WriteMany(writes);
 }
 
 void CPageModel::RefreshFromMixer() {

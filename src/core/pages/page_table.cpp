@@ -41,8 +41,7 @@ constexpr std::array<std::size_t, 8> kPairExchange = {0, 1, 3, 2, 4, 5, 7, 6};
 // The pages whose strips take four consecutive ids (read-out n, fader n + 1,
 // field n + 2, spin n + 3). The ids given are n of A Aux 1, A Aux 2, A Vol,
 // A Pan, B Aux 1, B Aux 2, B Vol, B Pan.
-constexpr std::array<StripDef, 8> RegularPairStrips(std::size_t firstRow,
-                                                    std::array<int, 8> base) {
+constexpr std::array<StripDef, 8> RegularPairStrips(std::size_t firstRow, std::array<int, 8> base) {
   std::array<StripDef, 8> strips{};
   for (std::size_t i = 0; i < 8; ++i) {
     strips[i] = {firstRow + i, {base[i], base[i] + 2, base[i] + 3, 0}, L::None};
@@ -131,6 +130,8 @@ int PageOfChooserItem(int item) {
   return item >= 0 && item < kPageCount ? kChooserOrder[static_cast<std::size_t>(item)] : 0;
 }
 
-const Parameter& ParameterOf(const StripDef& strip) { return kCatalogue[strip.row]; }
+const Parameter& ParameterOf(const StripDef& strip) {
+  return kCatalogue[strip.row];
+}
 
 } // namespace vantrel

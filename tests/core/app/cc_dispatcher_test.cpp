@@ -64,8 +64,7 @@ TEST_F(DispatcherTest, ASharedNumberSetsEveryMatchingRowAndMovesOnlyThePageOnScr
   EXPECT_EQ(sink.sent, (Calls{"B0 63 78", "B0 62 08", "B0 26 14", "B0 06 2C"}));
   EXPECT_TRUE(masterView.faders.empty());
   EXPECT_EQ(masterView.shows, 0);
-  EXPECT_EQ(digitalView.faders,
-            (std::vector<std::pair<std::size_t, int>>{{2, 127}, {3, 127}}));
+  EXPECT_EQ(digitalView.faders, (std::vector<std::pair<std::size_t, int>>{{2, 127}, {3, 127}}));
   EXPECT_EQ(digitalView.shows, 2);
   EXPECT_EQ(Page(4).Readout(2), "127");
   EXPECT_EQ(Page(1).Readout(0), "");

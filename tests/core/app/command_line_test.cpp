@@ -26,9 +26,12 @@ TEST(CommandLine, UnderstandsEveryOptionInBothSpellings) {
 }
 
 TEST(CommandLine, RefusesWhatItDoesNotUnderstand) {
-  const std::vector<std::vector<const char*>> cases = {
-      {"--midi-api", "coreaudio"}, {"--midi-api"}, {"--profile"}, {"--profile="}, {"--bogus"},
-      {"extra"}};
+  const std::vector<std::vector<const char*>> cases = {{"--midi-api", "coreaudio"},
+                                                       {"--midi-api"},
+                                                       {"--profile"},
+                                                       {"--profile="},
+                                                       {"--bogus"},
+                                                       {"extra"}};
   for (const auto& args : cases) {
     EXPECT_NE(Parse(args).error, "") << args[0];
   }

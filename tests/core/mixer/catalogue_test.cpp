@@ -80,8 +80,7 @@ TEST(Catalogue, FilterRowsAreNoMixerParametersButSendTheirSequence) {
   SendFilterParameter(sink, 0, kCatalogue[59], 127);
   SendFilterParameter(sink, 0, kCatalogue[60], 127);
   EXPECT_EQ(sink.sent, (std::vector<std::string>{"B0 63 78", "B0 62 08", "B0 26 14", "B0 06 2C",
-                                                 "B0 63 78", "B0 62 09", "B0 26 78",
-                                                 "B0 06 47"}));
+                                                 "B0 63 78", "B0 62 09", "B0 26 78", "B0 06 47"}));
 }
 
 TEST(Catalogue, AFailedReadLeavesTheCell) {

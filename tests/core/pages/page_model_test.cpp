@@ -113,9 +113,9 @@ TEST_F(PageModelTest, GainFadersUseTheExponentialScale) {
     Page(1).MoveFader(4, v);
   }
   Page(8).MoveFader(2, 0);
-  EXPECT_EQ(mixer.calls, (Calls{"SetMasterVolume(0, 0)", "SetMasterVolume(0, 1)",
-                                "SetMasterVolume(0, 267)", "SetMasterVolume(0, 65535)",
-                                "SetSourceVolume(4, 2, 0)"}));
+  EXPECT_EQ(mixer.calls,
+            (Calls{"SetMasterVolume(0, 0)", "SetMasterVolume(0, 1)", "SetMasterVolume(0, 267)",
+                   "SetMasterVolume(0, 65535)", "SetSourceVolume(4, 2, 0)"}));
 }
 
 TEST_F(PageModelTest, FilterFadersSendTheirSequenceEvenUnmapped) {
@@ -176,10 +176,16 @@ TEST_F(PageModelTest, CommitVisitsFieldsInExchangeOrderAndStopsAtARefusal) {
 }
 
 TEST(ParseFieldInteger, AcceptsOnlyWholeIntegers) {
-  const std::pair<const char*, std::optional<int32_t>> cases[] = {
-      {"0", 0},         {"-1", -1},          {" 42 ", 42},          {"", std::nullopt},
-      {"-", std::nullopt}, {"12x", std::nullopt}, {"1 2", std::nullopt}, {"+5", std::nullopt},
-      {"2147483647", 2147483647}, {"99999999999", std::nullopt}};
+  const std::pair<const char*, std::optional<int32_t>> cases[] = {{"0", 0},
+                                                                  {"-1", -1},
+                                                                  {" 42 ", 42},
+                                                                  {"", std::nullopt},
+                                                                  {"-", std::nullopt},
+                                                                  {"12x", std::nullopt},
+                                                                  {"1 2", std::nullopt},
+                                                                  {"+5", std::nullopt},
+                                                                  {"2147483647", 2147483647},
+                                                                  {"99999999999", std::nullopt}};
   for (const auto& [text, value] : cases) {
     EXPECT_EQ(ParseFieldInteger(text), value) << text;
   }

@@ -60,7 +60,7 @@ TEST(PageTable, ControlIdsAreUniqueWithinEachPage) {
 }
 
 TEST(PageTable, ChooserListsUser5Last) {
-  const char* const names[] = {"Master",     "Analog 1 & 2", "Analog 3 & 4", "Digital 1 & 2",
+  const char* const names[] = {"Master",      "Analog 1 & 2", "Analog 3 & 4", "Digital 1 & 2",
                                "Wave & Midi", "User 1 & 2",   "User 3 & 4",   "User 5 & NRPN"};
   for (int item = 0; item < kPageCount; ++item) {
     const int number = PageOfChooserItem(item);
