@@ -1,0 +1,101 @@
+#pragma once
+// One run of the program's window for tests: the process-wide objects, a
+// session over a profile in a temporary folder, no MIDI system and no mixer
+// server, and the window. Recording fakes can stand in for the mixer and
+// the MIDI output.
+
+#include "app/bridge_dlg.h"
+#include "app/bridge_session.h"
+#include "midi/midi_process_objects.h"
+#include "mixer/mixer_link.h"
+#include "pages/mixer_page.h"
+#include "settings/settings.h"
+#include "support/recording_mixer.h"
+#include "support/recording_sink.h"
+#include "support/temp_dir.h"
+
+#include <QComboBox>
+
+#include <fstream>
+#include <sstream>
+
+namespace vantrel::test {
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A recording mixer that notes what the profile held at its first read.
+class SnapshotMixer : public RecordingMixer {
+public:
+  std::filesystem::path profile;
+  std::string atFirstRead;
+  int GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) override {
+    if (atFirstRead.empty()) {
+      atFirstRead = ReadFile(profile);
+    }
+    return RecordingMixer::GetSendLevel(type, index, send, level);
+  }
+};
+
+inline MixerLinkOptions NoMixer() {
+  MixerLinkOptions options;
+  options.busAddress = "unix:path=/nonexistent/vantrel-test-bus";
+  options.startServer = false;
+  return options;
+}
+
+// One run of the program's window: the process-wide objects, the session
+// over a profile in a temporary folder, and the window.
+class Run {
+public:
+  TempDir dir;
+  std::filesystem::path profile = dir.Path() / "vantrel.INI";
+  MidiProcessObjects midi;
+  CMixerLink mixerLink{NoMixer()};
+  CSettings settings{profile};
+  std::unique_ptr<CBridgeSession> session;
+  std::unique_ptr<ui::CBridgeDlg> window;
+  SnapshotMixer mixer;
+  RecordingSink sink;
+
+  explicit Run(std::string_view profileText = {}) {
+    if (!profileText.empty()) {
+      std::ofstream(profile) << profileText;
+    }
+    mixer.profile = profile;
+    session = std::make_unique<CBridgeSession>(&settings, true, midi.input, midi.output,
+                                               midi.controllers, mixerLink);
+    window = std::make_unique<ui::CBridgeDlg>(*session, midi.controllers.WakeFd());
+  }
+  void Start() {
+    window->OnInitDialog();
+    window->show();
+  }
+  // The recording fakes in place of the mixer and the MIDI output.
+  void UseFakes() {
+    session->Context().mixer = &mixer;
+    session->Context().midiOut = &sink;
+  }
+  template <typename T> T* Control(int id) const {
+    return window->findChild<T*>(QString::number(id));
+  }
+  void Choose(int chooserId, int item) {
+    auto* chooser = Control<QComboBox>(chooserId);
+    chooser->setCurrentIndex(item);
+    emit chooser->activated(item); // what picking the item does
+  }
+  ui::CMixerPage* Visible() const {
+    for (const auto& entry : window->Entries()) {
+      if (entry->created && entry->page->isVisible()) {
+        return entry->page.get();
+      }
+    }
+    return nullptr;
+  }
+};
+
+} // namespace vantrel::test
