@@ -36,6 +36,11 @@ int CBridgeApp::InitInstance(CBridgeRuntime& runtime) {
     });
   }
   exec();
+  const BridgeStats stats = runtime.Session().Stats();
+  std::printf("Controller changes applied: %llu, dropped: %llu; thru messages dropped: %llu\n",
+              static_cast<unsigned long long>(stats.controllersApplied),
+              static_cast<unsigned long long>(stats.controllersDropped),
+              static_cast<unsigned long long>(stats.thruDropped));
   return 0;
 }
 

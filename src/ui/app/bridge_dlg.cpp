@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QSocketNotifier>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,6 +87,12 @@ void CBridgeDlg::OnInitDialog() {
                 MessageKind::Warning);
   }
   const SavedDevicesResult opened = m_session.OpenSavedDevices();
+  // The same device lines as the headless bridge prints, for people starting
+  // the program from a terminal and for scripts waiting on it.
+  for (const std::string& line : m_session.DescribeSavedDevices(opened)) {
+    std::printf("%s\n", line.c_str());
+  }
+  std::fflush(stdout);
   if (opened.outputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput),
                 MessageKind::Error);
