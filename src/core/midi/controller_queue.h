@@ -14,6 +14,7 @@ namespace vantrel {
 struct ControllerChange {
   uint8_t controller = 0;
   uint8_t value = 0;
+  bool operator==(const ControllerChange&) const = default;
 };
 
 class CControllerQueue {

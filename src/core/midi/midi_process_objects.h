@@ -10,6 +10,7 @@
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 
+#include <memory>
 #include <mutex>
 
 namespace vantrel {
@@ -17,7 +18,7 @@ namespace vantrel {
 struct MidiProcessObjects {
   // The input only remembers the lock's address here; nothing can enter the
   // lock before the input is opened, long after construction.
-  MidiProcessObjects() : input(receiveLock) {}
+  MidiProcessObjects() : input(*std::addressof(receiveLock)) {}
   ~MidiProcessObjects() {
     input.Stop();
     input.Close();

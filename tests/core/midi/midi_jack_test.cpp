@@ -1,0 +1,339 @@
+// The ports on a real JACK server (the private one of the test command),
+// with a peer client standing in for the MIDI devices on both sides.
+
+#include "midi/controller_queue.h"
+#include "midi/midi_backend.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+#include "midi/midi_process_objects.h"
+#include "support/jack_peer.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vantrel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::JackPeer;
+using test::PeerMessage;
+using Bytes = std::vector<uint8_t>;
+
+int IndexOf(const std::vector<std::string>& names, const std::string& name) {
+  const auto found = std::find(names.begin(), names.end(), name);
+  if (found == names.end()) {
+    std::string listed;
+    for (const std::string& n : names) {
+      listed += " \"" + n + "\"";
+    }
+    ADD_FAILURE() << "\"" << name << "\" is not among the devices:" << listed;
+    return -1;
+  }
+  return static_cast<int>(found - names.begin());
+}
+
+std::vector<PeerMessage> OnPort(int port, std::vector<Bytes> messages) {
+  std::vector<PeerMessage> result;
+  for (Bytes& bytes : messages) {
+    result.push_back({std::move(bytes), port});
+  }
+  return result;
+}
+
+class BridgeOnJack : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(test::JackTestServerProblem(), "");
+    ASSERT_EQ(SelectMidiApi(MidiApi::Jack), MidiApi::Jack);
+    ASSERT_TRUE(CurrentMidiApiAvailable());
+    ASSERT_EQ(peer.Error(), "");
+    input.SetThruPort(&output);
+    input.SetControllerQueue(&queue);
+  }
+
+  int32_t InputIndex(int peerPort) { return IndexOf(MidiInputNames(), peer.OutputName(peerPort)); }
+  int32_t OutputIndex(int peerPort) { return IndexOf(MidiOutputNames(), peer.InputName(peerPort)); }
+
+  void OpenBoth(int peerOut, int peerIn) {
+    ASSERT_EQ(output.Open(static_cast<uint32_t>(OutputIndex(peerIn))), 0) << output.LastError();
+    ASSERT_EQ(input.Open(InputIndex(peerOut)), 0) << input.LastError();
+    ASSERT_EQ(input.Start(), 0);
+  }
+
+  // What the dialog thread would see: waits on the wake-up, then drains.
+  std::vector<ControllerChange> WaitForChanges(std::size_t count,
+                                               std::chrono::milliseconds timeout = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (changes.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd fd{queue.WakeFd(), POLLIN, 0};
+      if (poll(&fd, 1, 20) == 1) {
+        queue.AcknowledgeWake();
+        for (ControllerChange change; queue.Pop(change);) {
+          changes.push_back(change);
+        }
+      }
+    }
+    return changes;
+  }
+
+  // Lets the peer's queue empty and a few periods pass, then reports the changes.
+  std::vector<ControllerChange> ChangesAfterQuiet() {
+    while (!peer.SendQueueEmpty()) {
+      std::this_thread::sleep_for(2ms);
+    }
+    peer.ReceivedAfterQuiet();
+    return WaitForChanges(changes.size() + 1, 50ms);
+  }
+
+  JackPeer peer;
+  std::mutex receiveLock;
+  CControllerQueue queue;
+  CMidiOutPort output;
+  CBridgeMidiIn input{receiveLock};
+  std::vector<ControllerChange> changes;
+};
+
+TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyControlChanges) {
+  OpenBoth(0, 0);
+  const std::vector<Bytes> sent = {{0xBF, 0x07, 0x64}, {0xC0, 0x05},       {0x90, 0x3C, 0x64},
+                                   {0xF8},             {0xB0, 0x0A, 0x7F}, {0xFE},
+                                   {0xE3, 0x00, 0x40}, {0x80, 0x3C, 0x00}};
+  for (const Bytes& bytes : sent) {
+    ASSERT_TRUE(peer.Send(0, bytes));
+  }
+  EXPECT_EQ(peer.WaitForReceived(sent.size(), 5s), OnPort(0, sent));
+  EXPECT_EQ(WaitForChanges(2), (std::vector<ControllerChange>{{0x07, 0x64}, {0x0A, 0x7F}}));
+  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), sent.size());
+}
+
+TEST_F(BridgeOnJack, SystemExclusiveIsNotPassedThrough) {
+  OpenBoth(0, 0);
+  ASSERT_TRUE(peer.Send(0, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
+  ASSERT_TRUE(peer.Send(0, {0xB1, 0x01, 0x02}));
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x01, 0x02}}));
+  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+}
+
+TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
+  ASSERT_EQ(input.Open(InputIndex(0)), 0) << input.LastError();
+  ASSERT_EQ(input.Start(), 0);
+  ASSERT_TRUE(peer.Send(0, {0xB5, 0x20, 0x30}));
+  ASSERT_TRUE(peer.Send(0, {0x95, 0x20, 0x30}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30}}));
+  EXPECT_TRUE(peer.ReceivedAfterQuiet().empty());
+  EXPECT_EQ(input.ThruDroppedCount(), 0u);
+}
+
+TEST_F(BridgeOnJack, AnIndexEqualToTheCountClosesTheInputButLeavesTheOutputOnItsDevice) {
+  OpenBoth(0, 0);
+  const auto inputCount = static_cast<int32_t>(MidiInputNames().size());
+  const auto outputCount = static_cast<uint32_t>(MidiOutputNames().size());
+  EXPECT_EQ(input.Open(inputCount), 2);
+  EXPECT_FALSE(input.IsOpen());
+  EXPECT_EQ(output.Open(outputCount), 2);
+  EXPECT_TRUE(output.IsOpen());
+
+  ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, 0x01}));
+  EXPECT_EQ(output.SendShort(0xB3, 0x11, 0x22), 0);
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB3, 0x11, 0x22}}));
+  EXPECT_TRUE(ChangesAfterQuiet().empty());
+  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+}
+
+TEST_F(BridgeOnJack, StartAndStopGateDeliveryOnAnOpenInput) {
+  ASSERT_EQ(input.Open(InputIndex(0)), 0);
+  ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, 0x01}));
+  EXPECT_TRUE(ChangesAfterQuiet().empty());
+
+  ASSERT_EQ(input.Start(), 0);
+  ASSERT_TRUE(peer.Send(0, {0xB0, 0x02, 0x02}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x02, 0x02}}));
+
+  ASSERT_EQ(input.Stop(), 0);
+  EXPECT_EQ(input.Stop(), 0);
+  ASSERT_TRUE(peer.Send(0, {0xB0, 0x03, 0x03}));
+  EXPECT_EQ(ChangesAfterQuiet().size(), 1u);
+  EXPECT_EQ(input.Close(), 0);
+  EXPECT_EQ(input.Close(), 0);
+}
+
+TEST_F(BridgeOnJack, ReopeningMovesEachPortToTheOtherDevice) {
+  OpenBoth(0, 0);
+  ASSERT_EQ(input.Stop(), 0);
+  ASSERT_EQ(input.Open(InputIndex(1)), 0) << input.LastError();
+  ASSERT_EQ(input.Start(), 0);
+  ASSERT_EQ(output.Open(static_cast<uint32_t>(OutputIndex(1))), 0) << output.LastError();
+
+  ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, 0x01})); // the old device: ignored now
+  ASSERT_TRUE(peer.Send(1, {0xB0, 0x02, 0x02}));
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(1, {{0xB0, 0x02, 0x02}}));
+  EXPECT_EQ(ChangesAfterQuiet(), (std::vector<ControllerChange>{{0x02, 0x02}}));
+  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+}
+
+TEST_F(BridgeOnJack, TheBridgesOwnPortsNeverAppearInItsLists) {
+  OpenBoth(0, 0);
+  for (const std::vector<std::string>& names : {MidiInputNames(), MidiOutputNames()}) {
+    for (const std::string& name : names) {
+      EXPECT_FALSE(IsBridgePortName(name)) << name;
+    }
+  }
+  EXPECT_GE(InputIndex(1), 0);
+  EXPECT_GE(OutputIndex(1), 0);
+}
+
+// How many of expected, in order, the actual sequence holds, and whether it
+// holds nothing else: true when actual is expected with items left out.
+template <typename T>
+::testing::AssertionResult IsInOrderSubsequence(const std::vector<T>& actual,
+                                                const std::vector<T>& expected) {
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    while (next < expected.size() && !(expected[next] == actual[i])) {
+      ++next;
+    }
+    if (next == expected.size()) {
+      return ::testing::AssertionFailure() << "item " << i << " is out of order or unexpected";
+    }
+    ++next;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// JACK itself loses a cycle's MIDI when a client misses its deadline (an
+// xrun, e.g. on a starved CI machine). Then only order can be checked;
+// otherwise everything must have arrived.
+template <typename T>
+void ExpectCompleteUnlessJackOverran(const JackPeer& peer, const std::vector<T>& actual,
+                                     const std::vector<T>& expected) {
+  if (peer.XrunCount() == 0) {
+    EXPECT_EQ(actual.size(), expected.size());
+  } else {
+    ::testing::Test::RecordProperty("jack_xruns", std::to_string(peer.XrunCount()));
+  }
+  EXPECT_TRUE(IsInOrderSubsequence(actual, expected));
+}
+
+TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAndInOrder) {
+  OpenBoth(0, 0);
+  constexpr int kCount = 10000;
+  // About 3000 messages a second: a dense stream from a USB controller.
+  peer.SetPacing(8);
+  std::vector<Bytes> sent;
+  std::vector<ControllerChange> sentChanges;
+  for (int i = 0; i < kCount; ++i) {
+    const auto controller = static_cast<uint8_t>((i >> 4) & 0x7F);
+    const auto value = static_cast<uint8_t>(i & 0x7F);
+    sent.push_back({static_cast<uint8_t>(0xB0 | (i % 16)), controller, value});
+    sentChanges.push_back({controller, value});
+    ASSERT_TRUE(peer.Send(0, sent.back()));
+  }
+  const std::vector<ControllerChange> handed = WaitForChanges(kCount, 30s);
+  std::vector<Bytes> received;
+  for (PeerMessage& m : peer.WaitForReceived(kCount, 10s)) {
+    received.push_back(std::move(m.bytes));
+  }
+  ExpectCompleteUnlessJackOverran(peer, handed, sentChanges);
+  ExpectCompleteUnlessJackOverran(peer, received, sent);
+  EXPECT_EQ(input.ThruDroppedCount(), 0u);
+  EXPECT_EQ(queue.DroppedCount(), 0u);
+  EXPECT_EQ(output.DroppedCount(), 0u);
+}
+
+TEST_F(BridgeOnJack, SendsFromTheDialogThreadDuringThruGoOutWhole) {
+  OpenBoth(0, 0);
+  constexpr int kEach = 2000;
+  peer.SetPacing(8);
+  std::vector<Bytes> thruSent;
+  std::vector<Bytes> dialogSent;
+  for (int i = 0; i < kEach; ++i) {
+    const auto high = static_cast<uint8_t>(i >> 7);
+    const auto low = static_cast<uint8_t>(i & 0x7F);
+    thruSent.push_back({0x91, high, low});
+    dialogSent.push_back({0xB2, high, low});
+    ASSERT_TRUE(peer.Send(0, thruSent.back()));
+  }
+  for (int i = 0; i < kEach; ++i) {
+    ASSERT_EQ(output.SendShort(0xB2, dialogSent[i][1], dialogSent[i][2]), 0);
+    if (i % 16 == 0) {
+      std::this_thread::sleep_for(2ms);
+    }
+  }
+  std::vector<Bytes> thruReceived;
+  std::vector<Bytes> dialogReceived;
+  for (PeerMessage& m : peer.WaitForReceived(2 * kEach, 20s)) {
+    (m.bytes.at(0) == 0x91 ? thruReceived : dialogReceived).push_back(std::move(m.bytes));
+  }
+  ExpectCompleteUnlessJackOverran(peer, thruReceived, thruSent);
+  ExpectCompleteUnlessJackOverran(peer, dialogReceived, dialogSent);
+  EXPECT_EQ(output.DroppedCount(), 0u);
+}
+
+TEST_F(BridgeOnJack, TheProcessObjectsShutDownWhileMessagesAreStillArriving) {
+  auto objects = std::make_unique<MidiProcessObjects>();
+  objects->input.SetThruPort(&objects->output);
+  objects->input.SetControllerQueue(&objects->controllers);
+  ASSERT_EQ(objects->output.Open(static_cast<uint32_t>(OutputIndex(0))), 0);
+  ASSERT_EQ(objects->input.Open(InputIndex(0)), 0);
+  ASSERT_EQ(objects->input.Start(), 0);
+  peer.SetPacing(4);
+  for (int i = 0; i < 2000; ++i) {
+    ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, static_cast<uint8_t>(i & 0x7F)}));
+  }
+  peer.WaitForReceived(100, 5s);
+  objects.reset();
+  EXPECT_FALSE(peer.SendQueueEmpty());
+}
+
+class EnvironmentVariable {
+public:
+  EnvironmentVariable(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    setenv(name, value.c_str(), 1);
+  }
+  ~EnvironmentVariable() { setenv(name_, old_.c_str(), 1); }
+  EnvironmentVariable(const EnvironmentVariable&) = delete;
+  EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+  const char* name_;
+  std::string old_;
+};
+
+TEST(MidiWithoutJackServer, ThereAreNoDevicesAndNoServerIsStarted) {
+  const std::string absent = "vantrel-absent-" + std::to_string(getpid());
+  {
+    const EnvironmentVariable server("JACK_DEFAULT_SERVER", absent);
+    EXPECT_EQ(SelectMidiApi(MidiApi::Jack), MidiApi::Jack);
+    EXPECT_FALSE(CurrentMidiApiAvailable());
+    EXPECT_TRUE(MidiInputNames().empty());
+    EXPECT_TRUE(MidiOutputNames().empty());
+    std::mutex lock;
+    CBridgeMidiIn input(lock);
+    CMidiOutPort output;
+    EXPECT_EQ(input.Open(0), 2);
+    EXPECT_EQ(output.Open(0), 2);
+    if (access("/dev/snd/seq", R_OK | W_OK) != 0) {
+      EXPECT_EQ(SelectMidiApi(std::nullopt), MidiApi::None);
+    }
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("probe", JackNoStartServer, &status);
+    EXPECT_EQ(client, nullptr) << "a JACK server was started";
+    if (client != nullptr) {
+      jack_client_close(client);
+    }
+  }
+  SelectMidiApi(std::nullopt);
+}
+
+} // namespace
+} // namespace vantrel

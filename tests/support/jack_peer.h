@@ -1,0 +1,89 @@
+#pragma once
+// A JACK client of the tests' own with MIDI ports of its own, standing in for
+// a MIDI device: it sends through its outputs ("out1", "out2") and records
+// what arrives at its inputs ("in1", "in2"). Written against libjack directly
+// so that it shares no code with the bridge. Needs the private JACK server of
+// scripts/with-test-services.sh.
+
+#include "midi/spsc_ring.h"
+
+#include <jack/jack.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrel::test {
+
+struct PeerMessage {
+  std::vector<uint8_t> bytes;
+  int port = 0; // index of the input port it arrived at
+  bool operator==(const PeerMessage&) const = default;
+};
+
+// Why JACK tests cannot run here, or empty when the private server is set up.
+std::string JackTestServerProblem();
+
+class JackPeer {
+public:
+  static constexpr int kPorts = 2;
+
+  JackPeer();
+  ~JackPeer();
+  JackPeer(const JackPeer&) = delete;
+  JackPeer& operator=(const JackPeer&) = delete;
+
+  // Empty when the client is up, else a sentence saying what failed.
+  const std::string& Error() const { return error_; }
+
+  // Full JACK names, "client:port", as they appear in the device lists.
+  std::string OutputName(int port) const;
+  std::string InputName(int port) const;
+
+  // Queues a message (1 to 8 bytes) for an output; false when full.
+  bool Send(int port, std::vector<uint8_t> bytes);
+  // At most this many queued messages go out per JACK period (default: all).
+  void SetPacing(unsigned messagesPerPeriod) { pacing_.store(messagesPerPeriod); }
+  // Queued messages not yet handed to JACK.
+  bool SendQueueEmpty() const;
+
+  // Waits until at least count messages have arrived in all, or the timeout
+  // passes, and returns everything received so far.
+  std::vector<PeerMessage> WaitForReceived(std::size_t count, std::chrono::milliseconds timeout);
+  // Everything received so far, after letting a few periods pass.
+  std::vector<PeerMessage> ReceivedAfterQuiet();
+
+  // Cycles in which the JACK server reported an overrun: some client did not
+  // finish in time, and JACK may have lost that cycle's MIDI.
+  uint64_t XrunCount() const { return xruns_.load(); }
+
+  jack_nframes_t PeriodFrames() const;
+  jack_nframes_t SampleRate() const;
+
+private:
+  struct Event {
+    std::array<uint8_t, 8> bytes{};
+    uint8_t size = 0;
+    uint8_t port = 0;
+  };
+
+  static int Process(jack_nframes_t frames, void* user);
+  static int OnXrun(void* user);
+  void Drain();
+
+  jack_client_t* client_ = nullptr;
+  std::array<jack_port_t*, kPorts> outputs_{};
+  std::array<jack_port_t*, kPorts> inputs_{};
+  std::string error_;
+  std::atomic<unsigned> pacing_{~0u};
+  SpscRing<Event, 16384> outgoing_;
+  SpscRing<Event, 16384> incoming_;
+  std::atomic<uint64_t> incomingLost_{0};
+  std::atomic<uint64_t> xruns_{0};
+  std::vector<PeerMessage> received_;
+};
+
+} // namespace vantrel::test
