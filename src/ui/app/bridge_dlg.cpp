@@ -124,16 +124,19 @@ void CBridgeDlg::OnInitDialog() {
 }
 
 void CBridgeDlg::FillDeviceChoosers() {
-  m_midiIn->clear();
-  for (const std::string& name : m_session.InputChoices()) {
-    m_midiIn->addItem(QString::fromStdString(name));
-  }
-  m_midiIn->setCurrentIndex(m_session.InputItem());
-  m_midiOut->clear();
-  for (const std::string& name : m_session.OutputChoices()) {
-    m_midiOut->addItem(QString::fromStdString(name));
-  }
-  m_midiOut->setCurrentIndex(m_session.OutputItem());
+  // Each device list costs the MIDI system a client of its own, so each is
+  // asked for once and the item to select is found in it.
+  const auto fill = [](QComboBox* chooser, const std::vector<std::string>& items, int32_t index) {
+    chooser->clear();
+    for (const std::string& name : items) {
+      chooser->addItem(QString::fromStdString(name));
+    }
+    // "None" for -1; an index beyond the list selects nothing.
+    const bool listed = index >= -1 && index < static_cast<int64_t>(items.size()) - 1;
+    chooser->setCurrentIndex(listed ? index + 1 : -1);
+  };
+  fill(m_midiIn, m_session.InputChoices(), m_session.State().inputDevice);
+  fill(m_midiOut, m_session.OutputChoices(), m_session.State().outputDevice);
   UpdateData(false);
 }
 

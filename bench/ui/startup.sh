@@ -1,0 +1,45 @@
+#!/bin/sh
+# Start-up time and peak memory of vantrel (to its first page on screen)
+# against a minimal Qt Widgets program, both on the offscreen platform, N
+# runs each (default 15), interleaved. Prints the median time, the median
+# peak RSS and the ratios. Runs inside the test services, so a mixer server
+# and a JACK server are there as on a desktop:
+#   scripts/with-test-services.sh bench/ui/startup.sh [BUILD_DIR] [N]
+set -eu
+build=${1:-build}
+runs=${2:-15}
+bin="$build/bin"
+for p in "$bin/vantrel" "$bin/bench_ui_minimal"; do
+  [ -x "$p" ] || { echo "missing $p: build the targets vantrel and bench_ui_minimal" >&2; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen VANTREL_NO_MIXER_WARNING=1 VANTREL_EXIT_AFTER_FIRST_PAGE=1
+
+measure() { # name, then the command
+  name=$1
+  shift
+  VANTREL_BENCH_START_NS=$(date +%s%N) /usr/bin/time -f "rss_kb %M" -o "$work/time" "$@" \
+    >"$work/out" 2>"$work/err" || { cat "$work/err" >&2; exit 1; }
+  ms=$(sed -n 's/^first page shown after \([0-9.]*\) ms$/\1/p' "$work/out")
+  kb=$(sed -n 's/^rss_kb //p' "$work/time")
+  echo "$ms" >>"$work/$name.ms"
+  echo "$kb" >>"$work/$name.kb"
+}
+
+median() { sort -n "$1" | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+i=0
+while [ "$i" -lt "$runs" ]; do
+  measure minimal "$bin/bench_ui_minimal"
+  measure vantrel "$bin/vantrel" --profile "$work/vantrel.INI"
+  i=$((i + 1))
+done
+
+vm=$(median "$work/vantrel.ms"); mm=$(median "$work/minimal.ms")
+vk=$(median "$work/vantrel.kb"); mk=$(median "$work/minimal.kb")
+echo "runs: $runs each"
+echo "minimal Qt window: first window shown after $mm ms (median), peak RSS $((mk / 1024)) MB"
+echo "vantrel:           first page shown after $vm ms (median), peak RSS $((vk / 1024)) MB"
+awk -v a="$vm" -v b="$mm" -v c="$vk" -v d="$mk" \
+  'BEGIN {printf "ratio: time %.2fx, memory %.2fx (aim: time within 1.5x, memory under 60 MB)\n", a / b, c / d}'
