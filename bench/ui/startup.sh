@@ -4,10 +4,13 @@
 # runs each (default 15), interleaved. Prints the median time, the median
 # peak RSS and the ratios. Runs inside the test services, so a mixer server
 # and a JACK server are there as on a desktop:
-#   scripts/with-test-services.sh bench/ui/startup.sh [BUILD_DIR] [N]
+#   scripts/with-test-services.sh bench/ui/startup.sh [BUILD_DIR] [N] [VANTREL_OPTIONS...]
+# (for example --midi-api alsa on a machine without an ALSA sequencer, to
+# leave the MIDI system's own start-up cost out).
 set -eu
 build=${1:-build}
 runs=${2:-15}
+[ $# -ge 2 ] && shift 2 || shift $#
 bin="$build/bin"
 for p in "$bin/vantrel" "$bin/bench_ui_minimal"; do
   [ -x "$p" ] || { echo "missing $p: build the targets vantrel and bench_ui_minimal" >&2; exit 1; }
@@ -32,7 +35,7 @@ median() { sort -n "$1" | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2
 i=0
 while [ "$i" -lt "$runs" ]; do
   measure minimal "$bin/bench_ui_minimal"
-  measure vantrel "$bin/vantrel" --profile "$work/vantrel.INI"
+  measure vantrel "$bin/vantrel" --profile "$work/vantrel.INI" "$@"
   i=$((i + 1))
 done
 
