@@ -128,8 +128,8 @@ TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Window" : "Headless";
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                           return mode.param ? "Window" : "Headless";
                          });
 
 } // namespace
