@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct PeerMessage {
   int port = 0; // index of the input port it arrived at
   bool operator==(const PeerMessage&) const = default;
 };
+
+// Shows a message as "port 0: B0 07 64" in test failures.
+void PrintTo(const PeerMessage& message, std::ostream* out);
 
 // Why JACK tests cannot run here, or empty when the private server is set up.
 std::string JackTestServerProblem();
@@ -53,6 +57,8 @@ public:
   // Waits until at least count messages have arrived in all, or the timeout
   // passes, and returns everything received so far.
   std::vector<PeerMessage> WaitForReceived(std::size_t count, std::chrono::milliseconds timeout);
+  // Forgets what has arrived so far.
+  void ClearReceived();
   // Everything received so far, after letting a few periods pass.
   std::vector<PeerMessage> ReceivedAfterQuiet();
 

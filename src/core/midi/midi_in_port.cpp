@@ -88,6 +88,11 @@ void CMidiInPort::Receive(const CMidiMessage& message) noexcept {
   }
 }
 
+CBridgeMidiIn::~CBridgeMidiIn() {
+  Stop();
+  Close();
+}
+
 void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   if (CMidiOutPort* thru = thru_.load(std::memory_order_acquire)) {
     if (thru->Send(message.status, message.data1, message.data2) ==

@@ -5,7 +5,9 @@
 //
 // OnReceive runs on the MIDI system's thread, under the receive lock, one
 // message at a time. It must not allocate, log, wait or take another lock,
-// and must not touch page, window or mixer state.
+// and must not touch page, window or mixer state. A subclass that overrides
+// it stops and closes the port in its own destructor, so that no delivery
+// reaches it while it is being taken apart.
 
 #include "midi/controller_queue.h"
 #include "midi/midi_device.h"
@@ -74,6 +76,9 @@ private:
 class CBridgeMidiIn : public CMidiInPort {
 public:
   using CMidiInPort::CMidiInPort;
+  ~CBridgeMidiIn() override;
+  CBridgeMidiIn(const CBridgeMidiIn&) = delete;
+  CBridgeMidiIn& operator=(const CBridgeMidiIn&) = delete;
 
   void SetThruPort(CMidiOutPort* port) { thru_.store(port, std::memory_order_release); }
   void SetControllerQueue(CControllerQueue* queue) {

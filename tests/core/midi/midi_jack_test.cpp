@@ -102,9 +102,9 @@ protected:
 
 TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyControlChanges) {
   OpenBoth(0, 0);
-  const std::vector<Bytes> sent = {{0xBF, 0x07, 0x64}, {0xC0, 0x05},       {0x90, 0x3C, 0x64},
-                                   {0xF8},             {0xB0, 0x0A, 0x7F}, {0xFE},
-                                   {0xE3, 0x00, 0x40}, {0x80, 0x3C, 0x00}};
+  const std::vector<Bytes> sent = {
+      {0xBF, 0x07, 0x64}, {0xC0, 0x05}, {0x90, 0x3C, 0x64}, {0xF8},
+      {0xB0, 0x0A, 0x7F}, {0xFE},       {0xE3, 0x00, 0x40}, {0x80, 0x3C, 0x00}};
   for (const Bytes& bytes : sent) {
     ASSERT_TRUE(peer.Send(0, bytes));
   }
@@ -189,36 +189,21 @@ TEST_F(BridgeOnJack, TheBridgesOwnPortsNeverAppearInItsLists) {
   EXPECT_GE(OutputIndex(1), 0);
 }
 
-// How many of expected, in order, the actual sequence holds, and whether it
-// holds nothing else: true when actual is expected with items left out.
+// JACK itself drops or repeats a cycle's MIDI when a client misses its
+// deadline (an xrun, e.g. on a starved machine), whatever the clients do.
+// Without an xrun everything must have arrived exactly; after one, each
+// message that arrived must still be whole and one of those sent.
 template <typename T>
-::testing::AssertionResult IsInOrderSubsequence(const std::vector<T>& actual,
-                                                const std::vector<T>& expected) {
-  std::size_t next = 0;
-  for (std::size_t i = 0; i < actual.size(); ++i) {
-    while (next < expected.size() && !(expected[next] == actual[i])) {
-      ++next;
-    }
-    if (next == expected.size()) {
-      return ::testing::AssertionFailure() << "item " << i << " is out of order or unexpected";
-    }
-    ++next;
+void ExpectExactUnlessJackOverran(uint64_t xruns, const std::vector<T>& actual,
+                                  const std::vector<T>& expected) {
+  if (xruns == 0) {
+    EXPECT_TRUE(actual == expected) << actual.size() << " of " << expected.size() << " arrived";
+    return;
   }
-  return ::testing::AssertionSuccess();
-}
-
-// JACK itself loses a cycle's MIDI when a client misses its deadline (an
-// xrun, e.g. on a starved CI machine). Then only order can be checked;
-// otherwise everything must have arrived.
-template <typename T>
-void ExpectCompleteUnlessJackOverran(const JackPeer& peer, const std::vector<T>& actual,
-                                     const std::vector<T>& expected) {
-  if (peer.XrunCount() == 0) {
-    EXPECT_EQ(actual.size(), expected.size());
-  } else {
-    ::testing::Test::RecordProperty("jack_xruns", std::to_string(peer.XrunCount()));
+  ::testing::Test::RecordProperty("jack_xruns", std::to_string(xruns));
+  for (const T& item : actual) {
+    EXPECT_NE(std::find(expected.begin(), expected.end(), item), expected.end());
   }
-  EXPECT_TRUE(IsInOrderSubsequence(actual, expected));
 }
 
 TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAndInOrder) {
@@ -233,18 +218,34 @@ TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAnd
     const auto value = static_cast<uint8_t>(i & 0x7F);
     sent.push_back({static_cast<uint8_t>(0xB0 | (i % 16)), controller, value});
     sentChanges.push_back({controller, value});
-    ASSERT_TRUE(peer.Send(0, sent.back()));
   }
-  const std::vector<ControllerChange> handed = WaitForChanges(kCount, 30s);
-  std::vector<Bytes> received;
-  for (PeerMessage& m : peer.WaitForReceived(kCount, 10s)) {
-    received.push_back(std::move(m.bytes));
+  // A run that JACK spoiled with an xrun proves little, so it is tried again.
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    const uint64_t xrunsBefore = peer.XrunCount();
+    changes.clear();
+    peer.ClearReceived();
+    for (const Bytes& bytes : sent) {
+      ASSERT_TRUE(peer.Send(0, bytes));
+    }
+    const std::vector<ControllerChange> handed = WaitForChanges(kCount, 20s);
+    std::vector<Bytes> received;
+    for (PeerMessage& m : peer.WaitForReceived(kCount, 5s)) {
+      received.push_back(std::move(m.bytes));
+    }
+    EXPECT_EQ(input.ThruDroppedCount(), 0u);
+    EXPECT_EQ(queue.DroppedCount(), 0u);
+    EXPECT_EQ(output.DroppedCount(), 0u);
+    const uint64_t xruns = peer.XrunCount() - xrunsBefore;
+    if (xruns == 0 || attempt == 3) {
+      ExpectExactUnlessJackOverran(xruns, handed, sentChanges);
+      ExpectExactUnlessJackOverran(xruns, received, sent);
+      break;
+    }
+    while (!peer.SendQueueEmpty()) {
+      std::this_thread::sleep_for(5ms);
+    }
+    ChangesAfterQuiet();
   }
-  ExpectCompleteUnlessJackOverran(peer, handed, sentChanges);
-  ExpectCompleteUnlessJackOverran(peer, received, sent);
-  EXPECT_EQ(input.ThruDroppedCount(), 0u);
-  EXPECT_EQ(queue.DroppedCount(), 0u);
-  EXPECT_EQ(output.DroppedCount(), 0u);
 }
 
 TEST_F(BridgeOnJack, SendsFromTheDialogThreadDuringThruGoOutWhole) {
@@ -271,8 +272,8 @@ TEST_F(BridgeOnJack, SendsFromTheDialogThreadDuringThruGoOutWhole) {
   for (PeerMessage& m : peer.WaitForReceived(2 * kEach, 20s)) {
     (m.bytes.at(0) == 0x91 ? thruReceived : dialogReceived).push_back(std::move(m.bytes));
   }
-  ExpectCompleteUnlessJackOverran(peer, thruReceived, thruSent);
-  ExpectCompleteUnlessJackOverran(peer, dialogReceived, dialogSent);
+  ExpectExactUnlessJackOverran(peer.XrunCount(), thruReceived, thruSent);
+  ExpectExactUnlessJackOverran(peer.XrunCount(), dialogReceived, dialogSent);
   EXPECT_EQ(output.DroppedCount(), 0u);
 }
 

@@ -225,9 +225,12 @@ TEST_F(MidiOutPortRules, SendsGoOutWithTheLengthTheirStatusByteGives) {
 
 TEST_F(MidiOutPortRules, BytesThatAreNotAShortMessageAreRefusedNotSent) {
   ASSERT_EQ(port.Open(0), 0);
-  for (const auto& [status, data1, data2] : std::vector<std::array<uint8_t, 3>>{
-           {0x40, 0x10, 0x10}, {0xF0, 0x01, 0x02}, {0xF7, 0, 0}, {0x90, 0x80, 0x10},
-           {0xB0, 0x10, 0xFF}}) {
+  for (const auto& [status, data1, data2] :
+       std::vector<std::array<uint8_t, 3>>{{0x40, 0x10, 0x10},
+                                           {0xF0, 0x01, 0x02},
+                                           {0xF7, 0, 0},
+                                           {0x90, 0x80, 0x10},
+                                           {0xB0, 0x10, 0xFF}}) {
     EXPECT_EQ(port.Send(status, data1, data2), CMidiOutPort::SendOutcome::NotShortMessage);
   }
   EXPECT_TRUE(calls.sent.empty());

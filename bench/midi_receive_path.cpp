@@ -1,0 +1,111 @@
+// The receive path of the bridge per message, in-process: what the MIDI
+// system's thread runs for one message (receive lock, thru send through the
+// output port's lock, and for a Control Change the push into the controller
+// queue with its wake-up). The output device is a stand-in that accepts every
+// message, so the figure is the bridge's own cost; a consumer thread drains
+// the queue as the dialog thread would.
+
+#include "midi/controller_queue.h"
+#include "midi/midi_device.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+using namespace vantrel;
+
+class AcceptingOutput final : public IMidiOutConnection {
+public:
+  bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
+    benchmark::DoNotOptimize(bytes);
+    benchmark::DoNotOptimize(size);
+    return true;
+  }
+  const char* SendError() const noexcept override { return ""; }
+};
+
+class AcceptingOutBackend final : public IMidiOutBackend {
+public:
+  uint32_t DeviceCount() override { return 1; }
+  std::unique_ptr<IMidiOutConnection> Open(uint32_t, std::string&) override {
+    return std::make_unique<AcceptingOutput>();
+  }
+};
+
+class IdleInput final : public IMidiInConnection {
+public:
+  int Start(std::string&) override { return 0; }
+  int Stop(std::string&) override { return 0; }
+};
+
+// Hands out the receiver the port registers, so the benchmark can call it as
+// the MIDI system's thread would.
+class CapturingInBackend final : public IMidiInBackend {
+public:
+  explicit CapturingInBackend(IMidiReceiver*& receiver) : receiver_(receiver) {}
+  uint32_t DeviceCount() override { return 1; }
+  std::unique_ptr<IMidiInConnection> Open(uint32_t, IMidiReceiver& receiver,
+                                          std::string&) override {
+    receiver_ = &receiver;
+    return std::make_unique<IdleInput>();
+  }
+
+private:
+  IMidiReceiver*& receiver_;
+};
+
+void RunReceivePath(benchmark::State& state, CMidiMessage message) {
+  std::mutex receiveLock;
+  CControllerQueue queue;
+  IMidiReceiver* receiver = nullptr;
+  CMidiOutPort output(std::make_unique<AcceptingOutBackend>());
+  CBridgeMidiIn input(receiveLock, std::make_unique<CapturingInBackend>(receiver));
+  input.SetThruPort(&output);
+  input.SetControllerQueue(&queue);
+  output.Open(0);
+  input.Open(0);
+  input.Start();
+
+  std::atomic<bool> running{true};
+  std::thread dialog([&] {
+    while (running.load()) {
+      pollfd fd{queue.WakeFd(), POLLIN, 0};
+      if (poll(&fd, 1, 10) == 1) {
+        queue.AcknowledgeWake();
+        for (ControllerChange change; queue.Pop(change);) {
+          benchmark::DoNotOptimize(change);
+        }
+      }
+    }
+  });
+
+  for (auto _ : state) {
+    receiver->Receive(message);
+  }
+  running.store(false);
+  dialog.join();
+  state.counters["queue_dropped"] = static_cast<double>(queue.DroppedCount());
+  state.counters["thru_dropped"] = static_cast<double>(input.ThruDroppedCount());
+}
+
+void BM_ReceivePathControlChange(benchmark::State& state) {
+  RunReceivePath(state, CMidiMessage{0, 0xBF, 7, 100});
+}
+BENCHMARK(BM_ReceivePathControlChange);
+
+void BM_ReceivePathNoteOnThruOnly(benchmark::State& state) {
+  RunReceivePath(state, CMidiMessage{0, 0x90, 60, 100});
+}
+BENCHMARK(BM_ReceivePathNoteOnThruOnly);
+
+} // namespace
+
+BENCHMARK_MAIN();
