@@ -1,0 +1,204 @@
+// End-to-end thru latency on JACK, in the same run: a probe client sends one
+// Control Change at a time and times its return in frames, first through a
+// minimal pass-through client (the direct JACK loop), then through the
+// bridge's ports. Reports both means, their ratio and the periods the bridge
+// adds. Needs a JACK server, e.g. scripts/with-test-services.sh.
+
+#include "midi/midi_backend.h"
+#include "midi/midi_process_objects.h"
+
+#include <benchmark/benchmark.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace vantrel;
+using namespace std::chrono_literals;
+
+// Sends on request and measures when the message comes back.
+class Probe {
+public:
+  explicit Probe(const std::string& name) {
+    client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (client_ == nullptr) {
+      return;
+    }
+    out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client_, &Probe::Process, this);
+    jack_activate(client_);
+  }
+  ~Probe() {
+    if (client_ != nullptr) {
+      jack_client_close(client_);
+    }
+  }
+  bool Ok() const { return client_ != nullptr && out_ != nullptr && in_ != nullptr; }
+  jack_client_t* Client() const { return client_; }
+  std::string OutName() const { return jack_port_name(out_); }
+  std::string InName() const { return jack_port_name(in_); }
+
+  // One round trip in frames, or -1 when nothing came back within a second.
+  int64_t RoundTrip() {
+    latency_.store(-1);
+    sendRequested_.store(true);
+    const auto deadline = std::chrono::steady_clock::now() + 1s;
+    while (latency_.load() < 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(200us);
+    }
+    return latency_.load();
+  }
+
+private:
+  static int Process(jack_nframes_t frames, void* user) {
+    auto* self = static_cast<Probe*>(user);
+    const jack_nframes_t cycleStart = jack_last_frame_time(self->client_);
+    void* in = jack_port_get_buffer(self->in_, frames);
+    if (jack_midi_get_event_count(in) > 0 && self->waiting_) {
+      jack_midi_event_t event{};
+      jack_midi_event_get(&event, in, 0);
+      self->waiting_ = false;
+      self->latency_.store(static_cast<int64_t>(cycleStart + event.time - self->sentAt_));
+    }
+    void* out = jack_port_get_buffer(self->out_, frames);
+    jack_midi_clear_buffer(out);
+    if (self->sendRequested_.exchange(false)) {
+      const uint8_t message[3] = {0xB0, 0x10, 0x40};
+      jack_midi_event_write(out, 0, message, sizeof message);
+      self->sentAt_ = cycleStart;
+      self->waiting_ = true;
+    }
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* out_ = nullptr;
+  jack_port_t* in_ = nullptr;
+  std::atomic<bool> sendRequested_{false};
+  std::atomic<int64_t> latency_{-1};
+  jack_nframes_t sentAt_ = 0; // process thread only
+  bool waiting_ = false;      // process thread only
+};
+
+// The smallest JACK client that passes MIDI on: copies each event to its
+// output at the same frame.
+class PassThrough {
+public:
+  explicit PassThrough(const std::string& name) {
+    client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (client_ == nullptr) {
+      return;
+    }
+    in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(client_, &PassThrough::Process, this);
+    jack_activate(client_);
+  }
+  ~PassThrough() {
+    if (client_ != nullptr) {
+      jack_client_close(client_);
+    }
+  }
+  std::string OutName() const { return jack_port_name(out_); }
+  std::string InName() const { return jack_port_name(in_); }
+
+private:
+  static int Process(jack_nframes_t frames, void* user) {
+    auto* self = static_cast<PassThrough*>(user);
+    void* in = jack_port_get_buffer(self->in_, frames);
+    void* out = jack_port_get_buffer(self->out_, frames);
+    jack_midi_clear_buffer(out);
+    const uint32_t count = jack_midi_get_event_count(in);
+    for (uint32_t i = 0; i < count; ++i) {
+      jack_midi_event_t event{};
+      if (jack_midi_event_get(&event, in, i) == 0) {
+        jack_midi_event_write(out, event.time, event.buffer, event.size);
+      }
+    }
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* in_ = nullptr;
+  jack_port_t* out_ = nullptr;
+};
+
+constexpr int kTrips = 200;
+
+double MeanRoundTrip(Probe& probe, int& lost) {
+  std::this_thread::sleep_for(50ms); // let the connections settle
+  int64_t total = 0;
+  int counted = 0;
+  for (int i = 0; i < kTrips; ++i) {
+    const int64_t frames = probe.RoundTrip();
+    if (frames < 0) {
+      ++lost;
+      continue;
+    }
+    total += frames;
+    ++counted;
+  }
+  return counted == 0 ? 0.0 : static_cast<double>(total) / counted;
+}
+
+int IndexOf(const std::vector<std::string>& names, const std::string& name) {
+  const auto found = std::find(names.begin(), names.end(), name);
+  return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+void BM_ThruLatencyBridgeAgainstDirectJack(benchmark::State& state) {
+  const std::string suffix = std::to_string(getpid());
+  Probe probe("vt-probe-" + suffix);
+  if (!probe.Ok() || SelectMidiApi(MidiApi::Jack) != MidiApi::Jack || !CurrentMidiApiAvailable()) {
+    state.SkipWithError("No JACK server runs; start one or use scripts/with-test-services.sh.");
+    return;
+  }
+  const double period = jack_get_buffer_size(probe.Client());
+  const double rate = jack_get_sample_rate(probe.Client());
+  double direct = 0;
+  double bridge = 0;
+  int lost = 0;
+  for (auto _ : state) {
+    {
+      PassThrough pass("vt-pass-" + suffix);
+      jack_connect(probe.Client(), probe.OutName().c_str(), pass.InName().c_str());
+      jack_connect(probe.Client(), pass.OutName().c_str(), probe.InName().c_str());
+      direct = MeanRoundTrip(probe, lost);
+    }
+    {
+      MidiProcessObjects midi;
+      midi.input.SetThruPort(&midi.output);
+      midi.input.SetControllerQueue(&midi.controllers);
+      const int out = IndexOf(MidiOutputNames(), probe.InName());
+      const int in = IndexOf(MidiInputNames(), probe.OutName());
+      if (out < 0 || in < 0 || midi.output.Open(static_cast<uint32_t>(out)) != 0 ||
+          midi.input.Open(in) != 0 || midi.input.Start() != 0) {
+        state.SkipWithError("The bridge could not open the probe's ports.");
+        return;
+      }
+      bridge = MeanRoundTrip(probe, lost);
+    }
+  }
+  state.counters["period_frames"] = period;
+  state.counters["direct_us"] = direct * 1e6 / rate;
+  state.counters["bridge_us"] = bridge * 1e6 / rate;
+  state.counters["direct_frames"] = direct;
+  state.counters["bridge_frames"] = bridge;
+  state.counters["ratio"] = direct > 0 ? bridge / direct : 0;
+  state.counters["added_periods"] = (bridge - direct) / period;
+  state.counters["lost"] = lost;
+}
+BENCHMARK(BM_ThruLatencyBridgeAgainstDirectJack)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
