@@ -209,7 +209,7 @@ void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
   const QList<QLabel*> statics = bench.host.findChildren<QLabel*>(QStringLiteral("0"));
   QStringList captions;
   for (QLabel* label : statics) {
-    if (label->parent() == bench.pages.back().get() && label->text().startsWith("Aux")) {
+    if (label->parent() == bench.views.back().get() && label->text().startsWith("Aux")) {
       captions << label->text();
     }
   }

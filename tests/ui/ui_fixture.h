@@ -8,9 +8,7 @@
 #include "mixer/catalogue.h"
 #include "pages/page_classes.h"
 #include "settings/settings.h"
-#include "support/recording_mixer.h"
-#include "support/recording_sink.h"
-#include "support/temp_dir.h"
+#include "support/page_fixture.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -35,34 +33,23 @@ public:
   MessageCatcher& operator=(const MessageCatcher&) = delete;
 };
 
-class PageBench {
+class PageBench : public PageFixture {
 public:
-  TempDir dir;
-  CSettings settings{dir.Path() / "vantrel.INI"};
-  RecordingMixer mixer;
-  RecordingSink sink;
-  BridgeContext context;
-  std::array<std::unique_ptr<CPageModel>, kPageCount> models;
   QWidget host;
-  std::vector<std::unique_ptr<ui::CMixerPage>> pages;
+  std::vector<std::unique_ptr<ui::CMixerPage>> views;
 
-  PageBench() {
-    context.mixer = &mixer;
-    context.midiOut = &sink;
-    context.settings = &settings;
-    host.resize(800, 400);
-  }
+  PageBench() { host.resize(800, 400); }
   ~PageBench() {
-    pages.clear(); // the pages go before the models they show
+    views.clear(); // the pages go before the models they show
   }
 
   // The page of a page number, created inside the host and shown.
   ui::CMixerPage& Show(int number) {
     const PageDef& def = *PageByNumber(number);
-    auto& model = models[static_cast<std::size_t>(number - 1)];
+    auto& model = pages[static_cast<std::size_t>(number - 1)];
     model = std::make_unique<CPageModel>(def, context);
-    pages.push_back(ui::MakePage(def.templateId, *model));
-    ui::CMixerPage& page = *pages.back();
+    views.push_back(ui::MakePage(def.templateId, *model));
+    ui::CMixerPage& page = *views.back();
     page.Create(host);
     page.setEnabled(true);
     host.show();
