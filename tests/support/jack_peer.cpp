@@ -182,6 +182,31 @@ std::vector<PeerMessage> JackPeer::ReceivedAfterQuiet() {
   return received_;
 }
 
+namespace {
+
+std::vector<std::string> TakeNames(const char** names) {
+  std::vector<std::string> result;
+  if (names != nullptr) {
+    for (const char** name = names; *name != nullptr; ++name) {
+      result.emplace_back(*name);
+    }
+    jack_free(static_cast<void*>(names));
+  }
+  return result;
+}
+
+} // namespace
+
+std::vector<std::string> JackPeer::AllPorts() const {
+  return TakeNames(jack_get_ports(client_, nullptr, nullptr, 0));
+}
+
+std::vector<std::string> JackPeer::ConnectionsOf(const std::string& port) const {
+  jack_port_t* handle = jack_port_by_name(client_, port.c_str());
+  return handle == nullptr ? std::vector<std::string>()
+                           : TakeNames(jack_port_get_all_connections(client_, handle));
+}
+
 jack_nframes_t JackPeer::PeriodFrames() const {
   return jack_get_buffer_size(client_);
 }

@@ -66,6 +66,11 @@ public:
   // finish in time, and JACK may have lost that cycle's MIDI.
   uint64_t XrunCount() const { return xruns_.load(); }
 
+  // Full names of every port on the server, and of the ports connected to
+  // the named one, as the server reports them now.
+  std::vector<std::string> AllPorts() const;
+  std::vector<std::string> ConnectionsOf(const std::string& port) const;
+
   jack_nframes_t PeriodFrames() const;
   jack_nframes_t SampleRate() const;
 

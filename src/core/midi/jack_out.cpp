@@ -1,13 +1,12 @@
 #include "midi/jack_out.h"
 
+#include "midi/jack_client.h"
 #include "midi/midi_backend.h"
 #include "midi/spsc_ring.h"
 
-#include <jack/jack.h>
 #include <jack/midiport.h>
 
 #include <array>
-#include <atomic>
 #include <cstring>
 
 namespace vantrel {
@@ -18,36 +17,30 @@ struct QueuedMessage {
   uint8_t size = 0;
 };
 
-class JackOutConnection final : public IMidiOutConnection {
+class JackOutConnection final : public IMidiOutConnection, private IJackProcessPart {
 public:
+  explicit JackOutConnection(std::shared_ptr<JackMidiClient> client) : client_(std::move(client)) {}
+
   ~JackOutConnection() override {
-    if (client_ != nullptr) {
-      // Closing deactivates and joins the process thread: once it returns the
-      // callback has run for the last time.
-      jack_client_close(client_);
+    if (attached_) {
+      client_->Detach(JackMidiClient::Side::Output);
+    }
+    if (port_ != nullptr) {
+      client_->UnregisterPort(port_);
     }
   }
 
   int Open(const std::string& destination, std::string& error) {
-    jack_status_t status{};
-    client_ = jack_client_open(kMidiClientName, JackNoStartServer, &status);
-    if (client_ == nullptr) {
-      error = "Cannot open the MIDI output: no JACK server answers.";
+    std::string reason;
+    port_ = client_->RegisterPort(kMidiOutPortName, JackPortIsOutput, reason);
+    if (port_ != nullptr) {
+      attached_ = client_->Attach(JackMidiClient::Side::Output, *this, reason);
+    }
+    if (!attached_) {
+      error = "Cannot open the MIDI output: " + reason;
       return 100;
     }
-    port_ =
-        jack_port_register(client_, kMidiOutPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (port_ == nullptr) {
-      error = "Cannot open the MIDI output: JACK refused to register its port.";
-      return 100;
-    }
-    jack_set_process_callback(client_, &JackOutConnection::Process, this);
-    jack_on_shutdown(client_, &JackOutConnection::OnShutdown, this);
-    if (jack_activate(client_) != 0) {
-      error = "Cannot open the MIDI output: JACK refused to activate its client.";
-      return 100;
-    }
-    if (jack_connect(client_, jack_port_name(port_), destination.c_str()) != 0) {
+    if (client_->Connect(jack_port_name(port_), destination) != 0) {
       error = "Cannot connect the MIDI output to \"" + destination + "\".";
       return 100;
     }
@@ -55,7 +48,7 @@ public:
   }
 
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
-    if (serverGone_.load(std::memory_order_relaxed)) {
+    if (client_->ServerGone()) {
       std::strcpy(error_, "The JACK server has shut down; the message is lost.");
       return false;
     }
@@ -72,30 +65,25 @@ public:
   const char* SendError() const noexcept override { return error_; }
 
 private:
-  // JACK's process thread: moves what is queued into this period's buffer,
-  // all at its first frame. What does not fit waits for the next period.
-  static int Process(jack_nframes_t frames, void* user) {
-    auto* self = static_cast<JackOutConnection*>(user);
-    void* buffer = jack_port_get_buffer(self->port_, frames);
+  // JACK's process thread, after the input: moves what is queued into this
+  // period's buffer, all at its first frame. What does not fit waits for the
+  // next period.
+  void Process(jack_nframes_t frames) noexcept override {
+    void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);
     QueuedMessage message;
-    while (self->ring_.Peek(message)) {
+    while (ring_.Peek(message)) {
       if (jack_midi_event_write(buffer, 0, message.bytes.data(), message.size) != 0) {
         break;
       }
-      self->ring_.Discard();
+      ring_.Discard();
     }
-    return 0;
   }
 
-  static void OnShutdown(void* user) {
-    static_cast<JackOutConnection*>(user)->serverGone_.store(true, std::memory_order_relaxed);
-  }
-
-  jack_client_t* client_ = nullptr;
+  std::shared_ptr<JackMidiClient> client_;
   jack_port_t* port_ = nullptr;
+  bool attached_ = false;
   SpscRing<QueuedMessage, 4096> ring_;
-  std::atomic<bool> serverGone_{false};
   char error_[64] = {};
 };
 
@@ -103,7 +91,12 @@ private:
 
 std::unique_ptr<IMidiOutConnection> OpenJackOut(const std::string& destination,
                                                 std::string& error) {
-  auto connection = std::make_unique<JackOutConnection>();
+  std::shared_ptr<JackMidiClient> client = AcquireJackClient();
+  if (client == nullptr) {
+    error = "Cannot open the MIDI output: no JACK server answers.";
+    return nullptr;
+  }
+  auto connection = std::make_unique<JackOutConnection>(std::move(client));
   if (connection->Open(destination, error) != 0) {
     return nullptr;
   }

@@ -1,8 +1,9 @@
 #pragma once
-// Output straight through libjack. RtMidi's JACK output spins until its ring
-// has room, which would make a thru send wait on the receive path; this one
-// queues into a preallocated ring that the JACK process callback drains, and
-// a message that does not fit is refused at once.
+// Output straight through libjack, on the process's shared JACK client.
+// RtMidi's JACK output spins until its ring has room, which would make a thru
+// send wait on the receive path; this one queues into a preallocated ring
+// that the client's process callback drains, and a message that does not fit
+// is refused at once.
 
 #include "midi/midi_device.h"
 
@@ -11,8 +12,8 @@
 
 namespace vantrel {
 
-// Opens a client of its own, registers the output port and connects it to
-// the JACK input port of that full name. Never starts a JACK server.
+// Registers the output port "MIDI Out" on the shared client and connects it
+// to the JACK input port of that full name. Never starts a JACK server.
 std::unique_ptr<IMidiOutConnection> OpenJackOut(const std::string& destination, std::string& error);
 
 } // namespace vantrel

@@ -1,8 +1,7 @@
 #include "midi/midi_backend.h"
 
+#include "midi/jack_client.h"
 #include "midi/rtmidi_ports.h"
-
-#include <jack/jack.h>
 
 #include <atomic>
 #include <cctype>
@@ -26,35 +25,37 @@ bool AlsaSequencerOpens() {
   return true;
 }
 
-bool JackServerRuns() {
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
-  if (client == nullptr) {
-    return false;
-  }
-  jack_client_close(client);
-  return true;
-}
-
 bool ApiAvailable(MidiApi api) {
   switch (api) {
   case MidiApi::Alsa:
     return AlsaSequencerOpens();
   case MidiApi::Jack:
-    return JackServerRuns();
+    // The client that answers is kept: the lists and ports use it next.
+    return ReopenJackClient();
   case MidiApi::None:
     break;
   }
   return false;
 }
 
-template <typename RtMidiClass> std::vector<std::string> PortNames() {
-  const MidiApi api = CurrentMidiApi();
-  if (api == MidiApi::None || !CurrentMidiApiAvailable()) {
+// On JACK: the ports of other clients with these flags, asked of the shared
+// client. On ALSA: RtMidi's port list, through a short-lived sequencer client.
+template <typename RtMidiClass> std::vector<std::string> PortNames(unsigned long jackFlags) {
+  if (!CurrentMidiApiAvailable()) {
+    return {};
+  }
+  switch (CurrentMidiApi()) {
+  case MidiApi::Jack: {
+    const std::shared_ptr<JackMidiClient> client = AcquireJackClient();
+    return client == nullptr ? std::vector<std::string>() : client->PortNames(jackFlags);
+  }
+  case MidiApi::Alsa:
+    break;
+  case MidiApi::None:
     return {};
   }
   try {
-    RtMidiClass midi(ToRtMidiApi(api), kMidiClientName);
+    RtMidiClass midi(RtMidi::LINUX_ALSA, kMidiClientName);
     midi.setErrorCallback(&IgnoreRtMidiError, nullptr);
     std::vector<std::string> names;
     for (RtMidiPort& port : VisiblePorts(midi)) {
@@ -85,7 +86,7 @@ MidiApi SelectMidiApi(std::optional<MidiApi> forced) {
   } else if (AlsaSequencerOpens()) {
     api = MidiApi::Alsa;
     available = true;
-  } else if (JackServerRuns()) {
+  } else if (ReopenJackClient()) {
     api = MidiApi::Jack;
     available = true;
   }
@@ -125,11 +126,11 @@ const char* MidiApiName(MidiApi api) {
 }
 
 std::vector<std::string> MidiInputNames() {
-  return PortNames<RtMidiIn>();
+  return PortNames<RtMidiIn>(JackPortIsOutput);
 }
 
 std::vector<std::string> MidiOutputNames() {
-  return PortNames<RtMidiOut>();
+  return PortNames<RtMidiOut>(JackPortIsInput);
 }
 
 bool IsBridgePortName(std::string_view portName) {
@@ -152,18 +153,6 @@ bool IsBridgePortName(std::string_view portName) {
     }
   }
   return true;
-}
-
-RtMidi::Api ToRtMidiApi(MidiApi api) {
-  switch (api) {
-  case MidiApi::Alsa:
-    return RtMidi::LINUX_ALSA;
-  case MidiApi::Jack:
-    return RtMidi::UNIX_JACK;
-  case MidiApi::None:
-    break;
-  }
-  return RtMidi::RTMIDI_DUMMY;
 }
 
 std::vector<RtMidiPort> VisiblePorts(RtMidi& midi) {

@@ -22,14 +22,14 @@ public:
   explicit RtMidiInConnection(IMidiReceiver& receiver) : receiver_(receiver) {}
 
   ~RtMidiInConnection() override {
-    // Destroying RtMidi's object closes the port and joins its thread or
-    // JACK client's thread, so no callback outlives this object.
+    // Destroying RtMidi's object closes the port and joins its input thread,
+    // so no callback outlives this object.
     in_.reset();
   }
 
-  int Open(MidiApi api, uint32_t device, std::string& error) {
+  int Open(uint32_t device, std::string& error) {
     try {
-      in_ = std::make_unique<RtMidiIn>(ToRtMidiApi(api), kMidiClientName);
+      in_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kMidiClientName);
       in_->setErrorCallback(&RtMidiInConnection::OnError, this);
       CollectErrors collect(*this);
       const std::vector<RtMidiPort> ports = VisiblePorts(*in_);
@@ -110,29 +110,15 @@ private:
   std::string collected_;
 };
 
-class RtMidiInBackend final : public IMidiInBackend {
-public:
-  uint32_t DeviceCount() override { return static_cast<uint32_t>(MidiInputNames().size()); }
-
-  std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
-                                          std::string& error) override {
-    const MidiApi api = CurrentMidiApi();
-    if (api == MidiApi::None || !CurrentMidiApiAvailable()) {
-      error = "No MIDI system is available.";
-      return nullptr;
-    }
-    auto connection = std::make_unique<RtMidiInConnection>(receiver);
-    if (connection->Open(api, device, error) != 0) {
-      return nullptr;
-    }
-    return connection;
-  }
-};
-
 } // namespace
 
-std::unique_ptr<IMidiInBackend> MakeRtMidiInBackend() {
-  return std::make_unique<RtMidiInBackend>();
+std::unique_ptr<IMidiInConnection> OpenRtMidiIn(uint32_t device, IMidiReceiver& receiver,
+                                                std::string& error) {
+  auto connection = std::make_unique<RtMidiInConnection>(receiver);
+  if (connection->Open(device, error) != 0) {
+    return nullptr;
+  }
+  return connection;
 }
 
 } // namespace vantrel

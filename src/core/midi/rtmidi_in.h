@@ -1,15 +1,18 @@
 #pragma once
-// Input through RtMidi, on the ALSA sequencer or JACK. RtMidi calls back on
-// its own thread (ALSA: its input thread; JACK: the client's process thread).
-// RtMidi is told to deliver every short message, timing clock and active
-// sensing included, and to drop system exclusive.
+// Input through RtMidi on the ALSA sequencer. RtMidi calls back on its own
+// input thread. It is told to deliver every short message, timing clock and
+// active sensing included, and to drop system exclusive.
 
 #include "midi/midi_device.h"
 
 #include <memory>
+#include <string>
 
 namespace vantrel {
 
-std::unique_ptr<IMidiInBackend> MakeRtMidiInBackend();
+// Opens the device at this index of MidiInputNames(), delivering to receiver
+// once started. Null with a sentence in error on failure.
+std::unique_ptr<IMidiInConnection> OpenRtMidiIn(uint32_t device, IMidiReceiver& receiver,
+                                                std::string& error);
 
 } // namespace vantrel

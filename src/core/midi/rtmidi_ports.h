@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the RtMidi-based backends: the API mapping, the port list
+// Helpers shared by the RtMidi-based (ALSA) backends: the port list
 // without the bridge's own ports, and the error callback that keeps RtMidi
 // from printing or throwing.
 
@@ -16,8 +16,6 @@ struct RtMidiPort {
   unsigned number = 0; // RtMidi's own port number
   std::string name;
 };
-
-RtMidi::Api ToRtMidiApi(MidiApi api);
 
 // The ports of this RtMidi object that the bridge offers, in RtMidi's order.
 std::vector<RtMidiPort> VisiblePorts(RtMidi& midi);

@@ -1,7 +1,9 @@
-// Picks the implementation for the MIDI system chosen at start-up: RtMidi for
-// input on both systems and for output on ALSA; libjack for output on JACK,
-// where RtMidi's output would wait for room.
+// Picks the implementation for the MIDI system chosen at start-up: RtMidi on
+// ALSA; on JACK our own libjack ports on the process's one shared client,
+// where RtMidi would open a client per port and its output would wait for
+// room.
 
+#include "midi/jack_in.h"
 #include "midi/jack_out.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_device.h"
@@ -11,30 +13,64 @@
 namespace vantrel {
 namespace {
 
+constexpr const char* kNoSystem = "No MIDI system is available.";
+
+// The full JACK name of the device at this index, or empty with a sentence.
+std::string JackDeviceName(const std::vector<std::string>& names, uint32_t device,
+                           const char* direction, std::string& error) {
+  if (device >= names.size()) {
+    error =
+        std::string("The MIDI ") + direction + " device " + std::to_string(device) + " is gone.";
+    return {};
+  }
+  return names[device];
+}
+
+class SystemMidiInBackend final : public IMidiInBackend {
+public:
+  uint32_t DeviceCount() override { return static_cast<uint32_t>(MidiInputNames().size()); }
+
+  std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
+                                          std::string& error) override {
+    if (!CurrentMidiApiAvailable()) {
+      error = kNoSystem;
+      return nullptr;
+    }
+    switch (CurrentMidiApi()) {
+    case MidiApi::Alsa:
+      return OpenRtMidiIn(device, receiver, error);
+    case MidiApi::Jack: {
+      const std::string name = JackDeviceName(MidiInputNames(), device, "input", error);
+      return name.empty() ? nullptr : OpenJackIn(name, receiver, error);
+    }
+    case MidiApi::None:
+      break;
+    }
+    error = kNoSystem;
+    return nullptr;
+  }
+};
+
 class SystemMidiOutBackend final : public IMidiOutBackend {
 public:
   uint32_t DeviceCount() override { return static_cast<uint32_t>(MidiOutputNames().size()); }
 
   std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) override {
     if (!CurrentMidiApiAvailable()) {
-      error = "No MIDI system is available.";
+      error = kNoSystem;
       return nullptr;
     }
     switch (CurrentMidiApi()) {
     case MidiApi::Alsa:
       return OpenRtMidiOut(device, error);
     case MidiApi::Jack: {
-      const std::vector<std::string> names = MidiOutputNames();
-      if (device >= names.size()) {
-        error = "The MIDI output device " + std::to_string(device) + " is gone.";
-        return nullptr;
-      }
-      return OpenJackOut(names[device], error);
+      const std::string name = JackDeviceName(MidiOutputNames(), device, "output", error);
+      return name.empty() ? nullptr : OpenJackOut(name, error);
     }
     case MidiApi::None:
       break;
     }
-    error = "No MIDI system is available.";
+    error = kNoSystem;
     return nullptr;
   }
 };
@@ -42,7 +78,7 @@ public:
 } // namespace
 
 std::unique_ptr<IMidiInBackend> MakeSystemMidiInBackend() {
-  return MakeRtMidiInBackend();
+  return std::make_unique<SystemMidiInBackend>();
 }
 
 std::unique_ptr<IMidiOutBackend> MakeSystemMidiOutBackend() {

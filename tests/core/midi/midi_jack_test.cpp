@@ -2,6 +2,8 @@
 // with a peer client standing in for the MIDI devices on both sides.
 
 #include "midi/controller_queue.h"
+#include "midi/jack_in.h"
+#include "midi/jack_out.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
@@ -119,6 +121,128 @@ TEST_F(BridgeOnJack, SystemExclusiveIsNotPassedThrough) {
   ASSERT_TRUE(peer.Send(0, {0xB1, 0x01, 0x02}));
   EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x01, 0x02}}));
   EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+}
+
+TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesAreDropped) {
+  OpenBoth(0, 0);
+  const std::vector<Bytes> malformed = {
+      {0x40, 0x10},             // no status byte
+      {0x90, 0x3C},             // a note-on cut short
+      {0xF0, 0x01, 0xF7},       // a short system exclusive
+      {0xF7},                   // its end alone
+      {0xB0, 0x07, 0x64, 0x10}, // more than one message's bytes
+      {0xB0, 0x90, 0x10},       // a status byte where a data byte belongs
+  };
+  const std::vector<Bytes> whole = {{0xF8},
+                                    {0xF1, 0x23},
+                                    {0xF6},
+                                    {0xFE},
+                                    {0xFF},
+                                    {0xC3, 0x05},
+                                    {0xF2, 0x01, 0x02},
+                                    {0xB2, 0x01, 0x02}};
+  for (std::size_t i = 0; i < malformed.size(); ++i) {
+    ASSERT_TRUE(peer.Send(0, malformed[i]));
+    ASSERT_TRUE(peer.Send(0, whole[i]));
+  }
+  for (std::size_t i = malformed.size(); i < whole.size(); ++i) {
+    ASSERT_TRUE(peer.Send(0, whole[i]));
+  }
+  EXPECT_EQ(peer.WaitForReceived(whole.size(), 5s), OnPort(0, whole));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x01, 0x02}}));
+  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), whole.size());
+  // Nothing malformed even reached the output port, which would refuse it.
+  EXPECT_EQ(output.LastError(), "");
+}
+
+// The bridge's client as the server shows it: the client of the port that
+// the bridge's input connected to the peer's output.
+std::string BridgeClientOf(const JackPeer& peer, int peerOut) {
+  const std::vector<std::string> connections = peer.ConnectionsOf(peer.OutputName(peerOut));
+  if (connections.size() != 1) {
+    ADD_FAILURE() << connections.size() << " connections to the peer's output";
+    return "?";
+  }
+  return connections[0].substr(0, connections[0].find(':'));
+}
+
+std::vector<std::string> PortsOfClient(const JackPeer& peer, const std::string& client) {
+  std::vector<std::string> ports;
+  for (std::string& port : peer.AllPorts()) {
+    if (port.rfind(client + ":", 0) == 0) {
+      ports.push_back(std::move(port));
+    }
+  }
+  std::sort(ports.begin(), ports.end());
+  return ports;
+}
+
+TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortAway) {
+  OpenBoth(0, 0);
+  const std::string client = BridgeClientOf(peer, 0);
+  EXPECT_TRUE(IsBridgePortName(client + ":x")) << client;
+  EXPECT_EQ(peer.ConnectionsOf(peer.InputName(0)),
+            (std::vector<std::string>{client + ":MIDI Out"}));
+  EXPECT_GE(InputIndex(1), 0);
+  EXPECT_GE(OutputIndex(1), 0);
+  EXPECT_EQ(PortsOfClient(peer, client),
+            (std::vector<std::string>{client + ":MIDI In", client + ":MIDI Out"}));
+
+  ASSERT_EQ(input.Close(), 0);
+  EXPECT_EQ(PortsOfClient(peer, client), (std::vector<std::string>{client + ":MIDI Out"}));
+  EXPECT_EQ(output.SendShort(0xB4, 0x01, 0x02), 0);
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB4, 0x01, 0x02}}));
+
+  ASSERT_EQ(output.Close(), 0);
+  EXPECT_TRUE(PortsOfClient(peer, client).empty());
+
+  peer.ClearReceived();
+  OpenBoth(1, 1);
+  EXPECT_EQ(BridgeClientOf(peer, 1), client);
+  ASSERT_TRUE(peer.Send(1, {0x92, 0x30, 0x40}));
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(1, {{0x92, 0x30, 0x40}}));
+}
+
+class IgnoringReceiver : public IMidiReceiver {
+public:
+  void Receive(const CMidiMessage&) noexcept override {}
+};
+
+TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain) {
+  auto gone = std::make_unique<JackPeer>();
+  ASSERT_EQ(gone->Error(), "");
+  const std::string goneOut = gone->OutputName(0);
+  const std::string goneIn = gone->InputName(0);
+  ASSERT_EQ(output.Open(static_cast<uint32_t>(IndexOf(MidiOutputNames(), goneIn))), 0)
+      << output.LastError();
+  ASSERT_EQ(input.Open(IndexOf(MidiInputNames(), goneOut)), 0) << input.LastError();
+  ASSERT_EQ(input.Start(), 0);
+  const std::string client = BridgeClientOf(*gone, 0);
+  gone.reset();
+
+  for (const std::vector<std::string>& names : {MidiInputNames(), MidiOutputNames()}) {
+    for (const std::string& name : names) {
+      EXPECT_TRUE(name != goneOut && name != goneIn) << name;
+    }
+  }
+  EXPECT_TRUE(input.IsOpen());
+  EXPECT_EQ(output.SendShort(0xB0, 0x01, 0x02), 0); // queued for nobody
+  ASSERT_EQ(input.Close(), 0);
+  ASSERT_EQ(output.Close(), 0);
+
+  // The lists named the device, but it went before the connection was made.
+  IgnoringReceiver receiver;
+  std::string error;
+  EXPECT_EQ(OpenJackIn(goneOut, receiver, error), nullptr);
+  EXPECT_EQ(error, "Cannot connect the MIDI input to \"" + goneOut + "\".");
+  EXPECT_EQ(OpenJackOut(goneIn, error), nullptr);
+  EXPECT_EQ(error, "Cannot connect the MIDI output to \"" + goneIn + "\".");
+  EXPECT_TRUE(PortsOfClient(peer, client).empty());
+
+  OpenBoth(0, 0);
+  ASSERT_TRUE(peer.Send(0, {0xB1, 0x05, 0x06}));
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x05, 0x06}}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x05, 0x06}}));
 }
 
 TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {

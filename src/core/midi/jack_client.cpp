@@ -1,0 +1,151 @@
+#include "midi/jack_client.h"
+
+#include "midi/midi_backend.h"
+
+#include <jack/midiport.h>
+
+#include <chrono>
+#include <thread>
+
+namespace vantrel {
+namespace {
+
+std::mutex g_sharedLock;
+std::shared_ptr<JackMidiClient> g_shared; // guarded by g_sharedLock
+
+std::size_t SideIndex(JackMidiClient::Side side) {
+  return side == JackMidiClient::Side::Input ? 0 : 1;
+}
+
+} // namespace
+
+std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
+  if (client == nullptr) {
+    return nullptr;
+  }
+  std::unique_ptr<JackMidiClient> result(new JackMidiClient(client));
+  jack_set_process_callback(client, &JackMidiClient::Process, result.get());
+  jack_on_shutdown(client, &JackMidiClient::OnShutdown, result.get());
+  return result;
+}
+
+JackMidiClient::JackMidiClient(jack_client_t* client) : client_(client) {}
+
+JackMidiClient::~JackMidiClient() {
+  // Closing deactivates and joins the process thread.
+  jack_client_close(client_);
+}
+
+std::vector<std::string> JackMidiClient::PortNames(unsigned long flags) {
+  std::vector<std::string> names;
+  if (ServerGone()) {
+    return names;
+  }
+  const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  if (ports == nullptr) {
+    return names;
+  }
+  for (const char** port = ports; *port != nullptr; ++port) {
+    if (!IsBridgePortName(*port)) {
+      names.emplace_back(*port);
+    }
+  }
+  jack_free(static_cast<void*>(ports));
+  return names;
+}
+
+jack_port_t* JackMidiClient::RegisterPort(const char* name, unsigned long flags,
+                                          std::string& error) {
+  jack_port_t* port =
+      ServerGone() ? nullptr : jack_port_register(client_, name, JACK_DEFAULT_MIDI_TYPE, flags, 0);
+  if (port == nullptr) {
+    error = std::string("JACK refused to register the port \"") + name + "\".";
+  }
+  return port;
+}
+
+void JackMidiClient::UnregisterPort(jack_port_t* port) {
+  if (ServerGone()) {
+    return;
+  }
+  // Disconnected first, so that no reader sees the port's last buffer again
+  // between its part being detached and the port going away.
+  jack_port_disconnect(client_, port);
+  jack_port_unregister(client_, port);
+}
+
+int JackMidiClient::Connect(const std::string& source, const std::string& destination) {
+  if (ServerGone()) {
+    return -1;
+  }
+  return jack_connect(client_, source.c_str(), destination.c_str());
+}
+
+bool JackMidiClient::Attach(Side side, IJackProcessPart& part, std::string& error) {
+  const std::lock_guard lock(controlLock_);
+  std::atomic<IJackProcessPart*>& slot = parts_[SideIndex(side)];
+  if (slot.load() != nullptr) {
+    error = side == Side::Input ? "This process has a MIDI input open already."
+                                : "This process has a MIDI output open already.";
+    return false;
+  }
+  slot.store(&part, std::memory_order_seq_cst);
+  if (!activated_) {
+    if (jack_activate(client_) != 0) {
+      slot.store(nullptr);
+      error = "JACK refused to activate the client.";
+      return false;
+    }
+    activated_ = true;
+  }
+  return true;
+}
+
+void JackMidiClient::Detach(Side side) {
+  const std::lock_guard lock(controlLock_);
+  parts_[SideIndex(side)].store(nullptr, std::memory_order_seq_cst);
+  // Process announces itself before it reads the parts, both in the single
+  // total order of sequentially consistent operations: either it read the
+  // cleared slot, or this loop sees it running and waits for it to end.
+  while (inProcess_.load(std::memory_order_seq_cst)) {
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+}
+
+int JackMidiClient::Process(jack_nframes_t frames, void* user) {
+  auto* self = static_cast<JackMidiClient*>(user);
+  self->inProcess_.store(true, std::memory_order_seq_cst);
+  // Input first: thru that it queues goes out in this same period.
+  for (std::atomic<IJackProcessPart*>& slot : self->parts_) {
+    if (IJackProcessPart* part = slot.load(std::memory_order_seq_cst)) {
+      part->Process(frames);
+    }
+  }
+  self->inProcess_.store(false, std::memory_order_release);
+  return 0;
+}
+
+void JackMidiClient::OnShutdown(void* user) {
+  static_cast<JackMidiClient*>(user)->serverGone_.store(true, std::memory_order_relaxed);
+}
+
+std::shared_ptr<JackMidiClient> AcquireJackClient() {
+  const std::lock_guard lock(g_sharedLock);
+  if (g_shared == nullptr || g_shared->ServerGone()) {
+    g_shared = JackMidiClient::Open();
+  }
+  return g_shared;
+}
+
+bool ReopenJackClient() {
+  const std::lock_guard lock(g_sharedLock);
+  // The old client goes first (unless a port still holds it), so that the
+  // new one takes the plain name "Vantrel".
+  g_shared.reset();
+  g_shared = JackMidiClient::Open();
+  return g_shared != nullptr;
+}
+
+} // namespace vantrel

@@ -1,0 +1,144 @@
+#include "midi/jack_in.h"
+
+#include "midi/jack_client.h"
+#include "midi/midi_backend.h"
+
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace vantrel {
+namespace {
+
+int64_t NowNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// JACK orders the writer and the reader of a port buffer with futexes that
+// ThreadSanitizer cannot see; its race check is left out of this copy, which
+// would otherwise report (and stall the period symbolising the report).
+__attribute__((no_sanitize("thread"))) void CopyFromJackBuffer(uint8_t* to, const uint8_t* from,
+                                                               std::size_t size) noexcept {
+  for (std::size_t i = 0; i < size; ++i) {
+    to[i] = from[i];
+  }
+}
+
+class JackInConnection final : public IMidiInConnection, private IJackProcessPart {
+public:
+  JackInConnection(std::shared_ptr<JackMidiClient> client, IMidiReceiver& receiver)
+      : client_(std::move(client)), receiver_(receiver) {}
+
+  ~JackInConnection() override {
+    // Once detached no delivery is running or will start.
+    if (attached_) {
+      client_->Detach(JackMidiClient::Side::Input);
+    }
+    if (port_ != nullptr) {
+      client_->UnregisterPort(port_);
+    }
+  }
+
+  int Open(const std::string& source, std::string& error) {
+    std::string reason;
+    port_ = client_->RegisterPort(kMidiInPortName, JackPortIsInput, reason);
+    if (port_ != nullptr) {
+      attached_ = client_->Attach(JackMidiClient::Side::Input, *this, reason);
+    }
+    if (!attached_) {
+      error = "Cannot open the MIDI input: " + reason;
+      return 100;
+    }
+    if (client_->Connect(source, jack_port_name(port_)) != 0) {
+      error = "Cannot connect the MIDI input to \"" + source + "\".";
+      return 100;
+    }
+    return 0;
+  }
+
+  int Start(std::string&) override {
+    startedAt_.store(NowNanoseconds(), std::memory_order_relaxed);
+    started_.store(true, std::memory_order_release);
+    return 0;
+  }
+
+  int Stop(std::string&) override {
+    started_.store(false, std::memory_order_release);
+    return 0;
+  }
+
+private:
+  // JACK's process thread, before the output: each event of this period
+  // that is one short message goes to the receiver, in order.
+  void Process(jack_nframes_t frames) noexcept override {
+    if (!started_.load(std::memory_order_acquire)) {
+      return;
+    }
+    void* buffer = jack_port_get_buffer(port_, frames);
+    const uint32_t count = jack_midi_get_event_count(buffer);
+    if (count == 0) {
+      return;
+    }
+    const int64_t elapsed = NowNanoseconds() - startedAt_.load(std::memory_order_relaxed);
+    for (uint32_t i = 0; i < count; ++i) {
+      jack_midi_event_t event{};
+      if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) {
+        continue;
+      }
+      uint8_t bytes[3] = {};
+      CopyFromJackBuffer(bytes, event.buffer, event.size);
+      CMidiMessage message;
+      if (ShortMessageFromEvent(bytes, event.size, message)) {
+        message.timestamp = static_cast<uint32_t>(elapsed / 1'000'000);
+        receiver_.Receive(message);
+      }
+    }
+  }
+
+  std::shared_ptr<JackMidiClient> client_;
+  IMidiReceiver& receiver_;
+  jack_port_t* port_ = nullptr;
+  bool attached_ = false;
+  std::atomic<bool> started_{false};
+  std::atomic<int64_t> startedAt_{0};
+};
+
+} // namespace
+
+bool ShortMessageFromEvent(const uint8_t* bytes, std::size_t size, CMidiMessage& message) noexcept {
+  if (size == 0 || size > 3) {
+    return false;
+  }
+  const std::size_t length = ShortMessageLength(bytes[0]);
+  if (length == 0 || size < length) {
+    return false;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if (bytes[i] > 0x7F) {
+      return false;
+    }
+  }
+  message.status = bytes[0];
+  message.data1 = length > 1 ? bytes[1] : 0;
+  message.data2 = length > 2 ? bytes[2] : 0;
+  return true;
+}
+
+std::unique_ptr<IMidiInConnection> OpenJackIn(const std::string& source, IMidiReceiver& receiver,
+                                              std::string& error) {
+  std::shared_ptr<JackMidiClient> client = AcquireJackClient();
+  if (client == nullptr) {
+    error = "Cannot open the MIDI input: no JACK server answers.";
+    return nullptr;
+  }
+  auto connection = std::make_unique<JackInConnection>(std::move(client), receiver);
+  if (connection->Open(source, error) != 0) {
+    return nullptr;
+  }
+  return connection;
+}
+
+} // namespace vantrel
