@@ -13,10 +13,6 @@ namespace {
 std::mutex g_sharedLock;
 std::shared_ptr<JackMidiClient> g_shared; // guarded by g_sharedLock
 
-std::size_t SideIndex(JackMidiClient::Side side) {
-  return side == JackMidiClient::Side::Input ? 0 : 1;
-}
-
 } // namespace
 
 std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
@@ -56,26 +52,6 @@ std::vector<std::string> JackMidiClient::PortNames(unsigned long flags) {
   return names;
 }
 
-jack_port_t* JackMidiClient::RegisterPort(const char* name, unsigned long flags,
-                                          std::string& error) {
-  jack_port_t* port =
-      ServerGone() ? nullptr : jack_port_register(client_, name, JACK_DEFAULT_MIDI_TYPE, flags, 0);
-  if (port == nullptr) {
-    error = std::string("JACK refused to register the port \"") + name + "\".";
-  }
-  return port;
-}
-
-void JackMidiClient::UnregisterPort(jack_port_t* port) {
-  if (ServerGone()) {
-    return;
-  }
-  // Disconnected first, so that no reader sees the port's last buffer again
-  // between its part being detached and the port going away.
-  jack_port_disconnect(client_, port);
-  jack_port_unregister(client_, port);
-}
-
 int JackMidiClient::Connect(const std::string& source, const std::string& destination) {
   if (ServerGone()) {
     return -1;
@@ -83,44 +59,63 @@ int JackMidiClient::Connect(const std::string& source, const std::string& destin
   return jack_connect(client_, source.c_str(), destination.c_str());
 }
 
-bool JackMidiClient::Attach(Side side, IJackProcessPart& part, std::string& error) {
+jack_port_t* JackMidiClient::Attach(Side side, const char* portName, IJackProcessPart& part,
+                                    std::string& error) {
   const std::lock_guard lock(controlLock_);
-  std::atomic<IJackProcessPart*>& slot = parts_[SideIndex(side)];
-  if (slot.load() != nullptr) {
-    error = side == Side::Input ? "This process has a MIDI input open already."
-                                : "This process has a MIDI output open already.";
-    return false;
+  Slot& slot = SlotOf(side);
+  if (slot.part.load() != nullptr) {
+    error = side == Side::Input ? "this process has a MIDI input open already."
+                                : "this process has a MIDI output open already.";
+    return nullptr;
   }
-  slot.store(&part, std::memory_order_seq_cst);
-  if (!activated_) {
-    if (jack_activate(client_) != 0) {
-      slot.store(nullptr);
-      error = "JACK refused to activate the client.";
-      return false;
-    }
-    activated_ = true;
+  const unsigned long flags = side == Side::Input ? JackPortIsInput : JackPortIsOutput;
+  jack_port_t* port = ServerGone()
+                          ? nullptr
+                          : jack_port_register(client_, portName, JACK_DEFAULT_MIDI_TYPE, flags, 0);
+  if (port == nullptr) {
+    error = "JACK refused to register its port.";
+    return nullptr;
   }
-  return true;
+  if (!activated_ && jack_activate(client_) != 0) {
+    jack_port_unregister(client_, port);
+    error = "JACK refused to activate the client.";
+    return nullptr;
+  }
+  activated_ = true;
+  slot.port = port;
+  slot.part.store(&part, std::memory_order_seq_cst);
+  return port;
 }
 
 void JackMidiClient::Detach(Side side) {
   const std::lock_guard lock(controlLock_);
-  parts_[SideIndex(side)].store(nullptr, std::memory_order_seq_cst);
-  // Process announces itself before it reads the parts, both in the single
+  Slot& slot = SlotOf(side);
+  if (slot.part.load() == nullptr) {
+    return;
+  }
+  slot.part.store(nullptr, std::memory_order_seq_cst);
+  // Process announces itself before it reads the slots, both in the single
   // total order of sequentially consistent operations: either it read the
   // cleared slot, or this loop sees it running and waits for it to end.
   while (inProcess_.load(std::memory_order_seq_cst)) {
     std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
+  if (!ServerGone()) {
+    // Disconnected first, so that no reader sees the port's last buffer
+    // again before it goes.
+    jack_port_disconnect(client_, slot.port);
+    jack_port_unregister(client_, slot.port);
+  }
+  slot.port = nullptr;
 }
 
 int JackMidiClient::Process(jack_nframes_t frames, void* user) {
   auto* self = static_cast<JackMidiClient*>(user);
   self->inProcess_.store(true, std::memory_order_seq_cst);
   // Input first: thru that it queues goes out in this same period.
-  for (std::atomic<IJackProcessPart*>& slot : self->parts_) {
-    if (IJackProcessPart* part = slot.load(std::memory_order_seq_cst)) {
-      part->Process(frames);
+  for (Slot& slot : self->slots_) {
+    if (IJackProcessPart* part = slot.part.load(std::memory_order_seq_cst)) {
+      part->Process(slot.port, frames);
     }
   }
   self->inProcess_.store(false, std::memory_order_release);

@@ -6,9 +6,9 @@
 //
 // Its process callback serves the input first and the output second, so a
 // message that arrives in a period goes out through thru in the same period.
-// Each side is a part attached to the client; detaching waits for a running
-// callback to finish, so that once Detach returns the part is never called
-// again and may be destroyed.
+// Each side is a part attached to the client with its port; detaching waits
+// for a running callback to finish, so that once Detach returns the part is
+// never called again and may be destroyed.
 
 #include <jack/jack.h>
 
@@ -25,9 +25,9 @@ namespace vantrel {
 class IJackProcessPart {
 public:
   virtual ~IJackProcessPart() = default;
-  // JACK's process thread, once per period while attached. Never allocates,
-  // logs or waits.
-  virtual void Process(jack_nframes_t frames) noexcept = 0;
+  // JACK's process thread, once per period while attached, with the part's
+  // own port. Never allocates, logs or waits.
+  virtual void Process(jack_port_t* port, jack_nframes_t frames) noexcept = 0;
 };
 
 class JackMidiClient {
@@ -48,30 +48,34 @@ public:
   // own ports.
   std::vector<std::string> PortNames(unsigned long flags);
 
-  // Registers a MIDI port of this client; null with a sentence on failure.
-  jack_port_t* RegisterPort(const char* name, unsigned long flags, std::string& error);
-  // Disconnects the port, then takes it away.
-  void UnregisterPort(jack_port_t* port);
+  // Dialog thread. Registers the side's MIDI port (portName, an input port
+  // for Side::Input), then serves part with it from the process callback,
+  // activating the client on first use. Null with a sentence when the side
+  // is taken already or JACK refuses.
+  jack_port_t* Attach(Side side, const char* portName, IJackProcessPart& part, std::string& error);
+  // Dialog thread. Stops serving the side, then disconnects and unregisters
+  // its port. Once it returns, the part's Process is not running and will
+  // not run again. Nothing happens for a side with no part.
+  void Detach(Side side);
+
   // 0, or JACK's non-zero result when the ports cannot be connected.
   int Connect(const std::string& source, const std::string& destination);
 
-  // Dialog thread. Makes part the one served for this side and activates the
-  // client on first use. False when the side already has a part or JACK
-  // refuses to activate.
-  bool Attach(Side side, IJackProcessPart& part, std::string& error);
-  // Dialog thread. Once it returns, the part's Process is not running and
-  // will not run again.
-  void Detach(Side side);
-
 private:
   explicit JackMidiClient(jack_client_t* client);
+  struct Slot {
+    std::atomic<IJackProcessPart*> part{nullptr};
+    jack_port_t* port = nullptr; // written before part is published
+  };
+
   static int Process(jack_nframes_t frames, void* user);
   static void OnShutdown(void* user);
+  Slot& SlotOf(Side side) { return slots_[side == Side::Input ? 0 : 1]; }
 
   jack_client_t* client_;
   std::mutex controlLock_; // dialog-side calls only; never taken by Process
   bool activated_ = false;
-  std::array<std::atomic<IJackProcessPart*>, 2> parts_{};
+  std::array<Slot, 2> slots_{}; // input first: Process serves them in order
   std::atomic<bool> inProcess_{false};
   std::atomic<bool> serverGone_{false};
 };

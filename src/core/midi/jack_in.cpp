@@ -33,22 +33,18 @@ public:
       : client_(std::move(client)), receiver_(receiver) {}
 
   ~JackInConnection() override {
-    // Once detached no delivery is running or will start.
-    if (attached_) {
-      client_->Detach(JackMidiClient::Side::Input);
-    }
+    // Once detached no delivery is running or will start. Only a connection
+    // that got its port attached may detach the side: a failed open must not
+    // take away another connection's.
     if (port_ != nullptr) {
-      client_->UnregisterPort(port_);
+      client_->Detach(JackMidiClient::Side::Input);
     }
   }
 
   int Open(const std::string& source, std::string& error) {
     std::string reason;
-    port_ = client_->RegisterPort(kMidiInPortName, JackPortIsInput, reason);
-    if (port_ != nullptr) {
-      attached_ = client_->Attach(JackMidiClient::Side::Input, *this, reason);
-    }
-    if (!attached_) {
+    port_ = client_->Attach(JackMidiClient::Side::Input, kMidiInPortName, *this, reason);
+    if (port_ == nullptr) {
       error = "Cannot open the MIDI input: " + reason;
       return 100;
     }
@@ -73,11 +69,11 @@ public:
 private:
   // JACK's process thread, before the output: each event of this period
   // that is one short message goes to the receiver, in order.
-  void Process(jack_nframes_t frames) noexcept override {
+  void Process(jack_port_t* port, jack_nframes_t frames) noexcept override {
     if (!started_.load(std::memory_order_acquire)) {
       return;
     }
-    void* buffer = jack_port_get_buffer(port_, frames);
+    void* buffer = jack_port_get_buffer(port, frames);
     const uint32_t count = jack_midi_get_event_count(buffer);
     if (count == 0) {
       return;
@@ -101,7 +97,6 @@ private:
   std::shared_ptr<JackMidiClient> client_;
   IMidiReceiver& receiver_;
   jack_port_t* port_ = nullptr;
-  bool attached_ = false;
   std::atomic<bool> started_{false};
   std::atomic<int64_t> startedAt_{0};
 };

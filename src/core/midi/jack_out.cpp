@@ -22,21 +22,17 @@ public:
   explicit JackOutConnection(std::shared_ptr<JackMidiClient> client) : client_(std::move(client)) {}
 
   ~JackOutConnection() override {
-    if (attached_) {
-      client_->Detach(JackMidiClient::Side::Output);
-    }
+    // Only a connection that got its port attached may detach the side: a
+    // failed open must not take away another connection's.
     if (port_ != nullptr) {
-      client_->UnregisterPort(port_);
+      client_->Detach(JackMidiClient::Side::Output);
     }
   }
 
   int Open(const std::string& destination, std::string& error) {
     std::string reason;
-    port_ = client_->RegisterPort(kMidiOutPortName, JackPortIsOutput, reason);
-    if (port_ != nullptr) {
-      attached_ = client_->Attach(JackMidiClient::Side::Output, *this, reason);
-    }
-    if (!attached_) {
+    port_ = client_->Attach(JackMidiClient::Side::Output, kMidiOutPortName, *this, reason);
+    if (port_ == nullptr) {
       error = "Cannot open the MIDI output: " + reason;
       return 100;
     }
@@ -68,8 +64,8 @@ private:
   // JACK's process thread, after the input: moves what is queued into this
   // period's buffer, all at its first frame. What does not fit waits for the
   // next period.
-  void Process(jack_nframes_t frames) noexcept override {
-    void* buffer = jack_port_get_buffer(port_, frames);
+  void Process(jack_port_t* port, jack_nframes_t frames) noexcept override {
+    void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
     QueuedMessage message;
     while (ring_.Peek(message)) {
@@ -82,7 +78,6 @@ private:
 
   std::shared_ptr<JackMidiClient> client_;
   jack_port_t* port_ = nullptr;
-  bool attached_ = false;
   SpscRing<QueuedMessage, 4096> ring_;
   char error_[64] = {};
 };

@@ -203,6 +203,23 @@ TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortA
   EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(1, {{0x92, 0x30, 0x40}}));
 }
 
+TEST_F(BridgeOnJack, ASecondPortOfTheSameKindInTheProcessIsRefusedAndTheFirstKeepsWorking) {
+  OpenBoth(0, 0);
+  {
+    CBridgeMidiIn secondInput(receiveLock);
+    EXPECT_EQ(secondInput.Open(InputIndex(1)), 100);
+    EXPECT_EQ(secondInput.LastError(),
+              "Cannot open the MIDI input: this process has a MIDI input open already.");
+    CMidiOutPort secondOutput;
+    EXPECT_EQ(secondOutput.Open(static_cast<uint32_t>(OutputIndex(1))), 100);
+    EXPECT_EQ(secondOutput.LastError(),
+              "Cannot open the MIDI output: this process has a MIDI output open already.");
+  }
+  ASSERT_TRUE(peer.Send(0, {0xB6, 0x10, 0x20}));
+  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB6, 0x10, 0x20}}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x10, 0x20}}));
+}
+
 class IgnoringReceiver : public IMidiReceiver {
 public:
   void Receive(const CMidiMessage&) noexcept override {}
