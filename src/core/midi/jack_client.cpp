@@ -2,8 +2,6 @@
 
 #include "midi/midi_backend.h"
 
-#include <jack/midiport.h>
-
 #include <chrono>
 #include <thread>
 
