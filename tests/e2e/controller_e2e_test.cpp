@@ -127,6 +127,28 @@ TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
   }
 }
 
+// One controller on every row sends 59 setters per message: far more than
+// the socket to the server holds at once. The last value must still land
+// without any later call to push it out.
+TEST_P(EndToEndTest, ABurstOnAControllerMappedToEveryRowEndsOnItsLastValue) {
+  std::map<std::string, int> controllers;
+  for (const Parameter& p : kCatalogue) {
+    controllers[std::string(p.key)] = 5;
+  }
+  WriteProfile(controllers);
+  StartBridge();
+  std::vector<Message> burst;
+  for (int i = 0; i < 1000; ++i) {
+    burst.push_back(Cc(0, 5, static_cast<uint8_t>(i % 100)));
+  }
+  burst.push_back(Cc(0, 5, 127));
+  Play(burst, 8);
+  for (const char* key : {"Aux1CC", "U4PanCC", "U5PanCC"}) {
+    EXPECT_EQ(WaitForValue(RowOfKey(key), 127 * 512), 127 * 512) << key;
+  }
+  EXPECT_EQ(StopBridge(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& mode) {
                            return mode.param ? "Window" : "Headless";

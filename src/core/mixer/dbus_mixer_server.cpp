@@ -6,6 +6,7 @@
 #include <systemd/sd-bus.h>
 
 #include <array>
+#include <chrono>
 #include <poll.h>
 
 namespace vantrel {
@@ -42,14 +43,37 @@ int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
     DisableAutoStart(call);
     call.dontExpectReply();
     proxy_->callMethod(call);
-    // A message the socket could not take at once waits in the connection's
-    // queue; nothing else drives this connection, so push it on now.
-    if ((connection_.getEventLoopPollData().events & POLLOUT) != 0) {
-      connection_.processPendingRequest();
-    }
+    FlushSetters();
     return kMixerOk;
   } catch (const sdbus::Error&) {
     return kMixerFailed;
+  }
+}
+
+void DbusMixerServer::FlushSetters() {
+  // A message the socket could not take at once waits in the connection's
+  // queue, and nothing else drives this connection: left there, the last
+  // values of a burst would reach the server only with the next call. So
+  // push the queue out now, waiting for the server to read, but never longer
+  // than a short budget: a server that has stopped reading must not hang the
+  // caller, whose next call goes on where this one left off.
+  constexpr int kFlushBudgetMs = 250;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kFlushBudgetMs);
+  for (;;) {
+    const auto poll = connection_.getEventLoopPollData();
+    if ((poll.events & POLLOUT) == 0) {
+      return;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return;
+    }
+    pollfd fd{poll.fd, POLLOUT, 0};
+    if (::poll(&fd, 1, static_cast<int>(left.count())) > 0) {
+      connection_.processPendingRequest();
+    }
   }
 }
 

@@ -59,6 +59,8 @@ public:
 
 private:
   int Set(mixer_dbus::Method method, std::initializer_list<int32_t> args);
+  // Pushes queued setters to the server within a short time budget.
+  void FlushSetters();
   // Writes the results into `out` only when the whole answer arrived.
   int Get(mixer_dbus::Method method, std::initializer_list<int32_t> args,
           std::initializer_list<int32_t*> out);
