@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 
@@ -30,6 +31,27 @@ void ReloadBusConfig() {
 }
 
 using MixerLinkTest = MixerdFixture;
+
+// Setters are never waited on for long: a server that stops reading (here
+// stopped by a signal) costs the caller one short flush budget, not one per
+// call, and everything queued meanwhile reaches it once it reads again.
+TEST_F(MixerLinkTest, AServerThatStopsReadingDoesNotHoldUpSettersAndGetsThemLater) {
+  auto link = ConnectLink();
+  IMixerServer* mixer = link->Server();
+  ASSERT_NE(mixer, nullptr);
+  ASSERT_EQ(::kill(server_.Pid(), SIGSTOP), 0);
+  const auto start = Clock::now();
+  for (int i = 0; i < 20000; ++i) {
+    mixer->SetBusLevel(i % 4, i % 65536);
+  }
+  mixer->SetRecordLevel(1234);
+  const auto elapsed = Clock::now() - start;
+  ASSERT_EQ(::kill(server_.Pid(), SIGCONT), 0);
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+  int32_t level = 0;
+  EXPECT_EQ(mixer->GetRecordLevel(level), kMixerOk);
+  EXPECT_EQ(level, 1234);
+}
 
 TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {
   auto link = ConnectLink();

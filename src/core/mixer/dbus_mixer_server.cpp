@@ -5,6 +5,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <poll.h>
@@ -12,6 +13,7 @@
 namespace vantrel {
 
 using namespace mixer_dbus;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -54,25 +56,26 @@ void DbusMixerServer::FlushSetters() {
   // A message the socket could not take at once waits in the connection's
   // queue, and nothing else drives this connection: left there, the last
   // values of a burst would reach the server only with the next call. So
-  // push the queue out now, waiting for the server to read, but never longer
-  // than a short budget: a server that has stopped reading must not hang the
-  // caller, whose next call goes on where this one left off.
-  constexpr int kFlushBudgetMs = 250;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(kFlushBudgetMs);
+  // push the queue out now, waiting for the server to read within a short
+  // budget. Once a server has let the budget run out it is not waited for
+  // again until its queue has drained, so a server that stopped reading
+  // slows each call by nothing, not by the budget.
+  constexpr std::chrono::milliseconds kFlushBudget{250};
+  const auto deadline = std::chrono::steady_clock::now() + (stalled_ ? 0ms : kFlushBudget);
   for (;;) {
     const auto poll = connection_.getEventLoopPollData();
     if ((poll.events & POLLOUT) == 0) {
+      stalled_ = false;
       return;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      return;
-    }
     pollfd fd{poll.fd, POLLOUT, 0};
-    if (::poll(&fd, 1, static_cast<int>(left.count())) > 0) {
+    if (::poll(&fd, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) > 0) {
       connection_.processPendingRequest();
+    } else if (left.count() <= 0) {
+      stalled_ = true;
+      return;
     }
   }
 }

@@ -68,6 +68,7 @@ private:
   sdbus::IConnection& connection_;
   std::unique_ptr<sdbus::IProxy> proxy_;
   uint64_t timeoutUsec_;
+  bool stalled_ = false; // the server left the last flush unfinished
 };
 
 } // namespace vantrel
