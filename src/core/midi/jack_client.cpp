@@ -2,7 +2,9 @@
 
 #include "midi/midi_backend.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace vantrel {
@@ -11,11 +13,26 @@ namespace {
 std::mutex g_sharedLock;
 std::shared_ptr<JackMidiClient> g_shared; // guarded by g_sharedLock
 
+// libjack reports "cannot connect to server" and the like on standard
+// error while it merely looks for a server; with no server running that is
+// the expected answer, not an error. Its messages are shown only once a
+// client is up.
+std::atomic<bool> g_jackMessagesShown{false};
+
+void PrintJackMessage(const char* text) {
+  if (g_jackMessagesShown.load(std::memory_order_relaxed)) {
+    std::fprintf(stderr, "JACK: %s\n", text);
+  }
+}
+
 } // namespace
 
 std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
+  jack_set_error_function(&PrintJackMessage);
+  jack_set_info_function(&PrintJackMessage);
   jack_status_t status{};
   jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
+  g_jackMessagesShown.store(client != nullptr, std::memory_order_relaxed);
   if (client == nullptr) {
     return nullptr;
   }
