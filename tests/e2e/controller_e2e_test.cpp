@@ -40,6 +40,12 @@ uint8_t ValueForRow(std::size_t row) {
   return static_cast<uint8_t>(1 + (row * 37) % 120);
 }
 
+// JACK drops a period's MIDI when a client misses its deadline (an xrun),
+// which a loaded machine sees now and then whatever the clients do. A single
+// message that did not arrive within a few seconds is therefore played again,
+// up to twice; what it must do is checked exactly either way.
+constexpr int kAttempts = 3;
+
 TEST_P(EndToEndTest, EveryRowSetsExactlyItsOwnParameterOrSendsItsFilterSequence) {
   std::map<std::string, int> controllers;
   for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
@@ -51,25 +57,33 @@ TEST_P(EndToEndTest, EveryRowSetsExactlyItsOwnParameterOrSendsItsFilterSequence)
   for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
     const Parameter& p = kCatalogue[row];
     const uint8_t v = ValueForRow(row);
-    const std::size_t heard = peer_->ReceivedAfterQuiet().size();
-    Play({Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v)});
+    const Message cc = Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v);
     if (p.kind == ParameterKind::Filter) {
-      const auto got = peer_->WaitForReceived(heard + 5, 5s);
-      ASSERT_EQ(got.size(), heard + 5) << p.strip;
       const bool cutoff = p.op == SetOperation::FilterCutoff;
       const int data = cutoff ? 8192 - 20 * v : 8192 + 8 * v;
-      const std::vector<Message> expected = {
-          Cc(static_cast<uint8_t>(row % 16), static_cast<uint8_t>(row), v), Cc(2, 99, 120),
-          Cc(2, 98, cutoff ? 8 : 9), Cc(2, 38, static_cast<uint8_t>(data % 128)),
-          Cc(2, 6, static_cast<uint8_t>(data / 128))};
+      const std::vector<Message> expected = {cc, Cc(2, 99, 120), Cc(2, 98, cutoff ? 8 : 9),
+                                             Cc(2, 38, static_cast<uint8_t>(data % 128)),
+                                             Cc(2, 6, static_cast<uint8_t>(data / 128))};
+      std::vector<PeerMessage> got;
+      std::size_t heard = 0;
+      for (int attempt = 0; attempt < kAttempts && got.size() < heard + 5; ++attempt) {
+        heard = peer_->ReceivedAfterQuiet().size();
+        Play({cc});
+        got = peer_->WaitForReceived(heard + 5, 3s);
+      }
+      ASSERT_EQ(got.size(), heard + 5) << p.strip;
       for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(got[heard + i].bytes, expected[i]) << p.strip << " message " << i;
       }
       EXPECT_TRUE(Changed(before, Dump()).empty()) << p.strip;
       continue;
     }
-    EXPECT_EQ(WaitForValue(row, MixerValueFromController(p, v)), MixerValueFromController(p, v))
-        << p.strip;
+    const int32_t expected = MixerValueFromController(p, v);
+    for (int attempt = 0; attempt < kAttempts && Read(row) != expected; ++attempt) {
+      Play({cc});
+      WaitForValue(row, expected, 3s);
+    }
+    EXPECT_EQ(Read(row), expected) << p.strip;
     const std::string after = Dump();
     EXPECT_EQ(Changed(before, after).size(), 1u) << p.strip << "\n" << after;
     before = after;
@@ -111,19 +125,33 @@ TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
   for (int v = 0; v <= 127; ++v) {
     sweep.push_back(Cc(0, 1, static_cast<uint8_t>(v)));
   }
-  Play(sweep);
-  EXPECT_EQ(WaitForValue(RowOfKey("RecGainCC"), 127 * 512), 127 * 512);
-  EXPECT_EQ(WaitForValue(RowOfKey("WaveVolCC"), 65535), 65535);
-  const auto got = peer_->WaitForReceived(128, 5s);
-  ASSERT_EQ(got.size(), 128u);
-  for (int v = 0; v <= 127; ++v) {
-    EXPECT_EQ(got[static_cast<std::size_t>(v)].bytes, sweep[static_cast<std::size_t>(v)]);
+  // A sweep during which JACK reported an xrun may have lost messages in
+  // JACK itself; it is played again from the start.
+  std::vector<PeerMessage> got;
+  std::size_t heard = 0;
+  int played = 0;
+  for (bool clean = false; !clean && played < kAttempts; ++played) {
+    Play({Cc(0, 1, 0)});
+    WaitForValue(RowOfKey("RecGainCC"), 0, 3s);
+    heard = peer_->ReceivedAfterQuiet().size();
+    const uint64_t xruns = peer_->XrunCount();
+    Play(sweep);
+    WaitForValue(RowOfKey("RecGainCC"), 127 * 512, 5s);
+    got = peer_->WaitForReceived(heard + 128, 5s);
+    clean = peer_->XrunCount() == xruns;
+  }
+  EXPECT_EQ(Read(RowOfKey("RecGainCC")), 127 * 512);
+  EXPECT_EQ(Read(RowOfKey("WaveVolCC")), 65535);
+  ASSERT_EQ(got.size(), heard + 128);
+  for (std::size_t v = 0; v <= 127; ++v) {
+    EXPECT_EQ(got[heard + v].bytes, sweep[v]);
   }
   EXPECT_EQ(StopBridge(), 0);
   if (!Windowed()) {
-    EXPECT_NE(bridge_->Output().find("Controller changes applied: 128, dropped: 0"),
-              std::string::npos)
-        << bridge_->Output();
+    // Each attempt applied its reset and its 128 values, none dropped.
+    const std::string counts =
+        "Controller changes applied: " + std::to_string(played * 129) + ", dropped: 0";
+    EXPECT_NE(bridge_->Output().find(counts), std::string::npos) << bridge_->Output();
   }
 }
 

@@ -94,8 +94,9 @@ int32_t EndToEndTest::Read(std::size_t row) {
   return cell;
 }
 
-int32_t EndToEndTest::WaitForValue(std::size_t row, int32_t expected) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+int32_t EndToEndTest::WaitForValue(std::size_t row, int32_t expected,
+                                   std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
   int32_t value = Read(row);
   while (value != expected && std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

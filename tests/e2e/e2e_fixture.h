@@ -42,7 +42,8 @@ protected:
   void Play(const std::vector<Message>& messages, unsigned perPeriod = 0);
   // Waits until the server holds the value for a catalogue row (or times out)
   // and returns what it holds.
-  int32_t WaitForValue(std::size_t row, int32_t expected);
+  int32_t WaitForValue(std::size_t row, int32_t expected,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
   int32_t Read(std::size_t row);
   // Every parameter and route, as vantrel-mixerctl dump prints them.
   std::string Dump();
