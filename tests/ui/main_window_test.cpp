@@ -10,6 +10,7 @@
 #include "dialog/controls.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
+#include "mixer/scales.h"
 #include "ui_fixture.h"
 #include "window_run.h"
 
@@ -78,6 +79,7 @@ private slots:
   void reChoosingTheCurrentDeviceDoesNothing();
   void withoutAMixerTheUserIsToldOnceAndPagesStillSend();
   void anIncomingControllerMovesTheFaderOfThePageOnScreen();
+  void pagesOffScreenCatchUpAtTheirNextRefresh();
   void activationBeforeThePagesOrAfterCloseReachesNoPage();
   void aTerminationSignalClosesTheWindowInOrder();
   void theAboutBoxIsOnF1AndInTheContextMenu();
@@ -333,6 +335,21 @@ void MainWindowTest::anIncomingControllerMovesTheFaderOfThePageOnScreen() {
   QVERIFY(run.midi.controllers.Push({20, 5}));
   QTest::qWait(50);
   QCOMPARE(run.session->Page(1).FaderValue(6), 99);
+}
+
+void MainWindowTest::pagesOffScreenCatchUpAtTheirNextRefresh() {
+  Run run("[CC Mapping]\nA1VolCC=30\n");
+  run.Start();
+  QVERIFY(run.midi.controllers.Push({30, 64}));
+  QTRY_COMPARE(run.session->Stats().controllersApplied, uint64_t{1});
+  auto* fader = run.Control<QSlider>(1019); // Analog 1 Vol, not on screen
+  QCOMPARE(fader->value(), 0);
+  QCOMPARE(run.Control<QLabel>(1154)->text(), QStringLiteral("0")); // Master untouched
+
+  run.UseFakes();
+  run.mixer.answers["GetSourceVolume(0, 0)"] = GainFromValue(64);
+  run.Choose(1001, 1);
+  QCOMPARE(fader->value(), 64);
 }
 
 void MainWindowTest::activationBeforeThePagesOrAfterCloseReachesNoPage() {
