@@ -9,7 +9,7 @@ PACKAGES="cmake g++ make pkg-config \
   libsdbus-c++-dev libsystemd-dev \
   libjack-jackd2-dev jackd2 \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  dbus dbus-bin \
+  dbus dbus-bin dbus-daemon time \
   xvfb xauth"
 
 missing=""
