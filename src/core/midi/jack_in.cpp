@@ -1,21 +1,15 @@
 #include "midi/jack_in.h"
 
+#include "midi/delivery_gate.h"
 #include "midi/jack_client.h"
 #include "midi/midi_backend.h"
 
 #include <jack/midiport.h>
 
 #include <atomic>
-#include <chrono>
 
 namespace vantrel {
 namespace {
-
-int64_t NowNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // JACK orders the writer and the reader of a port buffer with futexes that
 // ThreadSanitizer cannot see; its race check is left out of this copy, which
@@ -56,13 +50,12 @@ public:
   }
 
   int Start(std::string&) override {
-    startedAt_.store(NowNanoseconds(), std::memory_order_relaxed);
-    started_.store(true, std::memory_order_release);
+    gate_.Open();
     return 0;
   }
 
   int Stop(std::string&) override {
-    started_.store(false, std::memory_order_release);
+    gate_.Close();
     return 0;
   }
 
@@ -70,7 +63,7 @@ private:
   // JACK's process thread, before the output: each event of this period
   // that is one short message goes to the receiver, in order.
   void Process(jack_port_t* port, jack_nframes_t frames) noexcept override {
-    if (!started_.load(std::memory_order_acquire)) {
+    if (!gate_.IsOpen()) {
       return;
     }
     void* buffer = jack_port_get_buffer(port, frames);
@@ -78,7 +71,7 @@ private:
     if (count == 0) {
       return;
     }
-    const int64_t elapsed = NowNanoseconds() - startedAt_.load(std::memory_order_relaxed);
+    const uint32_t timestamp = gate_.Timestamp();
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event{};
       if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) {
@@ -88,7 +81,7 @@ private:
       CopyFromJackBuffer(bytes, event.buffer, event.size);
       CMidiMessage message;
       if (ShortMessageFromEvent(bytes, event.size, message)) {
-        message.timestamp = static_cast<uint32_t>(elapsed / 1'000'000);
+        message.timestamp = timestamp;
         receiver_.Receive(message);
       }
     }
@@ -97,8 +90,7 @@ private:
   std::shared_ptr<JackMidiClient> client_;
   IMidiReceiver& receiver_;
   jack_port_t* port_ = nullptr;
-  std::atomic<bool> started_{false};
-  std::atomic<int64_t> startedAt_{0};
+  CDeliveryGate gate_;
 };
 
 } // namespace

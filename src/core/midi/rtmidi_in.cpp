@@ -1,21 +1,15 @@
 #include "midi/rtmidi_in.h"
 
+#include "midi/delivery_gate.h"
 #include "midi/midi_backend.h"
 #include "midi/rtmidi_ports.h"
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
 namespace vantrel {
 namespace {
-
-int64_t NowNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 class RtMidiInConnection final : public IMidiInConnection {
 public:
@@ -53,13 +47,12 @@ public:
   }
 
   int Start(std::string&) override {
-    startedAt_.store(NowNanoseconds(), std::memory_order_relaxed);
-    started_.store(true, std::memory_order_release);
+    gate_.Open();
     return 0;
   }
 
   int Stop(std::string&) override {
-    started_.store(false, std::memory_order_release);
+    gate_.Close();
     return 0;
   }
 
@@ -83,11 +76,9 @@ private:
   // RtMidi's thread. Copies the bytes into an inline message; no allocation.
   static void OnMessage(double, std::vector<unsigned char>* bytes, void* user) {
     auto* self = static_cast<RtMidiInConnection*>(user);
-    if (self->started_.load(std::memory_order_acquire) && bytes != nullptr && !bytes->empty() &&
-        bytes->size() <= 3) {
+    if (self->gate_.IsOpen() && bytes != nullptr && !bytes->empty() && bytes->size() <= 3) {
       CMidiMessage message;
-      const int64_t elapsed = NowNanoseconds() - self->startedAt_.load(std::memory_order_relaxed);
-      message.timestamp = static_cast<uint32_t>(elapsed / 1'000'000);
+      message.timestamp = self->gate_.Timestamp();
       message.status = (*bytes)[0];
       message.data1 = bytes->size() > 1 ? (*bytes)[1] : 0;
       message.data2 = bytes->size() > 2 ? (*bytes)[2] : 0;
@@ -104,8 +95,7 @@ private:
 
   IMidiReceiver& receiver_;
   std::unique_ptr<RtMidiIn> in_;
-  std::atomic<bool> started_{false};
-  std::atomic<int64_t> startedAt_{0};
+  CDeliveryGate gate_;
   std::atomic<std::thread::id> collector_{};
   std::string collected_;
 };
