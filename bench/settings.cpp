@@ -3,10 +3,10 @@
 // folder under TMPDIR; point TMPDIR at the disk to measure.
 
 #include "settings/settings.h"
+#include "mixer/catalogue.h"
 
 #include <benchmark/benchmark.h>
 
-#include <array>
 #include <cstdlib>
 #include <vector>
 
@@ -15,23 +15,11 @@ namespace {
 using vantrel::CSettings;
 using vantrel::SettingKey;
 
-constexpr std::array<std::string_view, 61> kCcMappingNames = {
-    "Aux1CC",     "Aux2CC",     "Aux3CC",    "Aux4CC",     "VolLCC",     "VolRCC",    "RecGainCC",
-    "A1Aux1CC",   "A1Aux2CC",   "A1VolCC",   "A1PanCC",    "A2Aux1CC",   "A2Aux2CC",  "A2VolCC",
-    "A2PanCC",    "A3Aux1CC",   "A3Aux2CC",  "A3VolCC",    "A3PanCC",    "A4Aux1CC",  "A4Aux2CC",
-    "A4VolCC",    "A4PanCC",    "D1Aux1CC",  "D1Aux2CC",   "D1VolCC",    "D1PanCC",   "D2Aux1CC",
-    "D2Aux2CC",   "D2VolCC",    "D2PanCC",   "WaveAux1CC", "WaveAux2CC", "WaveVolCC", "WavePanCC",
-    "MidiAux1CC", "MidiAux2CC", "MidiVolCC", "MidiPanCC",  "U5Aux1CC",   "U5Aux2CC",  "U5VolCC",
-    "U5PanCC",    "NRPN Cut",   "NRPN Res",  "U1Aux1CC",   "U1Aux2CC",   "U1VolCC",   "U1PanCC",
-    "U2Aux1CC",   "U2Aux2CC",   "U2VolCC",   "U2PanCC",    "U3Aux1CC",   "U3Aux2CC",  "U3VolCC",
-    "U3PanCC",    "U4Aux1CC",   "U4Aux2CC",  "U4VolCC",    "U4PanCC",
-};
-
 std::vector<SettingKey> AllKeys() {
   std::vector<SettingKey> keys = {vantrel::kActivePageKey, vantrel::kDefaultMidiInKey,
                                   vantrel::kDefaultMidiOutKey, vantrel::kDefaultMidiOutChannelKey};
-  for (std::string_view name : kCcMappingNames) {
-    keys.push_back(vantrel::CcMappingKey(name));
+  for (const vantrel::Parameter& p : vantrel::kCatalogue) {
+    keys.push_back(vantrel::CcMappingKey(p.key));
   }
   return keys;
 }
@@ -110,17 +98,25 @@ BENCHMARK(WriteAll65Keys)->Unit(benchmark::kMillisecond);
 void WriteAll65KeysGroupedByPage(benchmark::State& state) {
   CFullProfile profile;
   const std::vector<SettingKey> keys = AllKeys();
-  constexpr std::array<std::size_t, 9> kGroupSizes = {4, 7, 8, 8, 8, 8, 6, 8, 8};
+  // The four options, then one group per page: the catalogue keeps each
+  // page's rows together.
+  std::vector<std::size_t> groupEnds = {4};
+  for (std::size_t row = 1; row <= vantrel::kCatalogue.size(); ++row) {
+    if (row == vantrel::kCatalogue.size() ||
+        vantrel::kCatalogue[row].page != vantrel::kCatalogue[row - 1].page) {
+      groupEnds.push_back(4 + row);
+    }
+  }
   int32_t value = 0;
   for (auto _ : state) {
     ++value;
     std::size_t next = 0;
-    for (std::size_t size : kGroupSizes) {
+    for (std::size_t end : groupEnds) {
       std::vector<vantrel::SettingWrite> writes;
-      for (std::size_t i = next; i < next + size; ++i) {
+      for (std::size_t i = next; i < end; ++i) {
         writes.push_back({keys[i], vantrel::FormatProfileInt(value % 128)});
       }
-      next += size;
+      next = end;
       if (!profile.Settings().WriteMany(writes)) {
         state.SkipWithError("the write failed");
         return;

@@ -1,10 +1,11 @@
 #include "settings/settings.h"
 
+#include "app/app_state.h"
+#include "mixer/catalogue.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -19,23 +20,16 @@ using test::CTempFolder;
 using test::ReadBytes;
 using test::WriteBytes;
 
-constexpr std::array<std::string_view, 61> kCcMappingNames = {
-    "Aux1CC",     "Aux2CC",     "Aux3CC",    "Aux4CC",     "VolLCC",     "VolRCC",    "RecGainCC",
-    "A1Aux1CC",   "A1Aux2CC",   "A1VolCC",   "A1PanCC",    "A2Aux1CC",   "A2Aux2CC",  "A2VolCC",
-    "A2PanCC",    "A3Aux1CC",   "A3Aux2CC",  "A3VolCC",    "A3PanCC",    "A4Aux1CC",  "A4Aux2CC",
-    "A4VolCC",    "A4PanCC",    "D1Aux1CC",  "D1Aux2CC",   "D1VolCC",    "D1PanCC",   "D2Aux1CC",
-    "D2Aux2CC",   "D2VolCC",    "D2PanCC",   "WaveAux1CC", "WaveAux2CC", "WaveVolCC", "WavePanCC",
-    "MidiAux1CC", "MidiAux2CC", "MidiVolCC", "MidiPanCC",  "U5Aux1CC",   "U5Aux2CC",  "U5VolCC",
-    "U5PanCC",    "NRPN Cut",   "NRPN Res",  "U1Aux1CC",   "U1Aux2CC",   "U1VolCC",   "U1PanCC",
-    "U2Aux1CC",   "U2Aux2CC",   "U2VolCC",   "U2PanCC",    "U3Aux1CC",   "U3Aux2CC",  "U3VolCC",
-    "U3PanCC",    "U4Aux1CC",   "U4Aux2CC",  "U4VolCC",    "U4PanCC",
-};
-
 std::vector<SettingKey> AllKeys() {
   std::vector<SettingKey> keys = {kActivePageKey, kDefaultMidiInKey, kDefaultMidiOutKey,
                                   kDefaultMidiOutChannelKey};
-  for (std::string_view name : kCcMappingNames) {
-    keys.push_back(CcMappingKey(name));
+  // Page by page, as the pages write them.
+  for (int page = 1; page <= kPageCount; ++page) {
+    for (const Parameter& p : kCatalogue) {
+      if (p.page == page) {
+        keys.push_back(CcMappingKey(p.key));
+      }
+    }
   }
   return keys;
 }
