@@ -69,10 +69,10 @@ int PollTimeoutMs(uint64_t absoluteUsec) {
 }
 
 void ArmTimer(int fd, std::chrono::milliseconds delay) {
-  itimerspec spec{};
-  spec.it_value.tv_sec = static_cast<time_t>(delay.count() / 1000);
-  spec.it_value.tv_nsec = static_cast<long>((delay.count() % 1000) * 1000000);
-  ::timerfd_settime(fd, 0, &spec, nullptr);
+  itimerspec timer{};
+  timer.it_value.tv_sec = static_cast<time_t>(delay.count() / 1000);
+  timer.it_value.tv_nsec = static_cast<long>((delay.count() % 1000) * 1000000);
+  ::timerfd_settime(fd, 0, &timer, nullptr);
 }
 
 } // namespace

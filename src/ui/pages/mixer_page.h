@@ -9,9 +9,9 @@
 // page and every spin step commit the whole page. A refused field stops the
 // commit with a message and takes the focus.
 //
-// Faders: the spec's trackbar position is 127 minus the value because a
-// trackbar counts from the top; a vertical QSlider already has its maximum
-// at the top, so here the slider's value is the fader value itself. A move by
+// Faders: a trackbar counts its position from the top, so there the
+// position is 127 minus the value; a vertical QSlider already has its
+// maximum at the top, so here the slider's value is the fader value itself. A move by
 // the user (drag, click, keys) goes to the model, and the release at the end
 // of a drag sends the final value again; positioning from the program
 // (refresh, incoming controllers) never sends. Dialog thread only.
