@@ -194,32 +194,28 @@ void DbusRoundTrip(benchmark::State& state) {
 }
 
 BENCHMARK(DbusRoundTrip)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(ControllerToServer, headless, false)
-    ->Arg(1)
-    ->Arg(8)
-    ->Arg(61)
-    ->UseManualTime()
-    ->Iterations(300)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(ControllerToServer, window, true)
-    ->Arg(1)
-    ->Arg(8)
-    ->Arg(61)
-    ->UseManualTime()
-    ->Iterations(300)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(ControllerBurst, headless, false)
-    ->Arg(1)
-    ->Arg(61)
-    ->UseManualTime()
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ControllerBurst, window, true)
-    ->Arg(1)
-    ->Arg(61)
-    ->UseManualTime()
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
+
+// Each road headless and with the window on screen.
+[[maybe_unused]] const bool kRegistered = [] {
+  for (const bool windowed : {false, true}) {
+    const std::string mode = windowed ? "window" : "headless";
+    benchmark::RegisterBenchmark(("ControllerToServer/" + mode).c_str(), ControllerToServer,
+                                 windowed)
+        ->Arg(1)
+        ->Arg(8)
+        ->Arg(61)
+        ->UseManualTime()
+        ->Iterations(300)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("ControllerBurst/" + mode).c_str(), ControllerBurst, windowed)
+        ->Arg(1)
+        ->Arg(61)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
 
 } // namespace
 } // namespace vantrel::test
