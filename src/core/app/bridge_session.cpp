@@ -30,10 +30,6 @@ std::string DescribeDevice(const char* kind, int32_t index, const std::vector<st
          (position < names.size() ? names[position] : std::string("?")) + ")";
 }
 
-int ItemOf(int32_t index, std::size_t deviceCount) {
-  // "None" for -1; an index beyond the list selects nothing.
-  return index >= -1 && index < static_cast<int64_t>(deviceCount) ? index + 1 : -1;
-}
 } // namespace
 
 CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
@@ -89,14 +85,6 @@ std::vector<std::string> CBridgeSession::InputChoices() const {
 
 std::vector<std::string> CBridgeSession::OutputChoices() const {
   return Choices(MidiOutputNames());
-}
-
-int CBridgeSession::InputItem() const {
-  return ItemOf(m_context.state.inputDevice, MidiInputNames().size());
-}
-
-int CBridgeSession::OutputItem() const {
-  return ItemOf(m_context.state.outputDevice, MidiOutputNames().size());
 }
 
 bool CBridgeSession::ConnectMixer() {

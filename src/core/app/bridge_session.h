@@ -9,6 +9,7 @@
 #include "pages/page_model.h"
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,12 @@ struct BridgeStats {
 };
 
 inline constexpr std::string_view kNoDeviceItem = "None";
+
+// The chooser item to select for a device index among choiceCount items
+// ("None" included): index + 1, or -1 when the index lies beyond the list.
+constexpr int DeviceItem(int32_t index, std::size_t choiceCount) {
+  return index >= -1 && index + 1 < static_cast<int64_t>(choiceCount) ? index + 1 : -1;
+}
 inline constexpr std::string_view kCannotOpenInput = "Cannot open Midi input!";
 inline constexpr std::string_view kCannotOpenOutput = "Cannot open Midi output!";
 inline constexpr std::string_view kErrorCaption = "Error!";
@@ -78,10 +85,6 @@ public:
   // Chooser items: "None", then the device names; item i + 1 is device i.
   std::vector<std::string> InputChoices() const;
   std::vector<std::string> OutputChoices() const;
-  // The item to select for the current index: index + 1, or -1 when the
-  // index lies beyond the list.
-  int InputItem() const;
-  int OutputItem() const;
 
   // Connects the mixer link (starting the server when nobody serves it).
   // True when a mixer is present.

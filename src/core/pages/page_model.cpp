@@ -62,12 +62,12 @@ std::optional<std::size_t> CPageModel::StripOfFader(int faderId) const {
 }
 
 std::optional<std::size_t> CPageModel::StripOfRow(std::size_t row) const {
-  for (std::size_t i = 0; i < m_def.strips.size(); ++i) {
-    if (m_def.strips[i].row == row) {
-      return i;
-    }
+  // A page's strips are consecutive catalogue rows, in order.
+  const std::size_t first = m_def.strips.front().row;
+  if (row < first || row - first >= m_def.strips.size()) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return row - first;
 }
 
 void CPageModel::OnInit() {

@@ -40,7 +40,7 @@ struct PageDef {
   int templateId; // dialog template
   std::string_view name;
   // Strips in the page's load, save, refresh and fader order, which is also
-  // the catalogue's order.
+  // the catalogue's order: consecutive catalogue rows.
   std::span<const StripDef> strips;
   // Strip indices in the order a commit visits the CC fields; a commit stops
   // at the first field it refuses.

@@ -131,9 +131,7 @@ void CBridgeDlg::FillDeviceChoosers() {
     for (const std::string& name : items) {
       chooser->addItem(QString::fromStdString(name));
     }
-    // "None" for -1; an index beyond the list selects nothing.
-    const bool listed = index >= -1 && index < static_cast<int64_t>(items.size()) - 1;
-    chooser->setCurrentIndex(listed ? index + 1 : -1);
+    chooser->setCurrentIndex(DeviceItem(index, items.size()));
   };
   fill(m_midiIn, m_session.InputChoices(), m_session.State().inputDevice);
   fill(m_midiOut, m_session.OutputChoices(), m_session.State().outputDevice);

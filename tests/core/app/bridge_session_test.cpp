@@ -53,8 +53,8 @@ TEST_F(SessionTest, AFirstRunStartsOnMasterWithNoDevicesAndChannelOne) {
   EXPECT_EQ(state.outputChannel, 0);
   EXPECT_EQ(session->ChannelMember(), 1);
   EXPECT_EQ(session->InputChoices(), std::vector<std::string>{"None"});
-  EXPECT_EQ(session->InputItem(), 0);
-  EXPECT_EQ(session->OutputItem(), 0);
+  EXPECT_EQ(DeviceItem(state.inputDevice, session->InputChoices().size()), 0);
+  EXPECT_EQ(DeviceItem(state.outputDevice, session->OutputChoices().size()), 0);
 }
 
 TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
@@ -70,7 +70,8 @@ TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
   EXPECT_EQ(state.outputDevice, -1);
   EXPECT_EQ(state.outputChannel, -1);
   EXPECT_EQ(state.ControlChangeStatus(), 0xBF);
-  EXPECT_EQ(session->InputItem(), -1); // beyond the list: no selection
+  // beyond the list: no selection
+  EXPECT_EQ(DeviceItem(state.inputDevice, session->InputChoices().size()), -1);
 }
 
 TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {

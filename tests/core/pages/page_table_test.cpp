@@ -22,6 +22,7 @@ TEST(PageTable, EveryRowBelongsToExactlyOneStripOfItsOwnPageInCatalogueOrder) {
       if (i > 0) {
         EXPECT_GT(strip.row, last) << page.name;
       }
+      EXPECT_EQ(strip.row, page.strips.front().row + i) << page.name << " rows are consecutive";
       last = strip.row;
       EXPECT_TRUE(rows.insert(strip.row).second);
     }
