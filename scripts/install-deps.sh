@@ -10,6 +10,7 @@ PACKAGES="cmake g++ make pkg-config \
   libjack-jackd2-dev jackd2 \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-bin dbus-daemon time \
+  scdoc \
   xvfb xauth"
 
 missing=""
