@@ -46,16 +46,16 @@ public:
 // the MIDI system's thread would.
 class CapturingInBackend final : public IMidiInBackend {
 public:
-  explicit CapturingInBackend(IMidiReceiver*& receiver) : receiver_(receiver) {}
+  explicit CapturingInBackend(IMidiReceiver*& receiver) : m_receiver(receiver) {}
   uint32_t DeviceCount() override { return 1; }
   std::unique_ptr<IMidiInConnection> Open(uint32_t, IMidiReceiver& receiver,
                                           std::string&) override {
-    receiver_ = &receiver;
+    m_receiver = &receiver;
     return std::make_unique<IdleInput>();
   }
 
 private:
-  IMidiReceiver*& receiver_;
+  IMidiReceiver*& m_receiver;
 };
 
 void RunReceivePath(benchmark::State& state, CMidiMessage message) {

@@ -28,65 +28,65 @@ using namespace std::chrono_literals;
 class Probe {
 public:
   explicit Probe(const std::string& name) {
-    client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-    if (client_ == nullptr) {
+    m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (m_client == nullptr) {
       return;
     }
-    out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    jack_set_process_callback(client_, &Probe::Process, this);
-    jack_activate(client_);
+    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(m_client, &Probe::Process, this);
+    jack_activate(m_client);
   }
   ~Probe() {
-    if (client_ != nullptr) {
-      jack_client_close(client_);
+    if (m_client != nullptr) {
+      jack_client_close(m_client);
     }
   }
-  bool Ok() const { return client_ != nullptr && out_ != nullptr && in_ != nullptr; }
-  jack_client_t* Client() const { return client_; }
-  std::string OutName() const { return jack_port_name(out_); }
-  std::string InName() const { return jack_port_name(in_); }
+  bool Ok() const { return m_client != nullptr && m_out != nullptr && m_in != nullptr; }
+  jack_client_t* Client() const { return m_client; }
+  std::string OutName() const { return jack_port_name(m_out); }
+  std::string InName() const { return jack_port_name(m_in); }
 
   // One round trip in frames, or -1 when nothing came back within a second.
   int64_t RoundTrip() {
-    latency_.store(-1);
-    sendRequested_.store(true);
+    m_latency.store(-1);
+    m_sendRequested.store(true);
     const auto deadline = std::chrono::steady_clock::now() + 1s;
-    while (latency_.load() < 0 && std::chrono::steady_clock::now() < deadline) {
+    while (m_latency.load() < 0 && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(200us);
     }
-    return latency_.load();
+    return m_latency.load();
   }
 
 private:
   static int Process(jack_nframes_t frames, void* user) {
     auto* self = static_cast<Probe*>(user);
-    const jack_nframes_t cycleStart = jack_last_frame_time(self->client_);
-    void* in = jack_port_get_buffer(self->in_, frames);
-    if (jack_midi_get_event_count(in) > 0 && self->waiting_) {
+    const jack_nframes_t cycleStart = jack_last_frame_time(self->m_client);
+    void* in = jack_port_get_buffer(self->m_in, frames);
+    if (jack_midi_get_event_count(in) > 0 && self->m_waiting) {
       jack_midi_event_t event{};
       jack_midi_event_get(&event, in, 0);
-      self->waiting_ = false;
-      self->latency_.store(static_cast<int64_t>(cycleStart + event.time - self->sentAt_));
+      self->m_waiting = false;
+      self->m_latency.store(static_cast<int64_t>(cycleStart + event.time - self->m_sentAt));
     }
-    void* out = jack_port_get_buffer(self->out_, frames);
+    void* out = jack_port_get_buffer(self->m_out, frames);
     jack_midi_clear_buffer(out);
-    if (self->sendRequested_.exchange(false)) {
+    if (self->m_sendRequested.exchange(false)) {
       const uint8_t message[3] = {0xB0, 0x10, 0x40};
       jack_midi_event_write(out, 0, message, sizeof message);
-      self->sentAt_ = cycleStart;
-      self->waiting_ = true;
+      self->m_sentAt = cycleStart;
+      self->m_waiting = true;
     }
     return 0;
   }
 
-  jack_client_t* client_ = nullptr;
-  jack_port_t* out_ = nullptr;
-  jack_port_t* in_ = nullptr;
-  std::atomic<bool> sendRequested_{false};
-  std::atomic<int64_t> latency_{-1};
-  jack_nframes_t sentAt_ = 0; // process thread only
-  bool waiting_ = false;      // process thread only
+  jack_client_t* m_client = nullptr;
+  jack_port_t* m_out = nullptr;
+  jack_port_t* m_in = nullptr;
+  std::atomic<bool> m_sendRequested{false};
+  std::atomic<int64_t> m_latency{-1};
+  jack_nframes_t m_sentAt = 0; // process thread only
+  bool m_waiting = false;      // process thread only
 };
 
 // The smallest JACK client that passes MIDI on: copies each event to its
@@ -94,28 +94,28 @@ private:
 class PassThrough {
 public:
   explicit PassThrough(const std::string& name) {
-    client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-    if (client_ == nullptr) {
+    m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (m_client == nullptr) {
       return;
     }
-    in_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(client_, &PassThrough::Process, this);
-    jack_activate(client_);
+    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(m_client, &PassThrough::Process, this);
+    jack_activate(m_client);
   }
   ~PassThrough() {
-    if (client_ != nullptr) {
-      jack_client_close(client_);
+    if (m_client != nullptr) {
+      jack_client_close(m_client);
     }
   }
-  std::string OutName() const { return jack_port_name(out_); }
-  std::string InName() const { return jack_port_name(in_); }
+  std::string OutName() const { return jack_port_name(m_out); }
+  std::string InName() const { return jack_port_name(m_in); }
 
 private:
   static int Process(jack_nframes_t frames, void* user) {
     auto* self = static_cast<PassThrough*>(user);
-    void* in = jack_port_get_buffer(self->in_, frames);
-    void* out = jack_port_get_buffer(self->out_, frames);
+    void* in = jack_port_get_buffer(self->m_in, frames);
+    void* out = jack_port_get_buffer(self->m_out, frames);
     jack_midi_clear_buffer(out);
     const uint32_t count = jack_midi_get_event_count(in);
     for (uint32_t i = 0; i < count; ++i) {
@@ -127,9 +127,9 @@ private:
     return 0;
   }
 
-  jack_client_t* client_ = nullptr;
-  jack_port_t* in_ = nullptr;
-  jack_port_t* out_ = nullptr;
+  jack_client_t* m_client = nullptr;
+  jack_port_t* m_in = nullptr;
+  jack_port_t* m_out = nullptr;
 };
 
 constexpr int kTrips = 200;

@@ -32,19 +32,19 @@ BusState* FindBus(MixerState& state, int32_t bus) {
 // level, pan and gain setters.
 InvokeResult StoreValue(int32_t* cell, int32_t value, bool& changed) {
   if (cell == nullptr || !IsValidValue(value)) {
-    return InvokeResult::kInvalidArgument;
+    return InvokeResult::InvalidArgument;
   }
   changed = *cell != value;
   *cell = value;
-  return InvokeResult::kOk;
+  return InvokeResult::Ok;
 }
 
 InvokeResult LoadValue(const int32_t* cell, std::span<int32_t> out) {
   if (cell == nullptr) {
-    return InvokeResult::kInvalidArgument;
+    return InvokeResult::InvalidArgument;
   }
   out[0] = *cell;
-  return InvokeResult::kOk;
+  return InvokeResult::Ok;
 }
 
 } // namespace
@@ -141,30 +141,30 @@ InvokeResult Invoke(MixerState& state, Method method, std::span<const int32_t> i
   case Method::SetAuxEffect: {
     BusState* bus = FindBus(state, arg(0));
     if (bus == nullptr || !IsValidEffect(arg(1))) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     const BusState before = *bus;
     bus->effect = arg(1);
     bus->onOutput = false;
     bus->routed = true;
     changed = before.effect != bus->effect || before.onOutput || !before.routed;
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::IsBusRouted: {
     BusState* bus = FindBus(state, arg(0));
     if (bus == nullptr) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     out[0] = bus->routed ? 1 : 0;
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::IsBusOnOutput: {
     BusState* bus = FindBus(state, arg(0));
     if (bus == nullptr) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     out[0] = bus->onOutput ? 1 : 0;
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::GetBusEffect: {
     BusState* bus = FindBus(state, arg(0));
@@ -173,12 +173,12 @@ InvokeResult Invoke(MixerState& state, Method method, std::span<const int32_t> i
   case Method::GetBusOutput: {
     BusState* bus = FindBus(state, arg(0));
     if (bus == nullptr) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     out[0] = bus->digital ? 1 : 0;
     out[1] = bus->pair;
     out[2] = 0;
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::SetBusLevel: {
     BusState* bus = FindBus(state, arg(0));
@@ -195,25 +195,25 @@ InvokeResult Invoke(MixerState& state, Method method, std::span<const int32_t> i
   case Method::SetSendBus: {
     SendState* send = FindSend(state, arg(0), arg(1), arg(2));
     if (send == nullptr || !IsValidBus(arg(3))) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     changed = send->bus != arg(3);
     send->bus = arg(3);
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::SetBusRouted: {
     BusState* bus = FindBus(state, arg(0));
     if (bus == nullptr || (arg(1) != 0 && arg(1) != 1)) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     changed = bus->routed != (arg(1) == 1);
     bus->routed = arg(1) == 1;
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::SetBusOutput: {
     BusState* bus = FindBus(state, arg(0));
     if (bus == nullptr || !IsValidOutputPair(arg(1), arg(2))) {
-      return InvokeResult::kInvalidArgument;
+      return InvokeResult::InvalidArgument;
     }
     const BusState before = *bus;
     bus->onOutput = true;
@@ -222,12 +222,12 @@ InvokeResult Invoke(MixerState& state, Method method, std::span<const int32_t> i
     bus->pair = arg(2);
     changed = !before.onOutput || !before.routed || before.digital != bus->digital ||
               before.pair != bus->pair;
-    return InvokeResult::kOk;
+    return InvokeResult::Ok;
   }
   case Method::Count:
     break;
   }
-  return InvokeResult::kInvalidArgument;
+  return InvokeResult::InvalidArgument;
 }
 
 } // namespace vantrel::mixerd

@@ -55,8 +55,8 @@ MixerState DefaultMixerState();
 bool IsValidMixerState(const MixerState& state);
 
 enum class InvokeResult {
-  kOk,
-  kInvalidArgument, // nothing changed
+  Ok,
+  InvalidArgument, // nothing changed
 };
 
 // Runs one method of the interface on `state`. `in` holds the method's

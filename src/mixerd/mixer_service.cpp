@@ -40,18 +40,18 @@ std::vector<std::string> Names(const auto& names, std::size_t count) {
 // A file descriptor closed with its owner.
 class Fd {
 public:
-  explicit Fd(int fd) : fd_(fd) {}
+  explicit Fd(int fd) : m_fd(fd) {}
   ~Fd() {
-    if (fd_ >= 0) {
-      ::close(fd_);
+    if (m_fd >= 0) {
+      ::close(m_fd);
     }
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
+  int get() const { return m_fd; }
 
 private:
-  int fd_;
+  int m_fd;
 };
 
 int PollTimeoutMs(uint64_t absoluteUsec) {
@@ -78,25 +78,25 @@ void ArmTimer(int fd, std::chrono::milliseconds delay) {
 } // namespace
 
 MixerService::MixerService(sdbus::IConnection& connection, std::string statePath)
-    : connection_(connection), statePath_(std::move(statePath)), state_(DefaultMixerState()) {
-  object_ = sdbus::createObject(connection_, kObjectPath);
+    : m_connection(connection), m_statePath(std::move(statePath)), m_state(DefaultMixerState()) {
+  m_object = sdbus::createObject(m_connection, kObjectPath);
   for (const MethodInfo& info : kMethods) {
     const Method method = info.id;
-    object_->registerMethod(
+    m_object->registerMethod(
         kInterface, std::string(info.name), std::string(Signature(info.inputCount)),
         Names(info.inputs, info.inputCount), std::string(Signature(info.outputCount)),
         Names(info.outputs, info.outputCount),
         [this, method](sdbus::MethodCall call) { HandleCall(std::move(call), method); });
   }
-  object_->registerSignal(kInterface, kChangedSignal, "");
-  object_->finishRegistration();
+  m_object->registerSignal(kInterface, kChangedSignal, "");
+  m_object->finishRegistration();
 }
 
 MixerService::~MixerService() = default;
 
 bool MixerService::ClaimName(std::string& message) {
   try {
-    connection_.requestName(kBusName);
+    m_connection.requestName(kBusName);
     return true;
   } catch (const sdbus::Error& error) {
     message = "another mixer server already owns " + std::string(kBusName) + " on this bus (" +
@@ -113,16 +113,16 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
     call >> in[i];
   }
   bool changed = false;
-  const InvokeResult result = Invoke(state_, method, std::span(in.data(), info.inputCount),
+  const InvokeResult result = Invoke(m_state, method, std::span(in.data(), info.inputCount),
                                      std::span(out.data(), info.outputCount), changed);
   if (changed) {
-    dirty_ = true;
-    unsignalled_ = true;
+    m_dirty = true;
+    m_unsignalled = true;
   }
   if (call.doesntExpectReply()) {
     return;
   }
-  if (result == InvokeResult::kInvalidArgument) {
+  if (result == InvokeResult::InvalidArgument) {
     std::string text = std::string(info.name) + "(";
     for (std::size_t i = 0; i < info.inputCount; ++i) {
       text += (i == 0 ? "" : ", ") + std::to_string(in[i]);
@@ -140,8 +140,8 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
 
 void MixerService::SaveNow() {
   std::string message;
-  if (SaveStateFile(statePath_, state_, message)) {
-    dirty_ = false;
+  if (SaveStateFile(m_statePath, m_state, message)) {
+    m_dirty = false;
   } else {
     std::cerr << "vantrel-mixerd: cannot save the mixer state: " << message << '\n';
   }
@@ -149,7 +149,7 @@ void MixerService::SaveNow() {
 
 int MixerService::Run() {
   std::string message;
-  if (LoadStateFile(statePath_, state_, message) != LoadResult::kLoaded) {
+  if (LoadStateFile(m_statePath, m_state, message) != LoadResult::Loaded) {
     std::cerr << "vantrel-mixerd: warning: " << message << '\n';
   }
 
@@ -170,19 +170,19 @@ int MixerService::Run() {
   try {
     for (;;) {
       int handled = 0;
-      while (handled < kBatchLimit && connection_.processPendingRequest()) {
+      while (handled < kBatchLimit && m_connection.processPendingRequest()) {
         ++handled;
       }
-      if (unsignalled_) {
-        unsignalled_ = false;
-        object_->emitSignal(object_->createSignal(kInterface, kChangedSignal));
+      if (m_unsignalled) {
+        m_unsignalled = false;
+        m_object->emitSignal(m_object->createSignal(kInterface, kChangedSignal));
       }
-      if (dirty_ && !timerArmed) {
+      if (m_dirty && !timerArmed) {
         ArmTimer(saveTimer.get(), kSaveDelay);
         timerArmed = true;
       }
 
-      const auto pollData = connection_.getEventLoopPollData();
+      const auto pollData = m_connection.getEventLoopPollData();
       std::array<pollfd, 3> fds{{{pollData.fd, pollData.events, 0},
                                  {signals.get(), POLLIN, 0},
                                  {saveTimer.get(), POLLIN, 0}}};
@@ -198,7 +198,7 @@ int MixerService::Run() {
         [[maybe_unused]] const ssize_t n =
             ::read(saveTimer.get(), &expirations, sizeof expirations);
         timerArmed = false;
-        if (dirty_) {
+        if (m_dirty) {
           SaveNow();
         }
       }
@@ -208,10 +208,10 @@ int MixerService::Run() {
     std::cerr << "vantrel-mixerd: stopping: " << error.what() << '\n';
     exitCode = kExitFailure;
   }
-  if (dirty_) {
+  if (m_dirty) {
     SaveNow();
   }
-  return dirty_ ? kExitFailure : exitCode;
+  return m_dirty ? kExitFailure : exitCode;
 }
 
 } // namespace vantrel::mixerd

@@ -44,12 +44,12 @@ private:
   void HandleCall(sdbus::MethodCall call, mixer_dbus::Method method);
   void SaveNow();
 
-  sdbus::IConnection& connection_;
-  std::unique_ptr<sdbus::IObject> object_;
-  std::string statePath_;
-  MixerState state_;
-  bool dirty_ = false;       // changes not yet on disk
-  bool unsignalled_ = false; // changes not yet announced by Changed
+  sdbus::IConnection& m_connection;
+  std::unique_ptr<sdbus::IObject> m_object;
+  std::string m_statePath;
+  MixerState m_state;
+  bool m_dirty = false;       // changes not yet on disk
+  bool m_unsignalled = false; // changes not yet announced by Changed
 };
 
 // Delay between a change and its save, so a fader sweep is written once.

@@ -26,9 +26,9 @@ std::string ErrnoText(int error) {
 // keywords between the numbers.
 class LineReader {
 public:
-  explicit LineReader(const std::string& line) : in_(line) {}
+  explicit LineReader(const std::string& line) : m_in(line) {}
 
-  bool Word(std::string& word) { return static_cast<bool>(in_ >> word); }
+  bool Word(std::string& word) { return static_cast<bool>(m_in >> word); }
 
   bool Keyword(const char* expected) {
     std::string word;
@@ -37,7 +37,7 @@ public:
 
   bool Number(int32_t& value) {
     std::string token;
-    if (!(in_ >> token)) {
+    if (!(m_in >> token)) {
       return false;
     }
     char* end = nullptr;
@@ -62,11 +62,11 @@ public:
 
   bool AtEnd() {
     std::string token;
-    return !(in_ >> token);
+    return !(m_in >> token);
   }
 
 private:
-  std::istringstream in_;
+  std::istringstream m_in;
 };
 
 bool ParseMaster(LineReader& r, MixerState& state, std::array<bool, kChannelCount>& seen) {
@@ -276,7 +276,7 @@ LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string
   if (!file) {
     message = "no saved mixer state at " + path + " (" + ErrnoText(errno) +
               "); starting from the defaults.";
-    return LoadResult::kMissing;
+    return LoadResult::Missing;
   }
   std::ostringstream text;
   text << file.rdbuf();
@@ -290,9 +290,9 @@ LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string
     message = "the saved mixer state " + path + " is unreadable (" + reason +
               "); starting from the defaults" + (kept ? "; the file was moved to " + aside : "") +
               ".";
-    return LoadResult::kInvalid;
+    return LoadResult::Invalid;
   }
-  return LoadResult::kLoaded;
+  return LoadResult::Loaded;
 }
 
 bool SaveStateFile(const std::string& path, const MixerState& state, std::string& message) {

@@ -12,12 +12,12 @@ namespace vantrel::mixerd {
 std::string DefaultStatePath();
 
 enum class LoadResult {
-  kLoaded,
-  kMissing,
-  kInvalid,
+  Loaded,
+  Missing,
+  Invalid,
 };
 
-// Reads `path` into `state`. On kMissing or kInvalid `state` holds the
+// Reads `path` into `state`. On Missing or Invalid `state` holds the
 // defaults and `message` says why, in a sentence.
 LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string& message);
 

@@ -86,15 +86,15 @@ const MethodInfo& ResolveMethod(const std::string& name, bool setter) {
 class MixerClient {
 public:
   MixerClient()
-      : connection_(sdbus::createSessionBusConnection()),
-        proxy_(sdbus::createProxy(*connection_, kBusName, kObjectPath)) {}
+      : m_connection(sdbus::createSessionBusConnection()),
+        m_proxy(sdbus::createProxy(*m_connection, kBusName, kObjectPath)) {}
 
   std::vector<int32_t> Call(const MethodInfo& info, const std::vector<int32_t>& args) {
-    auto call = proxy_->createMethodCall(kInterface, std::string(info.name));
+    auto call = m_proxy->createMethodCall(kInterface, std::string(info.name));
     for (int32_t arg : args) {
       call << arg;
     }
-    auto reply = proxy_->callMethod(call, kCallTimeoutUsec);
+    auto reply = m_proxy->callMethod(call, kCallTimeoutUsec);
     std::vector<int32_t> results(info.outputCount);
     for (int32_t& result : results) {
       reply >> result;
@@ -107,8 +107,8 @@ public:
   }
 
 private:
-  std::unique_ptr<sdbus::IConnection> connection_;
-  std::unique_ptr<sdbus::IProxy> proxy_;
+  std::unique_ptr<sdbus::IConnection> m_connection;
+  std::unique_ptr<sdbus::IProxy> m_proxy;
 };
 
 int RunCall(MixerClient& client, const MethodInfo& info, const std::vector<std::string>& words) {

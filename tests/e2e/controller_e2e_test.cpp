@@ -67,9 +67,9 @@ TEST_P(EndToEndTest, EveryRowSetsExactlyItsOwnParameterOrSendsItsFilterSequence)
       std::vector<PeerMessage> got;
       std::size_t heard = 0;
       for (int attempt = 0; attempt < kAttempts && got.size() < heard + 5; ++attempt) {
-        heard = peer_->ReceivedAfterQuiet().size();
+        heard = m_peer->ReceivedAfterQuiet().size();
         Play({cc});
-        got = peer_->WaitForReceived(heard + 5, 3s);
+        got = m_peer->WaitForReceived(heard + 5, 3s);
       }
       ASSERT_EQ(got.size(), heard + 5) << p.strip;
       for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -99,7 +99,7 @@ TEST_P(EndToEndTest, ASharedControllerSetsBothParametersAndUnmappedOnesOnlyPassT
   EXPECT_EQ(WaitForValue(RowOfKey("U3PanCC"), 100 * 512), 100 * 512);
   EXPECT_EQ(Read(RowOfKey("A1VolCC")), GainFromValue(100));
   EXPECT_EQ(Changed(before, Dump()).size(), 2u);
-  const auto got = peer_->WaitForReceived(2, 5s);
+  const auto got = m_peer->WaitForReceived(2, 5s);
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0].bytes, Cc(0, 21, 90));
   EXPECT_EQ(got[1].bytes, Cc(0, 20, 100));
@@ -113,7 +113,7 @@ TEST_P(EndToEndTest, TheSameControllerOnChannelsOneAndTenActsTheSame) {
   EXPECT_EQ(WaitForValue(row, 33 * 512), 33 * 512);
   Play({Cc(9, 7, 66)});
   EXPECT_EQ(WaitForValue(row, 66 * 512), 66 * 512);
-  const auto got = peer_->WaitForReceived(2, 5s);
+  const auto got = m_peer->WaitForReceived(2, 5s);
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[1].bytes, Cc(9, 7, 66)); // thru keeps the incoming channel
 }
@@ -133,12 +133,12 @@ TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
   for (bool clean = false; !clean && played < kAttempts; ++played) {
     Play({Cc(0, 1, 0)});
     WaitForValue(RowOfKey("RecGainCC"), 0, 3s);
-    heard = peer_->ReceivedAfterQuiet().size();
-    const uint64_t xruns = peer_->XrunCount();
+    heard = m_peer->ReceivedAfterQuiet().size();
+    const uint64_t xruns = m_peer->XrunCount();
     Play(sweep);
     WaitForValue(RowOfKey("RecGainCC"), 127 * 512, 5s);
-    got = peer_->WaitForReceived(heard + 128, 5s);
-    clean = peer_->XrunCount() == xruns;
+    got = m_peer->WaitForReceived(heard + 128, 5s);
+    clean = m_peer->XrunCount() == xruns;
   }
   EXPECT_EQ(Read(RowOfKey("RecGainCC")), 127 * 512);
   EXPECT_EQ(Read(RowOfKey("WaveVolCC")), 65535);
@@ -151,7 +151,7 @@ TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
     // Each attempt applied its reset and its 128 values, none dropped.
     const std::string counts =
         "Controller changes applied: " + std::to_string(played * 129) + ", dropped: 0";
-    EXPECT_NE(bridge_->Output().find(counts), std::string::npos) << bridge_->Output();
+    EXPECT_NE(m_bridge->Output().find(counts), std::string::npos) << m_bridge->Output();
   }
 }
 

@@ -22,15 +22,15 @@ void EndToEndTest::SetUp() {
   if (HasFatalFailure()) {
     return;
   }
-  peer_ = std::make_unique<JackPeer>();
-  ASSERT_EQ(peer_->Error(), "");
-  link_ = ConnectLink();
-  ASSERT_NE(link_->Server(), nullptr);
-  profilePath_ = dir_.Path() + "/vantrel.INI";
+  m_peer = std::make_unique<JackPeer>();
+  ASSERT_EQ(m_peer->Error(), "");
+  m_link = ConnectLink();
+  ASSERT_NE(m_link->Server(), nullptr);
+  m_profilePath = m_dir.Path() + "/vantrel.INI";
 }
 
 void EndToEndTest::TearDown() {
-  if (bridge_) {
+  if (m_bridge) {
     StopBridge();
   }
 }
@@ -42,11 +42,11 @@ void EndToEndTest::WriteProfile(const std::map<std::string, int>& controllers, i
     const auto it = std::find(names.begin(), names.end(), name);
     return it == names.end() ? -1 : static_cast<int>(it - names.begin());
   };
-  const int in = indexOf(MidiInputNames(), peer_->OutputName(0));
-  const int out = indexOf(MidiOutputNames(), peer_->InputName(0));
+  const int in = indexOf(MidiInputNames(), m_peer->OutputName(0));
+  const int out = indexOf(MidiOutputNames(), m_peer->InputName(0));
   ASSERT_GE(in, 0);
   ASSERT_GE(out, 0);
-  CSettings settings(profilePath_);
+  CSettings settings(m_profilePath);
   settings.WriteInt(kActivePageKey, activePage);
   settings.WriteInt(kDefaultMidiInKey, in);
   settings.WriteInt(kDefaultMidiOutKey, out);
@@ -57,40 +57,40 @@ void EndToEndTest::WriteProfile(const std::map<std::string, int>& controllers, i
 }
 
 void EndToEndTest::StartBridge() {
-  std::vector<std::string> args = {"--profile", profilePath_, "--midi-api", "jack"};
+  std::vector<std::string> args = {"--profile", m_profilePath, "--midi-api", "jack"};
   if (!Windowed()) {
     args.push_back("--headless");
   }
-  bridge_ = std::make_unique<BridgeProcess>(
-      args, dir_.Path(),
+  m_bridge = std::make_unique<BridgeProcess>(
+      args, m_dir.Path(),
       std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
                                          {"VANTREL_NO_MIXER_WARNING", "1"}});
-  ASSERT_TRUE(bridge_->Start());
+  ASSERT_TRUE(m_bridge->Start());
   // Both modes say so once the saved devices are open.
-  ASSERT_TRUE(bridge_->WaitForOutput("MIDI input: opened"))
-      << bridge_->Output() << bridge_->Errors();
+  ASSERT_TRUE(m_bridge->WaitForOutput("MIDI input: opened"))
+      << m_bridge->Output() << m_bridge->Errors();
 }
 
 int EndToEndTest::StopBridge() {
-  const int code = bridge_->Stop();
+  const int code = m_bridge->Stop();
   return code;
 }
 
 void EndToEndTest::Play(const std::vector<Message>& messages, unsigned perPeriod) {
   if (perPeriod != 0) {
-    peer_->SetPacing(perPeriod);
+    m_peer->SetPacing(perPeriod);
   }
   for (const Message& m : messages) {
-    while (!peer_->Send(0, m)) {
+    while (!m_peer->Send(0, m)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  received_ += messages.size();
+  m_received += messages.size();
 }
 
 int32_t EndToEndTest::Read(std::size_t row) {
   int32_t cell = 0;
-  ReadParameter(*link_->Server(), kCatalogue[row], cell);
+  ReadParameter(*m_link->Server(), kCatalogue[row], cell);
   return cell;
 }
 

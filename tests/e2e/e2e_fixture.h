@@ -48,11 +48,11 @@ protected:
   // Every parameter and route, as vantrel-mixerctl dump prints them.
   std::string Dump();
 
-  std::string profilePath_;
-  std::unique_ptr<JackPeer> peer_;
-  std::unique_ptr<CMixerLink> link_;
-  std::unique_ptr<BridgeProcess> bridge_;
-  std::size_t received_ = 0; // messages the peer had received before a Play
+  std::string m_profilePath;
+  std::unique_ptr<JackPeer> m_peer;
+  std::unique_ptr<CMixerLink> m_link;
+  std::unique_ptr<BridgeProcess> m_bridge;
+  std::size_t m_received = 0; // messages the peer had received before a Play
 };
 
 // Catalogue row of a profile key.

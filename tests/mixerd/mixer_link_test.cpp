@@ -39,14 +39,14 @@ TEST_F(MixerLinkTest, AServerThatStopsReadingDoesNotHoldUpSettersAndGetsThemLate
   auto link = ConnectLink();
   IMixerServer* mixer = link->Server();
   ASSERT_NE(mixer, nullptr);
-  ASSERT_EQ(::kill(server_.Pid(), SIGSTOP), 0);
+  ASSERT_EQ(::kill(m_server.Pid(), SIGSTOP), 0);
   const auto start = Clock::now();
   for (int i = 0; i < 20000; ++i) {
     mixer->SetBusLevel(i % 4, i % 65536);
   }
   mixer->SetRecordLevel(1234);
   const auto elapsed = Clock::now() - start;
-  ASSERT_EQ(::kill(server_.Pid(), SIGCONT), 0);
+  ASSERT_EQ(::kill(m_server.Pid(), SIGCONT), 0);
   EXPECT_LT(elapsed, std::chrono::seconds(5));
   int32_t level = 0;
   EXPECT_EQ(mixer->GetRecordLevel(level), kMixerOk);
@@ -61,7 +61,7 @@ TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {
   int32_t level = 0;
   ASSERT_EQ(mixer->GetRecordLevel(level), kMixerOk);
 
-  server_.Kill();
+  m_server.Kill();
   ASSERT_TRUE(WaitForMixerName(false, std::chrono::seconds(5)));
   // With nobody on the name, calls fail at once and leave the zeros.
   level = 0;
@@ -71,7 +71,7 @@ TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
   EXPECT_EQ(level, 0);
 
-  ASSERT_TRUE(server_.Start());
+  ASSERT_TRUE(m_server.Start());
   EXPECT_EQ(link->Server(), mixer);
   EXPECT_EQ(mixer->GetRecordLevel(level), kMixerOk);
   // The killed server had saved the value shortly after the change, or not:
@@ -160,22 +160,22 @@ protected:
       GTEST_SKIP() << "the test bus has no service folder";
     }
     ASSERT_TRUE(StopMixerNameOwner());
-    servicePath_ = std::string(folder) + "/org.vantrel.Mixer.service";
-    std::ofstream(servicePath_) << "[D-BUS Service]\nName=org.vantrel.Mixer\nExec="
-                                << MixerdProgram() << " --state " << dir_.Path()
-                                << "/mixer.state\n";
+    m_servicePath = std::string(folder) + "/org.vantrel.Mixer.service";
+    std::ofstream(m_servicePath) << "[D-BUS Service]\nName=org.vantrel.Mixer\nExec="
+                                 << MixerdProgram() << " --state " << m_dir.Path()
+                                 << "/mixer.state\n";
     ReloadBusConfig();
   }
   void TearDown() override {
-    if (!servicePath_.empty()) {
-      std::remove(servicePath_.c_str());
+    if (!m_servicePath.empty()) {
+      std::remove(m_servicePath.c_str());
       ReloadBusConfig();
       StopMixerNameOwner();
     }
   }
 
-  MixerdTempDir dir_;
-  std::string servicePath_;
+  MixerdTempDir m_dir;
+  std::string m_servicePath;
 };
 
 TEST_F(BusActivationTest, ClientCallStartsTheServerThroughTheBus) {
@@ -189,7 +189,7 @@ TEST_F(BusActivationTest, LinkCallsNeverActivateTheServerThemselves) {
   auto link = std::make_unique<CMixerLink>(NoStartOptions());
   ASSERT_EQ(link->Startup(), kMixerOk);
   // Build the server object while one runs, then take the server away.
-  MixerdProcess server(dir_.Path() + "/own.state");
+  MixerdProcess server(m_dir.Path() + "/own.state");
   ASSERT_TRUE(server.Start());
   ASSERT_EQ(link->Create(), kMixerOk);
   server.Kill();

@@ -23,17 +23,17 @@ using mixer_dbus::Method;
 class RawClient {
 public:
   RawClient()
-      : connection_(sdbus::createSessionBusConnection()),
-        proxy_(sdbus::createProxy(*connection_, mixer_dbus::kBusName, mixer_dbus::kObjectPath)) {}
+      : m_connection(sdbus::createSessionBusConnection()),
+        m_proxy(sdbus::createProxy(*m_connection, mixer_dbus::kBusName, mixer_dbus::kObjectPath)) {}
 
   // The error name of the call, or "" when it succeeded.
   std::string ErrorOf(std::string_view method, const std::vector<int32_t>& args) {
     try {
-      auto call = proxy_->createMethodCall(mixer_dbus::kInterface, std::string(method));
+      auto call = m_proxy->createMethodCall(mixer_dbus::kInterface, std::string(method));
       for (int32_t arg : args) {
         call << arg;
       }
-      proxy_->callMethod(call, 5'000'000);
+      m_proxy->callMethod(call, 5'000'000);
       return "";
     } catch (const sdbus::Error& error) {
       return error.getName();
@@ -41,8 +41,8 @@ public:
   }
 
 private:
-  std::unique_ptr<sdbus::IConnection> connection_;
-  std::unique_ptr<sdbus::IProxy> proxy_;
+  std::unique_ptr<sdbus::IConnection> m_connection;
+  std::unique_ptr<sdbus::IProxy> m_proxy;
 };
 
 std::string Dump() {
@@ -272,8 +272,8 @@ TEST_F(MixerServerTest, StateSurvivesARestart) {
     mixer->GetRecordLevel(flush);
   }
   const std::string before = Dump();
-  EXPECT_EQ(server_.Stop(), 0);
-  ASSERT_TRUE(server_.Start());
+  EXPECT_EQ(m_server.Stop(), 0);
+  ASSERT_TRUE(m_server.Start());
   EXPECT_EQ(Dump(), before);
   EXPECT_NE(before.find("master left 49152 right 111"), std::string::npos) << before;
 }
@@ -286,36 +286,36 @@ TEST_F(MixerServerTest, ChangesReachTheDiskSoonWithoutAStop) {
   while (text.find("bus 3 level 4321") == std::string::npos &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::ifstream file(server_.StatePath());
+    std::ifstream file(m_server.StatePath());
     text.assign(std::istreambuf_iterator<char>(file), {});
   }
   EXPECT_NE(text.find("bus 3 level 4321"), std::string::npos) << text;
 }
 
 TEST_F(MixerServerTest, GarbageStateFileStartsFromTheDefaultsWithAWarning) {
-  EXPECT_EQ(server_.Stop(), 0);
-  std::ofstream(server_.StatePath(), std::ios::trunc) << "vantrel-mixer-state 1\nmaster 0 5\n";
-  ASSERT_TRUE(server_.Start()) << server_.Errors();
+  EXPECT_EQ(m_server.Stop(), 0);
+  std::ofstream(m_server.StatePath(), std::ios::trunc) << "vantrel-mixer-state 1\nmaster 0 5\n";
+  ASSERT_TRUE(m_server.Start()) << m_server.Errors();
   // The server claims its name before it reads its state, so the warning may
   // follow the name by a moment; a call is answered only after the read.
   EXPECT_NE(Dump().find("master left 49152 right 49152"), std::string::npos);
-  EXPECT_NE(server_.Errors().find("unreadable"), std::string::npos) << server_.Errors();
+  EXPECT_NE(m_server.Errors().find("unreadable"), std::string::npos) << m_server.Errors();
 }
 
 TEST_F(MixerServerTest, SecondInstanceExitsAtOnceWithAClearMessage) {
   const CommandResult second =
-      RunCommand({MixerdProgram(), "--state", dir_.Path() + "/second.state"});
+      RunCommand({MixerdProgram(), "--state", m_dir.Path() + "/second.state"});
   EXPECT_EQ(second.exitCode, 3);
   EXPECT_NE(second.err.find("another mixer server already owns org.vantrel.Mixer"),
             std::string::npos)
       << second.err;
-  EXPECT_EQ(MixerNameOwnerPid(), server_.Pid());
+  EXPECT_EQ(MixerNameOwnerPid(), m_server.Pid());
 }
 
 TEST_F(MixerServerTest, StopSignalEndsTheServerCleanlyAndFreesTheName) {
-  EXPECT_EQ(server_.Stop(), 0);
+  EXPECT_EQ(m_server.Stop(), 0);
   EXPECT_TRUE(WaitForMixerName(false, std::chrono::seconds(5)));
-  EXPECT_EQ(server_.Errors().find("stopping"), std::string::npos) << server_.Errors();
+  EXPECT_EQ(m_server.Errors().find("stopping"), std::string::npos) << m_server.Errors();
 }
 
 } // namespace

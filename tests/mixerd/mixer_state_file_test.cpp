@@ -31,7 +31,7 @@ TEST(MixerStateFile, SavedStateReadsBackUnchanged) {
   std::string message;
   ASSERT_TRUE(SaveStateFile(path, ChangedState(), message)) << message;
   MixerState loaded;
-  EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::kLoaded) << message;
+  EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::Loaded) << message;
   EXPECT_EQ(loaded, ChangedState());
   // Nothing but the state file is left in its folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() + "/deeper/still"),
@@ -43,7 +43,7 @@ TEST(MixerStateFile, MissingFileGivesTheDefaultsWithAMessage) {
   test::MixerdTempDir dir;
   MixerState loaded = ChangedState();
   std::string message;
-  EXPECT_EQ(LoadStateFile(dir.Path() + "/none", loaded, message), LoadResult::kMissing);
+  EXPECT_EQ(LoadStateFile(dir.Path() + "/none", loaded, message), LoadResult::Missing);
   EXPECT_EQ(loaded, DefaultMixerState());
   EXPECT_NE(message.find("defaults"), std::string::npos);
 }
@@ -93,7 +93,7 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
     WriteText(path, c.text);
     MixerState loaded = ChangedState();
     std::string message;
-    EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::kInvalid);
+    EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::Invalid);
     EXPECT_EQ(loaded, DefaultMixerState());
     EXPECT_NE(message.find("unreadable"), std::string::npos) << message;
     std::ifstream aside(path + ".unreadable", std::ios::binary);
@@ -114,7 +114,7 @@ TEST(MixerStateFile, FailedSaveLeavesTheOldFileAsItWas) {
   EXPECT_FALSE(message.empty());
   ::chmod(dir.Path().c_str(), 0700);
   MixerState loaded;
-  EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::kLoaded);
+  EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::Loaded);
   EXPECT_EQ(loaded, ChangedState());
 }
 

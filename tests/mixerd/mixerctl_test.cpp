@@ -98,7 +98,7 @@ TEST_F(MixerctlTest, RefusedCallExitsWithTheServersReason) {
 }
 
 TEST_F(MixerctlTest, MissingServerExitsWithAnError) {
-  EXPECT_EQ(server_.Stop(), 0);
+  EXPECT_EQ(m_server.Stop(), 0);
   const CommandResult result = Ctl({"dump"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("cannot reach the mixer server"), std::string::npos) << result.err;

@@ -44,46 +44,46 @@ std::string JackTestServerProblem() {
 }
 
 JackPeer::JackPeer() {
-  if (error_ = JackTestServerProblem(); !error_.empty()) {
+  if (m_error = JackTestServerProblem(); !m_error.empty()) {
     return;
   }
   const std::string name = "vt-peer-" + std::to_string(getpid());
   jack_status_t status{};
-  client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
-  if (client_ == nullptr) {
-    error_ = "The test peer cannot reach the private JACK server.";
+  m_client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+  if (m_client == nullptr) {
+    m_error = "The test peer cannot reach the private JACK server.";
     return;
   }
   for (int i = 0; i < kPorts; ++i) {
     const std::string suffix = std::to_string(i + 1);
-    outputs_[i] = jack_port_register(client_, ("out" + suffix).c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                     JackPortIsOutput, 0);
-    inputs_[i] = jack_port_register(client_, ("in" + suffix).c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                    JackPortIsInput, 0);
-    if (outputs_[i] == nullptr || inputs_[i] == nullptr) {
-      error_ = "The test peer cannot register its ports.";
+    m_outputs[i] = jack_port_register(m_client, ("out" + suffix).c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                      JackPortIsOutput, 0);
+    m_inputs[i] = jack_port_register(m_client, ("in" + suffix).c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                     JackPortIsInput, 0);
+    if (m_outputs[i] == nullptr || m_inputs[i] == nullptr) {
+      m_error = "The test peer cannot register its ports.";
       return;
     }
   }
-  jack_set_process_callback(client_, &JackPeer::Process, this);
-  jack_set_xrun_callback(client_, &JackPeer::OnXrun, this);
-  if (jack_activate(client_) != 0) {
-    error_ = "The test peer cannot activate its client.";
+  jack_set_process_callback(m_client, &JackPeer::Process, this);
+  jack_set_xrun_callback(m_client, &JackPeer::OnXrun, this);
+  if (jack_activate(m_client) != 0) {
+    m_error = "The test peer cannot activate its client.";
   }
 }
 
 JackPeer::~JackPeer() {
-  if (client_ != nullptr) {
-    jack_client_close(client_);
+  if (m_client != nullptr) {
+    jack_client_close(m_client);
   }
 }
 
 std::string JackPeer::OutputName(int port) const {
-  return jack_port_name(outputs_.at(port));
+  return jack_port_name(m_outputs.at(port));
 }
 
 std::string JackPeer::InputName(int port) const {
-  return jack_port_name(inputs_.at(port));
+  return jack_port_name(m_inputs.at(port));
 }
 
 bool JackPeer::Send(int port, std::vector<uint8_t> bytes) {
@@ -94,12 +94,12 @@ bool JackPeer::Send(int port, std::vector<uint8_t> bytes) {
   event.size = static_cast<uint8_t>(bytes.size());
   event.port = static_cast<uint8_t>(port);
   std::memcpy(event.bytes.data(), bytes.data(), bytes.size());
-  return outgoing_.Push(event);
+  return m_outgoing.Push(event);
 }
 
 bool JackPeer::SendQueueEmpty() const {
   Event event;
-  return !outgoing_.Peek(event);
+  return !m_outgoing.Peek(event);
 }
 
 int JackPeer::Process(jack_nframes_t frames, void* user) {
@@ -109,7 +109,7 @@ int JackPeer::Process(jack_nframes_t frames, void* user) {
   std::array<Event, 256> arrived{};
   std::size_t arrivedCount = 0;
   for (int i = 0; i < kPorts; ++i) {
-    void* in = jack_port_get_buffer(self->inputs_[i], frames);
+    void* in = jack_port_get_buffer(self->m_inputs[i], frames);
     const uint32_t count = jack_midi_get_event_count(in);
     for (uint32_t e = 0; e < count && arrivedCount < arrived.size(); ++e) {
       jack_midi_event_t midi{};
@@ -123,37 +123,37 @@ int JackPeer::Process(jack_nframes_t frames, void* user) {
     }
   }
   for (std::size_t e = 0; e < arrivedCount; ++e) {
-    if (!self->incoming_.Push(arrived[e])) {
-      self->incomingLost_.fetch_add(1);
+    if (!self->m_incoming.Push(arrived[e])) {
+      self->m_incomingLost.fetch_add(1);
     }
   }
   std::array<void*, kPorts> out{};
   for (int i = 0; i < kPorts; ++i) {
-    out[i] = jack_port_get_buffer(self->outputs_[i], frames);
+    out[i] = jack_port_get_buffer(self->m_outputs[i], frames);
     jack_midi_clear_buffer(out[i]);
   }
-  const unsigned pacing = self->pacing_.load();
+  const unsigned pacing = self->m_pacing.load();
   Event event;
-  for (unsigned sent = 0; sent < pacing && self->outgoing_.Peek(event); ++sent) {
+  for (unsigned sent = 0; sent < pacing && self->m_outgoing.Peek(event); ++sent) {
     // Spread paced messages over the period as a device's would be.
     const jack_nframes_t frame = pacing == ~0u ? 0 : sent * frames / pacing;
     if (jack_midi_event_write(out[event.port], frame, event.bytes.data(), event.size) != 0) {
       break;
     }
-    self->outgoing_.Discard();
+    self->m_outgoing.Discard();
   }
   return 0;
 }
 
 int JackPeer::OnXrun(void* user) {
-  static_cast<JackPeer*>(user)->xruns_.fetch_add(1);
+  static_cast<JackPeer*>(user)->m_xruns.fetch_add(1);
   return 0;
 }
 
 void JackPeer::Drain() {
   Event event;
-  while (incoming_.Pop(event)) {
-    received_.push_back(
+  while (m_incoming.Pop(event)) {
+    m_received.push_back(
         {std::vector<uint8_t>(event.bytes.begin(), event.bytes.begin() + event.size), event.port});
   }
 }
@@ -162,16 +162,16 @@ std::vector<PeerMessage> JackPeer::WaitForReceived(std::size_t count,
                                                    std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   Drain();
-  while (received_.size() < count && std::chrono::steady_clock::now() < deadline) {
+  while (m_received.size() < count && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     Drain();
   }
-  return received_;
+  return m_received;
 }
 
 void JackPeer::ClearReceived() {
   Drain();
-  received_.clear();
+  m_received.clear();
 }
 
 std::vector<PeerMessage> JackPeer::ReceivedAfterQuiet() {
@@ -179,7 +179,7 @@ std::vector<PeerMessage> JackPeer::ReceivedAfterQuiet() {
                                                 std::max<jack_nframes_t>(SampleRate(), 1));
   std::this_thread::sleep_for(period * 8 + std::chrono::milliseconds(20));
   Drain();
-  return received_;
+  return m_received;
 }
 
 namespace {
@@ -198,21 +198,21 @@ std::vector<std::string> TakeNames(const char** names) {
 } // namespace
 
 std::vector<std::string> JackPeer::AllPorts() const {
-  return TakeNames(jack_get_ports(client_, nullptr, nullptr, 0));
+  return TakeNames(jack_get_ports(m_client, nullptr, nullptr, 0));
 }
 
 std::vector<std::string> JackPeer::ConnectionsOf(const std::string& port) const {
-  jack_port_t* handle = jack_port_by_name(client_, port.c_str());
+  jack_port_t* handle = jack_port_by_name(m_client, port.c_str());
   return handle == nullptr ? std::vector<std::string>()
-                           : TakeNames(jack_port_get_all_connections(client_, handle));
+                           : TakeNames(jack_port_get_all_connections(m_client, handle));
 }
 
 jack_nframes_t JackPeer::PeriodFrames() const {
-  return jack_get_buffer_size(client_);
+  return jack_get_buffer_size(m_client);
 }
 
 jack_nframes_t JackPeer::SampleRate() const {
-  return jack_get_sample_rate(client_);
+  return jack_get_sample_rate(m_client);
 }
 
 } // namespace vantrel::test

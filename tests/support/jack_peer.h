@@ -41,7 +41,7 @@ public:
   JackPeer& operator=(const JackPeer&) = delete;
 
   // Empty when the client is up, else a sentence saying what failed.
-  const std::string& Error() const { return error_; }
+  const std::string& Error() const { return m_error; }
 
   // Full JACK names, "client:port", as they appear in the device lists.
   std::string OutputName(int port) const;
@@ -50,7 +50,7 @@ public:
   // Queues a message (1 to 8 bytes) for an output; false when full.
   bool Send(int port, std::vector<uint8_t> bytes);
   // At most this many queued messages go out per JACK period (default: all).
-  void SetPacing(unsigned messagesPerPeriod) { pacing_.store(messagesPerPeriod); }
+  void SetPacing(unsigned messagesPerPeriod) { m_pacing.store(messagesPerPeriod); }
   // Queued messages not yet handed to JACK.
   bool SendQueueEmpty() const;
 
@@ -64,7 +64,7 @@ public:
 
   // Cycles in which the JACK server reported an overrun: some client did not
   // finish in time, and JACK may have lost that cycle's MIDI.
-  uint64_t XrunCount() const { return xruns_.load(); }
+  uint64_t XrunCount() const { return m_xruns.load(); }
 
   // Full names of every port on the server, and of the ports connected to
   // the named one, as the server reports them now.
@@ -85,16 +85,16 @@ private:
   static int OnXrun(void* user);
   void Drain();
 
-  jack_client_t* client_ = nullptr;
-  std::array<jack_port_t*, kPorts> outputs_{};
-  std::array<jack_port_t*, kPorts> inputs_{};
-  std::string error_;
-  std::atomic<unsigned> pacing_{~0u};
-  SpscRing<Event, 16384> outgoing_;
-  SpscRing<Event, 16384> incoming_;
-  std::atomic<uint64_t> incomingLost_{0};
-  std::atomic<uint64_t> xruns_{0};
-  std::vector<PeerMessage> received_;
+  jack_client_t* m_client = nullptr;
+  std::array<jack_port_t*, kPorts> m_outputs{};
+  std::array<jack_port_t*, kPorts> m_inputs{};
+  std::string m_error;
+  std::atomic<unsigned> m_pacing{~0u};
+  SpscRing<Event, 16384> m_outgoing;
+  SpscRing<Event, 16384> m_incoming;
+  std::atomic<uint64_t> m_incomingLost{0};
+  std::atomic<uint64_t> m_xruns{0};
+  std::vector<PeerMessage> m_received;
 };
 
 } // namespace vantrel::test

@@ -16,8 +16,8 @@ namespace vantrel::test {
 class MixerdFixture : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_FALSE(dir_.Path().empty()) << "cannot create a temporary folder";
-    ASSERT_TRUE(server_.Start()) << "vantrel-mixerd did not start: " << server_.Errors();
+    ASSERT_FALSE(m_dir.Path().empty()) << "cannot create a temporary folder";
+    ASSERT_TRUE(m_server.Start()) << "vantrel-mixerd did not start: " << m_server.Errors();
   }
 
   // A started link that never starts a server of its own.
@@ -30,8 +30,8 @@ protected:
     return link;
   }
 
-  MixerdTempDir dir_;
-  MixerdProcess server_{dir_.Path() + "/mixer.state"};
+  MixerdTempDir m_dir;
+  MixerdProcess m_server{m_dir.Path() + "/mixer.state"};
 };
 
 } // namespace vantrel::test

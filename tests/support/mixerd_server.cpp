@@ -92,13 +92,13 @@ MixerdTempDir::MixerdTempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vantrel-mixerd.XXXXXX";
   if (::mkdtemp(pattern.data()) != nullptr) {
-    path_ = pattern;
+    m_path = pattern;
   }
 }
 
 MixerdTempDir::~MixerdTempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::remove_all(m_path, ignored);
 }
 
 pid_t MixerNameOwnerPid() {
@@ -139,10 +139,10 @@ bool StopMixerNameOwner(int signal) {
 }
 
 MixerdProcess::MixerdProcess(std::string statePath)
-    : statePath_(std::move(statePath)), errorPath_(statePath_ + ".stderr") {}
+    : m_statePath(std::move(statePath)), m_errorPath(m_statePath + ".stderr") {}
 
 MixerdProcess::~MixerdProcess() {
-  if (pid_ > 0) {
+  if (m_pid > 0) {
     Stop();
   }
 }
@@ -150,15 +150,15 @@ MixerdProcess::~MixerdProcess() {
 bool MixerdProcess::Start(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
-    pid_ = Spawn({MixerdProgram(), "--state", statePath_}, "/dev/null", errorPath_);
-    if (pid_ < 0) {
-      pid_ = 0;
+    m_pid = Spawn({MixerdProgram(), "--state", m_statePath}, "/dev/null", m_errorPath);
+    if (m_pid < 0) {
+      m_pid = 0;
       return false;
     }
     for (;;) {
       int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
+      if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_pid = 0;
         if (ExitCode(status) != kNameTakenExit) {
           return false;
         }
@@ -167,7 +167,7 @@ bool MixerdProcess::Start(std::chrono::milliseconds timeout) {
                                     deadline - std::chrono::steady_clock::now()));
         break;
       }
-      if (MixerNameOwnerPid() == pid_) {
+      if (MixerNameOwnerPid() == m_pid) {
         return true;
       }
       if (std::chrono::steady_clock::now() >= deadline) {
@@ -182,33 +182,33 @@ bool MixerdProcess::Start(std::chrono::milliseconds timeout) {
 
 int MixerdProcess::Wait() {
   int status = 0;
-  if (!WaitFor(pid_, status, std::chrono::seconds(10))) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, &status, 0);
+  if (!WaitFor(m_pid, status, std::chrono::seconds(10))) {
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, &status, 0);
     status = -1;
   }
-  pid_ = 0;
+  m_pid = 0;
   return status == -1 ? -1 : ExitCode(status);
 }
 
 int MixerdProcess::Stop() {
-  if (pid_ <= 0) {
+  if (m_pid <= 0) {
     return -1;
   }
-  ::kill(pid_, SIGTERM);
+  ::kill(m_pid, SIGTERM);
   return Wait();
 }
 
 void MixerdProcess::Kill() {
-  if (pid_ <= 0) {
+  if (m_pid <= 0) {
     return;
   }
-  ::kill(pid_, SIGKILL);
+  ::kill(m_pid, SIGKILL);
   Wait();
 }
 
 std::string MixerdProcess::Errors() const {
-  return ReadFile(errorPath_);
+  return ReadFile(m_errorPath);
 }
 
 CommandResult RunCommand(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {

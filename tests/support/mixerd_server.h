@@ -26,10 +26,10 @@ public:
   ~MixerdTempDir();
   MixerdTempDir(const MixerdTempDir&) = delete;
   MixerdTempDir& operator=(const MixerdTempDir&) = delete;
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return m_path; }
 
 private:
-  std::string path_;
+  std::string m_path;
 };
 
 // The process id of the owner of org.vantrel.Mixer on the session bus, or 0.
@@ -54,18 +54,18 @@ public:
   int Stop();
   // SIGKILL, then waits.
   void Kill();
-  bool Running() const { return pid_ > 0; }
-  pid_t Pid() const { return pid_; }
-  const std::string& StatePath() const { return statePath_; }
+  bool Running() const { return m_pid > 0; }
+  pid_t Pid() const { return m_pid; }
+  const std::string& StatePath() const { return m_statePath; }
   // What the server wrote to standard error so far.
   std::string Errors() const;
 
 private:
   int Wait();
 
-  std::string statePath_;
-  std::string errorPath_;
-  pid_t pid_ = 0;
+  std::string m_statePath;
+  std::string m_errorPath;
+  pid_t m_pid = 0;
 };
 
 struct CommandResult {

@@ -7,36 +7,36 @@
 
 namespace vantrel {
 
-CControllerQueue::CControllerQueue() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-  if (wakeFd_ < 0) {
+CControllerQueue::CControllerQueue() : m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  if (m_wakeFd < 0) {
     throw std::system_error(errno, std::generic_category(),
                             "Cannot create the wake-up of the controller queue");
   }
 }
 
 CControllerQueue::~CControllerQueue() {
-  close(wakeFd_);
+  close(m_wakeFd);
 }
 
 bool CControllerQueue::Push(ControllerChange change) noexcept {
-  const bool stored = ring_.Push(change);
+  const bool stored = m_ring.Push(change);
   if (!stored) {
-    dropped_.fetch_add(1, std::memory_order_relaxed);
+    m_dropped.fetch_add(1, std::memory_order_relaxed);
   }
   // Non-blocking: the counter cannot realistically overflow, and if it did the
   // consumer is already due to wake.
   const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
+  [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
   return stored;
 }
 
 bool CControllerQueue::Pop(ControllerChange& change) noexcept {
-  return ring_.Pop(change);
+  return m_ring.Pop(change);
 }
 
 void CControllerQueue::AcknowledgeWake() noexcept {
   uint64_t count = 0;
-  [[maybe_unused]] const ssize_t got = read(wakeFd_, &count, sizeof count);
+  [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
 }
 
 } // namespace vantrel

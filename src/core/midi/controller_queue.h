@@ -36,18 +36,18 @@ public:
   bool Pop(ControllerChange& change) noexcept;
 
   // Readable while a wake-up is pending.
-  int WakeFd() const { return wakeFd_; }
+  int WakeFd() const { return m_wakeFd; }
 
   // Dialog thread: clears the wake-up. Call it before draining with Pop, so a
   // change pushed during the drain wakes the thread again.
   void AcknowledgeWake() noexcept;
 
-  uint64_t DroppedCount() const { return dropped_.load(std::memory_order_relaxed); }
+  uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
 private:
-  SpscRing<ControllerChange, kCapacity> ring_;
-  std::atomic<uint64_t> dropped_{0};
-  int wakeFd_ = -1;
+  SpscRing<ControllerChange, kCapacity> m_ring;
+  std::atomic<uint64_t> m_dropped{0};
+  int m_wakeFd = -1;
 };
 
 } // namespace vantrel

@@ -42,11 +42,11 @@ std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
   return result;
 }
 
-JackMidiClient::JackMidiClient(jack_client_t* client) : client_(client) {}
+JackMidiClient::JackMidiClient(jack_client_t* client) : m_client(client) {}
 
 JackMidiClient::~JackMidiClient() {
   // Closing deactivates and joins the process thread.
-  jack_client_close(client_);
+  jack_client_close(m_client);
 }
 
 std::vector<std::string> JackMidiClient::PortNames(unsigned long flags) {
@@ -54,7 +54,7 @@ std::vector<std::string> JackMidiClient::PortNames(unsigned long flags) {
   if (ServerGone()) {
     return names;
   }
-  const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  const char** ports = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
   if (ports == nullptr) {
     return names;
   }
@@ -71,12 +71,12 @@ int JackMidiClient::Connect(const std::string& source, const std::string& destin
   if (ServerGone()) {
     return -1;
   }
-  return jack_connect(client_, source.c_str(), destination.c_str());
+  return jack_connect(m_client, source.c_str(), destination.c_str());
 }
 
 jack_port_t* JackMidiClient::Attach(Side side, const char* portName, IJackProcessPart& part,
                                     std::string& error) {
-  const std::lock_guard lock(controlLock_);
+  const std::lock_guard lock(m_controlLock);
   Slot& slot = SlotOf(side);
   if (slot.part.load() != nullptr) {
     error = side == Side::Input ? "this process has a MIDI input open already."
@@ -84,26 +84,26 @@ jack_port_t* JackMidiClient::Attach(Side side, const char* portName, IJackProces
     return nullptr;
   }
   const unsigned long flags = side == Side::Input ? JackPortIsInput : JackPortIsOutput;
-  jack_port_t* port = ServerGone()
-                          ? nullptr
-                          : jack_port_register(client_, portName, JACK_DEFAULT_MIDI_TYPE, flags, 0);
+  jack_port_t* port =
+      ServerGone() ? nullptr
+                   : jack_port_register(m_client, portName, JACK_DEFAULT_MIDI_TYPE, flags, 0);
   if (port == nullptr) {
     error = "JACK refused to register its port.";
     return nullptr;
   }
-  if (!activated_ && jack_activate(client_) != 0) {
-    jack_port_unregister(client_, port);
+  if (!m_activated && jack_activate(m_client) != 0) {
+    jack_port_unregister(m_client, port);
     error = "JACK refused to activate the client.";
     return nullptr;
   }
-  activated_ = true;
+  m_activated = true;
   slot.port = port;
   slot.part.store(&part, std::memory_order_seq_cst);
   return port;
 }
 
 void JackMidiClient::Detach(Side side) {
-  const std::lock_guard lock(controlLock_);
+  const std::lock_guard lock(m_controlLock);
   Slot& slot = SlotOf(side);
   if (slot.part.load() == nullptr) {
     return;
@@ -112,33 +112,33 @@ void JackMidiClient::Detach(Side side) {
   // Process announces itself before it reads the slots, both in the single
   // total order of sequentially consistent operations: either it read the
   // cleared slot, or this loop sees it running and waits for it to end.
-  while (inProcess_.load(std::memory_order_seq_cst)) {
+  while (m_inProcess.load(std::memory_order_seq_cst)) {
     std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
   if (!ServerGone()) {
     // Disconnected first, so that no reader sees the port's last buffer
     // again before it goes.
-    jack_port_disconnect(client_, slot.port);
-    jack_port_unregister(client_, slot.port);
+    jack_port_disconnect(m_client, slot.port);
+    jack_port_unregister(m_client, slot.port);
   }
   slot.port = nullptr;
 }
 
 int JackMidiClient::Process(jack_nframes_t frames, void* user) {
   auto* self = static_cast<JackMidiClient*>(user);
-  self->inProcess_.store(true, std::memory_order_seq_cst);
+  self->m_inProcess.store(true, std::memory_order_seq_cst);
   // Input first: thru that it queues goes out in this same period.
-  for (Slot& slot : self->slots_) {
+  for (Slot& slot : self->m_slots) {
     if (IJackProcessPart* part = slot.part.load(std::memory_order_seq_cst)) {
       part->Process(slot.port, frames);
     }
   }
-  self->inProcess_.store(false, std::memory_order_release);
+  self->m_inProcess.store(false, std::memory_order_release);
   return 0;
 }
 
 void JackMidiClient::OnShutdown(void* user) {
-  static_cast<JackMidiClient*>(user)->serverGone_.store(true, std::memory_order_relaxed);
+  static_cast<JackMidiClient*>(user)->m_serverGone.store(true, std::memory_order_relaxed);
 }
 
 std::shared_ptr<JackMidiClient> AcquireJackClient() {

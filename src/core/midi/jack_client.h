@@ -41,7 +41,7 @@ public:
   JackMidiClient& operator=(const JackMidiClient&) = delete;
 
   // True once the server has shut down; the client is of no further use.
-  bool ServerGone() const { return serverGone_.load(std::memory_order_relaxed); }
+  bool ServerGone() const { return m_serverGone.load(std::memory_order_relaxed); }
 
   // Full names of the MIDI ports with these flags (JackPortIsOutput: ports
   // the bridge can read from), in the server's order, without any bridge's
@@ -70,14 +70,14 @@ private:
 
   static int Process(jack_nframes_t frames, void* user);
   static void OnShutdown(void* user);
-  Slot& SlotOf(Side side) { return slots_[side == Side::Input ? 0 : 1]; }
+  Slot& SlotOf(Side side) { return m_slots[side == Side::Input ? 0 : 1]; }
 
-  jack_client_t* client_;
-  std::mutex controlLock_; // dialog-side calls only; never taken by Process
-  bool activated_ = false;
-  std::array<Slot, 2> slots_{}; // input first: Process serves them in order
-  std::atomic<bool> inProcess_{false};
-  std::atomic<bool> serverGone_{false};
+  jack_client_t* m_client;
+  std::mutex m_controlLock; // dialog-side calls only; never taken by Process
+  bool m_activated = false;
+  std::array<Slot, 2> m_slots{}; // input first: Process serves them in order
+  std::atomic<bool> m_inProcess{false};
+  std::atomic<bool> m_serverGone{false};
 };
 
 // The shared client, opened now if there is none or the server it talked to

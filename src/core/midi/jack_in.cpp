@@ -24,25 +24,25 @@ __attribute__((no_sanitize("thread"))) void CopyFromJackBuffer(uint8_t* to, cons
 class JackInConnection final : public IMidiInConnection, private IJackProcessPart {
 public:
   JackInConnection(std::shared_ptr<JackMidiClient> client, IMidiReceiver& receiver)
-      : client_(std::move(client)), receiver_(receiver) {}
+      : m_client(std::move(client)), m_receiver(receiver) {}
 
   ~JackInConnection() override {
     // Once detached no delivery is running or will start. Only a connection
     // that got its port attached may detach the side: a failed open must not
     // take away another connection's.
-    if (port_ != nullptr) {
-      client_->Detach(JackMidiClient::Side::Input);
+    if (m_port != nullptr) {
+      m_client->Detach(JackMidiClient::Side::Input);
     }
   }
 
   int Open(const std::string& source, std::string& error) {
     std::string reason;
-    port_ = client_->Attach(JackMidiClient::Side::Input, kMidiInPortName, *this, reason);
-    if (port_ == nullptr) {
+    m_port = m_client->Attach(JackMidiClient::Side::Input, kMidiInPortName, *this, reason);
+    if (m_port == nullptr) {
       error = "Cannot open the MIDI input: " + reason;
       return 100;
     }
-    if (client_->Connect(source, jack_port_name(port_)) != 0) {
+    if (m_client->Connect(source, jack_port_name(m_port)) != 0) {
       error = "Cannot connect the MIDI input to \"" + source + "\".";
       return 100;
     }
@@ -50,12 +50,12 @@ public:
   }
 
   int Start(std::string&) override {
-    gate_.Open();
+    m_gate.Open();
     return 0;
   }
 
   int Stop(std::string&) override {
-    gate_.Close();
+    m_gate.Close();
     return 0;
   }
 
@@ -63,7 +63,7 @@ private:
   // JACK's process thread, before the output: each event of this period
   // that is one short message goes to the receiver, in order.
   void Process(jack_port_t* port, jack_nframes_t frames) noexcept override {
-    if (!gate_.IsOpen()) {
+    if (!m_gate.IsOpen()) {
       return;
     }
     void* buffer = jack_port_get_buffer(port, frames);
@@ -71,7 +71,7 @@ private:
     if (count == 0) {
       return;
     }
-    const uint32_t timestamp = gate_.Timestamp();
+    const uint32_t timestamp = m_gate.Timestamp();
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event{};
       if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) {
@@ -82,15 +82,15 @@ private:
       CMidiMessage message;
       if (ShortMessageFromEvent(bytes, event.size, message)) {
         message.timestamp = timestamp;
-        receiver_.Receive(message);
+        m_receiver.Receive(message);
       }
     }
   }
 
-  std::shared_ptr<JackMidiClient> client_;
-  IMidiReceiver& receiver_;
-  jack_port_t* port_ = nullptr;
-  CDeliveryGate gate_;
+  std::shared_ptr<JackMidiClient> m_client;
+  IMidiReceiver& m_receiver;
+  jack_port_t* m_port = nullptr;
+  CDeliveryGate m_gate;
 };
 
 } // namespace

@@ -19,24 +19,25 @@ struct QueuedMessage {
 
 class JackOutConnection final : public IMidiOutConnection, private IJackProcessPart {
 public:
-  explicit JackOutConnection(std::shared_ptr<JackMidiClient> client) : client_(std::move(client)) {}
+  explicit JackOutConnection(std::shared_ptr<JackMidiClient> client)
+      : m_client(std::move(client)) {}
 
   ~JackOutConnection() override {
     // Only a connection that got its port attached may detach the side: a
     // failed open must not take away another connection's.
-    if (port_ != nullptr) {
-      client_->Detach(JackMidiClient::Side::Output);
+    if (m_port != nullptr) {
+      m_client->Detach(JackMidiClient::Side::Output);
     }
   }
 
   int Open(const std::string& destination, std::string& error) {
     std::string reason;
-    port_ = client_->Attach(JackMidiClient::Side::Output, kMidiOutPortName, *this, reason);
-    if (port_ == nullptr) {
+    m_port = m_client->Attach(JackMidiClient::Side::Output, kMidiOutPortName, *this, reason);
+    if (m_port == nullptr) {
       error = "Cannot open the MIDI output: " + reason;
       return 100;
     }
-    if (client_->Connect(jack_port_name(port_), destination) != 0) {
+    if (m_client->Connect(jack_port_name(m_port), destination) != 0) {
       error = "Cannot connect the MIDI output to \"" + destination + "\".";
       return 100;
     }
@@ -44,21 +45,21 @@ public:
   }
 
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
-    if (client_->ServerGone()) {
-      std::strcpy(error_, "The JACK server has shut down; the message is lost.");
+    if (m_client->ServerGone()) {
+      std::strcpy(m_error, "The JACK server has shut down; the message is lost.");
       return false;
     }
     QueuedMessage message;
     std::memcpy(message.bytes.data(), bytes, size);
     message.size = static_cast<uint8_t>(size);
-    if (!ring_.Push(message)) {
-      std::strcpy(error_, "The MIDI output queue is full; the message is dropped.");
+    if (!m_ring.Push(message)) {
+      std::strcpy(m_error, "The MIDI output queue is full; the message is dropped.");
       return false;
     }
     return true;
   }
 
-  const char* SendError() const noexcept override { return error_; }
+  const char* SendError() const noexcept override { return m_error; }
 
 private:
   // JACK's process thread, after the input: moves what is queued into this
@@ -68,18 +69,18 @@ private:
     void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
     QueuedMessage message;
-    while (ring_.Peek(message)) {
+    while (m_ring.Peek(message)) {
       if (jack_midi_event_write(buffer, 0, message.bytes.data(), message.size) != 0) {
         break;
       }
-      ring_.Discard();
+      m_ring.Discard();
     }
   }
 
-  std::shared_ptr<JackMidiClient> client_;
-  jack_port_t* port_ = nullptr;
-  SpscRing<QueuedMessage, 4096> ring_;
-  char error_[64] = {};
+  std::shared_ptr<JackMidiClient> m_client;
+  jack_port_t* m_port = nullptr;
+  SpscRing<QueuedMessage, 4096> m_ring;
+  char m_error[64] = {};
 };
 
 } // namespace

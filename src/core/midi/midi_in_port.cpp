@@ -3,27 +3,27 @@
 namespace vantrel {
 
 CMidiInPort::CMidiInPort(std::mutex& receiveLock, std::unique_ptr<IMidiInBackend> backend)
-    : receiveLock_(receiveLock), backend_(std::move(backend)) {}
+    : m_receiveLock(receiveLock), m_backend(std::move(backend)) {}
 
 CMidiInPort::~CMidiInPort() {
-  if (started_) {
+  if (m_started) {
     Stop();
   }
-  if (open_) {
+  if (m_open) {
     Close();
   }
 }
 
 int CMidiInPort::SetDevice(int32_t index) {
-  if (index < 0 || static_cast<uint32_t>(index) >= backend_->DeviceCount()) {
+  if (index < 0 || static_cast<uint32_t>(index) >= m_backend->DeviceCount()) {
     return 2;
   }
-  device_ = index;
+  m_device = index;
   return 0;
 }
 
 int CMidiInPort::Open(int32_t index) {
-  if (open_) {
+  if (m_open) {
     if (const int result = Close(); result != 0) {
       return result;
     }
@@ -31,56 +31,56 @@ int CMidiInPort::Open(int32_t index) {
   if (SetDevice(index) != 0) {
     return 2;
   }
-  connection_ = backend_->Open(static_cast<uint32_t>(device_), *this, lastError_);
-  if (connection_ == nullptr) {
+  m_connection = m_backend->Open(static_cast<uint32_t>(m_device), *this, m_lastError);
+  if (m_connection == nullptr) {
     return 100;
   }
-  open_ = true;
+  m_open = true;
   return 0;
 }
 
 int CMidiInPort::Close() {
-  if (!open_) {
+  if (!m_open) {
     return 0;
   }
   // Destroying the connection closes the device and waits for a delivery in
   // progress to finish.
-  connection_.reset();
-  open_ = false;
-  started_ = false;
+  m_connection.reset();
+  m_open = false;
+  m_started = false;
   return 0;
 }
 
 int CMidiInPort::Start() {
-  if (started_) {
+  if (m_started) {
     return 0;
   }
-  if (connection_ == nullptr) {
-    lastError_ = "Cannot start MIDI input: no input device is open.";
+  if (m_connection == nullptr) {
+    m_lastError = "Cannot start MIDI input: no input device is open.";
     return 100;
   }
-  if (connection_->Start(lastError_) != 0) {
+  if (m_connection->Start(m_lastError) != 0) {
     return 100;
   }
-  started_ = true;
+  m_started = true;
   return 0;
 }
 
 int CMidiInPort::Stop() {
-  if (!started_) {
+  if (!m_started) {
     return 0;
   }
-  if (connection_->Stop(lastError_) != 0) {
+  if (m_connection->Stop(m_lastError) != 0) {
     return 100;
   }
-  started_ = false;
+  m_started = false;
   return 0;
 }
 
 void CMidiInPort::OnReceive(const CMidiMessage&) {}
 
 void CMidiInPort::Receive(const CMidiMessage& message) noexcept {
-  const std::lock_guard lock(receiveLock_);
+  const std::lock_guard lock(m_receiveLock);
   try {
     OnReceive(message);
   } catch (...) {
@@ -94,14 +94,14 @@ CBridgeMidiIn::~CBridgeMidiIn() {
 }
 
 void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
-  if (CMidiOutPort* thru = thru_.load(std::memory_order_acquire)) {
+  if (CMidiOutPort* thru = m_thru.load(std::memory_order_acquire)) {
     if (thru->Send(message.status, message.data1, message.data2) ==
         CMidiOutPort::SendOutcome::Dropped) {
-      thruDropped_.fetch_add(1, std::memory_order_relaxed);
+      m_thruDropped.fetch_add(1, std::memory_order_relaxed);
     }
   }
   if (IsControlChange(message.status)) {
-    if (CControllerQueue* queue = controllers_.load(std::memory_order_acquire)) {
+    if (CControllerQueue* queue = m_controllers.load(std::memory_order_acquire)) {
       queue->Push({message.data1, message.data2});
     }
   }

@@ -48,11 +48,11 @@ public:
   // 0 if not started; else stops delivery, 0 or 100.
   int Stop();
 
-  bool IsOpen() const { return open_; }
-  bool IsStarted() const { return started_; }
-  int32_t Device() const { return device_; }
+  bool IsOpen() const { return m_open; }
+  bool IsStarted() const { return m_started; }
+  int32_t Device() const { return m_device; }
   // The sentence of the most recent failure, empty if none.
-  const std::string& LastError() const { return lastError_; }
+  const std::string& LastError() const { return m_lastError; }
 
 protected:
   // MIDI thread, under the receive lock. The base does nothing.
@@ -61,13 +61,13 @@ protected:
 private:
   void Receive(const CMidiMessage& message) noexcept override;
 
-  std::mutex& receiveLock_;
-  std::unique_ptr<IMidiInBackend> backend_;
-  std::unique_ptr<IMidiInConnection> connection_;
-  int32_t device_ = 0;
-  bool open_ = false;
-  bool started_ = false;
-  std::string lastError_;
+  std::mutex& m_receiveLock;
+  std::unique_ptr<IMidiInBackend> m_backend;
+  std::unique_ptr<IMidiInConnection> m_connection;
+  int32_t m_device = 0;
+  bool m_open = false;
+  bool m_started = false;
+  std::string m_lastError;
 };
 
 // The bridge's input: passes every short message through to the thru port
@@ -80,21 +80,21 @@ public:
   CBridgeMidiIn(const CBridgeMidiIn&) = delete;
   CBridgeMidiIn& operator=(const CBridgeMidiIn&) = delete;
 
-  void SetThruPort(CMidiOutPort* port) { thru_.store(port, std::memory_order_release); }
+  void SetThruPort(CMidiOutPort* port) { m_thru.store(port, std::memory_order_release); }
   void SetControllerQueue(CControllerQueue* queue) {
-    controllers_.store(queue, std::memory_order_release);
+    m_controllers.store(queue, std::memory_order_release);
   }
 
   // Thru messages the output could not queue; they were dropped.
-  uint64_t ThruDroppedCount() const { return thruDropped_.load(std::memory_order_relaxed); }
+  uint64_t ThruDroppedCount() const { return m_thruDropped.load(std::memory_order_relaxed); }
 
 protected:
   void OnReceive(const CMidiMessage& message) override;
 
 private:
-  std::atomic<CMidiOutPort*> thru_{nullptr};
-  std::atomic<CControllerQueue*> controllers_{nullptr};
-  std::atomic<uint64_t> thruDropped_{0};
+  std::atomic<CMidiOutPort*> m_thru{nullptr};
+  std::atomic<CControllerQueue*> m_controllers{nullptr};
+  std::atomic<uint64_t> m_thruDropped{0};
 };
 
 } // namespace vantrel

@@ -8,19 +8,19 @@
 namespace vantrel {
 
 CMidiOutPort::CMidiOutPort(std::unique_ptr<IMidiOutBackend> backend)
-    : backend_(std::move(backend)) {}
+    : m_backend(std::move(backend)) {}
 
 CMidiOutPort::~CMidiOutPort() {
-  if (open_) {
+  if (m_open) {
     Close();
   }
 }
 
 int CMidiOutPort::SetDevice(uint32_t index) {
-  if (index >= backend_->DeviceCount()) {
+  if (index >= m_backend->DeviceCount()) {
     return 2;
   }
-  device_ = index;
+  m_device = index;
   return 0;
 }
 
@@ -28,7 +28,7 @@ int CMidiOutPort::Open(uint32_t index) {
   if (SetDevice(index) != 0) {
     return 2;
   }
-  if (open_) {
+  if (m_open) {
     if (const int result = Close(); result != 0) {
       return result;
     }
@@ -36,28 +36,28 @@ int CMidiOutPort::Open(uint32_t index) {
   // Opening takes milliseconds; it happens outside the lock so that thru
   // sends meanwhile are refused at once instead of waiting.
   std::string error;
-  std::unique_ptr<IMidiOutConnection> connection = backend_->Open(device_, error);
-  const std::lock_guard lock(sendLock_);
+  std::unique_ptr<IMidiOutConnection> connection = m_backend->Open(m_device, error);
+  const std::lock_guard lock(m_sendLock);
   if (connection == nullptr) {
     KeepError(error.c_str());
     return 100;
   }
-  connection_ = std::move(connection);
-  open_ = true;
+  m_connection = std::move(connection);
+  m_open = true;
   return 0;
 }
 
 int CMidiOutPort::Close() {
-  if (!open_) {
+  if (!m_open) {
     return 0;
   }
   std::unique_ptr<IMidiOutConnection> closing;
   {
-    const std::lock_guard lock(sendLock_);
-    closing = std::move(connection_);
+    const std::lock_guard lock(m_sendLock);
+    closing = std::move(m_connection);
   }
   closing.reset();
-  open_ = false;
+  m_open = false;
   return 0;
 }
 
@@ -69,8 +69,8 @@ CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1,
                                              uint8_t data2) noexcept {
   const std::size_t size = ShortMessageLength(status);
   const uint8_t bytes[3] = {status, data1, data2};
-  const std::lock_guard lock(sendLock_);
-  if (connection_ == nullptr) {
+  const std::lock_guard lock(m_sendLock);
+  if (m_connection == nullptr) {
     return SendOutcome::NotOpen;
   }
   // A data byte with its top bit set would be read as a status byte by the
@@ -79,23 +79,23 @@ CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1,
     KeepError("Refused to send bytes that are not one short MIDI message.");
     return SendOutcome::NotShortMessage;
   }
-  if (!connection_->Send(bytes, size)) {
-    KeepError(connection_->SendError());
-    dropped_.fetch_add(1, std::memory_order_relaxed);
+  if (!m_connection->Send(bytes, size)) {
+    KeepError(m_connection->SendError());
+    m_dropped.fetch_add(1, std::memory_order_relaxed);
     return SendOutcome::Dropped;
   }
   return SendOutcome::Sent;
 }
 
 std::string CMidiOutPort::LastError() const {
-  const std::lock_guard lock(sendLock_);
-  return lastError_.data();
+  const std::lock_guard lock(m_sendLock);
+  return m_lastError.data();
 }
 
 void CMidiOutPort::KeepError(const char* text) noexcept {
-  const std::size_t length = std::min(std::strlen(text), lastError_.size() - 1);
-  std::memcpy(lastError_.data(), text, length);
-  lastError_[length] = '\0';
+  const std::size_t length = std::min(std::strlen(text), m_lastError.size() - 1);
+  std::memcpy(m_lastError.data(), text, length);
+  m_lastError[length] = '\0';
 }
 
 } // namespace vantrel

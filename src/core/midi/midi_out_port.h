@@ -43,23 +43,23 @@ public:
   // The same, saying why. Never allocates or waits beyond the port's lock.
   SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2) noexcept;
 
-  bool IsOpen() const { return open_; }
-  uint32_t Device() const { return device_; }
+  bool IsOpen() const { return m_open; }
+  uint32_t Device() const { return m_device; }
   // The sentence of the most recent failure, empty if none.
   std::string LastError() const;
   // Messages the device could not queue.
-  uint64_t DroppedCount() const { return dropped_.load(std::memory_order_relaxed); }
+  uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
 private:
-  void KeepError(const char* text) noexcept; // caller holds sendLock_
+  void KeepError(const char* text) noexcept; // caller holds m_sendLock
 
-  std::unique_ptr<IMidiOutBackend> backend_;
-  uint32_t device_ = 0;
-  bool open_ = false;
-  mutable std::mutex sendLock_; // guards connection_ and lastError_
-  std::unique_ptr<IMidiOutConnection> connection_;
-  std::array<char, 256> lastError_{};
-  std::atomic<uint64_t> dropped_{0};
+  std::unique_ptr<IMidiOutBackend> m_backend;
+  uint32_t m_device = 0;
+  bool m_open = false;
+  mutable std::mutex m_sendLock; // guards m_connection and m_lastError
+  std::unique_ptr<IMidiOutConnection> m_connection;
+  std::array<char, 256> m_lastError{};
+  std::atomic<uint64_t> m_dropped{0};
 };
 
 } // namespace vantrel

@@ -13,30 +13,30 @@ namespace {
 
 class RtMidiInConnection final : public IMidiInConnection {
 public:
-  explicit RtMidiInConnection(IMidiReceiver& receiver) : receiver_(receiver) {}
+  explicit RtMidiInConnection(IMidiReceiver& receiver) : m_receiver(receiver) {}
 
   ~RtMidiInConnection() override {
     // Destroying RtMidi's object closes the port and joins its input thread,
     // so no callback outlives this object.
-    in_.reset();
+    m_in.reset();
   }
 
   int Open(uint32_t device, std::string& error) {
     try {
-      in_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kMidiClientName);
-      in_->setErrorCallback(&RtMidiInConnection::OnError, this);
+      m_in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kMidiClientName);
+      m_in->setErrorCallback(&RtMidiInConnection::OnError, this);
       CollectErrors collect(*this);
-      const std::vector<RtMidiPort> ports = VisiblePorts(*in_);
+      const std::vector<RtMidiPort> ports = VisiblePorts(*m_in);
       if (device >= ports.size()) {
         error = "The MIDI input device " + std::to_string(device) + " is gone.";
         return 100;
       }
-      in_->ignoreTypes(/*midiSysex=*/true, /*midiTime=*/false, /*midiSense=*/false);
-      in_->setCallback(&RtMidiInConnection::OnMessage, this);
-      in_->openPort(ports[device].number, kMidiInPortName);
-      if (!in_->isPortOpen()) {
+      m_in->ignoreTypes(/*midiSysex=*/true, /*midiTime=*/false, /*midiSense=*/false);
+      m_in->setCallback(&RtMidiInConnection::OnMessage, this);
+      m_in->openPort(ports[device].number, kMidiInPortName);
+      if (!m_in->isPortOpen()) {
         error = "Cannot open the MIDI input \"" + ports[device].name + "\"" +
-                (collected_.empty() ? std::string(".") : ": " + collected_);
+                (m_collected.empty() ? std::string(".") : ": " + m_collected);
         return 100;
       }
       return 0;
@@ -47,12 +47,12 @@ public:
   }
 
   int Start(std::string&) override {
-    gate_.Open();
+    m_gate.Open();
     return 0;
   }
 
   int Stop(std::string&) override {
-    gate_.Close();
+    m_gate.Close();
     return 0;
   }
 
@@ -62,42 +62,42 @@ private:
   // keeping text would allocate.
   class CollectErrors {
   public:
-    explicit CollectErrors(RtMidiInConnection& owner) : owner_(owner) {
-      owner_.collector_.store(std::this_thread::get_id());
+    explicit CollectErrors(RtMidiInConnection& owner) : m_owner(owner) {
+      m_owner.m_collector.store(std::this_thread::get_id());
     }
-    ~CollectErrors() { owner_.collector_.store(std::thread::id()); }
+    ~CollectErrors() { m_owner.m_collector.store(std::thread::id()); }
     CollectErrors(const CollectErrors&) = delete;
     CollectErrors& operator=(const CollectErrors&) = delete;
 
   private:
-    RtMidiInConnection& owner_;
+    RtMidiInConnection& m_owner;
   };
 
   // RtMidi's thread. Copies the bytes into an inline message; no allocation.
   static void OnMessage(double, std::vector<unsigned char>* bytes, void* user) {
     auto* self = static_cast<RtMidiInConnection*>(user);
-    if (self->gate_.IsOpen() && bytes != nullptr && !bytes->empty() && bytes->size() <= 3) {
+    if (self->m_gate.IsOpen() && bytes != nullptr && !bytes->empty() && bytes->size() <= 3) {
       CMidiMessage message;
-      message.timestamp = self->gate_.Timestamp();
+      message.timestamp = self->m_gate.Timestamp();
       message.status = (*bytes)[0];
       message.data1 = bytes->size() > 1 ? (*bytes)[1] : 0;
       message.data2 = bytes->size() > 2 ? (*bytes)[2] : 0;
-      self->receiver_.Receive(message);
+      self->m_receiver.Receive(message);
     }
   }
 
   static void OnError(RtMidiError::Type, const std::string& text, void* user) {
     auto* self = static_cast<RtMidiInConnection*>(user);
-    if (self->collector_.load() == std::this_thread::get_id()) {
-      self->collected_ = text;
+    if (self->m_collector.load() == std::this_thread::get_id()) {
+      self->m_collected = text;
     }
   }
 
-  IMidiReceiver& receiver_;
-  std::unique_ptr<RtMidiIn> in_;
-  CDeliveryGate gate_;
-  std::atomic<std::thread::id> collector_{};
-  std::string collected_;
+  IMidiReceiver& m_receiver;
+  std::unique_ptr<RtMidiIn> m_in;
+  CDeliveryGate m_gate;
+  std::atomic<std::thread::id> m_collector{};
+  std::string m_collected;
 };
 
 } // namespace

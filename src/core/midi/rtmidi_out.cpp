@@ -15,18 +15,18 @@ class RtMidiOutConnection final : public IMidiOutConnection {
 public:
   int Open(uint32_t device, std::string& error) {
     try {
-      out_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kMidiClientName);
-      out_->setErrorCallback(&RtMidiOutConnection::OnError, this);
-      const std::vector<RtMidiPort> ports = VisiblePorts(*out_);
+      m_out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kMidiClientName);
+      m_out->setErrorCallback(&RtMidiOutConnection::OnError, this);
+      const std::vector<RtMidiPort> ports = VisiblePorts(*m_out);
       if (device >= ports.size()) {
         error = "The MIDI output device " + std::to_string(device) + " is gone.";
         return 100;
       }
-      failed_ = false;
-      out_->openPort(ports[device].number, kMidiOutPortName);
-      if (failed_ || !out_->isPortOpen()) {
+      m_failed = false;
+      m_out->openPort(ports[device].number, kMidiOutPortName);
+      if (m_failed || !m_out->isPortOpen()) {
         error = "Cannot open the MIDI output \"" + ports[device].name + "\"" +
-                (failed_ ? std::string(": ") + error_.data() : std::string("."));
+                (m_failed ? std::string(": ") + m_error.data() : std::string("."));
         return 100;
       }
       return 0;
@@ -37,16 +37,16 @@ public:
   }
 
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
-    failed_ = false;
+    m_failed = false;
     try {
-      out_->sendMessage(bytes, size);
+      m_out->sendMessage(bytes, size);
     } catch (const std::exception& e) {
       Keep(e.what());
     }
-    return !failed_;
+    return !m_failed;
   }
 
-  const char* SendError() const noexcept override { return error_.data(); }
+  const char* SendError() const noexcept override { return m_error.data(); }
 
 private:
   // Runs on the thread that called into RtMidi, under the output port's lock
@@ -56,15 +56,15 @@ private:
   }
 
   void Keep(const char* text) noexcept {
-    failed_ = true;
-    const std::size_t length = std::min(std::strlen(text), error_.size() - 1);
-    std::memcpy(error_.data(), text, length);
-    error_[length] = '\0';
+    m_failed = true;
+    const std::size_t length = std::min(std::strlen(text), m_error.size() - 1);
+    std::memcpy(m_error.data(), text, length);
+    m_error[length] = '\0';
   }
 
-  std::unique_ptr<RtMidiOut> out_;
-  bool failed_ = false;
-  std::array<char, 200> error_{};
+  std::unique_ptr<RtMidiOut> m_out;
+  bool m_failed = false;
+  std::array<char, 200> m_error{};
 };
 
 } // namespace

@@ -16,12 +16,12 @@ template <typename T, std::size_t Capacity> class SpscRing {
 public:
   // Producer side. False when the ring is full; the value is not stored.
   bool Push(const T& value) noexcept {
-    const std::size_t write = write_.load(std::memory_order_relaxed);
-    if (write - read_.load(std::memory_order_acquire) == Capacity) {
+    const std::size_t write = m_write.load(std::memory_order_relaxed);
+    if (write - m_read.load(std::memory_order_acquire) == Capacity) {
       return false;
     }
-    slots_[write & (Capacity - 1)] = value;
-    write_.store(write + 1, std::memory_order_release);
+    m_slots[write & (Capacity - 1)] = value;
+    m_write.store(write + 1, std::memory_order_release);
     return true;
   }
 
@@ -36,25 +36,25 @@ public:
 
   // Consumer side: reads the oldest value without removing it.
   bool Peek(T& value) const noexcept {
-    const std::size_t read = read_.load(std::memory_order_relaxed);
-    if (read == write_.load(std::memory_order_acquire)) {
+    const std::size_t read = m_read.load(std::memory_order_relaxed);
+    if (read == m_write.load(std::memory_order_acquire)) {
       return false;
     }
-    value = slots_[read & (Capacity - 1)];
+    value = m_slots[read & (Capacity - 1)];
     return true;
   }
 
   // Consumer side: removes the value that Peek returned.
   void Discard() noexcept {
-    read_.store(read_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    m_read.store(m_read.load(std::memory_order_relaxed) + 1, std::memory_order_release);
   }
 
   static constexpr std::size_t capacity() { return Capacity; }
 
 private:
-  alignas(64) std::atomic<std::size_t> write_{0};
-  alignas(64) std::atomic<std::size_t> read_{0};
-  std::array<T, Capacity> slots_{};
+  alignas(64) std::atomic<std::size_t> m_write{0};
+  alignas(64) std::atomic<std::size_t> m_read{0};
+  std::array<T, Capacity> m_slots{};
 };
 
 } // namespace vantrel

@@ -31,20 +31,20 @@ void DisableAutoStart(sdbus::MethodCall& call) {
 } // namespace
 
 DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::milliseconds timeout)
-    : connection_(connection), proxy_(sdbus::createProxy(connection, kBusName, kObjectPath)),
-      timeoutUsec_(static_cast<uint64_t>(timeout.count()) * 1000u) {}
+    : m_connection(connection), m_proxy(sdbus::createProxy(connection, kBusName, kObjectPath)),
+      m_timeoutUsec(static_cast<uint64_t>(timeout.count()) * 1000u) {}
 
 DbusMixerServer::~DbusMixerServer() = default;
 
 int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
   try {
-    auto call = proxy_->createMethodCall(kInterface, std::string(Info(method).name));
+    auto call = m_proxy->createMethodCall(kInterface, std::string(Info(method).name));
     for (int32_t arg : args) {
       call << arg;
     }
     DisableAutoStart(call);
     call.dontExpectReply();
-    proxy_->callMethod(call);
+    m_proxy->callMethod(call);
     FlushSetters();
     return kMixerOk;
   } catch (const sdbus::Error&) {
@@ -61,20 +61,20 @@ void DbusMixerServer::FlushSetters() {
   // again until its queue has drained, so a server that stopped reading
   // slows each call by nothing, not by the budget.
   constexpr std::chrono::milliseconds kFlushBudget{250};
-  const auto deadline = std::chrono::steady_clock::now() + (stalled_ ? 0ms : kFlushBudget);
+  const auto deadline = std::chrono::steady_clock::now() + (m_stalled ? 0ms : kFlushBudget);
   for (;;) {
-    const auto poll = connection_.getEventLoopPollData();
+    const auto poll = m_connection.getEventLoopPollData();
     if ((poll.events & POLLOUT) == 0) {
-      stalled_ = false;
+      m_stalled = false;
       return;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     pollfd fd{poll.fd, POLLOUT, 0};
     if (::poll(&fd, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) > 0) {
-      connection_.processPendingRequest();
+      m_connection.processPendingRequest();
     } else if (left.count() <= 0) {
-      stalled_ = true;
+      m_stalled = true;
       return;
     }
   }
@@ -85,14 +85,14 @@ int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
   try {
     // Nothing else reads this connection: drop what arrived unasked (error
     // answers to setters, bus notices) so it cannot pile up.
-    while (connection_.processPendingRequest()) {
+    while (m_connection.processPendingRequest()) {
     }
-    auto call = proxy_->createMethodCall(kInterface, std::string(Info(method).name));
+    auto call = m_proxy->createMethodCall(kInterface, std::string(Info(method).name));
     for (int32_t arg : args) {
       call << arg;
     }
     DisableAutoStart(call);
-    auto reply = proxy_->callMethod(call, timeoutUsec_);
+    auto reply = m_proxy->callMethod(call, m_timeoutUsec);
     std::array<int32_t, kMaxOutputs> results{};
     for (std::size_t i = 0; i < out.size(); ++i) {
       reply >> results[i];

@@ -65,10 +65,10 @@ private:
   int Get(mixer_dbus::Method method, std::initializer_list<int32_t> args,
           std::initializer_list<int32_t*> out);
 
-  sdbus::IConnection& connection_;
-  std::unique_ptr<sdbus::IProxy> proxy_;
-  uint64_t timeoutUsec_;
-  bool stalled_ = false; // the server left the last flush unfinished
+  sdbus::IConnection& m_connection;
+  std::unique_ptr<sdbus::IProxy> m_proxy;
+  uint64_t m_timeoutUsec;
+  bool m_stalled = false; // the server left the last flush unfinished
 };
 
 } // namespace vantrel

@@ -131,23 +131,23 @@ bool CanConnectTo(const std::string& address) {
 
 CMixerLink::CMixerLink() : CMixerLink(MixerLinkOptions{}) {}
 
-CMixerLink::CMixerLink(MixerLinkOptions options) : options_(std::move(options)) {}
+CMixerLink::CMixerLink(MixerLinkOptions options) : m_options(std::move(options)) {}
 
 CMixerLink::~CMixerLink() {
   Shutdown();
 }
 
 int CMixerLink::Startup() {
-  if (connection_) {
+  if (m_connection) {
     return kMixerOk;
   }
-  if (!options_.busAddress.empty() && !CanConnectTo(options_.busAddress)) {
+  if (!m_options.busAddress.empty() && !CanConnectTo(m_options.busAddress)) {
     return kMixerFailed;
   }
   try {
-    connection_ = options_.busAddress.empty()
-                      ? sdbus::createSessionBusConnection()
-                      : sdbus::createSessionBusConnectionWithAddress(options_.busAddress);
+    m_connection = m_options.busAddress.empty()
+                       ? sdbus::createSessionBusConnection()
+                       : sdbus::createSessionBusConnectionWithAddress(m_options.busAddress);
     return kMixerOk;
   } catch (const sdbus::Error&) {
     return kMixerFailed;
@@ -155,52 +155,52 @@ int CMixerLink::Startup() {
 }
 
 int CMixerLink::Create() {
-  if (!connection_) {
+  if (!m_connection) {
     return kMixerFailed;
   }
-  created_ = true;
-  if (!server_ && (NameHasOwner() || (options_.startServer && StartServerProcess() &&
-                                      WaitForName(options_.startTimeout)))) {
+  m_created = true;
+  if (!m_server && (NameHasOwner() || (m_options.startServer && StartServerProcess() &&
+                                       WaitForName(m_options.startTimeout)))) {
     BuildServer();
   }
-  nextLookup_ = std::chrono::steady_clock::now() + kLookupInterval;
-  return server_ ? kMixerOk : kMixerFailed;
+  m_nextLookup = std::chrono::steady_clock::now() + kLookupInterval;
+  return m_server ? kMixerOk : kMixerFailed;
 }
 
 IMixerServer* CMixerLink::Server() {
-  if (!server_ && created_ && connection_ && std::chrono::steady_clock::now() >= nextLookup_) {
-    nextLookup_ = std::chrono::steady_clock::now() + kLookupInterval;
+  if (!m_server && m_created && m_connection && std::chrono::steady_clock::now() >= m_nextLookup) {
+    m_nextLookup = std::chrono::steady_clock::now() + kLookupInterval;
     if (NameHasOwner()) {
       BuildServer();
     }
   }
-  return server_.get();
+  return m_server.get();
 }
 
 bool CMixerLink::IsPresent() const {
-  return server_ != nullptr;
+  return m_server != nullptr;
 }
 
 void CMixerLink::Release() {
-  server_.reset();
-  created_ = false;
+  m_server.reset();
+  m_created = false;
 }
 
 void CMixerLink::Shutdown() {
   Release();
-  connection_.reset();
+  m_connection.reset();
 }
 
 bool CMixerLink::NameHasOwner() {
-  if (!connection_) {
+  if (!m_connection) {
     return false;
   }
   try {
-    auto bus = sdbus::createProxy(*connection_, kDbusName, kDbusPath);
+    auto bus = sdbus::createProxy(*m_connection, kDbusName, kDbusPath);
     bool owned = false;
     bus->callMethod("NameHasOwner")
         .onInterface(kDbusName)
-        .withTimeout(options_.callTimeout)
+        .withTimeout(m_options.callTimeout)
         .withArguments(std::string(mixer_dbus::kBusName))
         .storeResultsTo(owned);
     return owned;
@@ -210,7 +210,7 @@ bool CMixerLink::NameHasOwner() {
 }
 
 bool CMixerLink::StartServerProcess() {
-  std::string program = options_.serverProgram;
+  std::string program = m_options.serverProgram;
   if (program.empty()) {
     const std::string beside = OwnFolder() + "/" + kServerName;
     program = IsExecutable(beside) ? beside : FindInPath(kServerName);
@@ -218,11 +218,11 @@ bool CMixerLink::StartServerProcess() {
   if (program.empty()) {
     // No program to run: let the bus start the server from its service file.
     try {
-      auto bus = sdbus::createProxy(*connection_, kDbusName, kDbusPath);
+      auto bus = sdbus::createProxy(*m_connection, kDbusName, kDbusPath);
       uint32_t result = 0;
       bus->callMethod("StartServiceByName")
           .onInterface(kDbusName)
-          .withTimeout(options_.startTimeout)
+          .withTimeout(m_options.startTimeout)
           .withArguments(std::string(mixer_dbus::kBusName), uint32_t{0})
           .storeResultsTo(result);
       return true;
@@ -231,15 +231,16 @@ bool CMixerLink::StartServerProcess() {
     }
   }
   std::vector<std::string> args{program};
-  args.insert(args.end(), options_.serverArguments.begin(), options_.serverArguments.end());
+  args.insert(args.end(), m_options.serverArguments.begin(), m_options.serverArguments.end());
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (options_.busAddress.empty() || std::strncmp(*entry, "DBUS_SESSION_BUS_ADDRESS=", 25) != 0) {
+    if (m_options.busAddress.empty() ||
+        std::strncmp(*entry, "DBUS_SESSION_BUS_ADDRESS=", 25) != 0) {
       env.emplace_back(*entry);
     }
   }
-  if (!options_.busAddress.empty()) {
-    env.push_back("DBUS_SESSION_BUS_ADDRESS=" + options_.busAddress);
+  if (!m_options.busAddress.empty()) {
+    env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_options.busAddress);
   }
   return SpawnDetached(args, env);
 }
@@ -259,9 +260,9 @@ bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
 
 void CMixerLink::BuildServer() {
   try {
-    server_ = std::make_unique<DbusMixerServer>(*connection_, options_.callTimeout);
+    m_server = std::make_unique<DbusMixerServer>(*m_connection, m_options.callTimeout);
   } catch (const sdbus::Error&) {
-    server_.reset();
+    m_server.reset();
   }
 }
 

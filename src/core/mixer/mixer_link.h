@@ -71,11 +71,11 @@ private:
   bool WaitForName(std::chrono::milliseconds timeout);
   void BuildServer();
 
-  MixerLinkOptions options_;
-  std::unique_ptr<sdbus::IConnection> connection_;
-  std::unique_ptr<DbusMixerServer> server_;
-  bool created_ = false; // Create() was called and Release() not yet
-  std::chrono::steady_clock::time_point nextLookup_{};
+  MixerLinkOptions m_options;
+  std::unique_ptr<sdbus::IConnection> m_connection;
+  std::unique_ptr<DbusMixerServer> m_server;
+  bool m_created = false; // Create() was called and Release() not yet
+  std::chrono::steady_clock::time_point m_nextLookup{};
 };
 
 } // namespace vantrel

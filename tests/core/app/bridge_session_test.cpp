@@ -18,11 +18,11 @@ namespace {
 // may not start a server, over a profile in a temporary folder.
 class SessionTest : public ::testing::Test {
 protected:
-  test::TempDir dir;
-  std::filesystem::path profile = dir.Path() / "vantrel.INI";
-  CSettings settings{profile};
-  MidiProcessObjects midi;
-  CMixerLink link{UnreachableBus()};
+  test::TempDir m_dir;
+  std::filesystem::path m_profile = m_dir.Path() / "vantrel.INI";
+  CSettings m_settings{m_profile};
+  MidiProcessObjects m_midi;
+  CMixerLink m_link{UnreachableBus()};
 
   static MixerLinkOptions UnreachableBus() {
     MixerLinkOptions options;
@@ -32,11 +32,11 @@ protected:
   }
 
   std::unique_ptr<CBridgeSession> Make(bool writesProfile = true) {
-    return std::make_unique<CBridgeSession>(&settings, writesProfile, midi.input, midi.output,
-                                            midi.controllers, link);
+    return std::make_unique<CBridgeSession>(&m_settings, writesProfile, m_midi.input, m_midi.output,
+                                            m_midi.controllers, m_link);
   }
   std::string ProfileText() const {
-    std::ifstream in(profile);
+    std::ifstream in(m_profile);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -58,10 +58,10 @@ TEST_F(SessionTest, AFirstRunStartsOnMasterWithNoDevicesAndChannelOne) {
 }
 
 TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
-  settings.Write(kActivePageKey, "x");
-  settings.Write(kDefaultMidiInKey, "3");
-  settings.Write(kDefaultMidiOutKey, "");
-  settings.Write(kDefaultMidiOutChannelKey, "0");
+  m_settings.Write(kActivePageKey, "x");
+  m_settings.Write(kDefaultMidiInKey, "3");
+  m_settings.Write(kDefaultMidiOutKey, "");
+  m_settings.Write(kDefaultMidiOutChannelKey, "0");
   auto session = Make();
   session->LoadMainSettings();
   const AppState& state = session->State();
@@ -93,10 +93,10 @@ TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {
   ASSERT_NE(midiSection, std::string::npos);
   EXPECT_LT(midiSection, program);
   EXPECT_LT(program, mapping);
-  EXPECT_EQ(settings.Read(kActivePageKey), "1");
-  EXPECT_EQ(settings.Read(kDefaultMidiInKey), "-1");
-  EXPECT_EQ(settings.Read(kDefaultMidiOutKey), "-1");
-  EXPECT_EQ(settings.Read(kDefaultMidiOutChannelKey), "16");
+  EXPECT_EQ(m_settings.Read(kActivePageKey), "1");
+  EXPECT_EQ(m_settings.Read(kDefaultMidiInKey), "-1");
+  EXPECT_EQ(m_settings.Read(kDefaultMidiOutKey), "-1");
+  EXPECT_EQ(m_settings.Read(kDefaultMidiOutChannelKey), "16");
   EXPECT_LT(text.find("Aux1CC=-1"), text.find("A1Aux1CC=-1"));
   EXPECT_LT(text.find("WaveAux1CC"), text.find("U5Aux1CC"));
   EXPECT_LT(text.find("NRPN Res=-1"), text.find("U1Aux1CC"));
@@ -137,17 +137,17 @@ TEST_F(SessionTest, ControllersQueuedAtShutdownAreDropped) {
   test::RecordingMixer mixer;
   session->Context().mixer = &mixer;
   session->Page(1).Commit(std::vector<std::string>{"7", "-1", "-1", "-1", "-1", "-1", "-1"});
-  ASSERT_TRUE(midi.controllers.Push({7, 64}));
+  ASSERT_TRUE(m_midi.controllers.Push({7, 64}));
   session->Shutdown();
   session->DrainControllers();
   session->OnActivate();
   EXPECT_TRUE(mixer.calls.empty());
   ControllerChange left;
-  EXPECT_FALSE(midi.controllers.Pop(left));
+  EXPECT_FALSE(m_midi.controllers.Pop(left));
 }
 
 TEST_F(SessionTest, TheHeadlessBridgeNeverWritesTheProfile) {
-  settings.Write(CcMappingKey("A1VolCC"), "7");
+  m_settings.Write(CcMappingKey("A1VolCC"), "7");
   const std::string before = ProfileText();
   {
     auto session = Make(false);

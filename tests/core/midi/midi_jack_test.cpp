@@ -55,51 +55,55 @@ protected:
     ASSERT_EQ(test::JackTestServerProblem(), "");
     ASSERT_EQ(SelectMidiApi(MidiApi::Jack), MidiApi::Jack);
     ASSERT_TRUE(CurrentMidiApiAvailable());
-    ASSERT_EQ(peer.Error(), "");
-    input.SetThruPort(&output);
-    input.SetControllerQueue(&queue);
+    ASSERT_EQ(m_peer.Error(), "");
+    m_input.SetThruPort(&m_output);
+    m_input.SetControllerQueue(&m_queue);
   }
 
-  int32_t InputIndex(int peerPort) { return IndexOf(MidiInputNames(), peer.OutputName(peerPort)); }
-  int32_t OutputIndex(int peerPort) { return IndexOf(MidiOutputNames(), peer.InputName(peerPort)); }
+  int32_t InputIndex(int peerPort) {
+    return IndexOf(MidiInputNames(), m_peer.OutputName(peerPort));
+  }
+  int32_t OutputIndex(int peerPort) {
+    return IndexOf(MidiOutputNames(), m_peer.InputName(peerPort));
+  }
 
   void OpenBoth(int peerOut, int peerIn) {
-    ASSERT_EQ(output.Open(static_cast<uint32_t>(OutputIndex(peerIn))), 0) << output.LastError();
-    ASSERT_EQ(input.Open(InputIndex(peerOut)), 0) << input.LastError();
-    ASSERT_EQ(input.Start(), 0);
+    ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(peerIn))), 0) << m_output.LastError();
+    ASSERT_EQ(m_input.Open(InputIndex(peerOut)), 0) << m_input.LastError();
+    ASSERT_EQ(m_input.Start(), 0);
   }
 
   // What the dialog thread would see: waits on the wake-up, then drains.
   std::vector<ControllerChange> WaitForChanges(std::size_t count,
                                                std::chrono::milliseconds timeout = 5s) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (changes.size() < count && std::chrono::steady_clock::now() < deadline) {
-      pollfd fd{queue.WakeFd(), POLLIN, 0};
+    while (m_changes.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd fd{m_queue.WakeFd(), POLLIN, 0};
       if (poll(&fd, 1, 20) == 1) {
-        queue.AcknowledgeWake();
-        for (ControllerChange change; queue.Pop(change);) {
-          changes.push_back(change);
+        m_queue.AcknowledgeWake();
+        for (ControllerChange change; m_queue.Pop(change);) {
+          m_changes.push_back(change);
         }
       }
     }
-    return changes;
+    return m_changes;
   }
 
   // Lets the peer's queue empty and a few periods pass, then reports the changes.
   std::vector<ControllerChange> ChangesAfterQuiet() {
-    while (!peer.SendQueueEmpty()) {
+    while (!m_peer.SendQueueEmpty()) {
       std::this_thread::sleep_for(2ms);
     }
-    peer.ReceivedAfterQuiet();
-    return WaitForChanges(changes.size() + 1, 50ms);
+    m_peer.ReceivedAfterQuiet();
+    return WaitForChanges(m_changes.size() + 1, 50ms);
   }
 
-  JackPeer peer;
-  std::mutex receiveLock;
-  CControllerQueue queue;
-  CMidiOutPort output;
-  CBridgeMidiIn input{receiveLock};
-  std::vector<ControllerChange> changes;
+  JackPeer m_peer;
+  std::mutex m_receiveLock;
+  CControllerQueue m_queue;
+  CMidiOutPort m_output;
+  CBridgeMidiIn m_input{m_receiveLock};
+  std::vector<ControllerChange> m_changes;
 };
 
 TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyControlChanges) {
@@ -108,19 +112,19 @@ TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyContro
       {0xBF, 0x07, 0x64}, {0xC0, 0x05}, {0x90, 0x3C, 0x64}, {0xF8},
       {0xB0, 0x0A, 0x7F}, {0xFE},       {0xE3, 0x00, 0x40}, {0x80, 0x3C, 0x00}};
   for (const Bytes& bytes : sent) {
-    ASSERT_TRUE(peer.Send(0, bytes));
+    ASSERT_TRUE(m_peer.Send(0, bytes));
   }
-  EXPECT_EQ(peer.WaitForReceived(sent.size(), 5s), OnPort(0, sent));
+  EXPECT_EQ(m_peer.WaitForReceived(sent.size(), 5s), OnPort(0, sent));
   EXPECT_EQ(WaitForChanges(2), (std::vector<ControllerChange>{{0x07, 0x64}, {0x0A, 0x7F}}));
-  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), sent.size());
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), sent.size());
 }
 
 TEST_F(BridgeOnJack, SystemExclusiveIsNotPassedThrough) {
   OpenBoth(0, 0);
-  ASSERT_TRUE(peer.Send(0, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
-  ASSERT_TRUE(peer.Send(0, {0xB1, 0x01, 0x02}));
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x01, 0x02}}));
-  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+  ASSERT_TRUE(m_peer.Send(0, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
+  ASSERT_TRUE(m_peer.Send(0, {0xB1, 0x01, 0x02}));
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x01, 0x02}}));
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), 1u);
 }
 
 TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesAreDropped) {
@@ -142,17 +146,17 @@ TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesA
                                     {0xF2, 0x01, 0x02},
                                     {0xB2, 0x01, 0x02}};
   for (std::size_t i = 0; i < malformed.size(); ++i) {
-    ASSERT_TRUE(peer.Send(0, malformed[i]));
-    ASSERT_TRUE(peer.Send(0, whole[i]));
+    ASSERT_TRUE(m_peer.Send(0, malformed[i]));
+    ASSERT_TRUE(m_peer.Send(0, whole[i]));
   }
   for (std::size_t i = malformed.size(); i < whole.size(); ++i) {
-    ASSERT_TRUE(peer.Send(0, whole[i]));
+    ASSERT_TRUE(m_peer.Send(0, whole[i]));
   }
-  EXPECT_EQ(peer.WaitForReceived(whole.size(), 5s), OnPort(0, whole));
+  EXPECT_EQ(m_peer.WaitForReceived(whole.size(), 5s), OnPort(0, whole));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x01, 0x02}}));
-  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), whole.size());
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), whole.size());
   // Nothing malformed even reached the output port, which would refuse it.
-  EXPECT_EQ(output.LastError(), "");
+  EXPECT_EQ(m_output.LastError(), "");
 }
 
 // The bridge's client as the server shows it: the client of the port that
@@ -179,34 +183,34 @@ std::vector<std::string> PortsOfClient(const JackPeer& peer, const std::string& 
 
 TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortAway) {
   OpenBoth(0, 0);
-  const std::string client = BridgeClientOf(peer, 0);
+  const std::string client = BridgeClientOf(m_peer, 0);
   EXPECT_TRUE(IsBridgePortName(client + ":x")) << client;
-  EXPECT_EQ(peer.ConnectionsOf(peer.InputName(0)),
+  EXPECT_EQ(m_peer.ConnectionsOf(m_peer.InputName(0)),
             (std::vector<std::string>{client + ":MIDI Out"}));
   EXPECT_GE(InputIndex(1), 0);
   EXPECT_GE(OutputIndex(1), 0);
-  EXPECT_EQ(PortsOfClient(peer, client),
+  EXPECT_EQ(PortsOfClient(m_peer, client),
             (std::vector<std::string>{client + ":MIDI In", client + ":MIDI Out"}));
 
-  ASSERT_EQ(input.Close(), 0);
-  EXPECT_EQ(PortsOfClient(peer, client), (std::vector<std::string>{client + ":MIDI Out"}));
-  EXPECT_EQ(output.SendShort(0xB4, 0x01, 0x02), 0);
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB4, 0x01, 0x02}}));
+  ASSERT_EQ(m_input.Close(), 0);
+  EXPECT_EQ(PortsOfClient(m_peer, client), (std::vector<std::string>{client + ":MIDI Out"}));
+  EXPECT_EQ(m_output.SendShort(0xB4, 0x01, 0x02), 0);
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB4, 0x01, 0x02}}));
 
-  ASSERT_EQ(output.Close(), 0);
-  EXPECT_TRUE(PortsOfClient(peer, client).empty());
+  ASSERT_EQ(m_output.Close(), 0);
+  EXPECT_TRUE(PortsOfClient(m_peer, client).empty());
 
-  peer.ClearReceived();
+  m_peer.ClearReceived();
   OpenBoth(1, 1);
-  EXPECT_EQ(BridgeClientOf(peer, 1), client);
-  ASSERT_TRUE(peer.Send(1, {0x92, 0x30, 0x40}));
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(1, {{0x92, 0x30, 0x40}}));
+  EXPECT_EQ(BridgeClientOf(m_peer, 1), client);
+  ASSERT_TRUE(m_peer.Send(1, {0x92, 0x30, 0x40}));
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(1, {{0x92, 0x30, 0x40}}));
 }
 
 TEST_F(BridgeOnJack, ASecondPortOfTheSameKindInTheProcessIsRefusedAndTheFirstKeepsWorking) {
   OpenBoth(0, 0);
   {
-    CBridgeMidiIn secondInput(receiveLock);
+    CBridgeMidiIn secondInput(m_receiveLock);
     EXPECT_EQ(secondInput.Open(InputIndex(1)), 100);
     EXPECT_EQ(secondInput.LastError(),
               "Cannot open the MIDI input: this process has a MIDI input open already.");
@@ -215,8 +219,8 @@ TEST_F(BridgeOnJack, ASecondPortOfTheSameKindInTheProcessIsRefusedAndTheFirstKee
     EXPECT_EQ(secondOutput.LastError(),
               "Cannot open the MIDI output: this process has a MIDI output open already.");
   }
-  ASSERT_TRUE(peer.Send(0, {0xB6, 0x10, 0x20}));
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB6, 0x10, 0x20}}));
+  ASSERT_TRUE(m_peer.Send(0, {0xB6, 0x10, 0x20}));
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB6, 0x10, 0x20}}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x10, 0x20}}));
 }
 
@@ -230,10 +234,10 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
   ASSERT_EQ(gone->Error(), "");
   const std::string goneOut = gone->OutputName(0);
   const std::string goneIn = gone->InputName(0);
-  ASSERT_EQ(output.Open(static_cast<uint32_t>(IndexOf(MidiOutputNames(), goneIn))), 0)
-      << output.LastError();
-  ASSERT_EQ(input.Open(IndexOf(MidiInputNames(), goneOut)), 0) << input.LastError();
-  ASSERT_EQ(input.Start(), 0);
+  ASSERT_EQ(m_output.Open(static_cast<uint32_t>(IndexOf(MidiOutputNames(), goneIn))), 0)
+      << m_output.LastError();
+  ASSERT_EQ(m_input.Open(IndexOf(MidiInputNames(), goneOut)), 0) << m_input.LastError();
+  ASSERT_EQ(m_input.Start(), 0);
   const std::string client = BridgeClientOf(*gone, 0);
   gone.reset();
 
@@ -242,10 +246,10 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
       EXPECT_TRUE(name != goneOut && name != goneIn) << name;
     }
   }
-  EXPECT_TRUE(input.IsOpen());
-  EXPECT_EQ(output.SendShort(0xB0, 0x01, 0x02), 0); // queued for nobody
-  ASSERT_EQ(input.Close(), 0);
-  ASSERT_EQ(output.Close(), 0);
+  EXPECT_TRUE(m_input.IsOpen());
+  EXPECT_EQ(m_output.SendShort(0xB0, 0x01, 0x02), 0); // queued for nobody
+  ASSERT_EQ(m_input.Close(), 0);
+  ASSERT_EQ(m_output.Close(), 0);
 
   // The lists named the device, but it went before the connection was made.
   IgnoringReceiver receiver;
@@ -254,69 +258,69 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
   EXPECT_EQ(error, "Cannot connect the MIDI input to \"" + goneOut + "\".");
   EXPECT_EQ(OpenJackOut(goneIn, error), nullptr);
   EXPECT_EQ(error, "Cannot connect the MIDI output to \"" + goneIn + "\".");
-  EXPECT_TRUE(PortsOfClient(peer, client).empty());
+  EXPECT_TRUE(PortsOfClient(m_peer, client).empty());
 
   OpenBoth(0, 0);
-  ASSERT_TRUE(peer.Send(0, {0xB1, 0x05, 0x06}));
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x05, 0x06}}));
+  ASSERT_TRUE(m_peer.Send(0, {0xB1, 0x05, 0x06}));
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x05, 0x06}}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x05, 0x06}}));
 }
 
 TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
-  ASSERT_EQ(input.Open(InputIndex(0)), 0) << input.LastError();
-  ASSERT_EQ(input.Start(), 0);
-  ASSERT_TRUE(peer.Send(0, {0xB5, 0x20, 0x30}));
-  ASSERT_TRUE(peer.Send(0, {0x95, 0x20, 0x30}));
+  ASSERT_EQ(m_input.Open(InputIndex(0)), 0) << m_input.LastError();
+  ASSERT_EQ(m_input.Start(), 0);
+  ASSERT_TRUE(m_peer.Send(0, {0xB5, 0x20, 0x30}));
+  ASSERT_TRUE(m_peer.Send(0, {0x95, 0x20, 0x30}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30}}));
-  EXPECT_TRUE(peer.ReceivedAfterQuiet().empty());
-  EXPECT_EQ(input.ThruDroppedCount(), 0u);
+  EXPECT_TRUE(m_peer.ReceivedAfterQuiet().empty());
+  EXPECT_EQ(m_input.ThruDroppedCount(), 0u);
 }
 
 TEST_F(BridgeOnJack, AnIndexEqualToTheCountClosesTheInputButLeavesTheOutputOnItsDevice) {
   OpenBoth(0, 0);
   const auto inputCount = static_cast<int32_t>(MidiInputNames().size());
   const auto outputCount = static_cast<uint32_t>(MidiOutputNames().size());
-  EXPECT_EQ(input.Open(inputCount), 2);
-  EXPECT_FALSE(input.IsOpen());
-  EXPECT_EQ(output.Open(outputCount), 2);
-  EXPECT_TRUE(output.IsOpen());
+  EXPECT_EQ(m_input.Open(inputCount), 2);
+  EXPECT_FALSE(m_input.IsOpen());
+  EXPECT_EQ(m_output.Open(outputCount), 2);
+  EXPECT_TRUE(m_output.IsOpen());
 
-  ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, 0x01}));
-  EXPECT_EQ(output.SendShort(0xB3, 0x11, 0x22), 0);
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(0, {{0xB3, 0x11, 0x22}}));
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01}));
+  EXPECT_EQ(m_output.SendShort(0xB3, 0x11, 0x22), 0);
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB3, 0x11, 0x22}}));
   EXPECT_TRUE(ChangesAfterQuiet().empty());
-  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), 1u);
 }
 
 TEST_F(BridgeOnJack, StartAndStopGateDeliveryOnAnOpenInput) {
-  ASSERT_EQ(input.Open(InputIndex(0)), 0);
-  ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, 0x01}));
+  ASSERT_EQ(m_input.Open(InputIndex(0)), 0);
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01}));
   EXPECT_TRUE(ChangesAfterQuiet().empty());
 
-  ASSERT_EQ(input.Start(), 0);
-  ASSERT_TRUE(peer.Send(0, {0xB0, 0x02, 0x02}));
+  ASSERT_EQ(m_input.Start(), 0);
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x02, 0x02}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x02, 0x02}}));
 
-  ASSERT_EQ(input.Stop(), 0);
-  EXPECT_EQ(input.Stop(), 0);
-  ASSERT_TRUE(peer.Send(0, {0xB0, 0x03, 0x03}));
+  ASSERT_EQ(m_input.Stop(), 0);
+  EXPECT_EQ(m_input.Stop(), 0);
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x03, 0x03}));
   EXPECT_EQ(ChangesAfterQuiet().size(), 1u);
-  EXPECT_EQ(input.Close(), 0);
-  EXPECT_EQ(input.Close(), 0);
+  EXPECT_EQ(m_input.Close(), 0);
+  EXPECT_EQ(m_input.Close(), 0);
 }
 
 TEST_F(BridgeOnJack, ReopeningMovesEachPortToTheOtherDevice) {
   OpenBoth(0, 0);
-  ASSERT_EQ(input.Stop(), 0);
-  ASSERT_EQ(input.Open(InputIndex(1)), 0) << input.LastError();
-  ASSERT_EQ(input.Start(), 0);
-  ASSERT_EQ(output.Open(static_cast<uint32_t>(OutputIndex(1))), 0) << output.LastError();
+  ASSERT_EQ(m_input.Stop(), 0);
+  ASSERT_EQ(m_input.Open(InputIndex(1)), 0) << m_input.LastError();
+  ASSERT_EQ(m_input.Start(), 0);
+  ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(1))), 0) << m_output.LastError();
 
-  ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, 0x01})); // the old device: ignored now
-  ASSERT_TRUE(peer.Send(1, {0xB0, 0x02, 0x02}));
-  EXPECT_EQ(peer.WaitForReceived(1, 5s), OnPort(1, {{0xB0, 0x02, 0x02}}));
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01})); // the old device: ignored now
+  ASSERT_TRUE(m_peer.Send(1, {0xB0, 0x02, 0x02}));
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(1, {{0xB0, 0x02, 0x02}}));
   EXPECT_EQ(ChangesAfterQuiet(), (std::vector<ControllerChange>{{0x02, 0x02}}));
-  EXPECT_EQ(peer.ReceivedAfterQuiet().size(), 1u);
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), 1u);
 }
 
 TEST_F(BridgeOnJack, TheBridgesOwnPortsNeverAppearInItsLists) {
@@ -351,7 +355,7 @@ TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAnd
   OpenBoth(0, 0);
   constexpr int kCount = 10000;
   // About 3000 messages a second: a dense stream from a USB controller.
-  peer.SetPacing(8);
+  m_peer.SetPacing(8);
   std::vector<Bytes> sent;
   std::vector<ControllerChange> sentChanges;
   for (int i = 0; i < kCount; ++i) {
@@ -362,27 +366,27 @@ TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAnd
   }
   // A run that JACK spoiled with an xrun proves little, so it is tried again.
   for (int attempt = 1; attempt <= 3; ++attempt) {
-    const uint64_t xrunsBefore = peer.XrunCount();
-    changes.clear();
-    peer.ClearReceived();
+    const uint64_t xrunsBefore = m_peer.XrunCount();
+    m_changes.clear();
+    m_peer.ClearReceived();
     for (const Bytes& bytes : sent) {
-      ASSERT_TRUE(peer.Send(0, bytes));
+      ASSERT_TRUE(m_peer.Send(0, bytes));
     }
     const std::vector<ControllerChange> handed = WaitForChanges(kCount, 20s);
     std::vector<Bytes> received;
-    for (PeerMessage& m : peer.WaitForReceived(kCount, 5s)) {
+    for (PeerMessage& m : m_peer.WaitForReceived(kCount, 5s)) {
       received.push_back(std::move(m.bytes));
     }
-    EXPECT_EQ(input.ThruDroppedCount(), 0u);
-    EXPECT_EQ(queue.DroppedCount(), 0u);
-    EXPECT_EQ(output.DroppedCount(), 0u);
-    const uint64_t xruns = peer.XrunCount() - xrunsBefore;
+    EXPECT_EQ(m_input.ThruDroppedCount(), 0u);
+    EXPECT_EQ(m_queue.DroppedCount(), 0u);
+    EXPECT_EQ(m_output.DroppedCount(), 0u);
+    const uint64_t xruns = m_peer.XrunCount() - xrunsBefore;
     if (xruns == 0 || attempt == 3) {
       ExpectExactUnlessJackOverran(xruns, handed, sentChanges);
       ExpectExactUnlessJackOverran(xruns, received, sent);
       break;
     }
-    while (!peer.SendQueueEmpty()) {
+    while (!m_peer.SendQueueEmpty()) {
       std::this_thread::sleep_for(5ms);
     }
     ChangesAfterQuiet();
@@ -392,7 +396,7 @@ TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAnd
 TEST_F(BridgeOnJack, SendsFromTheDialogThreadDuringThruGoOutWhole) {
   OpenBoth(0, 0);
   constexpr int kEach = 2000;
-  peer.SetPacing(8);
+  m_peer.SetPacing(8);
   std::vector<Bytes> thruSent;
   std::vector<Bytes> dialogSent;
   for (int i = 0; i < kEach; ++i) {
@@ -400,22 +404,22 @@ TEST_F(BridgeOnJack, SendsFromTheDialogThreadDuringThruGoOutWhole) {
     const auto low = static_cast<uint8_t>(i & 0x7F);
     thruSent.push_back({0x91, high, low});
     dialogSent.push_back({0xB2, high, low});
-    ASSERT_TRUE(peer.Send(0, thruSent.back()));
+    ASSERT_TRUE(m_peer.Send(0, thruSent.back()));
   }
   for (int i = 0; i < kEach; ++i) {
-    ASSERT_EQ(output.SendShort(0xB2, dialogSent[i][1], dialogSent[i][2]), 0);
+    ASSERT_EQ(m_output.SendShort(0xB2, dialogSent[i][1], dialogSent[i][2]), 0);
     if (i % 16 == 0) {
       std::this_thread::sleep_for(2ms);
     }
   }
   std::vector<Bytes> thruReceived;
   std::vector<Bytes> dialogReceived;
-  for (PeerMessage& m : peer.WaitForReceived(2 * kEach, 20s)) {
+  for (PeerMessage& m : m_peer.WaitForReceived(2 * kEach, 20s)) {
     (m.bytes.at(0) == 0x91 ? thruReceived : dialogReceived).push_back(std::move(m.bytes));
   }
-  ExpectExactUnlessJackOverran(peer.XrunCount(), thruReceived, thruSent);
-  ExpectExactUnlessJackOverran(peer.XrunCount(), dialogReceived, dialogSent);
-  EXPECT_EQ(output.DroppedCount(), 0u);
+  ExpectExactUnlessJackOverran(m_peer.XrunCount(), thruReceived, thruSent);
+  ExpectExactUnlessJackOverran(m_peer.XrunCount(), dialogReceived, dialogSent);
+  EXPECT_EQ(m_output.DroppedCount(), 0u);
 }
 
 TEST_F(BridgeOnJack, TheProcessObjectsShutDownWhileMessagesAreStillArriving) {
@@ -425,30 +429,30 @@ TEST_F(BridgeOnJack, TheProcessObjectsShutDownWhileMessagesAreStillArriving) {
   ASSERT_EQ(objects->output.Open(static_cast<uint32_t>(OutputIndex(0))), 0);
   ASSERT_EQ(objects->input.Open(InputIndex(0)), 0);
   ASSERT_EQ(objects->input.Start(), 0);
-  peer.SetPacing(4);
+  m_peer.SetPacing(4);
   for (int i = 0; i < 2000; ++i) {
-    ASSERT_TRUE(peer.Send(0, {0xB0, 0x01, static_cast<uint8_t>(i & 0x7F)}));
+    ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, static_cast<uint8_t>(i & 0x7F)}));
   }
-  peer.WaitForReceived(100, 5s);
+  m_peer.WaitForReceived(100, 5s);
   objects.reset();
-  EXPECT_FALSE(peer.SendQueueEmpty());
+  EXPECT_FALSE(m_peer.SendQueueEmpty());
 }
 
 class EnvironmentVariable {
 public:
-  EnvironmentVariable(const char* name, const std::string& value) : name_(name) {
+  EnvironmentVariable(const char* name, const std::string& value) : m_name(name) {
     if (const char* old = std::getenv(name)) {
-      old_ = old;
+      m_old = old;
     }
     setenv(name, value.c_str(), 1);
   }
-  ~EnvironmentVariable() { setenv(name_, old_.c_str(), 1); }
+  ~EnvironmentVariable() { setenv(m_name, m_old.c_str(), 1); }
   EnvironmentVariable(const EnvironmentVariable&) = delete;
   EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
 
 private:
-  const char* name_;
-  std::string old_;
+  const char* m_name;
+  std::string m_old;
 };
 
 TEST(MidiWithoutJackServer, ThereAreNoDevicesAndNoServerIsStarted) {

@@ -26,144 +26,144 @@ struct Calls {
 
 class FakeInConnection final : public IMidiInConnection {
 public:
-  explicit FakeInConnection(Calls& calls, uint32_t device) : calls_(calls), device_(device) {}
-  ~FakeInConnection() override { calls_.log.push_back("close " + std::to_string(device_)); }
+  explicit FakeInConnection(Calls& calls, uint32_t device) : m_calls(calls), m_device(device) {}
+  ~FakeInConnection() override { m_calls.log.push_back("close " + std::to_string(m_device)); }
   int Start(std::string&) override {
-    calls_.log.push_back("start");
+    m_calls.log.push_back("start");
     return 0;
   }
   int Stop(std::string&) override {
-    calls_.log.push_back("stop");
+    m_calls.log.push_back("stop");
     return 0;
   }
 
 private:
-  Calls& calls_;
-  uint32_t device_;
+  Calls& m_calls;
+  uint32_t m_device;
 };
 
 class FakeInBackend final : public IMidiInBackend {
 public:
-  FakeInBackend(Calls& calls, uint32_t count) : calls_(calls), count_(count) {}
-  uint32_t DeviceCount() override { return count_; }
+  FakeInBackend(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
+  uint32_t DeviceCount() override { return m_count; }
   std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
                                           std::string& error) override {
-    calls_.log.push_back("open " + std::to_string(device));
-    if (calls_.failOpen) {
+    m_calls.log.push_back("open " + std::to_string(device));
+    if (m_calls.failOpen) {
       error = "The device is busy.";
       return nullptr;
     }
-    calls_.receiver = &receiver;
-    return std::make_unique<FakeInConnection>(calls_, device);
+    m_calls.receiver = &receiver;
+    return std::make_unique<FakeInConnection>(m_calls, device);
   }
 
 private:
-  Calls& calls_;
-  uint32_t count_;
+  Calls& m_calls;
+  uint32_t m_count;
 };
 
 class FakeOutConnection final : public IMidiOutConnection {
 public:
-  FakeOutConnection(Calls& calls, uint32_t device) : calls_(calls), device_(device) {}
-  ~FakeOutConnection() override { calls_.log.push_back("close " + std::to_string(device_)); }
+  FakeOutConnection(Calls& calls, uint32_t device) : m_calls(calls), m_device(device) {}
+  ~FakeOutConnection() override { m_calls.log.push_back("close " + std::to_string(m_device)); }
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
-    if (calls_.refuseSends) {
+    if (m_calls.refuseSends) {
       return false;
     }
-    calls_.sent.emplace_back(bytes, bytes + size);
-    calls_.log.push_back("send " + std::to_string(device_));
+    m_calls.sent.emplace_back(bytes, bytes + size);
+    m_calls.log.push_back("send " + std::to_string(m_device));
     return true;
   }
   const char* SendError() const noexcept override { return "The queue is full."; }
 
 private:
-  Calls& calls_;
-  uint32_t device_;
+  Calls& m_calls;
+  uint32_t m_device;
 };
 
 class FakeOutBackend final : public IMidiOutBackend {
 public:
-  FakeOutBackend(Calls& calls, uint32_t count) : calls_(calls), count_(count) {}
-  uint32_t DeviceCount() override { return count_; }
+  FakeOutBackend(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
+  uint32_t DeviceCount() override { return m_count; }
   std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) override {
-    calls_.log.push_back("open " + std::to_string(device));
-    if (calls_.failOpen) {
+    m_calls.log.push_back("open " + std::to_string(device));
+    if (m_calls.failOpen) {
       error = "The device is busy.";
       return nullptr;
     }
-    return std::make_unique<FakeOutConnection>(calls_, device);
+    return std::make_unique<FakeOutConnection>(m_calls, device);
   }
 
 private:
-  Calls& calls_;
-  uint32_t count_;
+  Calls& m_calls;
+  uint32_t m_count;
 };
 
 using Log = std::vector<std::string>;
 
 class MidiInPortRules : public ::testing::Test {
 protected:
-  std::mutex lock;
-  Calls calls;
-  CMidiInPort port{lock, std::make_unique<FakeInBackend>(calls, 3)};
+  std::mutex m_lock;
+  Calls m_calls;
+  CMidiInPort m_port{m_lock, std::make_unique<FakeInBackend>(m_calls, 3)};
 };
 
 TEST_F(MidiInPortRules, StartTwiceStartsTheDeviceOnce) {
-  ASSERT_EQ(port.Open(1), 0);
-  EXPECT_EQ(port.Start(), 0);
-  EXPECT_EQ(port.Start(), 0);
-  EXPECT_TRUE(port.IsStarted());
-  EXPECT_EQ(calls.log, (Log{"open 1", "start"}));
+  ASSERT_EQ(m_port.Open(1), 0);
+  EXPECT_EQ(m_port.Start(), 0);
+  EXPECT_EQ(m_port.Start(), 0);
+  EXPECT_TRUE(m_port.IsStarted());
+  EXPECT_EQ(m_calls.log, (Log{"open 1", "start"}));
 }
 
 TEST_F(MidiInPortRules, StopAndCloseOfAnIdlePortReturnZeroWithoutCallingTheDevice) {
-  EXPECT_EQ(port.Stop(), 0);
-  EXPECT_EQ(port.Close(), 0);
-  ASSERT_EQ(port.Open(0), 0);
-  EXPECT_EQ(port.Stop(), 0);
-  EXPECT_EQ(calls.log, (Log{"open 0"}));
+  EXPECT_EQ(m_port.Stop(), 0);
+  EXPECT_EQ(m_port.Close(), 0);
+  ASSERT_EQ(m_port.Open(0), 0);
+  EXPECT_EQ(m_port.Stop(), 0);
+  EXPECT_EQ(m_calls.log, (Log{"open 0"}));
 }
 
 TEST_F(MidiInPortRules, StartOnAClosedPortFailsAndChangesNothing) {
-  EXPECT_EQ(port.Start(), 100);
-  EXPECT_FALSE(port.IsStarted());
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_FALSE(port.LastError().empty());
-  EXPECT_TRUE(calls.log.empty());
+  EXPECT_EQ(m_port.Start(), 100);
+  EXPECT_FALSE(m_port.IsStarted());
+  EXPECT_FALSE(m_port.IsOpen());
+  EXPECT_FALSE(m_port.LastError().empty());
+  EXPECT_TRUE(m_calls.log.empty());
 }
 
 TEST_F(MidiInPortRules, OpenWithABadIndexReturns2AndLeavesThePortClosed) {
-  ASSERT_EQ(port.Open(2), 0);
-  ASSERT_EQ(port.Start(), 0);
+  ASSERT_EQ(m_port.Open(2), 0);
+  ASSERT_EQ(m_port.Start(), 0);
   for (const int32_t bad : {3, -1, 1000}) {
-    EXPECT_EQ(port.Open(bad), 2) << bad;
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.IsStarted());
+    EXPECT_EQ(m_port.Open(bad), 2) << bad;
+    EXPECT_FALSE(m_port.IsOpen());
+    EXPECT_FALSE(m_port.IsStarted());
   }
-  EXPECT_EQ(calls.log, (Log{"open 2", "start", "close 2"}));
+  EXPECT_EQ(m_calls.log, (Log{"open 2", "start", "close 2"}));
 }
 
 TEST_F(MidiInPortRules, AFailedOpenReturns100WithItsReasonAndThePortClosed) {
-  calls.failOpen = true;
-  EXPECT_EQ(port.Open(0), 100);
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_EQ(port.LastError(), "The device is busy.");
+  m_calls.failOpen = true;
+  EXPECT_EQ(m_port.Open(0), 100);
+  EXPECT_FALSE(m_port.IsOpen());
+  EXPECT_EQ(m_port.LastError(), "The device is busy.");
 }
 
 TEST_F(MidiInPortRules, ReopeningAStartedPortNeedsAFreshStart) {
-  ASSERT_EQ(port.Open(0), 0);
-  ASSERT_EQ(port.Start(), 0);
-  ASSERT_EQ(port.Open(1), 0);
-  EXPECT_FALSE(port.IsStarted());
-  EXPECT_EQ(port.Start(), 0);
-  EXPECT_EQ(calls.log, (Log{"open 0", "start", "close 0", "open 1", "start"}));
+  ASSERT_EQ(m_port.Open(0), 0);
+  ASSERT_EQ(m_port.Start(), 0);
+  ASSERT_EQ(m_port.Open(1), 0);
+  EXPECT_FALSE(m_port.IsStarted());
+  EXPECT_EQ(m_port.Start(), 0);
+  EXPECT_EQ(m_calls.log, (Log{"open 0", "start", "close 0", "open 1", "start"}));
 }
 
 TEST_F(MidiInPortRules, SetDeviceAcceptsOnlyIndicesBelowTheCount) {
-  EXPECT_EQ(port.SetDevice(-1), 2);
-  EXPECT_EQ(port.SetDevice(3), 2);
-  EXPECT_EQ(port.SetDevice(2), 0);
-  EXPECT_EQ(port.Device(), 2);
+  EXPECT_EQ(m_port.SetDevice(-1), 2);
+  EXPECT_EQ(m_port.SetDevice(3), 2);
+  EXPECT_EQ(m_port.SetDevice(2), 0);
+  EXPECT_EQ(m_port.Device(), 2);
 }
 
 TEST(MidiInPortLifetime, TheDestructorStopsThenCloses) {
@@ -179,109 +179,109 @@ TEST(MidiInPortLifetime, TheDestructorStopsThenCloses) {
 
 class MidiOutPortRules : public ::testing::Test {
 protected:
-  Calls calls;
-  CMidiOutPort port{std::make_unique<FakeOutBackend>(calls, 2)};
+  Calls m_calls;
+  CMidiOutPort m_port{std::make_unique<FakeOutBackend>(m_calls, 2)};
 };
 
 TEST_F(MidiOutPortRules, OpenWithABadIndexReturns2AndKeepsTheOldDeviceOpen) {
-  ASSERT_EQ(port.Open(1), 0);
-  EXPECT_EQ(port.Open(2), 2);
-  EXPECT_EQ(port.Open(static_cast<uint32_t>(-1)), 2);
-  EXPECT_TRUE(port.IsOpen());
-  EXPECT_EQ(port.SendShort(0xB0, 7, 100), 0);
-  EXPECT_EQ(calls.log, (Log{"open 1", "send 1"}));
+  ASSERT_EQ(m_port.Open(1), 0);
+  EXPECT_EQ(m_port.Open(2), 2);
+  EXPECT_EQ(m_port.Open(static_cast<uint32_t>(-1)), 2);
+  EXPECT_TRUE(m_port.IsOpen());
+  EXPECT_EQ(m_port.SendShort(0xB0, 7, 100), 0);
+  EXPECT_EQ(m_calls.log, (Log{"open 1", "send 1"}));
 }
 
 TEST_F(MidiOutPortRules, OpenOfAnotherDeviceClosesTheOldOneFirst) {
-  ASSERT_EQ(port.Open(0), 0);
-  ASSERT_EQ(port.Open(1), 0);
-  EXPECT_EQ(calls.log, (Log{"open 0", "close 0", "open 1"}));
+  ASSERT_EQ(m_port.Open(0), 0);
+  ASSERT_EQ(m_port.Open(1), 0);
+  EXPECT_EQ(m_calls.log, (Log{"open 0", "close 0", "open 1"}));
 }
 
 TEST_F(MidiOutPortRules, AFailedOpenLeavesThePortClosedWithItsReason) {
-  ASSERT_EQ(port.Open(0), 0);
-  calls.failOpen = true;
-  EXPECT_EQ(port.Open(1), 100);
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_EQ(port.LastError(), "The device is busy.");
-  EXPECT_EQ(port.SendShort(0xB0, 1, 2), 100);
-  EXPECT_TRUE(calls.sent.empty());
+  ASSERT_EQ(m_port.Open(0), 0);
+  m_calls.failOpen = true;
+  EXPECT_EQ(m_port.Open(1), 100);
+  EXPECT_FALSE(m_port.IsOpen());
+  EXPECT_EQ(m_port.LastError(), "The device is busy.");
+  EXPECT_EQ(m_port.SendShort(0xB0, 1, 2), 100);
+  EXPECT_TRUE(m_calls.sent.empty());
 }
 
 TEST_F(MidiOutPortRules, CloseOfAClosedPortReturnsZeroWithoutCallingTheDevice) {
-  EXPECT_EQ(port.Close(), 0);
-  EXPECT_TRUE(calls.log.empty());
+  EXPECT_EQ(m_port.Close(), 0);
+  EXPECT_TRUE(m_calls.log.empty());
 }
 
 TEST_F(MidiOutPortRules, SendsGoOutWithTheLengthTheirStatusByteGives) {
-  ASSERT_EQ(port.Open(0), 0);
-  EXPECT_EQ(port.SendShort(0xBF, 0x07, 0x64), 0);
-  EXPECT_EQ(port.SendShort(0xC3, 0x05, 0x99), 0); // the unused byte is not sent
-  EXPECT_EQ(port.SendShort(0xF8, 0, 0), 0);
-  EXPECT_EQ(port.SendShort(0xF2, 0x10, 0x20), 0);
-  EXPECT_EQ(calls.sent, (std::vector<std::vector<uint8_t>>{
-                            {0xBF, 0x07, 0x64}, {0xC3, 0x05}, {0xF8}, {0xF2, 0x10, 0x20}}));
+  ASSERT_EQ(m_port.Open(0), 0);
+  EXPECT_EQ(m_port.SendShort(0xBF, 0x07, 0x64), 0);
+  EXPECT_EQ(m_port.SendShort(0xC3, 0x05, 0x99), 0); // the unused byte is not sent
+  EXPECT_EQ(m_port.SendShort(0xF8, 0, 0), 0);
+  EXPECT_EQ(m_port.SendShort(0xF2, 0x10, 0x20), 0);
+  EXPECT_EQ(m_calls.sent, (std::vector<std::vector<uint8_t>>{
+                              {0xBF, 0x07, 0x64}, {0xC3, 0x05}, {0xF8}, {0xF2, 0x10, 0x20}}));
 }
 
 TEST_F(MidiOutPortRules, BytesThatAreNotAShortMessageAreRefusedNotSent) {
-  ASSERT_EQ(port.Open(0), 0);
+  ASSERT_EQ(m_port.Open(0), 0);
   for (const auto& [status, data1, data2] :
        std::vector<std::array<uint8_t, 3>>{{0x40, 0x10, 0x10},
                                            {0xF0, 0x01, 0x02},
                                            {0xF7, 0, 0},
                                            {0x90, 0x80, 0x10},
                                            {0xB0, 0x10, 0xFF}}) {
-    EXPECT_EQ(port.Send(status, data1, data2), CMidiOutPort::SendOutcome::NotShortMessage);
+    EXPECT_EQ(m_port.Send(status, data1, data2), CMidiOutPort::SendOutcome::NotShortMessage);
   }
-  EXPECT_TRUE(calls.sent.empty());
-  EXPECT_EQ(port.DroppedCount(), 0u);
+  EXPECT_TRUE(m_calls.sent.empty());
+  EXPECT_EQ(m_port.DroppedCount(), 0u);
 }
 
 TEST_F(MidiOutPortRules, AMessageTheDeviceCannotQueueIsDroppedAndCounted) {
-  ASSERT_EQ(port.Open(0), 0);
-  calls.refuseSends = true;
-  EXPECT_EQ(port.SendShort(0xB0, 1, 2), 100);
-  EXPECT_EQ(port.Send(0xB0, 1, 2), CMidiOutPort::SendOutcome::Dropped);
-  EXPECT_EQ(port.DroppedCount(), 2u);
-  EXPECT_EQ(port.LastError(), "The queue is full.");
+  ASSERT_EQ(m_port.Open(0), 0);
+  m_calls.refuseSends = true;
+  EXPECT_EQ(m_port.SendShort(0xB0, 1, 2), 100);
+  EXPECT_EQ(m_port.Send(0xB0, 1, 2), CMidiOutPort::SendOutcome::Dropped);
+  EXPECT_EQ(m_port.DroppedCount(), 2u);
+  EXPECT_EQ(m_port.LastError(), "The queue is full.");
 }
 
 // The receive path, driven through the receiver that the backend was given.
 class BridgeReceivePath : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_EQ(output.Open(0), 0);
-    input.SetThruPort(&output);
-    input.SetControllerQueue(&queue);
-    ASSERT_EQ(input.Open(0), 0);
-    ASSERT_EQ(input.Start(), 0);
-    ASSERT_NE(inCalls.receiver, nullptr);
+    ASSERT_EQ(m_output.Open(0), 0);
+    m_input.SetThruPort(&m_output);
+    m_input.SetControllerQueue(&m_queue);
+    ASSERT_EQ(m_input.Open(0), 0);
+    ASSERT_EQ(m_input.Start(), 0);
+    ASSERT_NE(m_inCalls.receiver, nullptr);
   }
   void Deliver(uint8_t status, uint8_t data1, uint8_t data2) {
-    inCalls.receiver->Receive(CMidiMessage{0, status, data1, data2});
+    m_inCalls.receiver->Receive(CMidiMessage{0, status, data1, data2});
   }
   std::vector<ControllerChange> Drain() {
     std::vector<ControllerChange> changes;
-    queue.AcknowledgeWake();
-    for (ControllerChange change; queue.Pop(change);) {
+    m_queue.AcknowledgeWake();
+    for (ControllerChange change; m_queue.Pop(change);) {
       changes.push_back(change);
     }
     return changes;
   }
 
-  std::mutex lock;
-  Calls inCalls;
-  Calls outCalls;
-  CControllerQueue queue;
-  CMidiOutPort output{std::make_unique<FakeOutBackend>(outCalls, 1)};
-  CBridgeMidiIn input{lock, std::make_unique<FakeInBackend>(inCalls, 1)};
+  std::mutex m_lock;
+  Calls m_inCalls;
+  Calls m_outCalls;
+  CControllerQueue m_queue;
+  CMidiOutPort m_output{std::make_unique<FakeOutBackend>(m_outCalls, 1)};
+  CBridgeMidiIn m_input{m_lock, std::make_unique<FakeInBackend>(m_inCalls, 1)};
 };
 
 TEST_F(BridgeReceivePath, AThruMessageTheOutputCannotQueueIsCountedAndTheChangeStillHandedOn) {
-  outCalls.refuseSends = true;
+  m_outCalls.refuseSends = true;
   Deliver(0xB2, 10, 20);
   Deliver(0x92, 60, 100);
-  EXPECT_EQ(input.ThruDroppedCount(), 2u);
+  EXPECT_EQ(m_input.ThruDroppedCount(), 2u);
   const std::vector<ControllerChange> changes = Drain();
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0].controller, 10);
@@ -289,9 +289,9 @@ TEST_F(BridgeReceivePath, AThruMessageTheOutputCannotQueueIsCountedAndTheChangeS
 }
 
 TEST_F(BridgeReceivePath, ThruIsNotCountedAsDroppedWhenNoOutputIsOpen) {
-  output.Close();
+  m_output.Close();
   Deliver(0xB0, 1, 2);
-  EXPECT_EQ(input.ThruDroppedCount(), 0u);
+  EXPECT_EQ(m_input.ThruDroppedCount(), 0u);
   EXPECT_EQ(Drain().size(), 1u);
 }
 
