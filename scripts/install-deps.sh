@@ -3,7 +3,7 @@
 # Idempotent: does nothing when every package is already present.
 set -eu
 
-PACKAGES="cmake g++ make pkg-config \
+PACKAGES="cmake g++ make pkg-config clang-tidy-14 git \
   qt6-base-dev libgl1-mesa-dev \
   librtmidi-dev \
   libsdbus-c++-dev libsystemd-dev \

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs what is missing, builds everything and runs every test with a
-# private D-Bus bus and JACK server. In CI (CI=true) or with
+# Installs what is missing, builds everything, checks the naming rules of
+# .clang-tidy on the files changed since main (scripts/tidy-changed.sh) and
+# runs every test with a private D-Bus bus and JACK server. In CI (CI=true) or with
 # VANTREL_SANITIZERS=1 it also builds and runs the core tests under
 # AddressSanitizer with UndefinedBehaviorSanitizer, and the concurrency tests
 # under ThreadSanitizer.
@@ -14,6 +15,7 @@ werror=OFF
 
 cmake -S . -B build -DVANTREL_WERROR=$werror >/dev/null
 cmake --build build -j"$jobs"
+./scripts/tidy-changed.sh build
 ./scripts/with-test-services.sh ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 
 if [ "${CI:-}" = "true" ] || [ "${VANTREL_SANITIZERS:-}" = "1" ]; then
