@@ -4,7 +4,8 @@
 # runs every test with a private D-Bus bus and JACK server. In CI (CI=true) or with
 # VANTREL_SANITIZERS=1 it also builds and runs the core tests under
 # AddressSanitizer with UndefinedBehaviorSanitizer, and the concurrency tests
-# under ThreadSanitizer.
+# under ThreadSanitizer. In CI it also builds the Debian package, installs it
+# and checks the installed programs (scripts/install-test.sh).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -17,6 +18,10 @@ cmake -S . -B build -DVANTREL_WERROR=$werror >/dev/null
 cmake --build build -j"$jobs"
 ./scripts/tidy-changed.sh build
 ./scripts/with-test-services.sh ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
+
+if [ "${CI:-}" = "true" ]; then
+  ./scripts/install-test.sh build
+fi
 
 if [ "${CI:-}" = "true" ] || [ "${VANTREL_SANITIZERS:-}" = "1" ]; then
   cmake -S . -B build-asan -DVANTREL_SANITIZE=address,undefined -DVANTREL_BUILD_UI=OFF \
