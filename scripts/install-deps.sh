@@ -10,7 +10,7 @@ PACKAGES="cmake g++ make pkg-config clang-tidy-14 git \
   libjack-jackd2-dev jackd2 \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-bin dbus-daemon time \
-  scdoc appstream desktop-file-utils dpkg-dev file \
+  scdoc appstream desktop-file-utils dpkg-dev file systemd \
   xvfb xauth"
 
 missing=""

@@ -82,6 +82,10 @@ grep -qx "Exec=/usr/bin/vantrel-mixerd" /usr/share/dbus-1/services/org.vantrel.M
   fail "the D-Bus service file does not name /usr/bin/vantrel-mixerd"
 grep -qx "ExecStart=/usr/bin/vantrel --headless" /usr/lib/systemd/user/vantrel-headless.service ||
   fail "the user service does not run /usr/bin/vantrel --headless"
+# Unit syntax, and that the program it names exists (man pages may be left
+# out of minimal systems, so their look-up is not checked).
+systemd-analyze verify --man=no /usr/lib/systemd/user/vantrel-headless.service ||
+  fail "systemd-analyze verify found faults in the user service"
 
 mkdir -p "$work/home" "$work/config" "$work/state" "$work/runtime"
 chmod 700 "$work/runtime"
