@@ -1,13 +1,12 @@
 #include "mixer_state_file.h"
 
+#include "files/file_io.h"
+#include "files/xdg_folders.h"
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vantrel::mixerd {
 
@@ -17,10 +16,9 @@ namespace {
 
 constexpr char kMagic[] = "vantrel-mixer-state";
 constexpr int kVersion = 1;
-
-std::string ErrnoText(int error) {
-  return std::strerror(error);
-}
+// The state is the server's own: only its user reads it.
+constexpr mode_t kPrivateFolderMode = 0700;
+constexpr mode_t kPrivateFileMode = 0600;
 
 // Reads whitespace-separated words of one line in order, with expected
 // keywords between the numbers.
@@ -126,53 +124,11 @@ template <std::size_t N> bool AllSeen(const std::array<bool, N>& seen) {
   return true;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// mkdir -p of the folder that holds `path`.
-bool MakeParentFolders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    const std::string folder = path.substr(0, slash);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
 
 std::string DefaultStatePath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string folder;
-  if (state != nullptr && state[0] == '/') {
-    folder = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home != nullptr ? home : ".") + "/.local/state";
-  }
-  return folder + "/vantrel/mixer.state";
+  const std::filesystem::path folder = VantrelFolder(XdgBase::State).value_or(".");
+  return (folder / "mixer.state").string();
 }
 
 std::string FormatState(const MixerState& state) {
@@ -272,16 +228,16 @@ bool ParseState(const std::string& text, MixerState& state, std::string& message
 
 LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string& message) {
   state = DefaultMixerState();
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    message = "no saved mixer state at " + path + " (" + ErrnoText(errno) +
-              "); starting from the defaults.";
+  const FileReadResult file = ReadWholeFile(path, kMaxStateFileBytes);
+  if (file.status == FileReadResult::Status::Missing ||
+      file.status == FileReadResult::Status::Failed) {
+    const std::string why =
+        file.status == FileReadResult::Status::Missing ? std::string("no such file") : file.error;
+    message = "no saved mixer state at " + path + " (" + why + "); starting from the defaults.";
     return LoadResult::Missing;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  std::string reason;
-  if (!ParseState(text.str(), state, reason)) {
+  std::string reason = file.error;
+  if (file.status == FileReadResult::Status::Unsuitable || !ParseState(file.text, state, reason)) {
     state = DefaultMixerState();
     // Keep the unreadable file for the user to inspect; the next save would
     // otherwise replace it.
@@ -296,34 +252,19 @@ LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string
 }
 
 bool SaveStateFile(const std::string& path, const MixerState& state, std::string& message) {
-  if (!MakeParentFolders(path)) {
-    message = "cannot create the folder of " + path + ": " + ErrnoText(errno);
+  const std::optional<std::filesystem::path> target = WriteTarget(path);
+  if (!target) {
+    message = "cannot save the mixer state in " + path + ": its symbolic links form a loop";
     return false;
   }
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    message = "cannot create a temporary file beside " + path + ": " + ErrnoText(errno);
-    return false;
+  std::optional<std::string> failure = CreateParentFolders(*target, kPrivateFolderMode);
+  if (!failure) {
+    failure =
+        ReplaceFileAtomically(*target, FormatState(state), FileReadResult{}, kPrivateFileMode);
   }
-  const bool written = WriteAll(fd, FormatState(state)) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  if (::close(fd) != 0 || !written) {
-    ::unlink(temp.c_str());
-    message = "cannot write " + temp + ": " + ErrnoText(written ? errno : writeError);
+  if (failure) {
+    message = "cannot save the mixer state in " + path + ": " + *failure;
     return false;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int renameError = errno;
-    ::unlink(temp.c_str());
-    message = "cannot replace " + path + ": " + ErrnoText(renameError);
-    return false;
-  }
-  // Make the rename itself durable.
-  const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
   }
   return true;
 }

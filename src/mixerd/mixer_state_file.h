@@ -4,12 +4,17 @@
 
 #include "mixer_model.h"
 
+#include <cstddef>
 #include <string>
 
 namespace vantrel::mixerd {
 
 // $XDG_STATE_HOME/vantrel/mixer.state, else ~/.local/state/vantrel/mixer.state.
 std::string DefaultStatePath();
+
+// A whole state file is a few kilobytes; anything far larger is no state
+// file and is refused rather than read into memory.
+inline constexpr std::size_t kMaxStateFileBytes = 1024 * 1024;
 
 enum class LoadResult {
   Loaded,
@@ -18,12 +23,14 @@ enum class LoadResult {
 };
 
 // Reads `path` into `state`. On Missing or Invalid `state` holds the
-// defaults and `message` says why, in a sentence.
+// defaults and `message` says why, in a sentence. A file that cannot be
+// parsed, is no regular file (a pipe, a device) or is over the size limit
+// is invalid and moved aside; the open never blocks.
 LoadResult LoadStateFile(const std::string& path, MixerState& state, std::string& message);
 
-// Writes `state` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`, creating the folder when needed. On failure the old
-// file is untouched and `message` says what went wrong.
+// Replaces `path` atomically with `state` (through symbolic links), creating
+// the folder when needed. On failure the old file is untouched and `message`
+// says what went wrong.
 bool SaveStateFile(const std::string& path, const MixerState& state, std::string& message);
 
 // The file's text, as SaveStateFile writes it.

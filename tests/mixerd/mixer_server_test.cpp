@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace vantrel::test {
@@ -300,6 +302,21 @@ TEST_F(MixerServerTest, GarbageStateFileStartsFromTheDefaultsWithAWarning) {
   // follow the name by a moment; a call is answered only after the read.
   EXPECT_NE(Dump().find("master left 49152 right 49152"), std::string::npos);
   EXPECT_NE(m_server.Errors().find("unreadable"), std::string::npos) << m_server.Errors();
+}
+
+TEST_F(MixerServerTest, APipeOrADeviceAsStateFileNeitherHangsNorExhaustsMemory) {
+  EXPECT_EQ(m_server.Stop(), 0);
+  const std::string fifo = m_dir.Path() + "/fifo.state";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string zero = m_dir.Path() + "/zero.state";
+  std::filesystem::create_symlink("/dev/zero", zero);
+  for (const std::string& path : {fifo, zero}) {
+    MixerdProcess server(path);
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    EXPECT_NE(Dump().find("master left 49152 right 49152"), std::string::npos);
+    EXPECT_NE(server.Errors().find("unreadable"), std::string::npos) << server.Errors();
+    EXPECT_EQ(server.Stop(), 0) << server.Errors();
+  }
 }
 
 TEST_F(MixerServerTest, SecondInstanceExitsAtOnceWithAClearMessage) {

@@ -101,6 +101,26 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
   }
 }
 
+TEST(MixerStateFile, APipeADeviceOrAHugeFileIsRefusedAtOnce) {
+  test::MixerdTempDir dir;
+  const std::string fifo = dir.Path() + "/fifo.state";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string zero = dir.Path() + "/zero.state";
+  std::filesystem::create_symlink("/dev/zero", zero);
+  const std::string huge = dir.Path() + "/huge.state";
+  WriteText(huge, FormatState(ChangedState()) + std::string(kMaxStateFileBytes, '#'));
+  for (const std::string& path : {fifo, zero, huge}) {
+    MixerState loaded = ChangedState();
+    std::string message;
+    EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::Invalid) << path;
+    EXPECT_EQ(loaded, DefaultMixerState());
+    EXPECT_NE(message.find("unreadable"), std::string::npos) << message;
+    // A save afterwards writes a regular file in its place.
+    ASSERT_TRUE(SaveStateFile(path, ChangedState(), message)) << message;
+    EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::Loaded) << message;
+  }
+}
+
 TEST(MixerStateFile, FailedSaveLeavesTheOldFileAsItWas) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root writes into read-only folders";

@@ -1,11 +1,12 @@
 #include "settings/settings.h"
 
-#include "settings/file_io.h"
+#include "files/file_io.h"
 #include "settings/profile_file.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <system_error>
+#include <ctime>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantrel {
@@ -16,21 +17,17 @@ std::string Quoted(const std::filesystem::path& path) {
   return "\"" + path.string() + "\"";
 }
 
-void PrintError(const std::string& sentence) {
-  std::fputs(("vantrel: " + sentence + "\n").c_str(), stderr);
+// Longer than the steps in which file times advance on Linux file systems.
+constexpr int64_t kTimestampStepNs = 100'000'000;
+
+int64_t RealTimeNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
 }
 
-// Writes go through a symbolic link to the file it names, so that a linked
-// profile stays linked.
-std::filesystem::path WriteTarget(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_symlink(path, error)) {
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    if (!error) {
-      return resolved;
-    }
-  }
-  return path;
+void PrintError(const std::string& sentence) {
+  std::fputs(("vantrel: " + sentence + "\n").c_str(), stderr);
 }
 
 // Why the keys cannot be stored at target, or nothing once they are stored.
@@ -45,18 +42,14 @@ std::optional<std::string> StoreKeys(const std::filesystem::path& target,
       return std::string("a value holds a line end");
     }
   }
-  std::error_code error;
-  const std::filesystem::path folder = target.parent_path();
-  if (!folder.empty()) {
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-      return "its folder cannot be created (" + error.message() + ")";
-    }
+  if (std::optional<std::string> failure = CreateParentFolders(target)) {
+    return failure;
   }
   // Never replace a file that could not be read: its other lines would be
   // lost.
   FileReadResult old = ReadWholeFile(target);
-  if (old.status == FileReadResult::Status::Failed) {
+  if (old.status == FileReadResult::Status::Failed ||
+      old.status == FileReadResult::Status::Unsuitable) {
     return "the existing file cannot be read (" + old.error + ")";
   }
   // A file made read-only stays as it is, as it would if written in place.
@@ -79,17 +72,55 @@ std::optional<std::string> StoreKeys(const std::filesystem::path& target,
 
 CSettings::CSettings(std::filesystem::path profilePath) : m_path(std::move(profilePath)) {}
 
-std::string CSettings::Read(const SettingKey& key) const {
+const CProfileFile* CSettings::CurrentProfile() const {
+  struct stat info {};
+  if (::stat(m_path.c_str(), &info) != 0) {
+    const int error = errno;
+    m_cache.reset();
+    if (error == ENOENT) {
+      return nullptr;
+    }
+  }
+  const FileIdentity identity{info.st_dev, info.st_ino, info.st_size,
+                              info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec,
+                              info.st_ctim.tv_sec * 1'000'000'000LL + info.st_ctim.tv_nsec};
+  if (m_cache && m_cache->settled && m_cache->identity == identity) {
+    return &m_cache->profile;
+  }
+  m_cache.reset();
+  const int64_t readNs = RealTimeNs();
   const FileReadResult file = ReadWholeFile(m_path);
-  if (file.status == FileReadResult::Status::Failed) {
+  if (file.status == FileReadResult::Status::Missing) {
+    return nullptr;
+  }
+  if (file.status != FileReadResult::Status::Read) {
     if (!m_readWarningShown) {
       m_readWarningShown = true;
       PrintError("cannot read the profile " + Quoted(m_path) + " (" + file.error +
                  "), so default settings are used.");
     }
+    return nullptr;
+  }
+  if (file.text.size() > kLargeProfileBytes && !m_sizeWarningShown) {
+    m_sizeWarningShown = true;
+    PrintError("the profile " + Quoted(m_path) + " is " +
+               std::to_string(file.text.size() / 1024 / 1024) +
+               " MB, where a few kilobytes are usual; reading and saving it is slow.");
+  }
+  // File times tick in steps of a few milliseconds: a file changed this
+  // close before it was read may change again without a new time, so it is
+  // read again next time.
+  const bool settled = readNs - identity.modifiedNs > kTimestampStepNs;
+  m_cache = CachedProfile{identity, settled, CProfileFile(file.text)};
+  return &m_cache->profile;
+}
+
+std::string CSettings::Read(const SettingKey& key) const {
+  const CProfileFile* profile = CurrentProfile();
+  if (profile == nullptr) {
     return {};
   }
-  return CProfileFile(file.text).Get(key.section, key.name).value_or(std::string());
+  return profile->Get(key.section, key.name).value_or(std::string());
 }
 
 bool CSettings::Write(const SettingKey& key, std::string_view text) {
@@ -101,7 +132,11 @@ bool CSettings::WriteMany(std::span<const SettingWrite> writes) {
   if (writes.empty()) {
     return true;
   }
-  const std::optional<std::string> failure = StoreKeys(WriteTarget(m_path), writes);
+  // A profile that is a symbolic link stays one: its target is written.
+  const std::optional<std::filesystem::path> target = WriteTarget(m_path);
+  const std::optional<std::string> failure =
+      target ? StoreKeys(*target, writes) : std::string("its symbolic links form a loop");
+  m_cache.reset();
   if (failure) {
     const std::string first = "\"" + std::string(writes[0].key.name) + "\"";
     const std::string what =

@@ -1,11 +1,16 @@
 #pragma once
 // The settings store: one read and one write per profile key, both moving
-// text, straight to the profile file (no copy is held). Converting to
-// numbers and choosing defaults is the callers' job, with ParseProfileInt
-// and FormatProfileInt. Dialog thread only.
+// text, straight to the profile file. The parsed file is kept between reads
+// only while the file on disk stays the same one, unchanged, so a batch of
+// reads costs one read of the file and edits by hand are still seen.
+// Converting to numbers and choosing defaults is the callers' job, with
+// ParseProfileInt and FormatProfileInt. Dialog thread only.
+
+#include "settings/profile_file.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,7 +32,9 @@ inline constexpr SettingKey kDefaultMidiOutKey{kMidiOptions, "DefaultMidiOut"};
 inline constexpr SettingKey kDefaultMidiOutChannelKey{kMidiOptions, "DefaultMidiOutChannel"};
 
 // The key of one strip's controller number; names come from the catalogue.
-constexpr SettingKey CcMappingKey(std::string_view name) { return {kCcMapping, name}; }
+constexpr SettingKey CcMappingKey(std::string_view name) {
+  return {kCcMapping, name};
+}
 
 // One key and the text to store under it, for CSettings::WriteMany.
 struct SettingWrite {
@@ -59,10 +66,35 @@ public:
   bool WriteInt(const SettingKey& key, int32_t value);
 
 private:
+  // What tells one state of the file on disk from another.
+  struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+  };
+  struct CachedProfile {
+    FileIdentity identity;
+    bool settled = false; // old enough that its identity proves it unchanged
+    CProfileFile profile;
+  };
+
+  // The parsed file as it is on disk now; nothing when it is missing or
+  // cannot be read (reported once).
+  const CProfileFile* CurrentProfile() const;
+
   std::filesystem::path m_path;
-  // An unreadable profile is reported once, not at every key.
+  mutable std::optional<CachedProfile> m_cache;
+  // An unreadable or oversized profile is reported once, not at every key.
   mutable bool m_readWarningShown = false;
+  mutable bool m_sizeWarningShown = false;
 };
+
+// Profiles above this size are read, with a warning: a real one is a few
+// kilobytes, so this one has grown by accident and slows every start.
+inline constexpr std::size_t kLargeProfileBytes = 1024 * 1024;
 
 // atoi rules: leading white space skipped, optional sign, leading decimal
 // digits; no digits gives 0. Values beyond 32 bits saturate.

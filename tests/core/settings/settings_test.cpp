@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -263,6 +265,44 @@ TEST(Settings, WritesThroughASymbolicLinkAndKeepsTheLink) {
   ASSERT_TRUE(settings.WriteInt(kActivePageKey, 6));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadBytes(real), "; mine\n\n[Program Options]\nActivePage=6\n");
+}
+
+TEST(Settings, ADanglingLinkIsWrittenThroughAndALongNameSaves) {
+  CTempFolder folder;
+  const std::filesystem::path link = folder.Path() / "p.INI";
+  std::filesystem::create_symlink("kept/real.INI", link);
+  CSettings linked(link);
+  ASSERT_TRUE(linked.WriteInt(kActivePageKey, 6));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadBytes(folder.Path() / "kept" / "real.INI"), "[Program Options]\nActivePage=6\n");
+
+  // The longest name most file systems allow: the temporary file beside it
+  // must still fit.
+  CSettings longName(folder.Path() / (std::string(251, 'n') + ".INI"));
+  ASSERT_TRUE(longName.WriteInt(kActivePageKey, 2));
+  EXPECT_EQ(longName.ReadInt(kActivePageKey, 0), 2);
+}
+
+TEST(Settings, AHugeProfileIsReadOnceForManyKeysWithOneWarning) {
+  CTempFolder folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteBytes(path, "[Program Options]\nActivePage=4\n" + std::string(kLargeProfileBytes, ';') +
+                       "\n[Midi Options]\nDefaultMidiIn=2\n");
+  // Old enough that its time proves it unchanged.
+  const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+  CSettings settings(path);
+  testing::internal::CaptureStderr();
+  for (int round = 0; round < 100; ++round) {
+    ASSERT_EQ(settings.ReadInt(kActivePageKey, 0), 4);
+    ASSERT_EQ(settings.ReadInt(kDefaultMidiInKey, 0), 2);
+  }
+  const std::string warning = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
+  EXPECT_NE(warning.find("1 MB"), std::string::npos) << warning;
+  // A change is still seen at once.
+  WriteBytes(path, "[Program Options]\nActivePage=5\n");
+  EXPECT_EQ(settings.ReadInt(kActivePageKey, 0), 5);
 }
 
 // A write that cannot be done: returns false, leaves the old file as it
