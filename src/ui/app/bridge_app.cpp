@@ -4,6 +4,7 @@
 #include "app/bridge_runtime.h"
 #include "app/signal_watch.h"
 #include "app/startup_clock.h"
+#include "dialog/message_box.h"
 
 #include <QTimer>
 
@@ -22,9 +23,17 @@ CBridgeApp::CBridgeApp(int& argc, char** argv) : QApplication(argc, argv) {
 int CBridgeApp::InitInstance(CBridgeRuntime& runtime) {
   CBridgeDlg dialog(runtime.Session(), runtime.ControllerWakeFd());
   CSignalWatch watch;
-  connect(&watch, &CSignalWatch::Raised, &dialog, [&dialog] { dialog.close(); });
+  // A stop closes any open box first; the window closes once the code that
+  // opened the box has returned.
+  connect(&watch, &CSignalWatch::Raised, &dialog,
+          [&dialog] { StopModals(&dialog, [&dialog] { dialog.close(); }); });
   dialog.OnInitDialog();
-  dialog.show();
+  if (ModalsStopped()) {
+    // Stopped while a start-up box was open: shut down in order, never shown.
+    dialog.close();
+  } else {
+    dialog.show();
+  }
   // The start-up benchmark: report when the first page is on screen, then
   // close as a user would.
   const char* benchmark = std::getenv("VANTREL_EXIT_AFTER_FIRST_PAGE");
@@ -35,7 +44,9 @@ int CBridgeApp::InitInstance(CBridgeRuntime& runtime) {
       dialog.close();
     });
   }
-  exec();
+  if (!ModalsStopped()) {
+    exec();
+  }
   const BridgeStats stats = runtime.Session().Stats();
   std::printf("Controller changes applied: %llu, dropped: %llu; thru messages dropped: %llu\n",
               static_cast<unsigned long long>(stats.controllersApplied),

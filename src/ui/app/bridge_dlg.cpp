@@ -173,7 +173,7 @@ void CBridgeDlg::OnActivateApp(bool active) {
 
 void CBridgeDlg::ShowAboutBox() {
   CAboutDlg about(this);
-  about.exec();
+  ExecModal(about);
 }
 
 CMixerPage* CBridgeDlg::PageOfTemplate(int templateId) const {

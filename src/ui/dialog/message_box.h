@@ -1,11 +1,14 @@
 #pragma once
 // Every message the program shows goes through here, so that tests can take
-// the messages instead of a modal box waiting for a click.
+// the messages instead of a modal box waiting for a click, and so that a
+// stop signal can close whatever box is open.
 
 #include <QString>
 
 #include <functional>
 
+class QDialog;
+class QObject;
 class QWidget;
 
 namespace vantrel::ui {
@@ -19,6 +22,19 @@ void ShowMessage(QWidget* owner, const QString& caption, const QString& text, Me
 // restores the box.
 using MessageHandler = std::function<void(const QString& caption, const QString& text)>;
 void SetMessageHandler(MessageHandler handler);
+
+// Runs a modal dialog as QDialog::exec does, but one that a stop closes.
+// After a stop it returns QDialog::Rejected at once without showing it.
+int ExecModal(QDialog& dialog);
+
+// The program is stopping: every modal dialog run by ExecModal closes, none
+// is shown any more, and then() runs from the event loop once no modal
+// dialog is left open (at once when none is), unless context is gone by
+// then. A modal dialog runs an event loop of its own inside the code that
+// opened it; ending the program from inside it would leave that code
+// running over a session already shut down.
+void StopModals(QObject* context, std::function<void()> then);
+bool ModalsStopped();
 
 // The caption of the pages' own messages.
 inline constexpr const char* kProgramCaption = "Vantrel";
