@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -69,6 +70,7 @@ private slots:
   void aFirstRunShowsMasterNoDevicesAndChannelOne();
   void theFirstCloseWritesAll65KeysMainKeysFirst();
   void thePageChooserListsPagesInItsOwnOrder();
+  void typedTextInThePageChooserDoesNothing();
   void aSavedPageOutsideOneToEightShowsNoPage();
   void switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes();
   void choosingThePageOnScreenShowsItAgain();
@@ -164,6 +166,20 @@ void MainWindowTest::thePageChooserListsPagesInItsOwnOrder() {
     run.Choose(1001, item);
     QCOMPARE(run.session->State().currentPage, pageOfItem[static_cast<std::size_t>(item)]);
     QCOMPARE(chooser->currentIndex(), item);
+  }
+}
+
+void MainWindowTest::typedTextInThePageChooserDoesNothing() {
+  Run run;
+  run.Start();
+  auto* chooser = run.Control<QComboBox>(1001);
+  for (const QString& typed : {QStringLiteral("Wav"), QStringLiteral("User 1 & 2")}) {
+    chooser->lineEdit()->clear();
+    QTest::keyClicks(chooser->lineEdit(), typed);
+    QTest::keyClick(chooser->lineEdit(), Qt::Key_Return);
+    emit chooser->lineEdit()->editingFinished(); // leaving the field
+    QCOMPARE(run.session->State().currentPage, 1);
+    QCOMPARE(chooser->currentIndex(), 0);
   }
 }
 

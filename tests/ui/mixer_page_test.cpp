@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -55,6 +56,7 @@ private slots:
   void typedTextIsReplacedByAFaderMoveOrARefresh();
   void filterFadersSendTheirNrpnSequenceAndNoMixerCall();
   void effectChoosersSetTheEffectOfTheirBus();
+  void typedTextInAChooserDoesNothing();
   void faderNamesSayWhatTheyDriveAndTheirController();
   void aProfileNumberOutsideTheRangeIsShownSavedAndNeverSent();
   void aPageOnATemplateOfAnotherPageIsNotCreated();
@@ -367,6 +369,29 @@ void MixerPageTest::effectChoosersSetTheEffectOfTheirBus() {
   emit aux1->activated(0);
   QCOMPARE(bench.mixer.calls, std::vector<std::string>{"SetAuxEffect(0, 0)"});
   QVERIFY(bench.sink.sent.empty());
+}
+
+// Typing a name and pressing Enter, or leaving the field, as a user would
+// try: nothing but a choice from the list may act.
+void TypeIntoChooser(QComboBox* combo, const QString& text) {
+  combo->lineEdit()->clear();
+  QTest::keyClicks(combo->lineEdit(), text);
+  QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+  emit combo->lineEdit()->editingFinished(); // leaving the field
+}
+
+void MixerPageTest::typedTextInAChooserDoesNothing() {
+  PageBench bench;
+  bench.Show(6);
+  bench.mixer.Clear();
+  for (int id : {1171, 1173, 1174, 1175}) {
+    auto* combo = bench.Control<QComboBox>(id);
+    for (const QString& typed : {QStringLiteral("dis"), QStringLiteral("Chorus")}) {
+      TypeIntoChooser(combo, typed);
+      QCOMPARE(combo->currentIndex(), -1);
+    }
+  }
+  QVERIFY(bench.mixer.calls.empty());
 }
 
 void MixerPageTest::faderNamesSayWhatTheyDriveAndTheirController() {

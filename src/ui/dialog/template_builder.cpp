@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 
@@ -94,8 +95,13 @@ QWidget* MakeControl(QWidget& window, const ControlTemplate& c, const QRect& rec
   case ControlKind::DropEdit: {
     auto* combo = new QComboBox(&window);
     if (c.kind == ControlKind::DropEdit) {
+      // The field shows the choice but takes no typing: Qt would complete
+      // typed text to an item and act on it, where only a choice from the
+      // list may act.
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
+      combo->setCompleter(nullptr);
+      combo->lineEdit()->setReadOnly(true);
     }
     combo->setGeometry(rect.x(), rect.y(), rect.width(), combo->sizeHint().height());
     return combo;
