@@ -180,8 +180,8 @@ void BM_ThruLatencyBridgeAgainstDirectJack(benchmark::State& state) {
       midi.input.SetControllerQueue(&midi.controllers);
       const int out = IndexOf(MidiOutputNames(), probe.InName());
       const int in = IndexOf(MidiInputNames(), probe.OutName());
-      if (out < 0 || in < 0 || midi.output.Open(static_cast<uint32_t>(out)) != 0 ||
-          midi.input.Open(in) != 0 || midi.input.Start() != 0) {
+      if (out < 0 || in < 0 || midi.output.Open(static_cast<uint32_t>(out)) != kMidiOk ||
+          midi.input.Open(in) != kMidiOk || midi.input.Start() != kMidiOk) {
         state.SkipWithError("The bridge could not open the probe's ports.");
         return;
       }

@@ -5,6 +5,7 @@
 
 #include "dialog/controls.h"
 #include "dialog/dialog_units.h"
+#include "res/control_ids.h"
 #include "res/dialog_template.h"
 #include "ui_fixture.h"
 #include "window_run.h"
@@ -89,15 +90,16 @@ void LayoutTest::everyPageAndTheMainWindowAreLaidOutCleanly() {
   QFETCH(int, item);
   Run run;
   run.Start();
-  run.Choose(1001, item);
+  run.Choose(ui::kPageChooserId, item);
   ui::CMixerPage* page = run.Visible();
   QVERIFY(page != nullptr);
 
   QCOMPARE(LayoutProblems(*page), QStringList{});
   QCOMPARE(LayoutProblems(*run.window), QStringList{});
   QVERIFY(run.window->rect().contains(page->geometry()));
-  for (QWidget* w : {run.Control<QWidget>(1002), run.Control<QWidget>(1003),
-                     run.Control<QWidget>(1158), run.Control<QWidget>(1001)}) {
+  for (QWidget* w :
+       {run.Control<QWidget>(ui::kMidiInChooserId), run.Control<QWidget>(ui::kMidiOutChooserId),
+        run.Control<QWidget>(ui::kChannelFieldId), run.Control<QWidget>(ui::kPageChooserId)}) {
     QVERIFY2(!w->geometry().intersects(page->geometry()), qPrintable(w->objectName()));
   }
 

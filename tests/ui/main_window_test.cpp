@@ -11,6 +11,8 @@
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
+#include "res/control_ids.h"
+#include "strip_ids.h"
 #include "ui_fixture.h"
 #include "window_run.h"
 
@@ -90,22 +92,22 @@ private slots:
 void MainWindowTest::aFirstRunShowsMasterNoDevicesAndChannelOne() {
   Run run;
   run.Start();
-  QCOMPARE(run.Control<QComboBox>(1001)->currentText(), QStringLiteral("Master"));
-  QCOMPARE(run.Visible(), run.window->PageOfTemplate(129));
+  QCOMPARE(run.Control<QComboBox>(ui::kPageChooserId)->currentText(), QStringLiteral("Master"));
+  QCOMPARE(run.Visible(), run.window->PageOfTemplate(kMasterPageTemplate));
   QCOMPARE(run.window->Entries().size(), std::size_t{8});
   for (const auto& entry : run.window->Entries()) {
     QVERIFY(entry->created);
     QVERIFY(entry->page->isEnabled());
   }
-  QCOMPARE(run.Control<QComboBox>(1002)->currentText(), QStringLiteral("None"));
-  QCOMPARE(run.Control<QComboBox>(1003)->currentText(), QStringLiteral("None"));
-  QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("1"));
+  QCOMPARE(run.Control<QComboBox>(ui::kMidiInChooserId)->currentText(), QStringLiteral("None"));
+  QCOMPARE(run.Control<QComboBox>(ui::kMidiOutChooserId)->currentText(), QStringLiteral("None"));
+  QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("1"));
   QCOMPARE(run.session->State().outputChannel, 0);
-  QVERIFY(!run.Control<QWidget>(1000)->isVisible());
+  QVERIFY(!run.Control<QWidget>(ui::kPageFrameId)->isVisible());
 
   // Every CC field shows -1 once its page has been shown.
   for (int item = 0; item < kPageCount; ++item) {
-    run.Choose(1001, item);
+    run.Choose(ui::kPageChooserId, item);
     ui::CMixerPage* page = run.Visible();
     QVERIFY(page != nullptr);
     QCOMPARE(page->TemplateId(), PageByNumber(PageOfChooserItem(item))->templateId);
@@ -113,7 +115,7 @@ void MainWindowTest::aFirstRunShowsMasterNoDevicesAndChannelOne() {
       QCOMPARE(page->Field(s)->text(), QStringLiteral("-1"));
     }
     // Pages sit at the page frame's corner, at their template size.
-    QCOMPARE(page->pos(), run.Control<QWidget>(1000)->pos());
+    QCOMPARE(page->pos(), run.Control<QWidget>(ui::kPageFrameId)->pos());
   }
 }
 
@@ -151,7 +153,7 @@ void MainWindowTest::theFirstCloseWritesAll65KeysMainKeysFirst() {
 void MainWindowTest::thePageChooserListsPagesInItsOwnOrder() {
   Run run("[Program Options]\nActivePage=6\n");
   run.Start();
-  auto* chooser = run.Control<QComboBox>(1001);
+  auto* chooser = run.Control<QComboBox>(ui::kPageChooserId);
   QStringList items;
   for (int i = 0; i < chooser->count(); ++i) {
     items << chooser->itemText(i);
@@ -159,11 +161,11 @@ void MainWindowTest::thePageChooserListsPagesInItsOwnOrder() {
   QCOMPARE(items, (QStringList{"Master", "Analog 1 & 2", "Analog 3 & 4", "Digital 1 & 2",
                                "Wave & Midi", "User 1 & 2", "User 3 & 4", "User 5 & NRPN"}));
   QCOMPARE(chooser->currentIndex(), 7);
-  QCOMPARE(run.Visible()->TemplateId(), 134);
+  QCOMPARE(run.Visible()->TemplateId(), kUser5NrpnPageTemplate);
 
   const std::array<int, 8> pageOfItem = {1, 2, 3, 4, 5, 7, 8, 6};
   for (int item = 0; item < 8; ++item) {
-    run.Choose(1001, item);
+    run.Choose(ui::kPageChooserId, item);
     QCOMPARE(run.session->State().currentPage, pageOfItem[static_cast<std::size_t>(item)]);
     QCOMPARE(chooser->currentIndex(), item);
   }
@@ -188,7 +190,7 @@ void MainWindowTest::aSavedPageOutsideOneToEightShowsNoPage() {
     Run run(std::string("[Program Options]\nActivePage=") + saved + "\n");
     run.Start();
     QCOMPARE(run.Visible(), nullptr);
-    QCOMPARE(run.Control<QComboBox>(1001)->currentIndex(), -1);
+    QCOMPARE(run.Control<QComboBox>(ui::kPageChooserId)->currentIndex(), -1);
     run.window->close();
     const std::string expected = std::string(saved) == "x" ? "0" : saved;
     QCOMPARE(Value(ReadProfile(run.profile), "ActivePage"), expected);
@@ -198,12 +200,12 @@ void MainWindowTest::aSavedPageOutsideOneToEightShowsNoPage() {
 void MainWindowTest::switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes() {
   Run run;
   run.Start();
-  run.Choose(1001, 1); // Analog 1 & 2
+  run.Choose(ui::kPageChooserId, 1); // Analog 1 & 2
   run.UseFakes();
-  auto* field = run.Control<ui::CNumberEdit>(1020);
+  auto* field = run.Control<ui::CNumberEdit>(kAnalog1Vol.edit);
   field->setText(QStringLiteral("7"));
   QTest::keyClick(field, Qt::Key_Return);
-  run.Choose(1001, 2); // Analog 3 & 4
+  run.Choose(ui::kPageChooserId, 2); // Analog 3 & 4
 
   QVERIFY(run.mixer.atFirstRead.find("A1VolCC=7") != std::string::npos);
   QCOMPARE(run.mixer.calls.front(), std::string("GetSendLevel(0, 2, 0)"));
@@ -217,9 +219,9 @@ void MainWindowTest::choosingThePageOnScreenShowsItAgain() {
   Run run;
   run.Start();
   run.UseFakes();
-  run.Choose(1001, 0);
+  run.Choose(ui::kPageChooserId, 0);
   QCOMPARE(run.mixer.calls.front(), std::string("GetBusLevel(0)"));
-  QCOMPARE(run.Visible()->TemplateId(), 129);
+  QCOMPARE(run.Visible()->TemplateId(), kMasterPageTemplate);
   QVERIFY(ReadFile(run.profile).find("RecGainCC=-1") != std::string::npos);
 }
 
@@ -227,15 +229,15 @@ void MainWindowTest::aFaderMoveSendsOnTheChannelOfTheSpin() {
   Run run;
   run.Start();
   run.UseFakes();
-  auto* spin = run.Control<ui::CSpinButtons>(1159);
+  auto* spin = run.Control<ui::CSpinButtons>(ui::kChannelSpinId);
   spin->Step(1);
   spin->Step(1);
-  QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("3"));
-  auto* field = run.Control<ui::CNumberEdit>(1011);
+  QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("3"));
+  auto* field = run.Control<ui::CNumberEdit>(kMasterAux1.edit);
   field->setText(QStringLiteral("7"));
   QTest::keyClick(field, Qt::Key_Return);
   run.mixer.Clear();
-  run.Control<QSlider>(1003)->setValue(100);
+  run.Control<QSlider>(kMasterAux1.fader)->setValue(100);
   QCOMPARE(run.mixer.calls, std::vector<std::string>{"SetBusLevel(0, 51600)"});
   QCOMPARE(run.sink.sent, std::vector<std::string>{"B2 07 64"});
 }
@@ -244,8 +246,8 @@ void MainWindowTest::theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen() {
   {
     Run run("[Midi Options]\nDefaultMidiOutChannel=16\n");
     run.Start();
-    run.Control<ui::CSpinButtons>(1159)->Step(1);
-    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("16"));
+    run.Control<ui::CSpinButtons>(ui::kChannelSpinId)->Step(1);
+    QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("16"));
     QCOMPARE(run.session->State().ControlChangeStatus(), 0xBF);
     run.window->close();
     QCOMPARE(Value(ReadProfile(run.profile), "DefaultMidiOutChannel"), std::string("16"));
@@ -253,23 +255,23 @@ void MainWindowTest::theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen() {
   {
     Run run;
     run.Start();
-    run.Control<ui::CSpinButtons>(1159)->Step(-1);
-    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("1"));
+    run.Control<ui::CSpinButtons>(ui::kChannelSpinId)->Step(-1);
+    QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("1"));
     QCOMPARE(run.session->State().outputChannel, 0);
   }
   {
     Run run("[Midi Options]\nDefaultMidiOutChannel=0\n");
     run.Start();
-    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("0"));
+    QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("0"));
     QCOMPARE(run.session->State().outputChannel, -1);
     run.UseFakes();
-    auto* field = run.Control<ui::CNumberEdit>(1021); // Vol L
+    auto* field = run.Control<ui::CNumberEdit>(kMasterVolL.edit); // Vol L
     field->setText(QStringLiteral("7"));
     QTest::keyClick(field, Qt::Key_Return);
-    run.Control<QSlider>(1020)->setValue(1);
+    run.Control<QSlider>(kMasterVolL.fader)->setValue(1);
     QCOMPARE(run.sink.sent, std::vector<std::string>{"BF 07 01"});
-    run.Control<ui::CSpinButtons>(1159)->Step(1);
-    QCOMPARE(run.Control<QLineEdit>(1158)->text(), QStringLiteral("1"));
+    run.Control<ui::CSpinButtons>(ui::kChannelSpinId)->Step(1);
+    QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("1"));
     QCOMPARE(run.session->State().outputChannel, 0);
   }
 }
@@ -277,7 +279,7 @@ void MainWindowTest::theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen() {
 void MainWindowTest::enterShowsTheChannelAgainAndEscDoesNothing() {
   Run run;
   run.Start();
-  auto* field = run.Control<ui::CNumberEdit>(1158);
+  auto* field = run.Control<ui::CNumberEdit>(ui::kChannelFieldId);
   field->setText(QStringLiteral("5"));
   QTest::keyClick(field, Qt::Key_Return);
   QCOMPARE(field->text(), QStringLiteral("1"));
@@ -294,13 +296,13 @@ void MainWindowTest::deviceChoosersOfferNoneAndReportAFailedOpen() {
   run.Start();
   QCOMPARE(catcher.messages,
            (QStringList{"Error!: Cannot open Midi output!", "Error!: Cannot open Midi input!"}));
-  auto* input = run.Control<QComboBox>(1002);
+  auto* input = run.Control<QComboBox>(ui::kMidiInChooserId);
   QCOMPARE(input->count(), 1);
   QCOMPARE(input->itemText(0), QStringLiteral("None"));
   QCOMPARE(input->currentIndex(), -1); // the saved device is not in the list
-  QCOMPARE(run.Control<QComboBox>(1003)->currentIndex(), -1);
+  QCOMPARE(run.Control<QComboBox>(ui::kMidiOutChooserId)->currentIndex(), -1);
 
-  run.Choose(1003, 0); // "None" for output
+  run.Choose(ui::kMidiOutChooserId, 0); // "None" for output
   QCOMPARE(run.session->State().outputDevice, -1);
   run.window->close();
   const auto lines = ReadProfile(run.profile);
@@ -313,8 +315,8 @@ void MainWindowTest::reChoosingTheCurrentDeviceDoesNothing() {
   MessageCatcher catcher;
   Run run;
   run.Start();
-  run.Choose(1002, 0);
-  run.Choose(1003, 0);
+  run.Choose(ui::kMidiInChooserId, 0);
+  run.Choose(ui::kMidiOutChooserId, 0);
   QCOMPARE(run.session->State().inputDevice, -1);
   QCOMPARE(run.session->State().outputDevice, -1);
   QVERIFY(catcher.messages.isEmpty());
@@ -330,12 +332,12 @@ void MainWindowTest::withoutAMixerTheUserIsToldOnceAndPagesStillSend() {
   QVERIFY(catcher.messages.front().contains(QStringLiteral("mixer server could not be reached")));
 
   run.session->Context().midiOut = &run.sink;
-  auto* field = run.Control<ui::CNumberEdit>(1025); // Vol R
+  auto* field = run.Control<ui::CNumberEdit>(kMasterVolR.edit); // Vol R
   field->setText(QStringLiteral("8"));
   QTest::keyClick(field, Qt::Key_Return);
-  run.Control<QSlider>(1024)->setValue(64);
+  run.Control<QSlider>(kMasterVolR.fader)->setValue(64);
   QCOMPARE(run.sink.sent, std::vector<std::string>{"B0 08 40"});
-  QCOMPARE(run.Control<QLabel>(1023)->text(), QStringLiteral("64"));
+  QCOMPARE(run.Control<QLabel>(kMasterVolR.readout)->text(), QStringLiteral("64"));
   run.window->OnActivateApp(true);
   QCOMPARE(catcher.messages.size(), 1);
 }
@@ -344,8 +346,8 @@ void MainWindowTest::anIncomingControllerMovesTheFaderOfThePageOnScreen() {
   Run run("[CC Mapping]\nRecGainCC=20\n");
   run.Start();
   QVERIFY(run.midi.controllers.Push({20, 99}));
-  QTRY_COMPARE(run.Control<QSlider>(1155)->value(), 99);
-  QCOMPARE(run.Control<QLabel>(1154)->text(), QStringLiteral("99"));
+  QTRY_COMPARE(run.Control<QSlider>(kMasterRec.fader)->value(), 99);
+  QCOMPARE(run.Control<QLabel>(kMasterRec.readout)->text(), QStringLiteral("99"));
 
   run.window->close();
   QVERIFY(run.midi.controllers.Push({20, 5}));
@@ -358,13 +360,14 @@ void MainWindowTest::pagesOffScreenCatchUpAtTheirNextRefresh() {
   run.Start();
   QVERIFY(run.midi.controllers.Push({30, 64}));
   QTRY_COMPARE(run.session->Stats().controllersApplied, uint64_t{1});
-  auto* fader = run.Control<QSlider>(1019); // Analog 1 Vol, not on screen
+  auto* fader = run.Control<QSlider>(kAnalog1Vol.fader); // Analog 1 Vol, not on screen
   QCOMPARE(fader->value(), 0);
-  QCOMPARE(run.Control<QLabel>(1154)->text(), QStringLiteral("0")); // Master untouched
+  QCOMPARE(run.Control<QLabel>(kMasterRec.readout)->text(),
+           QStringLiteral("0")); // Master untouched
 
   run.UseFakes();
   run.mixer.answers["GetSourceVolume(0, 0)"] = GainFromValue(64);
-  run.Choose(1001, 1);
+  run.Choose(ui::kPageChooserId, 1);
   QCOMPARE(fader->value(), 64);
 }
 
@@ -375,7 +378,7 @@ void MainWindowTest::activationBeforeThePagesOrAfterCloseReachesNoPage() {
   QVERIFY(run.mixer.calls.empty());
   run.Start();
   // A refresh puts the stored number back into a field with typed text.
-  auto* field = run.Control<ui::CNumberEdit>(1156);
+  auto* field = run.Control<ui::CNumberEdit>(kMasterRec.edit);
   field->setText(QStringLiteral("12"));
   run.window->OnActivateApp(false);
   QCOMPARE(field->text(), QStringLiteral("12"));

@@ -2,6 +2,8 @@
 // sends, what a refresh shows, and the commit rules of the CC fields.
 
 #include "dialog/controls.h"
+#include "res/control_ids.h"
+#include "strip_ids.h"
 #include "ui_fixture.h"
 
 #include <QComboBox>
@@ -73,28 +75,30 @@ void MixerPageTest::aFaderMoveSetsTheMixerAndSendsItsControlChange_data() {
   QTest::addColumn<QString>("bytes");
 
   QTest::newRow("Analog 3 Pan, controller 7, Out Chn 3")
-      << 3 << 1063 << 1064 << "7" << 2 << 64 << "SetSourcePan(0, 2, 33024)"
+      << 3 << kAnalog3Pan.fader << kAnalog3Pan.edit << "7" << 2 << 64 << "SetSourcePan(0, 2, 33024)"
       << "B2 07 40";
   QTest::newRow("User 2 Aux 2, controller 20, Out Chn 1")
-      << 7 << 1187 << 1195 << "20" << 0 << 64 << "SetSendLevel(4, 1, 1, 33024)"
+      << 7 << kUser2Aux2.fader << kUser2Aux2.edit << "20" << 0 << 64
+      << "SetSendLevel(4, 1, 1, 33024)"
       << "B0 14 40";
   QTest::newRow("Wave Vol at the top, Out Chn 16")
-      << 5 << 1123 << 1124 << "7" << 15 << 127 << "SetSourceVolume(2, 0, 65535)"
+      << 5 << kWaveVol.fader << kWaveVol.edit << "7" << 15 << 127 << "SetSourceVolume(2, 0, 65535)"
       << "BF 07 7F";
   QTest::newRow("Master Aux 3 at the top")
-      << 1 << 1005 << 1013 << "1" << 0 << 127 << "SetBusLevel(2, 65532)"
+      << 1 << kMasterAux3.fader << kMasterAux3.edit << "1" << 0 << 127 << "SetBusLevel(2, 65532)"
       << "B0 01 7F";
   QTest::newRow("Master Vol L at 64")
-      << 1 << 1020 << 1021 << "9" << 0 << 64 << "SetMasterVolume(0, 267)"
+      << 1 << kMasterVolL.fader << kMasterVolL.edit << "9" << 0 << 64 << "SetMasterVolume(0, 267)"
       << "B0 09 40";
   QTest::newRow("Rec unmapped sends nothing")
-      << 1 << 1155 << 1156 << "" << 0 << 10 << "SetRecordLevel(5160)"
+      << 1 << kMasterRec.fader << kMasterRec.edit << "" << 0 << 10 << "SetRecordLevel(5160)"
       << "";
   QTest::newRow("User 3 Vol at the bottom")
-      << 8 << 1216 << 1224 << "3" << 0 << 0 << "SetSourceVolume(4, 2, 0)"
+      << 8 << kUser3Vol.fader << kUser3Vol.edit << "3" << 0 << 0 << "SetSourceVolume(4, 2, 0)"
       << "B0 03 00";
   QTest::newRow("a saved channel of 0 sends on channel 16")
-      << 4 << 1111 << 1112 << "20" << -1 << 5 << "SetSourcePan(1, 1, 2580)"
+      << 4 << kDigital2Pan.fader << kDigital2Pan.edit << "20" << -1 << 5
+      << "SetSourcePan(1, 1, 2580)"
       << "BF 14 05";
 }
 
@@ -139,10 +143,10 @@ void MixerPageTest::aFaderMoveSetsTheMixerAndSendsItsControlChange() {
 void MixerPageTest::aDragSendsAStreamAndItsEndSendsTheFinalValueAgain() {
   PageBench bench;
   bench.Show(2);
-  auto* field = bench.Control<ui::CNumberEdit>(1020); // Analog 1 Vol
+  auto* field = bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit); // Analog 1 Vol
   TypeInto(field, "7");
   QTest::keyClick(field, Qt::Key_Return);
-  auto* fader = bench.Control<QSlider>(1019);
+  auto* fader = bench.Control<QSlider>(kAnalog1Vol.fader);
 
   fader->setSliderDown(true);
   fader->setSliderPosition(10);
@@ -160,20 +164,20 @@ void MixerPageTest::aDragSendsAStreamAndItsEndSendsTheFinalValueAgain() {
 void MixerPageTest::positioningFromTheProgramNeverSends() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(2);
-  auto* field = bench.Control<ui::CNumberEdit>(1020);
+  auto* field = bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit);
   TypeInto(field, "7");
   QTest::keyClick(field, Qt::Key_Return);
   bench.mixer.answers["GetSourceVolume(0, 0)"] = 65535;
 
   page.RefreshFromMixer();
-  page.Model().ShowIncoming(*page.Model().StripOfFader(1019), 100);
+  page.Model().ShowIncoming(*page.Model().StripOfFader(kAnalog1Vol.fader), 100);
 
   QVERIFY(bench.sink.sent.empty());
   for (const std::string& c : bench.mixer.calls) {
     QVERIFY2(c.rfind("Set", 0) != 0, c.c_str());
   }
-  QCOMPARE(bench.Control<QSlider>(1019)->value(), 100);
-  QCOMPARE(bench.Control<QLabel>(1018)->text(), QStringLiteral("100"));
+  QCOMPARE(bench.Control<QSlider>(kAnalog1Vol.fader)->value(), 100);
+  QCOMPARE(bench.Control<QLabel>(kAnalog1Vol.readout)->text(), QStringLiteral("100"));
 }
 
 void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
@@ -195,15 +199,16 @@ void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
 
   page.RefreshFromMixer();
 
-  QCOMPARE(bench.Control<QLabel>(1027)->text(), QStringLiteral("50"));
-  QCOMPARE(bench.Control<QSlider>(1028)->value(), 50);
-  QCOMPARE(bench.Control<QLabel>(1034)->text(), QStringLiteral("127"));
-  QCOMPARE(bench.Control<QSlider>(1039)->value(), 127);
-  QCOMPARE(bench.Control<QLabel>(1166)->text(), QStringLiteral("Comp"));
-  QCOMPARE(bench.Control<QLabel>(1167)->text(), QStringLiteral("Comp")); // failed read: bus 2 again
-  QCOMPARE(bench.Control<QLabel>(1168)->text(), QStringLiteral("N/R"));
-  QCOMPARE(bench.Control<QLabel>(1169)->text(), QStringLiteral("D2"));
-  QCOMPARE(bench.Control<ui::CNumberEdit>(1020)->text(), QStringLiteral("-1"));
+  QCOMPARE(bench.Control<QLabel>(kAnalog1Aux1.readout)->text(), QStringLiteral("50"));
+  QCOMPARE(bench.Control<QSlider>(kAnalog1Aux1.fader)->value(), 50);
+  QCOMPARE(bench.Control<QLabel>(kAnalog2Pan.readout)->text(), QStringLiteral("127"));
+  QCOMPARE(bench.Control<QSlider>(kAnalog2Pan.fader)->value(), 127);
+  QCOMPARE(bench.Control<QLabel>(kAnalog1Aux1Label)->text(), QStringLiteral("Comp"));
+  QCOMPARE(bench.Control<QLabel>(kAnalog1Aux2Label)->text(),
+           QStringLiteral("Comp")); // failed read: bus 2 again
+  QCOMPARE(bench.Control<QLabel>(kAnalog2Aux1Label)->text(), QStringLiteral("N/R"));
+  QCOMPARE(bench.Control<QLabel>(kAnalog2Aux2Label)->text(), QStringLiteral("D2"));
+  QCOMPARE(bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit)->text(), QStringLiteral("-1"));
   QVERIFY(bench.sink.sent.empty());
 
   // Pages without labels keep their fixed aux captions.
@@ -221,12 +226,12 @@ void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
 void MixerPageTest::typingAloneCommitsNothingAndEnterCommitsThePage() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(2);
-  auto* volA = bench.Control<ui::CNumberEdit>(1020);
-  auto* panB = bench.Control<ui::CNumberEdit>(1040);
+  auto* volA = bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit);
+  auto* panB = bench.Control<ui::CNumberEdit>(kAnalog2Pan.edit);
   TypeInto(volA, "12");
   TypeInto(panB, "99");
-  const std::size_t volStrip = *page.Model().StripOfFader(1019);
-  const std::size_t panStrip = *page.Model().StripOfFader(1039);
+  const std::size_t volStrip = *page.Model().StripOfFader(kAnalog1Vol.fader);
+  const std::size_t panStrip = *page.Model().StripOfFader(kAnalog2Pan.fader);
   QCOMPARE(page.Model().Controller(volStrip), -1);
 
   QTest::keyClick(volA, Qt::Key_Return);
@@ -246,27 +251,27 @@ void MixerPageTest::typingAloneCommitsNothingAndEnterCommitsThePage() {
 void MixerPageTest::aSpinStepCommitsEveryFieldOfThePage() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(2);
-  TypeInto(bench.Control<ui::CNumberEdit>(1024), "5"); // Analog 1 Pan, typed only
-  TypeInto(bench.Control<ui::CNumberEdit>(1020), "12");
-  auto* spin = bench.Control<ui::CSpinButtons>(1021); // Analog 1 Vol's spin
+  TypeInto(bench.Control<ui::CNumberEdit>(kAnalog1Pan.edit), "5"); // Analog 1 Pan, typed only
+  TypeInto(bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit), "12");
+  auto* spin = bench.Control<ui::CSpinButtons>(kAnalog1Vol.spin); // Analog 1 Vol's spin
   QTest::mouseClick(spin->findChild<QToolButton*>("up"), Qt::LeftButton);
 
-  QCOMPARE(bench.Control<ui::CNumberEdit>(1020)->text(), QStringLiteral("13"));
-  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(1019)), 13);
-  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(1023)), 5);
+  QCOMPARE(bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit)->text(), QStringLiteral("13"));
+  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(kAnalog1Vol.fader)), 13);
+  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(kAnalog1Pan.fader)), 5);
 
   // Up and Down in a field step its spin.
-  auto* aux = bench.Control<ui::CNumberEdit>(1029);
+  auto* aux = bench.Control<ui::CNumberEdit>(kAnalog1Aux1.edit);
   QTest::keyClick(aux, Qt::Key_Up);
   QCOMPARE(aux->text(), QStringLiteral("0"));
-  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(1028)), 0);
+  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(kAnalog1Aux1.fader)), 0);
 }
 
 void MixerPageTest::spinsStayWithinMinusOneTo127() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(7);
-  auto* field = bench.Control<ui::CNumberEdit>(1188);
-  const std::size_t strip = *page.Model().StripOfFader(1180);
+  auto* field = bench.Control<ui::CNumberEdit>(kUser1Vol.edit);
+  const std::size_t strip = *page.Model().StripOfFader(kUser1Vol.fader);
   TypeInto(field, "127");
   QTest::keyClick(field, Qt::Key_Up);
   QCOMPARE(field->text(), QStringLiteral("127"));
@@ -287,28 +292,28 @@ void MixerPageTest::aRefusedCommitStopsAtItsFieldWithAMessageAndTheFocus() {
   MessageCatcher catcher;
   ui::CMixerPage& page = bench.Show(1);
   bench.host.activateWindow();
-  TypeInto(bench.Control<ui::CNumberEdit>(1011), "5");   // Aux 1
-  TypeInto(bench.Control<ui::CNumberEdit>(1012), "200"); // Aux 2
-  TypeInto(bench.Control<ui::CNumberEdit>(1021), "9");   // Vol L
-  QTest::keyClick(bench.Control<ui::CNumberEdit>(1021), Qt::Key_Return);
+  TypeInto(bench.Control<ui::CNumberEdit>(kMasterAux1.edit), "5");   // Aux 1
+  TypeInto(bench.Control<ui::CNumberEdit>(kMasterAux2.edit), "200"); // Aux 2
+  TypeInto(bench.Control<ui::CNumberEdit>(kMasterVolL.edit), "9");   // Vol L
+  QTest::keyClick(bench.Control<ui::CNumberEdit>(kMasterVolL.edit), Qt::Key_Return);
 
   QCOMPARE(Strings(catcher.messages),
            std::vector<std::string>{"Vantrel: Please enter an integer between -1 and 127."});
-  QCOMPARE(page.focusWidget(), bench.Control<ui::CNumberEdit>(1012));
+  QCOMPARE(page.focusWidget(), bench.Control<ui::CNumberEdit>(kMasterAux2.edit));
   CPageModel& model = page.Model();
-  QCOMPARE(model.Controller(*model.StripOfFader(1003)), 5);
-  QCOMPARE(model.Controller(*model.StripOfFader(1004)), -1);
-  QCOMPARE(model.Controller(*model.StripOfFader(1020)), -1);
+  QCOMPARE(model.Controller(*model.StripOfFader(kMasterAux1.fader)), 5);
+  QCOMPARE(model.Controller(*model.StripOfFader(kMasterAux2.fader)), -1);
+  QCOMPARE(model.Controller(*model.StripOfFader(kMasterVolL.fader)), -1);
 
   // A spin anywhere on the page meets the same refusal.
   catcher.messages.clear();
-  bench.Control<ui::CSpinButtons>(1157)->Step(1);
+  bench.Control<ui::CSpinButtons>(kMasterRec.spin)->Step(1);
   QCOMPARE(catcher.messages.size(), 1);
 
   // An emptied field is not an integer.
   catcher.messages.clear();
-  TypeInto(bench.Control<ui::CNumberEdit>(1012), "");
-  QTest::keyClick(bench.Control<ui::CNumberEdit>(1012), Qt::Key_Return);
+  TypeInto(bench.Control<ui::CNumberEdit>(kMasterAux2.edit), "");
+  QTest::keyClick(bench.Control<ui::CNumberEdit>(kMasterAux2.edit), Qt::Key_Return);
   QCOMPARE(Strings(catcher.messages),
            std::vector<std::string>{"Vantrel: Please enter an integer."});
 }
@@ -316,9 +321,9 @@ void MixerPageTest::aRefusedCommitStopsAtItsFieldWithAMessageAndTheFocus() {
 void MixerPageTest::typedTextIsReplacedByAFaderMoveOrARefresh() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(4);
-  auto* field = bench.Control<ui::CNumberEdit>(1112); // Digital 2 Pan
+  auto* field = bench.Control<ui::CNumberEdit>(kDigital2Pan.edit); // Digital 2 Pan
   TypeInto(field, "12");
-  bench.Control<QSlider>(1091)->setValue(30); // Digital 1 Vol
+  bench.Control<QSlider>(kDigital1Vol.fader)->setValue(30); // Digital 1 Vol
   QCOMPARE(field->text(), QStringLiteral("-1"));
 
   TypeInto(field, "12");
@@ -333,25 +338,27 @@ void MixerPageTest::typedTextIsReplacedByAFaderMoveOrARefresh() {
 void MixerPageTest::filterFadersSendTheirNrpnSequenceAndNoMixerCall() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(6);
-  bench.Control<QSlider>(1036)->setValue(127);
+  bench.Control<QSlider>(kNrpnCutoff.fader)->setValue(127);
   QCOMPARE(bench.sink.sent,
            (std::vector<std::string>{"B0 63 78", "B0 62 08", "B0 26 14", "B0 06 2C"}));
   QVERIFY(bench.mixer.calls.empty());
-  QCOMPARE(bench.Control<QLabel>(1035)->text(), QStringLiteral("127"));
+  QCOMPARE(bench.Control<QLabel>(kNrpnCutoff.readout)->text(), QStringLiteral("127"));
 
   bench.sink.sent.clear();
   page.OnPageHide();
   page.OnPageShow();
-  QCOMPARE(bench.Control<QSlider>(1036)->value(), 0);
-  QCOMPARE(bench.Control<QLabel>(1035)->text(), QStringLiteral("0"));
+  QCOMPARE(bench.Control<QSlider>(kNrpnCutoff.fader)->value(), 0);
+  QCOMPARE(bench.Control<QLabel>(kNrpnCutoff.readout)->text(), QStringLiteral("0"));
   QVERIFY(bench.sink.sent.empty());
 }
 
 void MixerPageTest::effectChoosersSetTheEffectOfTheirBus() {
   PageBench bench;
   bench.Show(6);
-  const std::array<std::pair<int, int>, 4> choosers = {
-      {{1171, 0}, {1173, 1}, {1174, 2}, {1175, 3}}};
+  const std::array<std::pair<int, int>, 4> choosers = {{{ui::kAux1EffectId, 0},
+                                                        {ui::kAux2EffectId, 1},
+                                                        {ui::kAux3EffectId, 2},
+                                                        {ui::kAux4EffectId, 3}}};
   for (const auto& [id, aux] : choosers) {
     auto* combo = bench.Control<QComboBox>(id);
     QCOMPARE(combo->count(), 16);
@@ -364,7 +371,7 @@ void MixerPageTest::effectChoosersSetTheEffectOfTheirBus() {
              std::vector<std::string>{"SetAuxEffect(" + std::to_string(aux) + ", 15)"});
   }
   bench.mixer.Clear();
-  auto* aux1 = bench.Control<QComboBox>(1171);
+  auto* aux1 = bench.Control<QComboBox>(ui::kAux1EffectId);
   aux1->setCurrentIndex(0);
   emit aux1->activated(0);
   QCOMPARE(bench.mixer.calls, std::vector<std::string>{"SetAuxEffect(0, 0)"});
@@ -397,18 +404,19 @@ void MixerPageTest::typedTextInAChooserDoesNothing() {
 void MixerPageTest::faderNamesSayWhatTheyDriveAndTheirController() {
   PageBench bench;
   bench.Show(1);
-  QCOMPARE(bench.Control<QSlider>(1003)->accessibleName(),
+  QCOMPARE(bench.Control<QSlider>(kMasterAux1.fader)->accessibleName(),
            QStringLiteral("Master Aux 1 — no controller"));
-  auto* field = bench.Control<ui::CNumberEdit>(1011);
+  auto* field = bench.Control<ui::CNumberEdit>(kMasterAux1.edit);
   TypeInto(field, "7");
   QTest::keyClick(field, Qt::Key_Return);
-  QCOMPARE(bench.Control<QSlider>(1003)->accessibleName(),
+  QCOMPARE(bench.Control<QSlider>(kMasterAux1.fader)->accessibleName(),
            QStringLiteral("Master Aux 1 — controller 7"));
-  QCOMPARE(bench.Control<QSlider>(1003)->toolTip(), QStringLiteral("Master Aux 1 — controller 7"));
+  QCOMPARE(bench.Control<QSlider>(kMasterAux1.fader)->toolTip(),
+           QStringLiteral("Master Aux 1 — controller 7"));
   bench.Show(6);
-  QCOMPARE(bench.Control<QSlider>(1036)->accessibleName(),
+  QCOMPARE(bench.Control<QSlider>(kNrpnCutoff.fader)->accessibleName(),
            QStringLiteral("NRPN Cutoff — no controller"));
-  QCOMPARE(bench.Control<QSlider>(1249)->accessibleName(),
+  QCOMPARE(bench.Control<QSlider>(kUser5Vol.fader)->accessibleName(),
            QStringLiteral("User 5 Vol — no controller"));
 }
 
@@ -416,8 +424,8 @@ void MixerPageTest::aProfileNumberOutsideTheRangeIsShownSavedAndNeverSent() {
   PageBench bench;
   bench.settings.Write({kCcMapping, "A1VolCC"}, "300");
   ui::CMixerPage& page = bench.Show(2);
-  QCOMPARE(bench.Control<ui::CNumberEdit>(1020)->text(), QStringLiteral("300"));
-  bench.Control<QSlider>(1019)->setValue(40);
+  QCOMPARE(bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit)->text(), QStringLiteral("300"));
+  bench.Control<QSlider>(kAnalog1Vol.fader)->setValue(40);
   QVERIFY(bench.sink.sent.empty());
   page.OnPageHide();
   QVERIFY(ReadFile(bench.settings.Path()).find("A1VolCC=300") != std::string::npos);

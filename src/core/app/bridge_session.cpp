@@ -98,12 +98,12 @@ SavedDevicesResult CBridgeSession::OpenSavedDevices() {
   SavedDevicesResult result;
   const AppState& state = m_context.state;
   if (state.outputDevice != -1) {
-    result.outputFailed = m_output.Open(static_cast<uint32_t>(state.outputDevice)) != 0;
+    result.outputFailed = m_output.Open(static_cast<uint32_t>(state.outputDevice)) != kMidiOk;
   }
   m_input.SetThruPort(&m_output);
   m_input.SetControllerQueue(&m_queue);
   if (state.inputDevice != -1) {
-    result.inputFailed = m_input.Open(state.inputDevice) != 0;
+    result.inputFailed = m_input.Open(state.inputDevice) != kMidiOk;
     if (!result.inputFailed) {
       m_input.Start();
     }
@@ -130,7 +130,7 @@ DeviceChange CBridgeSession::ChooseInput(int item) {
   if (index == -1) {
     return DeviceChange::Closed;
   }
-  if (m_input.Open(index) != 0) {
+  if (m_input.Open(index) != kMidiOk) {
     return DeviceChange::OpenFailed;
   }
   m_input.Start();
@@ -148,8 +148,8 @@ DeviceChange CBridgeSession::ChooseOutput(int item) {
   if (index == -1) {
     return DeviceChange::Closed;
   }
-  return m_output.Open(static_cast<uint32_t>(index)) == 0 ? DeviceChange::Opened
-                                                          : DeviceChange::OpenFailed;
+  return m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? DeviceChange::Opened
+                                                                : DeviceChange::OpenFailed;
 }
 
 void CBridgeSession::OnActivate() {

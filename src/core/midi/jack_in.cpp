@@ -40,23 +40,23 @@ public:
     m_port = m_client->Attach(JackMidiClient::Side::Input, kMidiInPortName, *this, reason);
     if (m_port == nullptr) {
       error = "Cannot open the MIDI input: " + reason;
-      return 100;
+      return kMidiFailed;
     }
     if (m_client->Connect(source, jack_port_name(m_port)) != 0) {
       error = "Cannot connect the MIDI input to \"" + source + "\".";
-      return 100;
+      return kMidiFailed;
     }
-    return 0;
+    return kMidiOk;
   }
 
   int Start(std::string&) override {
     m_gate.Open();
-    return 0;
+    return kMidiOk;
   }
 
   int Stop(std::string&) override {
     m_gate.Close();
-    return 0;
+    return kMidiOk;
   }
 
 private:
@@ -122,7 +122,7 @@ std::unique_ptr<IMidiInConnection> OpenJackIn(const std::string& source, IMidiRe
     return nullptr;
   }
   auto connection = std::make_unique<JackInConnection>(std::move(client), receiver);
-  if (connection->Open(source, error) != 0) {
+  if (connection->Open(source, error) != kMidiOk) {
     return nullptr;
   }
   return connection;

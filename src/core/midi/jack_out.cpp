@@ -35,13 +35,13 @@ public:
     m_port = m_client->Attach(JackMidiClient::Side::Output, kMidiOutPortName, *this, reason);
     if (m_port == nullptr) {
       error = "Cannot open the MIDI output: " + reason;
-      return 100;
+      return kMidiFailed;
     }
     if (m_client->Connect(jack_port_name(m_port), destination) != 0) {
       error = "Cannot connect the MIDI output to \"" + destination + "\".";
-      return 100;
+      return kMidiFailed;
     }
-    return 0;
+    return kMidiOk;
   }
 
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
@@ -93,7 +93,7 @@ std::unique_ptr<IMidiOutConnection> OpenJackOut(const std::string& destination,
     return nullptr;
   }
   auto connection = std::make_unique<JackOutConnection>(std::move(client));
-  if (connection->Open(destination, error) != 0) {
+  if (connection->Open(destination, error) != kMidiOk) {
     return nullptr;
   }
   return connection;

@@ -5,6 +5,7 @@
 // file; tests substitute their own to count calls.
 
 #include "midi/midi_message.h"
+#include "midi/midi_result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,7 @@ public:
 class IMidiInConnection {
 public:
   virtual ~IMidiInConnection() = default;
-  // Dialog thread. 0, or 100 with a sentence in error.
+  // Dialog thread. kMidiOk, or kMidiFailed with a sentence in error.
   virtual int Start(std::string& error) = 0;
   virtual int Stop(std::string& error) = 0;
 };

@@ -16,10 +16,10 @@ CMidiInPort::~CMidiInPort() {
 
 int CMidiInPort::SetDevice(int32_t index) {
   if (index < 0 || static_cast<uint32_t>(index) >= m_backend->DeviceCount()) {
-    return 2;
+    return kMidiNoSuchDevice;
   }
   m_device = index;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiInPort::Open(int32_t index) {
@@ -28,53 +28,53 @@ int CMidiInPort::Open(int32_t index) {
       return result;
     }
   }
-  if (SetDevice(index) != 0) {
-    return 2;
+  if (SetDevice(index) != kMidiOk) {
+    return kMidiNoSuchDevice;
   }
   m_connection = m_backend->Open(static_cast<uint32_t>(m_device), *this, m_lastError);
   if (m_connection == nullptr) {
-    return 100;
+    return kMidiFailed;
   }
   m_open = true;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiInPort::Close() {
   if (!m_open) {
-    return 0;
+    return kMidiOk;
   }
   // Destroying the connection closes the device and waits for a delivery in
   // progress to finish.
   m_connection.reset();
   m_open = false;
   m_started = false;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiInPort::Start() {
   if (m_started) {
-    return 0;
+    return kMidiOk;
   }
   if (m_connection == nullptr) {
     m_lastError = "Cannot start MIDI input: no input device is open.";
-    return 100;
+    return kMidiFailed;
   }
-  if (m_connection->Start(m_lastError) != 0) {
-    return 100;
+  if (m_connection->Start(m_lastError) != kMidiOk) {
+    return kMidiFailed;
   }
   m_started = true;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiInPort::Stop() {
   if (!m_started) {
-    return 0;
+    return kMidiOk;
   }
-  if (m_connection->Stop(m_lastError) != 0) {
-    return 100;
+  if (m_connection->Stop(m_lastError) != kMidiOk) {
+    return kMidiFailed;
   }
   m_started = false;
-  return 0;
+  return kMidiOk;
 }
 
 void CMidiInPort::OnReceive(const CMidiMessage&) {}

@@ -18,15 +18,15 @@ CMidiOutPort::~CMidiOutPort() {
 
 int CMidiOutPort::SetDevice(uint32_t index) {
   if (index >= m_backend->DeviceCount()) {
-    return 2;
+    return kMidiNoSuchDevice;
   }
   m_device = index;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiOutPort::Open(uint32_t index) {
-  if (SetDevice(index) != 0) {
-    return 2;
+  if (SetDevice(index) != kMidiOk) {
+    return kMidiNoSuchDevice;
   }
   if (m_open) {
     if (const int result = Close(); result != 0) {
@@ -40,16 +40,16 @@ int CMidiOutPort::Open(uint32_t index) {
   const std::lock_guard lock(m_sendLock);
   if (connection == nullptr) {
     KeepError(error.c_str());
-    return 100;
+    return kMidiFailed;
   }
   m_connection = std::move(connection);
   m_open = true;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiOutPort::Close() {
   if (!m_open) {
-    return 0;
+    return kMidiOk;
   }
   std::unique_ptr<IMidiOutConnection> closing;
   {
@@ -58,7 +58,7 @@ int CMidiOutPort::Close() {
   }
   closing.reset();
   m_open = false;
-  return 0;
+  return kMidiOk;
 }
 
 int CMidiOutPort::SendShort(uint8_t status, uint8_t data1, uint8_t data2) {

@@ -29,7 +29,7 @@ public:
       const std::vector<RtMidiPort> ports = VisiblePorts(*m_in);
       if (device >= ports.size()) {
         error = "The MIDI input device " + std::to_string(device) + " is gone.";
-        return 100;
+        return kMidiFailed;
       }
       m_in->ignoreTypes(/*midiSysex=*/true, /*midiTime=*/false, /*midiSense=*/false);
       m_in->setCallback(&RtMidiInConnection::OnMessage, this);
@@ -37,23 +37,23 @@ public:
       if (!m_in->isPortOpen()) {
         error = "Cannot open the MIDI input \"" + ports[device].name + "\"" +
                 (m_collected.empty() ? std::string(".") : ": " + m_collected);
-        return 100;
+        return kMidiFailed;
       }
-      return 0;
+      return kMidiOk;
     } catch (const std::exception& e) {
       error = std::string("Cannot open the MIDI input: ") + e.what();
-      return 100;
+      return kMidiFailed;
     }
   }
 
   int Start(std::string&) override {
     m_gate.Open();
-    return 0;
+    return kMidiOk;
   }
 
   int Stop(std::string&) override {
     m_gate.Close();
-    return 0;
+    return kMidiOk;
   }
 
 private:
@@ -105,7 +105,7 @@ private:
 std::unique_ptr<IMidiInConnection> OpenRtMidiIn(uint32_t device, IMidiReceiver& receiver,
                                                 std::string& error) {
   auto connection = std::make_unique<RtMidiInConnection>(receiver);
-  if (connection->Open(device, error) != 0) {
+  if (connection->Open(device, error) != kMidiOk) {
     return nullptr;
   }
   return connection;

@@ -20,19 +20,19 @@ public:
       const std::vector<RtMidiPort> ports = VisiblePorts(*m_out);
       if (device >= ports.size()) {
         error = "The MIDI output device " + std::to_string(device) + " is gone.";
-        return 100;
+        return kMidiFailed;
       }
       m_failed = false;
       m_out->openPort(ports[device].number, kMidiOutPortName);
       if (m_failed || !m_out->isPortOpen()) {
         error = "Cannot open the MIDI output \"" + ports[device].name + "\"" +
                 (m_failed ? std::string(": ") + m_error.data() : std::string("."));
-        return 100;
+        return kMidiFailed;
       }
-      return 0;
+      return kMidiOk;
     } catch (const std::exception& e) {
       error = std::string("Cannot open the MIDI output: ") + e.what();
-      return 100;
+      return kMidiFailed;
     }
   }
 
@@ -71,7 +71,7 @@ private:
 
 std::unique_ptr<IMidiOutConnection> OpenRtMidiOut(uint32_t device, std::string& error) {
   auto connection = std::make_unique<RtMidiOutConnection>();
-  if (connection->Open(device, error) != 0) {
+  if (connection->Open(device, error) != kMidiOk) {
     return nullptr;
   }
   return connection;

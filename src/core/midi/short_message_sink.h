@@ -3,6 +3,8 @@
 // recorder in tests. Filter sequences and page Control Changes are written
 // against this.
 
+#include "midi/midi_result.h"
+
 #include <cstdint>
 
 namespace vantrel {
@@ -11,7 +13,7 @@ class IShortMessageSink {
 public:
   virtual ~IShortMessageSink() = default;
   // Sends one short message whole. Safe from the MIDI callback thread and
-  // the dialog thread at once. Returns 0 on success; callers need not test it.
+  // the dialog thread at once. Returns kMidiOk on success; callers need not test it.
   virtual int SendShort(uint8_t status, uint8_t data1, uint8_t data2) = 0;
 };
 

@@ -100,14 +100,17 @@ constexpr std::array<int, 6> kUser5Spins = {1254, 1256, 1258, 1260, 1038, 1046};
 } // namespace
 
 const std::array<PageDef, kPageCount> kPages = {{
-    {1, 129, "Master", kMasterStrips, kMasterExchange, kMasterSpins, false},
-    {2, 130, "Analog 1 & 2", kAnalog12Strips, kPairExchange, kAnalog12Spins, false},
-    {3, 131, "Analog 3 & 4", kAnalog34Strips, kPairExchange, kAnalog34Spins, false},
-    {4, 132, "Digital 1 & 2", kDigitalStrips, kPairExchange, kDigitalSpins, false},
-    {5, 133, "Wave & Midi", kWaveMidiStrips, kPairExchange, kWaveMidiSpins, false},
-    {6, 134, "User 5 & NRPN", kUser5Strips, kUser5Exchange, kUser5Spins, true},
-    {7, 136, "User 1 & 2", kUser12Strips, kPairExchange, kUser12Spins, false},
-    {8, 137, "User 3 & 4", kUser34Strips, kPairExchange, kUser34Spins, false},
+    {1, kMasterPageTemplate, "Master", kMasterStrips, kMasterExchange, kMasterSpins, false},
+    {2, kAnalog12PageTemplate, "Analog 1 & 2", kAnalog12Strips, kPairExchange, kAnalog12Spins,
+     false},
+    {3, kAnalog34PageTemplate, "Analog 3 & 4", kAnalog34Strips, kPairExchange, kAnalog34Spins,
+     false},
+    {4, kDigitalPageTemplate, "Digital 1 & 2", kDigitalStrips, kPairExchange, kDigitalSpins, false},
+    {5, kWaveMidiPageTemplate, "Wave & Midi", kWaveMidiStrips, kPairExchange, kWaveMidiSpins,
+     false},
+    {6, kUser5NrpnPageTemplate, "User 5 & NRPN", kUser5Strips, kUser5Exchange, kUser5Spins, true},
+    {7, kUser12PageTemplate, "User 1 & 2", kUser12Strips, kPairExchange, kUser12Spins, false},
+    {8, kUser34PageTemplate, "User 3 & 4", kUser34Strips, kPairExchange, kUser34Spins, false},
 }};
 
 const PageDef* PageByNumber(int number) {

@@ -50,14 +50,25 @@ struct PageDef {
   bool effectChoosers; // the four effect choosers of User 5 & NRPN
 };
 
+// The pages' dialog templates.
+inline constexpr int kMasterPageTemplate = 129;
+inline constexpr int kAnalog12PageTemplate = 130;
+inline constexpr int kAnalog34PageTemplate = 131;
+inline constexpr int kDigitalPageTemplate = 132;
+inline constexpr int kWaveMidiPageTemplate = 133;
+inline constexpr int kUser5NrpnPageTemplate = 134;
+inline constexpr int kUser12PageTemplate = 136;
+inline constexpr int kUser34PageTemplate = 137;
+
 // Pages by number: kPages[number - 1].
 extern const std::array<PageDef, kPageCount> kPages;
 
 // Page numbers in the page chooser's item order ("User 5 & NRPN" last).
 inline constexpr std::array<int, kPageCount> kChooserOrder = {1, 2, 3, 4, 5, 7, 8, 6};
 // Templates in the order the pages are added to the host.
-inline constexpr std::array<int, kPageCount> kTemplateOrder = {129, 130, 131, 132,
-                                                               133, 134, 136, 137};
+inline constexpr std::array<int, kPageCount> kTemplateOrder = {
+    kMasterPageTemplate,   kAnalog12PageTemplate,  kAnalog34PageTemplate, kDigitalPageTemplate,
+    kWaveMidiPageTemplate, kUser5NrpnPageTemplate, kUser12PageTemplate,   kUser34PageTemplate};
 
 const PageDef* PageByNumber(int number);
 const PageDef* PageByTemplate(int templateId);

@@ -1,6 +1,7 @@
 #include "app/about_dlg.h"
 
 #include "dialog/template_builder.h"
+#include "res/control_ids.h"
 
 #include <QPushButton>
 
@@ -12,7 +13,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
       QString::fromUtf8(tmpl.caption.data(), static_cast<qsizetype>(tmpl.caption.size())));
   setWindowIcon(ProgramIcon());
   const ControlMap controls = BuildControls(tmpl, *this);
-  auto* ok = qobject_cast<QPushButton*>(controls.at(1));
+  auto* ok = qobject_cast<QPushButton*>(controls.at(kAboutOkId));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 

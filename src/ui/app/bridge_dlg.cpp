@@ -6,6 +6,7 @@
 #include "dialog/message_box.h"
 #include "dialog/template_builder.h"
 #include "pages/page_classes.h"
+#include "res/control_ids.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -51,11 +52,11 @@ void CBridgeDlg::OnInitDialog() {
   const DialogTemplate& tmpl = *FindTemplate(kMainTemplate);
   setWindowTitle(ToQString(tmpl.caption));
   const ControlMap controls = BuildControls(tmpl, *this);
-  m_midiIn = qobject_cast<QComboBox*>(controls.at(1002));
-  m_midiOut = qobject_cast<QComboBox*>(controls.at(1003));
-  m_pageChooser = qobject_cast<QComboBox*>(controls.at(1001));
-  m_channelField = qobject_cast<CNumberEdit*>(controls.at(1158));
-  m_channelSpin = qobject_cast<CSpinButtons*>(controls.at(1159));
+  m_midiIn = qobject_cast<QComboBox*>(controls.at(kMidiInChooserId));
+  m_midiOut = qobject_cast<QComboBox*>(controls.at(kMidiOutChooserId));
+  m_pageChooser = qobject_cast<QComboBox*>(controls.at(kPageChooserId));
+  m_channelField = qobject_cast<CNumberEdit*>(controls.at(kChannelFieldId));
+  m_channelSpin = qobject_cast<CSpinButtons*>(controls.at(kChannelSpinId));
   m_channelField->setAccessibleName(tr("Output channel"));
   m_midiIn->setAccessibleName(tr("MIDI input device"));
   m_midiOut->setAccessibleName(tr("MIDI output device"));

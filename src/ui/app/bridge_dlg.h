@@ -18,8 +18,6 @@ namespace vantrel::ui {
 class CNumberEdit;
 class CSpinButtons;
 
-inline constexpr int kPageFrameId = 1000;
-
 class CBridgeDlg : public CPageHost {
   Q_OBJECT
 public:
@@ -32,7 +30,7 @@ public:
   // Start-up: controls, page chooser, settings, device choosers, mixer,
   // saved devices, the eight pages, then the saved page.
   void OnInitDialog();
-  // false: show the channel; true: take field 1158 into the channel (1..16).
+  // false: show the channel; true: take the channel field into the channel (1..16).
   bool UpdateData(bool saveAndValidate);
   // Enter: shows the channel again; the window stays open.
   void OnOK();

@@ -5,6 +5,7 @@
 #include "dialog/template_builder.h"
 #include "mixer/catalogue.h"
 #include "pages/aux_labels.h"
+#include "res/control_ids.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -25,7 +26,7 @@ struct EffectChooser {
   int aux;
 };
 constexpr std::array<EffectChooser, 4> kEffectChoosers = {
-    {{1171, 0}, {1173, 1}, {1174, 2}, {1175, 3}}};
+    {{kAux1EffectId, 0}, {kAux2EffectId, 1}, {kAux3EffectId, 2}, {kAux4EffectId, 3}}};
 
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

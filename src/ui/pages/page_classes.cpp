@@ -4,21 +4,21 @@ namespace vantrel::ui {
 
 std::unique_ptr<CMixerPage> MakePage(int templateId, CPageModel& model) {
   switch (templateId) {
-  case 129:
+  case kMasterPageTemplate:
     return std::make_unique<CMasterPage>(model);
-  case 130:
+  case kAnalog12PageTemplate:
     return std::make_unique<CAnalog12Page>(model);
-  case 131:
+  case kAnalog34PageTemplate:
     return std::make_unique<CAnalog34Page>(model);
-  case 132:
+  case kDigitalPageTemplate:
     return std::make_unique<CDigitalPage>(model);
-  case 133:
+  case kWaveMidiPageTemplate:
     return std::make_unique<CWaveMidiPage>(model);
-  case 134:
+  case kUser5NrpnPageTemplate:
     return std::make_unique<CUser5NrpnPage>(model);
-  case 136:
+  case kUser12PageTemplate:
     return std::make_unique<CUser12Page>(model);
-  case 137:
+  case kUser34PageTemplate:
     return std::make_unique<CUser34Page>(model);
   default:
     return nullptr;

@@ -7,6 +7,9 @@
 
 #include "res/dialog_template.h"
 
+#include "pages/page_table.h"
+#include "res/control_ids.h"
+
 #include <algorithm>
 #include <array>
 
@@ -144,34 +147,34 @@ constexpr std::array<ControlTemplate, 2> Chooser(int id, int y, int captionY,
   return {{{id, K::DropEdit, 220, y, 52, 108, {}}, {0, K::Text, 224, captionY, 18, 9, caption}}};
 }
 
-constexpr auto kUser5NrpnControls =
-    Join(Strip(162, 0, "Cutoff", {1035, 1036, 1037, 1038}),
-         Strip(189, 0, "Res", {1039, 1040, 1041, 1046}),
-         Controls1{{{0, K::GroupBox, 147, 0, 69, 153, "NRPN"}}}, Chooser(1171, 33, 20, "Aux1"),
-         Chooser(1173, 62, 49, "Aux2"), Chooser(1174, 89, 76, "Aux3"),
-         Chooser(1175, 118, 105, "Aux4"), Strip(kVolA, 0, "Vol", {1246, 1249, 1253, 1254}),
-         Strip(kPanA, 0, "Pan", {1176, 1250, 1255, 1256}), Group(3, 132, "User 5"),
-         Strip(kAux1A, 1247, "Aux 1", {1177, 1251, 1257, 1258}),
-         Strip(kAux2A, 1248, "Aux 2", {1178, 1252, 1259, 1260}));
+constexpr auto kUser5NrpnControls = Join(
+    Strip(162, 0, "Cutoff", {1035, 1036, 1037, 1038}),
+    Strip(189, 0, "Res", {1039, 1040, 1041, 1046}),
+    Controls1{{{0, K::GroupBox, 147, 0, 69, 153, "NRPN"}}}, Chooser(kAux1EffectId, 33, 20, "Aux1"),
+    Chooser(kAux2EffectId, 62, 49, "Aux2"), Chooser(kAux3EffectId, 89, 76, "Aux3"),
+    Chooser(kAux4EffectId, 118, 105, "Aux4"), Strip(kVolA, 0, "Vol", {1246, 1249, 1253, 1254}),
+    Strip(kPanA, 0, "Pan", {1176, 1250, 1255, 1256}), Group(3, 132, "User 5"),
+    Strip(kAux1A, 1247, "Aux 1", {1177, 1251, 1257, 1258}),
+    Strip(kAux2A, 1248, "Aux 2", {1178, 1252, 1259, 1260}));
 
 constexpr std::array<ControlTemplate, 10> kMainControls = {{
-    {1000, K::Frame, 3, 3, 276, 156, {}, kHidden | kDisabled},
+    {kPageFrameId, K::Frame, 3, 3, 276, 156, {}, kHidden | kDisabled},
     {0, K::Text, 4, 164, 48, 9, "MIDI In"},
-    {1002, K::DropList, 4, 174, 92, 66, {}},
+    {kMidiInChooserId, K::DropList, 4, 174, 92, 66, {}},
     {0, K::Text, 97, 164, 48, 9, "MIDI Out"},
-    {1003, K::DropList, 96, 174, 92, 66, {}},
+    {kMidiOutChooserId, K::DropList, 96, 174, 92, 66, {}},
     {0, K::Text, 190, 164, 27, 9, "Out Chn"},
-    {1158, K::NumberEdit, 188, 174, 28, 12, {}},
-    {1159, K::Spin, 208, 177, 11, 12, {}},
+    {kChannelFieldId, K::NumberEdit, 188, 174, 28, 12, {}},
+    {kChannelSpinId, K::Spin, 208, 177, 11, 12, {}},
     {0, K::Text, 220, 164, 48, 9, "Current Page"},
-    {1001, K::DropEdit, 216, 174, 64, 66, {}},
+    {kPageChooserId, K::DropEdit, 216, 174, 64, 66, {}},
 }};
 
 constexpr std::array<ControlTemplate, 6> kAboutControls = {{
     {0, K::Icon, 11, 17, 21, 20, {}},
     {0, K::Text, 39, 3, 119, 8, "Vantrel Version 0.5a ALPHA"},
     {0, K::Text, 39, 15, 119, 8, "MIDI to mixer bridge"},
-    {1, K::Button, 178, 7, 50, 14, "OK", kDefaultButton},
+    {kAboutOkId, K::Button, 178, 7, 50, 14, "OK", kDefaultButton},
     {0, K::Text, 39, 27, 150, 8, "Visit the Corvane site for more information:"},
     {0, K::Text, 39, 39, 150, 8, "https://corvane.example/"},
 }};
@@ -181,14 +184,14 @@ constexpr int kPageW = 276, kPageH = 156;
 constexpr std::array<DialogTemplate, 10> kTemplates = {{
     {kAboutTemplate, "About Vantrel", 235, 55, kAboutControls},
     {kMainTemplate, "Vantrel v0.5a", 284, 189, kMainControls},
-    {129, {}, kPageW, kPageH, kMasterControls},
-    {130, {}, kPageW, kPageH, kAnalog12Controls},
-    {131, {}, kPageW, kPageH, kAnalog34Controls},
-    {132, {}, kPageW, kPageH, kDigitalControls},
-    {133, {}, kPageW, kPageH, kWaveMidiControls},
-    {134, {}, kPageW, kPageH, kUser5NrpnControls},
-    {136, {}, kPageW, kPageH, kUser12Controls},
-    {137, {}, kPageW, kPageH, kUser34Controls},
+    {kMasterPageTemplate, {}, kPageW, kPageH, kMasterControls},
+    {kAnalog12PageTemplate, {}, kPageW, kPageH, kAnalog12Controls},
+    {kAnalog34PageTemplate, {}, kPageW, kPageH, kAnalog34Controls},
+    {kDigitalPageTemplate, {}, kPageW, kPageH, kDigitalControls},
+    {kWaveMidiPageTemplate, {}, kPageW, kPageH, kWaveMidiControls},
+    {kUser5NrpnPageTemplate, {}, kPageW, kPageH, kUser5NrpnControls},
+    {kUser12PageTemplate, {}, kPageW, kPageH, kUser12Controls},
+    {kUser34PageTemplate, {}, kPageW, kPageH, kUser34Controls},
 }};
 
 } // namespace

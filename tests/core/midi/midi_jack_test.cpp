@@ -68,9 +68,10 @@ protected:
   }
 
   void OpenBoth(int peerOut, int peerIn) {
-    ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(peerIn))), 0) << m_output.LastError();
-    ASSERT_EQ(m_input.Open(InputIndex(peerOut)), 0) << m_input.LastError();
-    ASSERT_EQ(m_input.Start(), 0);
+    ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(peerIn))), kMidiOk)
+        << m_output.LastError();
+    ASSERT_EQ(m_input.Open(InputIndex(peerOut)), kMidiOk) << m_input.LastError();
+    ASSERT_EQ(m_input.Start(), kMidiOk);
   }
 
   // What the dialog thread would see: waits on the wake-up, then drains.
@@ -192,12 +193,12 @@ TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortA
   EXPECT_EQ(PortsOfClient(m_peer, client),
             (std::vector<std::string>{client + ":MIDI In", client + ":MIDI Out"}));
 
-  ASSERT_EQ(m_input.Close(), 0);
+  ASSERT_EQ(m_input.Close(), kMidiOk);
   EXPECT_EQ(PortsOfClient(m_peer, client), (std::vector<std::string>{client + ":MIDI Out"}));
-  EXPECT_EQ(m_output.SendShort(0xB4, 0x01, 0x02), 0);
+  EXPECT_EQ(m_output.SendShort(0xB4, 0x01, 0x02), kMidiOk);
   EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB4, 0x01, 0x02}}));
 
-  ASSERT_EQ(m_output.Close(), 0);
+  ASSERT_EQ(m_output.Close(), kMidiOk);
   EXPECT_TRUE(PortsOfClient(m_peer, client).empty());
 
   m_peer.ClearReceived();
@@ -211,11 +212,11 @@ TEST_F(BridgeOnJack, ASecondPortOfTheSameKindInTheProcessIsRefusedAndTheFirstKee
   OpenBoth(0, 0);
   {
     CBridgeMidiIn secondInput(m_receiveLock);
-    EXPECT_EQ(secondInput.Open(InputIndex(1)), 100);
+    EXPECT_EQ(secondInput.Open(InputIndex(1)), kMidiFailed);
     EXPECT_EQ(secondInput.LastError(),
               "Cannot open the MIDI input: this process has a MIDI input open already.");
     CMidiOutPort secondOutput;
-    EXPECT_EQ(secondOutput.Open(static_cast<uint32_t>(OutputIndex(1))), 100);
+    EXPECT_EQ(secondOutput.Open(static_cast<uint32_t>(OutputIndex(1))), kMidiFailed);
     EXPECT_EQ(secondOutput.LastError(),
               "Cannot open the MIDI output: this process has a MIDI output open already.");
   }
@@ -234,10 +235,10 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
   ASSERT_EQ(gone->Error(), "");
   const std::string goneOut = gone->OutputName(0);
   const std::string goneIn = gone->InputName(0);
-  ASSERT_EQ(m_output.Open(static_cast<uint32_t>(IndexOf(MidiOutputNames(), goneIn))), 0)
+  ASSERT_EQ(m_output.Open(static_cast<uint32_t>(IndexOf(MidiOutputNames(), goneIn))), kMidiOk)
       << m_output.LastError();
-  ASSERT_EQ(m_input.Open(IndexOf(MidiInputNames(), goneOut)), 0) << m_input.LastError();
-  ASSERT_EQ(m_input.Start(), 0);
+  ASSERT_EQ(m_input.Open(IndexOf(MidiInputNames(), goneOut)), kMidiOk) << m_input.LastError();
+  ASSERT_EQ(m_input.Start(), kMidiOk);
   const std::string client = BridgeClientOf(*gone, 0);
   gone.reset();
 
@@ -247,9 +248,9 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
     }
   }
   EXPECT_TRUE(m_input.IsOpen());
-  EXPECT_EQ(m_output.SendShort(0xB0, 0x01, 0x02), 0); // queued for nobody
-  ASSERT_EQ(m_input.Close(), 0);
-  ASSERT_EQ(m_output.Close(), 0);
+  EXPECT_EQ(m_output.SendShort(0xB0, 0x01, 0x02), kMidiOk); // queued for nobody
+  ASSERT_EQ(m_input.Close(), kMidiOk);
+  ASSERT_EQ(m_output.Close(), kMidiOk);
 
   // The lists named the device, but it went before the connection was made.
   IgnoringReceiver receiver;
@@ -267,8 +268,8 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
 }
 
 TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
-  ASSERT_EQ(m_input.Open(InputIndex(0)), 0) << m_input.LastError();
-  ASSERT_EQ(m_input.Start(), 0);
+  ASSERT_EQ(m_input.Open(InputIndex(0)), kMidiOk) << m_input.LastError();
+  ASSERT_EQ(m_input.Start(), kMidiOk);
   ASSERT_TRUE(m_peer.Send(0, {0xB5, 0x20, 0x30}));
   ASSERT_TRUE(m_peer.Send(0, {0x95, 0x20, 0x30}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30}}));
@@ -280,41 +281,41 @@ TEST_F(BridgeOnJack, AnIndexEqualToTheCountClosesTheInputButLeavesTheOutputOnIts
   OpenBoth(0, 0);
   const auto inputCount = static_cast<int32_t>(MidiInputNames().size());
   const auto outputCount = static_cast<uint32_t>(MidiOutputNames().size());
-  EXPECT_EQ(m_input.Open(inputCount), 2);
+  EXPECT_EQ(m_input.Open(inputCount), kMidiNoSuchDevice);
   EXPECT_FALSE(m_input.IsOpen());
-  EXPECT_EQ(m_output.Open(outputCount), 2);
+  EXPECT_EQ(m_output.Open(outputCount), kMidiNoSuchDevice);
   EXPECT_TRUE(m_output.IsOpen());
 
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01}));
-  EXPECT_EQ(m_output.SendShort(0xB3, 0x11, 0x22), 0);
+  EXPECT_EQ(m_output.SendShort(0xB3, 0x11, 0x22), kMidiOk);
   EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB3, 0x11, 0x22}}));
   EXPECT_TRUE(ChangesAfterQuiet().empty());
   EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), 1u);
 }
 
 TEST_F(BridgeOnJack, StartAndStopGateDeliveryOnAnOpenInput) {
-  ASSERT_EQ(m_input.Open(InputIndex(0)), 0);
+  ASSERT_EQ(m_input.Open(InputIndex(0)), kMidiOk);
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01}));
   EXPECT_TRUE(ChangesAfterQuiet().empty());
 
-  ASSERT_EQ(m_input.Start(), 0);
+  ASSERT_EQ(m_input.Start(), kMidiOk);
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x02, 0x02}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x02, 0x02}}));
 
-  ASSERT_EQ(m_input.Stop(), 0);
-  EXPECT_EQ(m_input.Stop(), 0);
+  ASSERT_EQ(m_input.Stop(), kMidiOk);
+  EXPECT_EQ(m_input.Stop(), kMidiOk);
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x03, 0x03}));
   EXPECT_EQ(ChangesAfterQuiet().size(), 1u);
-  EXPECT_EQ(m_input.Close(), 0);
-  EXPECT_EQ(m_input.Close(), 0);
+  EXPECT_EQ(m_input.Close(), kMidiOk);
+  EXPECT_EQ(m_input.Close(), kMidiOk);
 }
 
 TEST_F(BridgeOnJack, ReopeningMovesEachPortToTheOtherDevice) {
   OpenBoth(0, 0);
-  ASSERT_EQ(m_input.Stop(), 0);
-  ASSERT_EQ(m_input.Open(InputIndex(1)), 0) << m_input.LastError();
-  ASSERT_EQ(m_input.Start(), 0);
-  ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(1))), 0) << m_output.LastError();
+  ASSERT_EQ(m_input.Stop(), kMidiOk);
+  ASSERT_EQ(m_input.Open(InputIndex(1)), kMidiOk) << m_input.LastError();
+  ASSERT_EQ(m_input.Start(), kMidiOk);
+  ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(1))), kMidiOk) << m_output.LastError();
 
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01})); // the old device: ignored now
   ASSERT_TRUE(m_peer.Send(1, {0xB0, 0x02, 0x02}));
@@ -407,7 +408,7 @@ TEST_F(BridgeOnJack, SendsFromTheDialogThreadDuringThruGoOutWhole) {
     ASSERT_TRUE(m_peer.Send(0, thruSent.back()));
   }
   for (int i = 0; i < kEach; ++i) {
-    ASSERT_EQ(m_output.SendShort(0xB2, dialogSent[i][1], dialogSent[i][2]), 0);
+    ASSERT_EQ(m_output.SendShort(0xB2, dialogSent[i][1], dialogSent[i][2]), kMidiOk);
     if (i % 16 == 0) {
       std::this_thread::sleep_for(2ms);
     }
@@ -426,9 +427,9 @@ TEST_F(BridgeOnJack, TheProcessObjectsShutDownWhileMessagesAreStillArriving) {
   auto objects = std::make_unique<MidiProcessObjects>();
   objects->input.SetThruPort(&objects->output);
   objects->input.SetControllerQueue(&objects->controllers);
-  ASSERT_EQ(objects->output.Open(static_cast<uint32_t>(OutputIndex(0))), 0);
-  ASSERT_EQ(objects->input.Open(InputIndex(0)), 0);
-  ASSERT_EQ(objects->input.Start(), 0);
+  ASSERT_EQ(objects->output.Open(static_cast<uint32_t>(OutputIndex(0))), kMidiOk);
+  ASSERT_EQ(objects->input.Open(InputIndex(0)), kMidiOk);
+  ASSERT_EQ(objects->input.Start(), kMidiOk);
   m_peer.SetPacing(4);
   for (int i = 0; i < 2000; ++i) {
     ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, static_cast<uint8_t>(i & 0x7F)}));
@@ -466,8 +467,8 @@ TEST(MidiWithoutJackServer, ThereAreNoDevicesAndNoServerIsStarted) {
     std::mutex lock;
     CBridgeMidiIn input(lock);
     CMidiOutPort output;
-    EXPECT_EQ(input.Open(0), 2);
-    EXPECT_EQ(output.Open(0), 2);
+    EXPECT_EQ(input.Open(0), kMidiNoSuchDevice);
+    EXPECT_EQ(output.Open(0), kMidiNoSuchDevice);
     if (access("/dev/snd/seq", R_OK | W_OK) != 0) {
       EXPECT_EQ(SelectMidiApi(std::nullopt), MidiApi::None);
     }

@@ -109,23 +109,23 @@ protected:
 };
 
 TEST_F(MidiInPortRules, StartTwiceStartsTheDeviceOnce) {
-  ASSERT_EQ(m_port.Open(1), 0);
-  EXPECT_EQ(m_port.Start(), 0);
-  EXPECT_EQ(m_port.Start(), 0);
+  ASSERT_EQ(m_port.Open(1), kMidiOk);
+  EXPECT_EQ(m_port.Start(), kMidiOk);
+  EXPECT_EQ(m_port.Start(), kMidiOk);
   EXPECT_TRUE(m_port.IsStarted());
   EXPECT_EQ(m_calls.log, (Log{"open 1", "start"}));
 }
 
 TEST_F(MidiInPortRules, StopAndCloseOfAnIdlePortReturnZeroWithoutCallingTheDevice) {
-  EXPECT_EQ(m_port.Stop(), 0);
-  EXPECT_EQ(m_port.Close(), 0);
-  ASSERT_EQ(m_port.Open(0), 0);
-  EXPECT_EQ(m_port.Stop(), 0);
+  EXPECT_EQ(m_port.Stop(), kMidiOk);
+  EXPECT_EQ(m_port.Close(), kMidiOk);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
+  EXPECT_EQ(m_port.Stop(), kMidiOk);
   EXPECT_EQ(m_calls.log, (Log{"open 0"}));
 }
 
 TEST_F(MidiInPortRules, StartOnAClosedPortFailsAndChangesNothing) {
-  EXPECT_EQ(m_port.Start(), 100);
+  EXPECT_EQ(m_port.Start(), kMidiFailed);
   EXPECT_FALSE(m_port.IsStarted());
   EXPECT_FALSE(m_port.IsOpen());
   EXPECT_FALSE(m_port.LastError().empty());
@@ -133,10 +133,10 @@ TEST_F(MidiInPortRules, StartOnAClosedPortFailsAndChangesNothing) {
 }
 
 TEST_F(MidiInPortRules, OpenWithABadIndexReturns2AndLeavesThePortClosed) {
-  ASSERT_EQ(m_port.Open(2), 0);
-  ASSERT_EQ(m_port.Start(), 0);
+  ASSERT_EQ(m_port.Open(2), kMidiOk);
+  ASSERT_EQ(m_port.Start(), kMidiOk);
   for (const int32_t bad : {3, -1, 1000}) {
-    EXPECT_EQ(m_port.Open(bad), 2) << bad;
+    EXPECT_EQ(m_port.Open(bad), kMidiNoSuchDevice) << bad;
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_FALSE(m_port.IsStarted());
   }
@@ -145,24 +145,24 @@ TEST_F(MidiInPortRules, OpenWithABadIndexReturns2AndLeavesThePortClosed) {
 
 TEST_F(MidiInPortRules, AFailedOpenReturns100WithItsReasonAndThePortClosed) {
   m_calls.failOpen = true;
-  EXPECT_EQ(m_port.Open(0), 100);
+  EXPECT_EQ(m_port.Open(0), kMidiFailed);
   EXPECT_FALSE(m_port.IsOpen());
   EXPECT_EQ(m_port.LastError(), "The device is busy.");
 }
 
 TEST_F(MidiInPortRules, ReopeningAStartedPortNeedsAFreshStart) {
-  ASSERT_EQ(m_port.Open(0), 0);
-  ASSERT_EQ(m_port.Start(), 0);
-  ASSERT_EQ(m_port.Open(1), 0);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
+  ASSERT_EQ(m_port.Start(), kMidiOk);
+  ASSERT_EQ(m_port.Open(1), kMidiOk);
   EXPECT_FALSE(m_port.IsStarted());
-  EXPECT_EQ(m_port.Start(), 0);
+  EXPECT_EQ(m_port.Start(), kMidiOk);
   EXPECT_EQ(m_calls.log, (Log{"open 0", "start", "close 0", "open 1", "start"}));
 }
 
 TEST_F(MidiInPortRules, SetDeviceAcceptsOnlyIndicesBelowTheCount) {
-  EXPECT_EQ(m_port.SetDevice(-1), 2);
-  EXPECT_EQ(m_port.SetDevice(3), 2);
-  EXPECT_EQ(m_port.SetDevice(2), 0);
+  EXPECT_EQ(m_port.SetDevice(-1), kMidiNoSuchDevice);
+  EXPECT_EQ(m_port.SetDevice(3), kMidiNoSuchDevice);
+  EXPECT_EQ(m_port.SetDevice(2), kMidiOk);
   EXPECT_EQ(m_port.Device(), 2);
 }
 
@@ -171,8 +171,8 @@ TEST(MidiInPortLifetime, TheDestructorStopsThenCloses) {
   Calls calls;
   {
     CMidiInPort port(lock, std::make_unique<FakeInBackend>(calls, 1));
-    ASSERT_EQ(port.Open(0), 0);
-    ASSERT_EQ(port.Start(), 0);
+    ASSERT_EQ(port.Open(0), kMidiOk);
+    ASSERT_EQ(port.Start(), kMidiOk);
   }
   EXPECT_EQ(calls.log, (Log{"open 0", "start", "stop", "close 0"}));
 }
@@ -184,47 +184,47 @@ protected:
 };
 
 TEST_F(MidiOutPortRules, OpenWithABadIndexReturns2AndKeepsTheOldDeviceOpen) {
-  ASSERT_EQ(m_port.Open(1), 0);
-  EXPECT_EQ(m_port.Open(2), 2);
-  EXPECT_EQ(m_port.Open(static_cast<uint32_t>(-1)), 2);
+  ASSERT_EQ(m_port.Open(1), kMidiOk);
+  EXPECT_EQ(m_port.Open(2), kMidiNoSuchDevice);
+  EXPECT_EQ(m_port.Open(static_cast<uint32_t>(-1)), kMidiNoSuchDevice);
   EXPECT_TRUE(m_port.IsOpen());
-  EXPECT_EQ(m_port.SendShort(0xB0, 7, 100), 0);
+  EXPECT_EQ(m_port.SendShort(0xB0, 7, 100), kMidiOk);
   EXPECT_EQ(m_calls.log, (Log{"open 1", "send 1"}));
 }
 
 TEST_F(MidiOutPortRules, OpenOfAnotherDeviceClosesTheOldOneFirst) {
-  ASSERT_EQ(m_port.Open(0), 0);
-  ASSERT_EQ(m_port.Open(1), 0);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
+  ASSERT_EQ(m_port.Open(1), kMidiOk);
   EXPECT_EQ(m_calls.log, (Log{"open 0", "close 0", "open 1"}));
 }
 
 TEST_F(MidiOutPortRules, AFailedOpenLeavesThePortClosedWithItsReason) {
-  ASSERT_EQ(m_port.Open(0), 0);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
   m_calls.failOpen = true;
-  EXPECT_EQ(m_port.Open(1), 100);
+  EXPECT_EQ(m_port.Open(1), kMidiFailed);
   EXPECT_FALSE(m_port.IsOpen());
   EXPECT_EQ(m_port.LastError(), "The device is busy.");
-  EXPECT_EQ(m_port.SendShort(0xB0, 1, 2), 100);
+  EXPECT_EQ(m_port.SendShort(0xB0, 1, 2), kMidiFailed);
   EXPECT_TRUE(m_calls.sent.empty());
 }
 
 TEST_F(MidiOutPortRules, CloseOfAClosedPortReturnsZeroWithoutCallingTheDevice) {
-  EXPECT_EQ(m_port.Close(), 0);
+  EXPECT_EQ(m_port.Close(), kMidiOk);
   EXPECT_TRUE(m_calls.log.empty());
 }
 
 TEST_F(MidiOutPortRules, SendsGoOutWithTheLengthTheirStatusByteGives) {
-  ASSERT_EQ(m_port.Open(0), 0);
-  EXPECT_EQ(m_port.SendShort(0xBF, 0x07, 0x64), 0);
-  EXPECT_EQ(m_port.SendShort(0xC3, 0x05, 0x99), 0); // the unused byte is not sent
-  EXPECT_EQ(m_port.SendShort(0xF8, 0, 0), 0);
-  EXPECT_EQ(m_port.SendShort(0xF2, 0x10, 0x20), 0);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
+  EXPECT_EQ(m_port.SendShort(0xBF, 0x07, 0x64), kMidiOk);
+  EXPECT_EQ(m_port.SendShort(0xC3, 0x05, 0x99), kMidiOk); // the unused byte is not sent
+  EXPECT_EQ(m_port.SendShort(0xF8, 0, 0), kMidiOk);
+  EXPECT_EQ(m_port.SendShort(0xF2, 0x10, 0x20), kMidiOk);
   EXPECT_EQ(m_calls.sent, (std::vector<std::vector<uint8_t>>{
                               {0xBF, 0x07, 0x64}, {0xC3, 0x05}, {0xF8}, {0xF2, 0x10, 0x20}}));
 }
 
 TEST_F(MidiOutPortRules, BytesThatAreNotAShortMessageAreRefusedNotSent) {
-  ASSERT_EQ(m_port.Open(0), 0);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
   for (const auto& [status, data1, data2] :
        std::vector<std::array<uint8_t, 3>>{{0x40, 0x10, 0x10},
                                            {0xF0, 0x01, 0x02},
@@ -238,9 +238,9 @@ TEST_F(MidiOutPortRules, BytesThatAreNotAShortMessageAreRefusedNotSent) {
 }
 
 TEST_F(MidiOutPortRules, AMessageTheDeviceCannotQueueIsDroppedAndCounted) {
-  ASSERT_EQ(m_port.Open(0), 0);
+  ASSERT_EQ(m_port.Open(0), kMidiOk);
   m_calls.refuseSends = true;
-  EXPECT_EQ(m_port.SendShort(0xB0, 1, 2), 100);
+  EXPECT_EQ(m_port.SendShort(0xB0, 1, 2), kMidiFailed);
   EXPECT_EQ(m_port.Send(0xB0, 1, 2), CMidiOutPort::SendOutcome::Dropped);
   EXPECT_EQ(m_port.DroppedCount(), 2u);
   EXPECT_EQ(m_port.LastError(), "The queue is full.");
@@ -250,11 +250,11 @@ TEST_F(MidiOutPortRules, AMessageTheDeviceCannotQueueIsDroppedAndCounted) {
 class BridgeReceivePath : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_EQ(m_output.Open(0), 0);
+    ASSERT_EQ(m_output.Open(0), kMidiOk);
     m_input.SetThruPort(&m_output);
     m_input.SetControllerQueue(&m_queue);
-    ASSERT_EQ(m_input.Open(0), 0);
-    ASSERT_EQ(m_input.Start(), 0);
+    ASSERT_EQ(m_input.Open(0), kMidiOk);
+    ASSERT_EQ(m_input.Start(), kMidiOk);
     ASSERT_NE(m_inCalls.receiver, nullptr);
   }
   void Deliver(uint8_t status, uint8_t data1, uint8_t data2) {
@@ -311,8 +311,8 @@ TEST(MidiInPortReceive, AnExceptionInOnReceiveStaysInsideAndReleasesTheLock) {
   std::mutex lock;
   Calls calls;
   ThrowingInPort port(lock, std::make_unique<FakeInBackend>(calls, 1));
-  ASSERT_EQ(port.Open(0), 0);
-  ASSERT_EQ(port.Start(), 0);
+  ASSERT_EQ(port.Open(0), kMidiOk);
+  ASSERT_EQ(port.Start(), kMidiOk);
   calls.receiver->Receive(CMidiMessage{0, 0x90, 1, 1});
   calls.receiver->Receive(CMidiMessage{0, 0x90, 1, 1});
   EXPECT_EQ(port.received, 2);
