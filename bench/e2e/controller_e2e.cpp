@@ -63,14 +63,13 @@ struct Stack {
         ++mapped;
       }
     }
-    std::vector<std::string> args = {"--profile", profile, "--midi-api", "jack"};
+    std::vector<std::string> args = {"--profile", profile, "--midi-api", "jack",
+                                     "--no-mixer-warning"};
     if (!windowed) {
       args.push_back("--headless");
     }
     bridge = std::make_unique<BridgeProcess>(
-        args, dir.Path(),
-        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                           {"VANTREL_NO_MIXER_WARNING", "1"}});
+        args, dir.Path(), std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"}});
     if (!bridge->Start() || !bridge->WaitForOutput("MIDI input: opened")) {
       error = "the program did not open its devices: " + bridge->Errors();
     }

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Start-up time and peak memory of vantrel (to its first page on screen)
+# Start-up time and peak memory of vantrel's window (bench_ui_startup: the
+# program with a main that closes it once its first page is on screen)
 # against a minimal Qt Widgets program, both on the offscreen platform, N
 # runs each (default 15), interleaved. Prints the median time, the median
 # peak RSS and the ratios. Runs inside the test services, so a mixer server
@@ -31,12 +32,12 @@ build=${1:-build}
 runs=${2:-15}
 [ $# -ge 2 ] && shift 2 || shift $#
 bin="$build/bin"
-for p in "$bin/vantrel" "$bin/bench_ui_minimal"; do
-  [ -x "$p" ] || { echo "missing $p: build the targets vantrel and bench_ui_minimal" >&2; exit 1; }
+for p in "$bin/bench_ui_startup" "$bin/bench_ui_minimal"; do
+  [ -x "$p" ] || { echo "missing $p: build the targets bench_ui_startup and bench_ui_minimal" >&2; exit 1; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=offscreen VANTREL_NO_MIXER_WARNING=1 VANTREL_EXIT_AFTER_FIRST_PAGE=1
+export QT_QPA_PLATFORM=offscreen
 
 measure() { # name, then the command
   name=$1
@@ -55,7 +56,7 @@ i=0
 while [ "$i" -lt "$runs" ]; do
   measure minimal "$bin/bench_ui_minimal"
   measure fitted "$bin/bench_ui_minimal" --fit-text
-  measure vantrel "$bin/vantrel" --profile "$work/vantrel.INI" "$@"
+  measure vantrel "$bin/bench_ui_startup" --no-mixer-warning --profile "$work/vantrel.INI" "$@"
   i=$((i + 1))
 done
 

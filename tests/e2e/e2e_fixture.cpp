@@ -57,14 +57,13 @@ void EndToEndTest::WriteProfile(const std::map<std::string, int>& controllers, i
 }
 
 void EndToEndTest::StartBridge() {
-  std::vector<std::string> args = {"--profile", m_profilePath, "--midi-api", "jack"};
+  std::vector<std::string> args = {"--profile", m_profilePath, "--midi-api", "jack",
+                                   "--no-mixer-warning"};
   if (!Windowed()) {
     args.push_back("--headless");
   }
   m_bridge = std::make_unique<BridgeProcess>(
-      args, m_dir.Path(),
-      std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                         {"VANTREL_NO_MIXER_WARNING", "1"}});
+      args, m_dir.Path(), std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"}});
   ASSERT_TRUE(m_bridge->Start());
   // Both modes say so once the saved devices are open.
   ASSERT_TRUE(m_bridge->WaitForOutput("MIDI input: opened"))

@@ -30,8 +30,8 @@ TEST_F(ProgramStopTest, AStopSignalClosesAnOpenStartUpBoxAndSavesTheProfile) {
     const std::string profile = folder + "/vantrel.INI";
     // No such input device: the window says so in a box at start-up.
     std::ofstream(profile, std::ios::trunc) << "[Midi Options]\nDefaultMidiIn=7\n";
-    BridgeProcess program({"--profile", profile, "--midi-api", "jack"}, folder,
-                          {{"QT_QPA_PLATFORM", "offscreen"}, {"VANTREL_NO_MIXER_WARNING", "1"}});
+    BridgeProcess program({"--profile", profile, "--midi-api", "jack", "--no-mixer-warning"},
+                          folder, {{"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_TRUE(program.Start());
     // Printed just before the box opens.
     ASSERT_TRUE(program.WaitForOutput("MIDI input:")) << program.Output() << program.Errors();

@@ -174,7 +174,7 @@ void MainWindowTest::thePageChooserListsPagesInItsOwnOrder() {
 void MainWindowTest::typedTextInThePageChooserDoesNothing() {
   Run run;
   run.Start();
-  auto* chooser = run.Control<QComboBox>(1001);
+  auto* chooser = run.Control<QComboBox>(ui::kPageChooserId);
   for (const QString& typed : {QStringLiteral("Wav"), QStringLiteral("User 1 & 2")}) {
     chooser->lineEdit()->clear();
     QTest::keyClicks(chooser->lineEdit(), typed);
@@ -324,10 +324,8 @@ void MainWindowTest::reChoosingTheCurrentDeviceDoesNothing() {
 
 void MainWindowTest::withoutAMixerTheUserIsToldOnceAndPagesStillSend() {
   MessageCatcher catcher;
-  qunsetenv("VANTREL_NO_MIXER_WARNING");
-  Run run;
+  Run run({}, true);
   run.Start();
-  qputenv("VANTREL_NO_MIXER_WARNING", "1");
   QCOMPARE(catcher.messages.size(), 1);
   QVERIFY(catcher.messages.front().contains(QStringLiteral("mixer server could not be reached")));
 

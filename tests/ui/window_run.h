@@ -62,14 +62,17 @@ public:
   SnapshotMixer mixer;
   RecordingSink sink;
 
-  explicit Run(std::string_view profileText = {}) {
+  // Without a mixer server the window would say so in a box; only the test
+  // of that box asks for it.
+  explicit Run(std::string_view profileText = {}, bool mixerWarning = false) {
     if (!profileText.empty()) {
       std::ofstream(profile) << profileText;
     }
     mixer.profile = profile;
     session = std::make_unique<CBridgeSession>(&settings, true, midi.input, midi.output,
                                                midi.controllers, mixerLink);
-    window = std::make_unique<ui::CBridgeDlg>(*session, midi.controllers.WakeFd());
+    window = std::make_unique<ui::CBridgeDlg>(*session, midi.controllers.WakeFd(),
+                                              ui::WindowOptions{mixerWarning, {}});
   }
   void Start() {
     window->OnInitDialog();

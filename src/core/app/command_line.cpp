@@ -6,6 +6,7 @@ namespace vantrel {
 
 const std::string_view kUsage =
     "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless]\n"
+    "               [--no-mixer-warning]\n"
     "\n"
     "Bridges a MIDI controller and the sound card's mixer.\n"
     "\n"
@@ -14,6 +15,8 @@ const std::string_view kUsage =
     "  --midi-api alsa|jack use this MIDI system instead of the first that answers\n"
     "  --headless           run the bridge without a window (reads the profile,\n"
     "                       never writes it); stop it with Ctrl+C\n"
+    "  --no-mixer-warning   start the window without telling that no mixer server\n"
+    "                       could be reached (for MIDI thru without a mixer)\n"
     "  --help               show this text\n";
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -39,6 +42,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       options.help = true;
     } else if (arg == "--headless") {
       options.headless = true;
+    } else if (arg == "--no-mixer-warning") {
+      options.mixerWarning = false;
     } else if (const auto path = value("--profile")) {
       if (path->empty()) {
         options.error = "--profile needs a file name.";

@@ -1,6 +1,6 @@
 #pragma once
 // The program's options: --profile PATH, --midi-api alsa|jack, --headless,
-// --help.
+// --no-mixer-warning, --help.
 
 #include "midi/midi_backend.h"
 
@@ -15,6 +15,7 @@ struct CommandLine {
   std::filesystem::path profile; // empty: the default profile path
   std::optional<MidiApi> midiApi;
   bool headless = false;
+  bool mixerWarning = true; // the window says at start-up when no mixer server answers
   bool help = false;
   std::string error; // non-empty when the options could not be understood
 };

@@ -1,6 +1,7 @@
 #include "app/headless_bridge.h"
 
 #include "app/bridge_runtime.h"
+#include "app/run_report.h"
 #include "midi/midi_backend.h"
 #include "settings/settings.h"
 
@@ -48,7 +49,7 @@ int RunHeadless(const CommandLine& options) {
   }
   const SavedDevicesResult opened = session.OpenSavedDevices();
   for (const std::string& line : session.DescribeSavedDevices(opened)) {
-    std::printf("%s\n", line.c_str());
+    PrintLine(line);
   }
   const AppState& state = session.State();
   std::printf("Output channel: %d\nRunning; stop with Ctrl+C.\n",
@@ -77,11 +78,7 @@ int RunHeadless(const CommandLine& options) {
   }
   session.Shutdown();
   close(signals);
-  const BridgeStats stats = session.Stats();
-  std::printf("Controller changes applied: %llu, dropped: %llu; thru messages dropped: %llu\n",
-              static_cast<unsigned long long>(stats.controllersApplied),
-              static_cast<unsigned long long>(stats.controllersDropped),
-              static_cast<unsigned long long>(stats.thruDropped));
+  PrintLine(StatsLine(session.Stats()));
   std::printf("Stopped.\n");
   return 0;
 }

@@ -2,15 +2,12 @@
 
 #include "app/bridge_dlg.h"
 #include "app/bridge_runtime.h"
+#include "app/command_line.h"
+#include "app/run_report.h"
 #include "app/signal_watch.h"
-#include "app/startup_clock.h"
 #include "dialog/message_box.h"
 
 #include <QTimer>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace vantrel::ui {
 
@@ -20,8 +17,13 @@ CBridgeApp::CBridgeApp(int& argc, char** argv) : QApplication(argc, argv) {
   setDesktopFileName(QStringLiteral("vantrel"));
 }
 
-int CBridgeApp::InitInstance(CBridgeRuntime& runtime) {
-  CBridgeDlg dialog(runtime.Session(), runtime.ControllerWakeFd());
+int CBridgeApp::InitInstance(CBridgeRuntime& runtime, const CommandLine& options,
+                             const std::function<void(QWidget& window)>& onShown) {
+  // The device lines go to standard output as the headless bridge prints
+  // them, for people starting the program from a terminal and for scripts
+  // waiting on it.
+  CBridgeDlg dialog(runtime.Session(), runtime.ControllerWakeFd(),
+                    WindowOptions{options.mixerWarning, PrintLine});
   CSignalWatch watch;
   // A stop closes any open box first; the window closes once the code that
   // opened the box has returned.
@@ -33,25 +35,12 @@ int CBridgeApp::InitInstance(CBridgeRuntime& runtime) {
     dialog.close();
   } else {
     dialog.show();
-  }
-  // The start-up benchmark: report when the first page is on screen, then
-  // close as a user would.
-  const char* benchmark = std::getenv("VANTREL_EXIT_AFTER_FIRST_PAGE");
-  if (benchmark != nullptr && std::strcmp(benchmark, "1") == 0) {
-    QTimer::singleShot(0, &dialog, [&dialog] {
-      std::printf("first page shown after %.1f ms\n", MillisecondsSinceStart());
-      std::fflush(stdout);
-      dialog.close();
-    });
-  }
-  if (!ModalsStopped()) {
+    if (onShown) {
+      QTimer::singleShot(0, &dialog, [&dialog, &onShown] { onShown(dialog); });
+    }
     exec();
   }
-  const BridgeStats stats = runtime.Session().Stats();
-  std::printf("Controller changes applied: %llu, dropped: %llu; thru messages dropped: %llu\n",
-              static_cast<unsigned long long>(stats.controllersApplied),
-              static_cast<unsigned long long>(stats.controllersDropped),
-              static_cast<unsigned long long>(stats.thruDropped));
+  PrintLine(StatsLine(runtime.Session().Stats()));
   return 0;
 }
 

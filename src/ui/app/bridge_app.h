@@ -4,9 +4,12 @@
 
 #include <QApplication>
 
+#include <functional>
+
 namespace vantrel {
 class CBridgeRuntime;
-}
+struct CommandLine;
+} // namespace vantrel
 
 namespace vantrel::ui {
 
@@ -16,8 +19,11 @@ public:
   CBridgeApp(int& argc, char** argv);
 
   // Starts the main window, runs until it closes (close button, Alt+F4,
-  // SIGINT, SIGTERM or SIGHUP) and returns the exit code.
-  int InitInstance(CBridgeRuntime& runtime);
+  // SIGINT, SIGTERM or SIGHUP) and returns the exit code. onShown, when
+  // given, runs from the event loop once the window with its first page is
+  // on screen (the start-up benchmark closes the window there).
+  int InitInstance(CBridgeRuntime& runtime, const CommandLine& options,
+                   const std::function<void(QWidget& window)>& onShown = {});
 };
 
 } // namespace vantrel::ui

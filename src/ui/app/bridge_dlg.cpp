@@ -15,9 +15,7 @@
 #include <QKeyEvent>
 #include <QSocketNotifier>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <utility>
 
 namespace vantrel::ui {
 
@@ -30,17 +28,12 @@ QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Tests and benchmarks run without a mixer server and without anyone to
-// read the warning.
-bool MixerWarningWanted() {
-  const char* value = std::getenv("VANTREL_NO_MIXER_WARNING");
-  return value == nullptr || std::strcmp(value, "1") != 0;
-}
-
 } // namespace
 
-CBridgeDlg::CBridgeDlg(CBridgeSession& session, int controllerWakeFd, QWidget* parent)
-    : CPageHost(kPageFrameId, parent), m_session(session), m_controllerWakeFd(controllerWakeFd) {
+CBridgeDlg::CBridgeDlg(CBridgeSession& session, int controllerWakeFd, WindowOptions options,
+                       QWidget* parent)
+    : CPageHost(kPageFrameId, parent), m_session(session), m_controllerWakeFd(controllerWakeFd),
+      m_options(std::move(options)) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowIcon(ProgramIcon());
@@ -49,6 +42,14 @@ CBridgeDlg::CBridgeDlg(CBridgeSession& session, int controllerWakeFd, QWidget* p
 CBridgeDlg::~CBridgeDlg() = default;
 
 void CBridgeDlg::OnInitDialog() {
+  BuildWindow();
+  LoadSettings();
+  ConnectMixerAndDevices();
+  AddPages();
+  ConnectSignals();
+}
+
+void CBridgeDlg::BuildWindow() {
   const DialogTemplate& tmpl = *FindTemplate(kMainTemplate);
   setWindowTitle(ToQString(tmpl.caption));
   const ControlMap controls = BuildControls(tmpl, *this);
@@ -75,12 +76,16 @@ void CBridgeDlg::OnInitDialog() {
     m_pageChooser->addItem(ToQString(PageByNumber(number)->name));
   }
   m_pageChooser->setCurrentIndex(-1);
+}
 
+void CBridgeDlg::LoadSettings() {
   m_session.LoadMainSettings();
   m_channelSpin->SetRange(kChannelMin, kChannelMax);
   FillDeviceChoosers();
+}
 
-  if (!m_session.ConnectMixer() && MixerWarningWanted()) {
+void CBridgeDlg::ConnectMixerAndDevices() {
+  if (!m_session.ConnectMixer() && m_options.mixerWarning) {
     ShowMessage(nullptr, QString::fromLatin1(kProgramCaption),
                 tr("The mixer server could not be reached. Vantrel will pass MIDI through and "
                    "send controllers, but it cannot set or show the mixer until it is "
@@ -88,12 +93,11 @@ void CBridgeDlg::OnInitDialog() {
                 MessageKind::Warning);
   }
   const SavedDevicesResult opened = m_session.OpenSavedDevices();
-  // The same device lines as the headless bridge prints, for people starting
-  // the program from a terminal and for scripts waiting on it.
-  for (const std::string& line : m_session.DescribeSavedDevices(opened)) {
-    std::printf("%s\n", line.c_str());
+  if (m_options.report) {
+    for (const std::string& line : m_session.DescribeSavedDevices(opened)) {
+      m_options.report(line);
+    }
   }
-  std::fflush(stdout);
   if (opened.outputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput),
                 MessageKind::Error);
@@ -101,14 +105,18 @@ void CBridgeDlg::OnInitDialog() {
   if (opened.inputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error);
   }
+}
 
+void CBridgeDlg::AddPages() {
   for (int templateId : kTemplateOrder) {
     AddPage(templateId);
   }
   if (const PageDef* page = PageByNumber(m_session.State().currentPage)) {
     SelectPage(page->templateId);
   }
+}
 
+void CBridgeDlg::ConnectSignals() {
   connect(m_midiIn, &QComboBox::activated, this, &CBridgeDlg::OnMidiInChosen);
   connect(m_midiOut, &QComboBox::activated, this, &CBridgeDlg::OnMidiOutChosen);
   connect(m_pageChooser, &QComboBox::activated, this, &CBridgeDlg::OnPageChosen);

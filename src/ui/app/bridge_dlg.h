@@ -6,6 +6,9 @@
 
 #include "app/page_host.h"
 
+#include <functional>
+#include <string>
+
 class QComboBox;
 class QSocketNotifier;
 
@@ -18,17 +21,27 @@ namespace vantrel::ui {
 class CNumberEdit;
 class CSpinButtons;
 
+// What the program, or a test, chooses about the window's start-up.
+struct WindowOptions {
+  bool mixerWarning = true; // a box when no mixer server answers
+  // Receives each device line (what opened, what failed and why) before any
+  // box about a device; null: the lines go nowhere.
+  std::function<void(const std::string& line)> report;
+};
+
 class CBridgeDlg : public CPageHost {
   Q_OBJECT
 public:
   // controllerWakeFd: readable while incoming controller changes wait, or
   // -1 when nothing delivers them.
   explicit CBridgeDlg(CBridgeSession& session, int controllerWakeFd = -1,
-                      QWidget* parent = nullptr);
+                      WindowOptions options = {}, QWidget* parent = nullptr);
   ~CBridgeDlg() override;
 
-  // Start-up: controls, page chooser, settings, device choosers, mixer,
-  // saved devices, the eight pages, then the saved page.
+  // Start-up, in this order: build the controls and the page chooser, load
+  // the settings into the device choosers and the channel, connect the mixer
+  // and the saved devices, add the eight pages and show the saved one, then
+  // connect the controls and the controller wake-up.
   void OnInitDialog();
   // false: show the channel; true: take the channel field into the channel (1..16).
   bool UpdateData(bool saveAndValidate);
@@ -49,6 +62,11 @@ protected:
   void keyPressEvent(QKeyEvent* event) override;
 
 private:
+  void BuildWindow();
+  void LoadSettings();
+  void ConnectMixerAndDevices();
+  void AddPages();
+  void ConnectSignals();
   void FillDeviceChoosers();
   void OnMidiInChosen(int item);
   void OnMidiOutChosen(int item);
@@ -56,6 +74,7 @@ private:
 
   CBridgeSession& m_session;
   int m_controllerWakeFd;
+  WindowOptions m_options;
   QComboBox* m_midiIn = nullptr;
   QComboBox* m_midiOut = nullptr;
   QComboBox* m_pageChooser = nullptr;

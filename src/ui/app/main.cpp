@@ -5,12 +5,10 @@
 #include "app/bridge_runtime.h"
 #include "app/command_line.h"
 #include "app/headless_bridge.h"
-#include "app/startup_clock.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
-  vantrel::ui::MarkProcessStart();
   const vantrel::CommandLine options = vantrel::ParseCommandLine(argc, argv);
   if (!options.error.empty()) {
     std::cerr << "vantrel: " << options.error << "\n" << vantrel::kUsage;
@@ -26,5 +24,5 @@ int main(int argc, char** argv) {
   // The process-wide objects come first and go last, after the window.
   vantrel::CBridgeRuntime runtime(options);
   vantrel::ui::CBridgeApp app(argc, argv);
-  return app.InitInstance(runtime);
+  return app.InitInstance(runtime, options);
 }

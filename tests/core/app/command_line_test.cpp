@@ -18,11 +18,13 @@ TEST(CommandLine, UnderstandsEveryOptionInBothSpellings) {
   EXPECT_EQ(a.profile, "/tmp/x.INI");
   EXPECT_EQ(a.midiApi, MidiApi::Jack);
   EXPECT_TRUE(a.headless);
+  EXPECT_TRUE(a.mixerWarning);
   const CommandLine b = Parse({"--profile=p.INI", "--midi-api=alsa", "--help"});
   EXPECT_EQ(b.profile, "p.INI");
   EXPECT_EQ(b.midiApi, MidiApi::Alsa);
   EXPECT_TRUE(b.help);
   EXPECT_FALSE(b.headless);
+  EXPECT_FALSE(Parse({"--no-mixer-warning"}).mixerWarning);
 }
 
 TEST(CommandLine, RefusesWhatItDoesNotUnderstand) {

@@ -1,0 +1,20 @@
+#include "app/run_report.h"
+
+#include "app/bridge_session.h"
+
+#include <cstdio>
+
+namespace vantrel {
+
+void PrintLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string StatsLine(const BridgeStats& stats) {
+  return "Controller changes applied: " + std::to_string(stats.controllersApplied) +
+         ", dropped: " + std::to_string(stats.controllersDropped) +
+         "; thru messages dropped: " + std::to_string(stats.thruDropped);
+}
+
+} // namespace vantrel
