@@ -1,17 +1,16 @@
 #include "mixer_service.h"
 
 #include "mixer_state_file.h"
+#include "posix/stop_signals.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <iostream>
 #include <poll.h>
-#include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -36,23 +35,6 @@ std::string ArgumentNames(const MethodInfo& info) {
 std::vector<std::string> Names(const auto& names, std::size_t count) {
   return {names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count)};
 }
-
-// A file descriptor closed with its owner.
-class Fd {
-public:
-  explicit Fd(int fd) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) {
-      ::close(m_fd);
-    }
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-
-private:
-  int m_fd;
-};
 
 int PollTimeoutMs(uint64_t absoluteUsec) {
   if (absoluteUsec == UINT64_MAX) {
@@ -153,14 +135,9 @@ int MixerService::Run() {
     std::cerr << "vantrel-mixerd: warning: " << message << '\n';
   }
 
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGHUP);
-  Fd signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK));
-  Fd saveTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
-  if (signals.get() < 0 || saveTimer.get() < 0) {
+  const CUniqueFd signals = StopSignalFd(true);
+  const CUniqueFd saveTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+  if (signals.Get() < 0 || saveTimer.Get() < 0) {
     std::cerr << "vantrel-mixerd: cannot set up the event loop: " << std::strerror(errno) << '\n';
     return kExitFailure;
   }
@@ -178,14 +155,14 @@ int MixerService::Run() {
         m_object->emitSignal(m_object->createSignal(kInterface, kChangedSignal));
       }
       if (m_dirty && !timerArmed) {
-        ArmTimer(saveTimer.get(), kSaveDelay);
+        ArmTimer(saveTimer.Get(), kSaveDelay);
         timerArmed = true;
       }
 
       const auto pollData = m_connection.getEventLoopPollData();
       std::array<pollfd, 3> fds{{{pollData.fd, pollData.events, 0},
-                                 {signals.get(), POLLIN, 0},
-                                 {saveTimer.get(), POLLIN, 0}}};
+                                 {signals.Get(), POLLIN, 0},
+                                 {saveTimer.Get(), POLLIN, 0}}};
       const int timeout = handled == kBatchLimit ? 0 : PollTimeoutMs(pollData.timeout_usec);
       if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
         throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
@@ -196,7 +173,7 @@ int MixerService::Run() {
       if ((fds[2].revents & POLLIN) != 0) {
         uint64_t expirations = 0;
         [[maybe_unused]] const ssize_t n =
-            ::read(saveTimer.get(), &expirations, sizeof expirations);
+            ::read(saveTimer.Get(), &expirations, sizeof expirations);
         timerArmed = false;
         if (m_dirty) {
           SaveNow();

@@ -4,6 +4,7 @@
 
 #include "mixer_service.h"
 #include "mixer_state_file.h"
+#include "posix/stop_signals.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -46,12 +47,7 @@ int main(int argc, char** argv) {
 
   // Stop signals are read from a signalfd by the event loop; block them
   // before anything could start a thread.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGHUP);
-  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+  vantrel::BlockStopSignals();
   std::signal(SIGPIPE, SIG_IGN);
 
   try {

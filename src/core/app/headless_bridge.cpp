@@ -3,10 +3,10 @@
 #include "app/bridge_runtime.h"
 #include "app/run_report.h"
 #include "midi/midi_backend.h"
+#include "posix/stop_signals.h"
 #include "settings/settings.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <poll.h>
 #include <sys/signalfd.h>
@@ -14,25 +14,11 @@
 
 namespace vantrel {
 
-namespace {
-// Stop signals arrive through a descriptor, so the loop handles them in
-// order with everything else instead of inside a handler.
-int BlockStopSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
-  if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) {
-    return -1;
-  }
-  return signalfd(-1, &set, SFD_CLOEXEC);
-}
-} // namespace
-
 int RunHeadless(const CommandLine& options) {
-  const int signals = BlockStopSignals();
-  if (signals < 0) {
+  // Stop signals arrive through a descriptor, so the loop handles them in
+  // order with everything else instead of inside a handler.
+  const CUniqueFd signals = BlockStopSignals() ? StopSignalFd(false) : CUniqueFd();
+  if (!signals.IsOpen()) {
     std::perror("vantrel: cannot watch for stop signals");
     return 1;
   }
@@ -56,7 +42,7 @@ int RunHeadless(const CommandLine& options) {
               static_cast<int>((state.outputChannel & 0x0F) + 1));
   std::fflush(stdout);
 
-  pollfd fds[2] = {{runtime.ControllerWakeFd(), POLLIN, 0}, {signals, POLLIN, 0}};
+  pollfd fds[2] = {{runtime.ControllerWakeFd(), POLLIN, 0}, {signals.Get(), POLLIN, 0}};
   for (;;) {
     if (poll(fds, 2, -1) < 0) {
       if (errno == EINTR) {
@@ -70,14 +56,13 @@ int RunHeadless(const CommandLine& options) {
     }
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};
-      if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      if (read(signals.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         std::printf("Stopping on signal %u.\n", info.ssi_signo);
       }
       break;
     }
   }
   session.Shutdown();
-  close(signals);
   PrintLine(StatsLine(session.Stats()));
   std::printf("Stopped.\n");
   return 0;

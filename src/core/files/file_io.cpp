@@ -1,5 +1,7 @@
 #include "files/file_io.h"
 
+#include "posix/unique_fd.h"
+
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -24,31 +26,6 @@ constexpr std::string_view kTemporaryPrefix = ".vantrel-save-";
 std::string Reason(int error) {
   return std::generic_category().message(error);
 }
-
-// Closes the descriptor when it goes out of scope.
-class CFileDescriptor {
-public:
-  explicit CFileDescriptor(int fd) : m_fd(fd) {}
-  ~CFileDescriptor() {
-    if (m_fd >= 0) {
-      ::close(m_fd);
-    }
-  }
-  CFileDescriptor(const CFileDescriptor&) = delete;
-  CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-
-  int Get() const { return m_fd; }
-  // Closes now, for callers that must see the result (NFS reports late
-  // write errors here).
-  int Close() {
-    const int result = ::close(m_fd);
-    m_fd = -1;
-    return result;
-  }
-
-private:
-  int m_fd;
-};
 
 bool WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
@@ -138,7 +115,7 @@ std::string TooLarge(std::size_t maxBytes) {
 
 FileReadResult ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
   // Non-blocking so that a pipe in the file's place cannot hang the open.
-  CFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd.Get() < 0) {
     if (errno == ENOENT) {
       return {};
@@ -225,7 +202,7 @@ std::optional<std::string> ReplaceFileAtomically(const std::filesystem::path& pa
                                                  mode_t newFileMode) {
   RemoveStaleTemporaryFilesOnce(FolderOf(path));
   std::filesystem::path tempPath;
-  CFileDescriptor fd(CreateTemporaryBeside(path, newFileMode, tempPath));
+  CUniqueFd fd(CreateTemporaryBeside(path, newFileMode, tempPath));
   if (fd.Get() < 0) {
     return "a temporary file cannot be created in its folder (" + Reason(errno) + ")";
   }
@@ -259,7 +236,7 @@ std::optional<std::string> ReplaceFileAtomically(const std::filesystem::path& pa
   // The rename is durable once the folder is flushed too. A failure here is
   // not a lost write (the file is already replaced, and some file systems
   // cannot flush folders), so it is not reported.
-  CFileDescriptor folderFd(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  CUniqueFd folderFd(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folderFd.Get() >= 0) {
     ::fsync(folderFd.Get());
   }

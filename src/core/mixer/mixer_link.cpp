@@ -2,19 +2,13 @@
 
 #include "mixer/dbus_mixer_protocol.h"
 #include "mixer/dbus_mixer_server.h"
+#include "posix/process.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 #include <systemd/sd-bus.h>
 
-#include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -27,95 +21,6 @@ constexpr char kDbusName[] = "org.freedesktop.DBus";
 constexpr char kDbusPath[] = "/org/freedesktop/DBus";
 constexpr auto kLookupInterval = std::chrono::seconds(1);
 constexpr auto kNamePollInterval = std::chrono::milliseconds(20);
-
-bool IsExecutable(const std::string& path) {
-  return ::access(path.c_str(), X_OK) == 0;
-}
-
-std::string OwnFolder() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) {
-    return {};
-  }
-  const std::string exe(buffer, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.rfind('/'));
-}
-
-std::string FindInPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) {
-    return {};
-  }
-  const std::string folders = path;
-  std::size_t start = 0;
-  while (start <= folders.size()) {
-    const std::size_t end = std::min(folders.find(':', start), folders.size());
-    const std::string folder = folders.substr(start, end - start);
-    const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
-    if (IsExecutable(candidate)) {
-      return candidate;
-    }
-    start = end + 1;
-  }
-  return {};
-}
-
-// Starts `argv[0]` in a session of its own, not as our child, so it outlives
-// us and is never left a zombie. True when the program was executed.
-bool SpawnDetached(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  // Everything the child needs is built before fork: after it, only
-  // async-signal-safe calls are allowed.
-  std::vector<char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const std::string& entry : env) {
-    envp.push_back(const_cast<char*>(entry.c_str()));
-  }
-  envp.push_back(nullptr);
-
-  int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) {
-    return false;
-  }
-  const pid_t child = ::fork();
-  if (child < 0) {
-    ::close(report[0]);
-    ::close(report[1]);
-    return false;
-  }
-  if (child == 0) {
-    ::setsid();
-    if (::fork() != 0) {
-      ::_exit(0);
-    }
-    sigset_t none;
-    sigemptyset(&none);
-    ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
-    const int devNull = ::open("/dev/null", O_RDWR);
-    if (devNull >= 0) {
-      ::dup2(devNull, STDIN_FILENO);
-    }
-    ::execve(argv[0], argv.data(), envp.data());
-    const int error = errno;
-    [[maybe_unused]] const ssize_t n = ::write(report[1], &error, sizeof error);
-    ::_exit(127);
-  }
-  ::close(report[1]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  int execError = 0;
-  ssize_t n = 0;
-  do {
-    n = ::read(report[0], &execError, sizeof execError);
-  } while (n < 0 && errno == EINTR);
-  ::close(report[0]);
-  return n == 0;
-}
 
 // sdbus-c++ 1.2 leaks its half-made bus when a connection to an explicit
 // address fails, so try the address with plain sd-bus first.
@@ -212,8 +117,7 @@ bool CMixerLink::NameHasOwner() {
 bool CMixerLink::StartServerProcess() {
   std::string program = m_options.serverProgram;
   if (program.empty()) {
-    const std::string beside = OwnFolder() + "/" + kServerName;
-    program = IsExecutable(beside) ? beside : FindInPath(kServerName);
+    program = FindProgram(kServerName);
   }
   if (program.empty()) {
     // No program to run: let the bus start the server from its service file.

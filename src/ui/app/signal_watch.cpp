@@ -1,8 +1,9 @@
 #include "app/signal_watch.h"
 
+#include "posix/stop_signals.h"
+
 #include <QSocketNotifier>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,6 @@ namespace vantrel::ui {
 
 namespace {
 
-constexpr std::array<int, 3> kWatchedSignals = {SIGINT, SIGTERM, SIGHUP};
 // [0] is written by the handler, [1] read on the event loop. One watch per
 // process.
 int g_pair[2] = {-1, -1};
@@ -50,7 +50,7 @@ CSignalWatch::CSignalWatch(QObject* parent) : QObject(parent) {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int number : kWatchedSignals) {
+  for (int number : kStopSignals) {
     ::sigaction(number, &action, nullptr);
   }
 }
@@ -62,7 +62,7 @@ CSignalWatch::~CSignalWatch() {
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
-  for (int number : kWatchedSignals) {
+  for (int number : kStopSignals) {
     ::sigaction(number, &action, nullptr);
   }
   ::close(g_pair[0]);
