@@ -8,6 +8,9 @@ PACKAGES="cmake g++ make pkg-config clang-tidy-14 git \
   librtmidi-dev \
   libsdbus-c++-dev libsystemd-dev \
   libjack-jackd2-dev jackd2 \
+  libpulse-dev libasound2-dev \
+  pulseaudio pulseaudio-utils libasound2-plugins \
+  pipewire pipewire-bin pipewire-pulse wireplumber \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-bin dbus-daemon time \
   scdoc appstream desktop-file-utils dpkg-dev file systemd \

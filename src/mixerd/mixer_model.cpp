@@ -98,136 +98,186 @@ bool IsValidMixerState(const MixerState& state) {
   return IsValidValue(state.record);
 }
 
+namespace {
+
+using In = std::span<const int32_t>;
+using Out = std::span<int32_t>;
+using Handler = InvokeResult (*)(MixerState&, In, Out, bool&);
+
+int32_t* FindMaster(MixerState& state, int32_t channel) {
+  return IsValidChannel(channel) ? &state.master[static_cast<std::size_t>(channel)] : nullptr;
+}
+
+int32_t* SourceCell(MixerState& state, In in, int32_t SourceState::*cell) {
+  SourceState* source = FindSource(state, in[0], in[1]);
+  return source != nullptr ? &(source->*cell) : nullptr;
+}
+
+int32_t* SendCell(MixerState& state, In in, int32_t SendState::*cell) {
+  SendState* send = FindSend(state, in[0], in[1], in[2]);
+  return send != nullptr ? &(send->*cell) : nullptr;
+}
+
+InvokeResult LoadFlag(const BusState* bus, bool BusState::*flag, Out out) {
+  if (bus == nullptr) {
+    return InvokeResult::InvalidArgument;
+  }
+  out[0] = bus->*flag ? 1 : 0;
+  return InvokeResult::Ok;
+}
+
+// Sends a bus to its effect or to an output pair; both route it.
+InvokeResult RouteBus(BusState* bus, bool onOutput, bool digital, int32_t pair, int32_t effect,
+                      bool& changed) {
+  const BusState before = *bus;
+  bus->onOutput = onOutput;
+  bus->routed = true;
+  if (onOutput) {
+    bus->digital = digital;
+    bus->pair = pair;
+  } else {
+    bus->effect = effect;
+  }
+  changed = before != *bus;
+  return InvokeResult::Ok;
+}
+
+struct MethodHandler {
+  Method id;
+  Handler run;
+};
+
+// One handler per method of the interface, in the order of the method table.
+constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
+    {Method::SetMasterVolume,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreValue(FindMaster(s, in[0]), in[1], changed);
+     }},
+    {Method::GetMasterVolume,
+     [](MixerState& s, In in, Out out, bool&) { return LoadValue(FindMaster(s, in[0]), out); }},
+    {Method::SetSourceVolume,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreValue(SourceCell(s, in, &SourceState::volume), in[2], changed);
+     }},
+    {Method::GetSourceVolume,
+     [](MixerState& s, In in, Out out, bool&) {
+       return LoadValue(SourceCell(s, in, &SourceState::volume), out);
+     }},
+    {Method::SetSourcePan,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreValue(SourceCell(s, in, &SourceState::pan), in[2], changed);
+     }},
+    {Method::GetSourcePan,
+     [](MixerState& s, In in, Out out, bool&) {
+       return LoadValue(SourceCell(s, in, &SourceState::pan), out);
+     }},
+    {Method::GetSendBus,
+     [](MixerState& s, In in, Out out, bool&) {
+       return LoadValue(SendCell(s, in, &SendState::bus), out);
+     }},
+    {Method::SetSendLevel,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreValue(SendCell(s, in, &SendState::level), in[3], changed);
+     }},
+    {Method::GetSendLevel,
+     [](MixerState& s, In in, Out out, bool&) {
+       return LoadValue(SendCell(s, in, &SendState::level), out);
+     }},
+    {Method::SetAuxEffect,
+     [](MixerState& s, In in, Out, bool& changed) {
+       BusState* bus = FindBus(s, in[0]);
+       if (bus == nullptr || !IsValidEffect(in[1])) {
+         return InvokeResult::InvalidArgument;
+       }
+       return RouteBus(bus, false, false, 0, in[1], changed);
+     }},
+    {Method::IsBusRouted,
+     [](MixerState& s, In in, Out out, bool&) {
+       return LoadFlag(FindBus(s, in[0]), &BusState::routed, out);
+     }},
+    {Method::IsBusOnOutput,
+     [](MixerState& s, In in, Out out, bool&) {
+       return LoadFlag(FindBus(s, in[0]), &BusState::onOutput, out);
+     }},
+    {Method::GetBusEffect,
+     [](MixerState& s, In in, Out out, bool&) {
+       BusState* bus = FindBus(s, in[0]);
+       return LoadValue(bus != nullptr ? &bus->effect : nullptr, out);
+     }},
+    {Method::GetBusOutput,
+     [](MixerState& s, In in, Out out, bool&) {
+       const InvokeResult result = LoadFlag(FindBus(s, in[0]), &BusState::digital, out);
+       if (result == InvokeResult::Ok) {
+         out[1] = FindBus(s, in[0])->pair;
+         out[2] = 0;
+       }
+       return result;
+     }},
+    {Method::SetBusLevel,
+     [](MixerState& s, In in, Out, bool& changed) {
+       BusState* bus = FindBus(s, in[0]);
+       return StoreValue(bus != nullptr ? &bus->level : nullptr, in[1], changed);
+     }},
+    {Method::GetBusLevel,
+     [](MixerState& s, In in, Out out, bool&) {
+       BusState* bus = FindBus(s, in[0]);
+       return LoadValue(bus != nullptr ? &bus->level : nullptr, out);
+     }},
+    {Method::SetRecordLevel,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreValue(&s.record, in[0], changed);
+     }},
+    {Method::GetRecordLevel,
+     [](MixerState& s, In, Out out, bool&) { return LoadValue(&s.record, out); }},
+    {Method::SetSendBus,
+     [](MixerState& s, In in, Out, bool& changed) {
+       int32_t* bus = SendCell(s, in, &SendState::bus);
+       if (bus == nullptr || !IsValidBus(in[3])) {
+         return InvokeResult::InvalidArgument;
+       }
+       changed = *bus != in[3];
+       *bus = in[3];
+       return InvokeResult::Ok;
+     }},
+    {Method::SetBusRouted,
+     [](MixerState& s, In in, Out, bool& changed) {
+       BusState* bus = FindBus(s, in[0]);
+       if (bus == nullptr || (in[1] != 0 && in[1] != 1)) {
+         return InvokeResult::InvalidArgument;
+       }
+       changed = bus->routed != (in[1] == 1);
+       bus->routed = in[1] == 1;
+       return InvokeResult::Ok;
+     }},
+    {Method::SetBusOutput,
+     [](MixerState& s, In in, Out, bool& changed) {
+       BusState* bus = FindBus(s, in[0]);
+       if (bus == nullptr || !IsValidOutputPair(in[1], in[2])) {
+         return InvokeResult::InvalidArgument;
+       }
+       return RouteBus(bus, true, in[1] == 1, in[2], 0, changed);
+     }},
+}};
+
+constexpr bool HandlersFollowEnum() {
+  for (std::size_t i = 0; i < kMethodCount; ++i) {
+    if (static_cast<std::size_t>(kHandlers[i].id) != i) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(HandlersFollowEnum(), "kHandlers must list the methods in enum order");
+
+} // namespace
+
 InvokeResult Invoke(MixerState& state, Method method, std::span<const int32_t> in,
                     std::span<int32_t> out, bool& changed) {
   changed = false;
-  const auto arg = [&](std::size_t i) { return in[i]; };
-  switch (method) {
-  case Method::SetMasterVolume:
-    return StoreValue(IsValidChannel(arg(0)) ? &state.master[static_cast<std::size_t>(arg(0))]
-                                             : nullptr,
-                      arg(1), changed);
-  case Method::GetMasterVolume:
-    return LoadValue(
-        IsValidChannel(arg(0)) ? &state.master[static_cast<std::size_t>(arg(0))] : nullptr, out);
-  case Method::SetSourceVolume: {
-    SourceState* source = FindSource(state, arg(0), arg(1));
-    return StoreValue(source ? &source->volume : nullptr, arg(2), changed);
+  if (static_cast<std::size_t>(method) >= kMethodCount) {
+    return InvokeResult::InvalidArgument;
   }
-  case Method::GetSourceVolume: {
-    SourceState* source = FindSource(state, arg(0), arg(1));
-    return LoadValue(source ? &source->volume : nullptr, out);
-  }
-  case Method::SetSourcePan: {
-    SourceState* source = FindSource(state, arg(0), arg(1));
-    return StoreValue(source ? &source->pan : nullptr, arg(2), changed);
-  }
-  case Method::GetSourcePan: {
-    SourceState* source = FindSource(state, arg(0), arg(1));
-    return LoadValue(source ? &source->pan : nullptr, out);
-  }
-  case Method::GetSendBus: {
-    SendState* send = FindSend(state, arg(0), arg(1), arg(2));
-    return LoadValue(send ? &send->bus : nullptr, out);
-  }
-  case Method::SetSendLevel: {
-    SendState* send = FindSend(state, arg(0), arg(1), arg(2));
-    return StoreValue(send ? &send->level : nullptr, arg(3), changed);
-  }
-  case Method::GetSendLevel: {
-    SendState* send = FindSend(state, arg(0), arg(1), arg(2));
-    return LoadValue(send ? &send->level : nullptr, out);
-  }
-  case Method::SetAuxEffect: {
-    BusState* bus = FindBus(state, arg(0));
-    if (bus == nullptr || !IsValidEffect(arg(1))) {
-      return InvokeResult::InvalidArgument;
-    }
-    const BusState before = *bus;
-    bus->effect = arg(1);
-    bus->onOutput = false;
-    bus->routed = true;
-    changed = before.effect != bus->effect || before.onOutput || !before.routed;
-    return InvokeResult::Ok;
-  }
-  case Method::IsBusRouted: {
-    BusState* bus = FindBus(state, arg(0));
-    if (bus == nullptr) {
-      return InvokeResult::InvalidArgument;
-    }
-    out[0] = bus->routed ? 1 : 0;
-    return InvokeResult::Ok;
-  }
-  case Method::IsBusOnOutput: {
-    BusState* bus = FindBus(state, arg(0));
-    if (bus == nullptr) {
-      return InvokeResult::InvalidArgument;
-    }
-    out[0] = bus->onOutput ? 1 : 0;
-    return InvokeResult::Ok;
-  }
-  case Method::GetBusEffect: {
-    BusState* bus = FindBus(state, arg(0));
-    return LoadValue(bus ? &bus->effect : nullptr, out);
-  }
-  case Method::GetBusOutput: {
-    BusState* bus = FindBus(state, arg(0));
-    if (bus == nullptr) {
-      return InvokeResult::InvalidArgument;
-    }
-    out[0] = bus->digital ? 1 : 0;
-    out[1] = bus->pair;
-    out[2] = 0;
-    return InvokeResult::Ok;
-  }
-  case Method::SetBusLevel: {
-    BusState* bus = FindBus(state, arg(0));
-    return StoreValue(bus ? &bus->level : nullptr, arg(1), changed);
-  }
-  case Method::GetBusLevel: {
-    BusState* bus = FindBus(state, arg(0));
-    return LoadValue(bus ? &bus->level : nullptr, out);
-  }
-  case Method::SetRecordLevel:
-    return StoreValue(&state.record, arg(0), changed);
-  case Method::GetRecordLevel:
-    return LoadValue(&state.record, out);
-  case Method::SetSendBus: {
-    SendState* send = FindSend(state, arg(0), arg(1), arg(2));
-    if (send == nullptr || !IsValidBus(arg(3))) {
-      return InvokeResult::InvalidArgument;
-    }
-    changed = send->bus != arg(3);
-    send->bus = arg(3);
-    return InvokeResult::Ok;
-  }
-  case Method::SetBusRouted: {
-    BusState* bus = FindBus(state, arg(0));
-    if (bus == nullptr || (arg(1) != 0 && arg(1) != 1)) {
-      return InvokeResult::InvalidArgument;
-    }
-    changed = bus->routed != (arg(1) == 1);
-    bus->routed = arg(1) == 1;
-    return InvokeResult::Ok;
-  }
-  case Method::SetBusOutput: {
-    BusState* bus = FindBus(state, arg(0));
-    if (bus == nullptr || !IsValidOutputPair(arg(1), arg(2))) {
-      return InvokeResult::InvalidArgument;
-    }
-    const BusState before = *bus;
-    bus->onOutput = true;
-    bus->routed = true;
-    bus->digital = arg(1) == 1;
-    bus->pair = arg(2);
-    changed = !before.onOutput || !before.routed || before.digital != bus->digital ||
-              before.pair != bus->pair;
-    return InvokeResult::Ok;
-  }
-  case Method::Count:
-    break;
-  }
-  return InvokeResult::InvalidArgument;
+  return kHandlers[static_cast<std::size_t>(method)].run(state, in, out, changed);
 }
 
 } // namespace vantrel::mixerd

@@ -6,6 +6,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <array>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -59,8 +60,10 @@ void ArmTimer(int fd, std::chrono::milliseconds delay) {
 
 } // namespace
 
-MixerService::MixerService(sdbus::IConnection& connection, std::string statePath)
-    : m_connection(connection), m_statePath(std::move(statePath)), m_state(DefaultMixerState()) {
+MixerService::MixerService(sdbus::IConnection& connection, std::string statePath,
+                           BackendChoice backend)
+    : m_connection(connection), m_statePath(std::move(statePath)), m_state(DefaultMixerState()),
+      m_backendChoice(std::move(backend)) {
   m_object = sdbus::createObject(m_connection, kObjectPath);
   for (const MethodInfo& info : kMethods) {
     const Method method = info.id;
@@ -71,6 +74,10 @@ MixerService::MixerService(sdbus::IConnection& connection, std::string statePath
         [this, method](sdbus::MethodCall call) { HandleCall(std::move(call), method); });
   }
   m_object->registerSignal(kInterface, kChangedSignal, "");
+  m_object->registerMethod(kBackendInterface, kBackendMethod, "", {}, "ss", {"name", "status"},
+                          [this](sdbus::MethodCall call) { HandleBackendCall(std::move(call)); });
+  m_object->registerMethod(kBackendInterface, kTargetsMethod, "", {}, "a(sssa(ss))", {"targets"},
+                          [this](sdbus::MethodCall call) { HandleTargetsCall(std::move(call)); });
   m_object->finishRegistration();
 }
 
@@ -100,6 +107,10 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
   if (changed) {
     m_dirty = true;
     m_unsignalled = true;
+    const std::optional<int> strip = StripOfSetter(method, std::span(in.data(), info.inputCount));
+    if (strip && m_backend) {
+      m_backend->Apply(*strip);
+    }
   }
   if (call.doesntExpectReply()) {
     return;
@@ -120,6 +131,43 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
   reply.send();
 }
 
+void MixerService::HandleBackendCall(sdbus::MethodCall call) {
+  auto reply = call.createReply();
+  reply << std::string(m_backend ? m_backend->Name() : "virtual")
+        << (m_backend ? m_backend->Status() : std::string("starting"));
+  reply.send();
+}
+
+void MixerService::HandleTargetsCall(sdbus::MethodCall call) {
+  using Property = sdbus::Struct<std::string, std::string>;
+  using Target = sdbus::Struct<std::string, std::string, std::string, std::vector<Property>>;
+  std::vector<Target> targets;
+  for (const BackendTarget& target : m_backend ? m_backend->Targets() : std::vector<BackendTarget>{}) {
+    std::vector<Property> properties;
+    for (const auto& [name, value] : target.properties) {
+      properties.emplace_back(name, value);
+    }
+    const std::string strip =
+        target.strip >= 0 ? std::string(kStripNames[static_cast<std::size_t>(target.strip)]) : "";
+    targets.emplace_back(std::string(TargetKindName(target.kind)), target.name, strip,
+                         std::move(properties));
+  }
+  auto reply = call.createReply();
+  reply << targets;
+  reply.send();
+}
+
+void MixerService::OnStripLevels(int strip, SideLevels levels) {
+  if (StoreStripLevels(m_state, strip, levels)) {
+    m_dirty = true;
+    m_unsignalled = true;
+  }
+}
+
+SideLevels MixerService::StripLevels(int strip) const {
+  return LevelsOfStrip(m_state, strip);
+}
+
 void MixerService::SaveNow() {
   std::string message;
   if (SaveStateFile(m_statePath, m_state, message)) {
@@ -134,6 +182,14 @@ int MixerService::Run() {
   if (LoadStateFile(m_statePath, m_state, message) != LoadResult::Loaded) {
     std::cerr << "vantrel-mixerd: warning: " << message << '\n';
   }
+  std::string why;
+  m_backend = MakeBackend(m_backendChoice.name, m_backendChoice.config, *this, why);
+  if (!m_backend) {
+    std::cerr << "vantrel-mixerd: cannot start the " << m_backendChoice.name
+              << " back end: " << why << ".\n";
+    return kExitFailure;
+  }
+  std::cerr << "vantrel-mixerd: back end " << m_backend->Name() << " (" << why << ").\n";
 
   const CUniqueFd signals = StopSignalFd(true);
   const CUniqueFd saveTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
@@ -164,7 +220,7 @@ int MixerService::Run() {
                                  {signals.Get(), POLLIN, 0},
                                  {saveTimer.Get(), POLLIN, 0}}};
       const int timeout = handled == kBatchLimit ? 0 : PollTimeoutMs(pollData.timeout_usec);
-      if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
+      if (m_backend->Poll(fds, timeout) < 0 && errno != EINTR) {
         throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
       }
       if ((fds[1].revents & POLLIN) != 0) {

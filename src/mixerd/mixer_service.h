@@ -3,6 +3,7 @@
 // answers bad arguments with the InvalidArgument error, signals changes and
 // saves the state a short while after each change and at exit.
 
+#include "mixer_backend.h"
 #include "mixer_model.h"
 
 #include <chrono>
@@ -23,11 +24,18 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNameTaken = 3;
 
-class MixerService {
+// Which back end to start and what it binds.
+struct BackendChoice {
+  std::string name = "virtual"; // auto, virtual, pulse or alsa
+  MixerConfig config;
+};
+
+class MixerService final : private IBackendListener {
 public:
   // `connection` must outlive the service. SIGTERM, SIGINT and SIGHUP must
   // already be blocked in every thread: Run() takes them through a signalfd.
-  MixerService(sdbus::IConnection& connection, std::string statePath);
+  MixerService(sdbus::IConnection& connection, std::string statePath,
+               BackendChoice backend = {});
   ~MixerService();
   MixerService(const MixerService&) = delete;
   MixerService& operator=(const MixerService&) = delete;
@@ -36,18 +44,26 @@ public:
   bool ClaimName(std::string& message);
 
   // Loads the saved state (defaults with a warning on standard error when
-  // the file is missing or unreadable), then serves until a stop signal or
-  // the loss of the bus. Saves pending changes before it returns an exit code.
+  // the file is missing or unreadable), starts the back end (saying on
+  // standard error which and why), then serves until a stop signal or the
+  // loss of the bus. Saves pending changes before it returns an exit code.
   int Run();
 
 private:
   void HandleCall(sdbus::MethodCall call, mixer_dbus::Method method);
+  void HandleBackendCall(sdbus::MethodCall call);
+  void HandleTargetsCall(sdbus::MethodCall call);
   void SaveNow();
+
+  void OnStripLevels(int strip, SideLevels levels) override;
+  SideLevels StripLevels(int strip) const override;
 
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IObject> m_object;
   std::string m_statePath;
   MixerState m_state;
+  BackendChoice m_backendChoice;
+  std::unique_ptr<MixerBackend> m_backend;
   bool m_dirty = false;       // changes not yet on disk
   bool m_unsignalled = false; // changes not yet announced by Changed
 };

@@ -33,7 +33,10 @@ void PrintUsage(std::ostream& out) {
          "Reads and sets the mixer served by vantrel-mixerd (org.vantrel.Mixer).\n"
          "\n"
          "Commands:\n"
-         "  dump                          print every parameter and route\n"
+         "  dump                          print the back end, every parameter and route\n"
+         "  targets                       list what the back end sees (sinks, sources,\n"
+         "                                streams or ALSA elements), the properties\n"
+         "                                mapping rules match and the strip of each\n"
          "  get METHOD [ARG...]           call a getter and print its results\n"
          "  set METHOD ARG...             call a setter\n"
          "  methods                       list the methods and their arguments\n"
@@ -106,6 +109,34 @@ public:
     return Call(Info(method), args).front();
   }
 
+  // The back end's name and status; nothing from a server without them.
+  std::optional<std::pair<std::string, std::string>> Backend() {
+    try {
+      auto call = proxy_->createMethodCall(kBackendInterface, kBackendMethod);
+      auto reply = proxy_->callMethod(call, kCallTimeoutUsec);
+      std::pair<std::string, std::string> result;
+      reply >> result.first >> result.second;
+      return result;
+    } catch (const sdbus::Error& error) {
+      if (error.getName() == "org.freedesktop.DBus.Error.UnknownMethod" ||
+          error.getName() == "org.freedesktop.DBus.Error.UnknownInterface") {
+        return std::nullopt;
+      }
+      throw;
+    }
+  }
+
+  using Property = sdbus::Struct<std::string, std::string>;
+  using Target = sdbus::Struct<std::string, std::string, std::string, std::vector<Property>>;
+
+  std::vector<Target> Targets() {
+    auto call = proxy_->createMethodCall(kBackendInterface, kTargetsMethod);
+    auto reply = proxy_->callMethod(call, kCallTimeoutUsec);
+    std::vector<Target> targets;
+    reply >> targets;
+    return targets;
+  }
+
 private:
   std::unique_ptr<sdbus::IConnection> m_connection;
   std::unique_ptr<sdbus::IProxy> m_proxy;
@@ -148,7 +179,25 @@ std::string BusDestination(MixerClient& client, int32_t bus) {
   return "effect " + std::to_string(effect) + " (" + name + ")";
 }
 
+int RunTargets(MixerClient& client) {
+  if (const auto backend = client.Backend()) {
+    std::cout << "backend " << backend->first << ": " << backend->second << '\n';
+  }
+  for (const MixerClient::Target& target : client.Targets()) {
+    const std::string& strip = target.get<2>();
+    std::cout << target.get<0>() << " \"" << target.get<1>() << "\" -> "
+              << (strip.empty() ? "(no strip)" : strip) << '\n';
+    for (const MixerClient::Property& property : target.get<3>()) {
+      std::cout << "    " << property.get<0>() << " = " << property.get<1>() << '\n';
+    }
+  }
+  return kExitOk;
+}
+
 int RunDump(MixerClient& client) {
+  if (const auto backend = client.Backend()) {
+    std::cout << "backend " << backend->first << ": " << backend->second << '\n';
+  }
   std::cout << "master left " << client.Get(Method::GetMasterVolume, {0}) << " right "
             << client.Get(Method::GetMasterVolume, {1}) << '\n';
   std::cout << "record " << client.Get(Method::GetRecordLevel, {}) << '\n';
@@ -241,14 +290,17 @@ int Run(const std::vector<std::string>& words) {
     ExpectCount(rest, 1, command + " BUS");
     info = &Info(Method::SetBusRouted);
     args = {rest[0], command == "route-on" ? "1" : "0"};
-  } else if (command != "dump") {
+  } else if (command != "dump" && command != "targets") {
     throw UsageError("unknown command \"" + command + "\".");
   } else if (!rest.empty()) {
-    throw UsageError("\"dump\" takes no arguments.");
+    throw UsageError("\"" + command + "\" takes no arguments.");
   }
 
   MixerClient client;
-  return info != nullptr ? RunCall(client, *info, args) : RunDump(client);
+  if (info != nullptr) {
+    return RunCall(client, *info, args);
+  }
+  return command == "dump" ? RunDump(client) : RunTargets(client);
 }
 
 } // namespace

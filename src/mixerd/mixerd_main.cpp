@@ -2,6 +2,7 @@
 // and serves the virtual card until SIGTERM, SIGINT, SIGHUP or the end of the
 // bus.
 
+#include "mixer_config.h"
 #include "mixer_service.h"
 #include "mixer_state_file.h"
 #include "posix/stop_signals.h"
@@ -16,10 +17,17 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-  out << "Usage: vantrel-mixerd [--state PATH]\n"
+  out << "Usage: vantrel-mixerd [--state PATH] [--backend auto|virtual|pulse|alsa]\n"
+         "                      [--mixer-config PATH]\n"
          "Serves the Vantrel mixer (org.vantrel.Mixer) on the session bus.\n"
-         "  --state PATH  keep the mixer state in PATH instead of\n"
-         "                $XDG_STATE_HOME/vantrel/mixer.state\n";
+         "  --state PATH         keep the mixer state in PATH instead of\n"
+         "                       $XDG_STATE_HOME/vantrel/mixer.state\n"
+         "  --backend NAME       what the mixer drives: pulse (PulseAudio or PipeWire),\n"
+         "                       alsa (a card's mixer), virtual (nothing real), or\n"
+         "                       auto (the default: pulse when a sound server answers,\n"
+         "                       else alsa when the card has a mixer, else virtual)\n"
+         "  --mixer-config PATH  read the bindings from PATH instead of\n"
+         "                       $XDG_CONFIG_HOME/vantrel/mixer.ini\n";
 }
 
 } // namespace
@@ -27,14 +35,30 @@ void PrintUsage(std::ostream& out) {
 int main(int argc, char** argv) {
   using namespace vantrel::mixerd;
   std::string statePath;
+  std::string backend;
+  std::string configPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       PrintUsage(std::cout);
       return kExitOk;
     }
-    if (arg == "--state" && i + 1 < argc && argv[i + 1][0] != '\0') {
+    const bool hasValue = i + 1 < argc && argv[i + 1][0] != '\0';
+    if (arg == "--state" && hasValue) {
       statePath = argv[++i];
+      continue;
+    }
+    if (arg == "--mixer-config" && hasValue) {
+      configPath = argv[++i];
+      continue;
+    }
+    if (arg == "--backend" && hasValue) {
+      backend = argv[++i];
+      if (backend != "auto" && backend != "virtual" && backend != "pulse" && backend != "alsa") {
+        std::cerr << "vantrel-mixerd: unknown back end \"" << backend
+                  << "\" (auto, virtual, pulse or alsa).\n";
+        return kExitUsage;
+      }
       continue;
     }
     std::cerr << "vantrel-mixerd: unknown or incomplete option \"" << arg << "\".\n";
@@ -44,6 +68,12 @@ int main(int argc, char** argv) {
   if (statePath.empty()) {
     statePath = DefaultStatePath();
   }
+  BackendChoice choice;
+  choice.config = LoadMixerConfig(configPath.empty() ? DefaultMixerConfigPath() : configPath,
+                                  std::cerr);
+  choice.name = !backend.empty()                ? backend
+                : !choice.config.backend.empty() ? choice.config.backend
+                                                 : "auto";
 
   // Stop signals are read from a signalfd by the event loop; block them
   // before anything could start a thread.
@@ -52,7 +82,7 @@ int main(int argc, char** argv) {
 
   try {
     auto connection = sdbus::createSessionBusConnection();
-    MixerService service(*connection, statePath);
+    MixerService service(*connection, statePath, std::move(choice));
     std::string message;
     if (!service.ClaimName(message)) {
       std::cerr << "vantrel-mixerd: " << message << '\n';

@@ -138,8 +138,9 @@ bool StopMixerNameOwner(int signal) {
   return WaitForMixerName(false, std::chrono::seconds(10));
 }
 
-MixerdProcess::MixerdProcess(std::string statePath)
-    : m_statePath(std::move(statePath)), m_errorPath(m_statePath + ".stderr") {}
+MixerdProcess::MixerdProcess(std::string statePath, std::vector<std::string> arguments)
+    : m_statePath(std::move(statePath)), m_arguments(std::move(arguments)),
+      m_errorPath(m_statePath + ".stderr") {}
 
 MixerdProcess::~MixerdProcess() {
   if (m_pid > 0) {
@@ -150,7 +151,9 @@ MixerdProcess::~MixerdProcess() {
 bool MixerdProcess::Start(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
-    m_pid = Spawn({MixerdProgram(), "--state", m_statePath}, "/dev/null", m_errorPath);
+    std::vector<std::string> args = {MixerdProgram(), "--state", m_statePath};
+    args.insert(args.end(), m_arguments.begin(), m_arguments.end());
+    m_pid = Spawn(args, "/dev/null", m_errorPath);
     if (m_pid < 0) {
       m_pid = 0;
       return false;

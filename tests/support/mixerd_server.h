@@ -42,8 +42,10 @@ bool StopMixerNameOwner(int signal = 15);
 class MixerdProcess {
 public:
   // The server keeps its state in `statePath`; its standard error goes to a
-  // file beside it.
-  explicit MixerdProcess(std::string statePath);
+  // file beside it. `arguments` follow; the virtual card unless they say
+  // otherwise, so that no test drives a real mixer by chance.
+  explicit MixerdProcess(std::string statePath,
+                         std::vector<std::string> arguments = {"--backend", "virtual"});
   ~MixerdProcess();
   MixerdProcess(const MixerdProcess&) = delete;
   MixerdProcess& operator=(const MixerdProcess&) = delete;
@@ -64,6 +66,7 @@ private:
   int Wait();
 
   std::string m_statePath;
+  std::vector<std::string> m_arguments;
   std::string m_errorPath;
   pid_t m_pid = 0;
 };

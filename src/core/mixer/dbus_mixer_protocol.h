@@ -19,6 +19,12 @@ inline constexpr char kInterface[] = "org.vantrel.Mixer1";
 inline constexpr char kInvalidArgumentError[] = "org.vantrel.Mixer1.Error.InvalidArgument";
 // Sent after changes, without arguments, so other clients can re-read.
 inline constexpr char kChangedSignal[] = "Changed";
+// A second interface on the same object says what stands behind the mixer:
+// Backend() -> (name, status), Targets() -> a(kind, name, strip, a(property,
+// value)), where strip is the strip's name, empty for an object none drives.
+inline constexpr char kBackendInterface[] = "org.vantrel.MixerBackend1";
+inline constexpr char kBackendMethod[] = "Backend";
+inline constexpr char kTargetsMethod[] = "Targets";
 
 enum class Method : int {
   SetMasterVolume,

@@ -172,6 +172,39 @@ void CProfileFile::Set(std::string_view section, std::string_view key, std::stri
   InsertLine(insertAt, std::string(key) + "=" + std::string(value));
 }
 
+std::vector<CProfileFile::Entry> CProfileFile::Entries() const {
+  std::vector<Entry> entries;
+  std::string section;
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    const Line& line = m_lines[i];
+    Entry entry;
+    entry.line = i + 1;
+    switch (line.kind) {
+    case LineKind::Section:
+      section = std::string(line.Name());
+      entry.kind = Entry::Kind::Section;
+      entry.value = section;
+      break;
+    case LineKind::Key:
+      entry.kind = Entry::Kind::Key;
+      entry.key = std::string(line.Name());
+      entry.value = std::string(Trim(std::string_view(line.body).substr(line.valueBegin)));
+      break;
+    case LineKind::Other: {
+      const std::string_view text = Trim(line.body);
+      if (text.empty() || text.front() == ';' || text.front() == '#') {
+        continue;
+      }
+      entry.value = std::string(text);
+      break;
+    }
+    }
+    entry.section = section;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
 std::string_view CProfileFile::NewLineEnd() const {
   for (const Line& line : m_lines) {
     if (!line.end.empty()) {

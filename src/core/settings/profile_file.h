@@ -43,6 +43,19 @@ public:
   // The whole file as bytes, ready to be written.
   std::string Text() const;
 
+  // Every section line, key line and unreadable line (neither blank, nor a
+  // comment, nor a section or key) in file order, for files whose keys may
+  // repeat and whose order matters. Duplicates are all listed here.
+  struct Entry {
+    enum class Kind { Section, Key, Unreadable };
+    Kind kind = Kind::Unreadable;
+    std::size_t line = 0; // 1-based
+    std::string section;  // the section the line is in; empty before the first
+    std::string key;      // Key: the name
+    std::string value;    // Key: the value; Section: the name; Unreadable: the text
+  };
+  std::vector<Entry> Entries() const;
+
   // Names that can be stored: not empty, no blanks at either end, no line
   // end, and no character that would end the name early (']' in sections,
   // '=' in keys) or turn its line into a comment.

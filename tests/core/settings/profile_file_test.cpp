@@ -162,5 +162,32 @@ TEST(ProfileFile, RefusesNamesAndValuesThatWouldBreakTheLineStructure) {
   }
 }
 
+TEST(ProfileFile, EntriesListEveryLineThatCarriesMeaningInOrderWithDuplicates) {
+  const CProfileFile profile("early=1\n; note\n[A]\nk = v\r\n\n k=w \nwhat\n[b ] tail\nk=\n");
+  using Kind = CProfileFile::Entry::Kind;
+  const std::vector<CProfileFile::Entry> entries = profile.Entries();
+  ASSERT_EQ(entries.size(), 7u);
+  const struct {
+    Kind kind;
+    std::size_t line;
+    const char* section;
+    const char* key;
+    const char* value;
+  } expected[] = {
+      {Kind::Key, 1, "", "early", "1"},  {Kind::Section, 3, "A", "", "A"},
+      {Kind::Key, 4, "A", "k", "v"},     {Kind::Key, 6, "A", "k", "w"},
+      {Kind::Unreadable, 7, "A", "", "what"}, {Kind::Section, 8, "b", "", "b"},
+      {Kind::Key, 9, "b", "k", ""},
+  };
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(entries[i].kind, expected[i].kind);
+    EXPECT_EQ(entries[i].line, expected[i].line);
+    EXPECT_EQ(entries[i].section, expected[i].section);
+    EXPECT_EQ(entries[i].key, expected[i].key);
+    EXPECT_EQ(entries[i].value, expected[i].value);
+  }
+}
+
 } // namespace
 } // namespace vantrel

@@ -1,0 +1,95 @@
+#!/bin/sh
+# Runs a command with a private sound server, for the mixer back-end tests:
+#   with-sound-server.sh pulseaudio|pipewire COMMAND [ARG...]
+# pulseaudio: a PulseAudio daemon; pipewire: PipeWire with WirePlumber and
+# pipewire-pulse. Either way the server speaks the PulseAudio protocol in a
+# runtime folder of its own and has a null sink "vantrel_out" (the default
+# sink) and two null sources "vantrel_in_a" (the default source) and
+# "vantrel_in_b". Needs a session bus for PipeWire (run it inside
+# with-test-services.sh). The server is stopped afterwards, whatever the
+# command did.
+set -u
+
+kind=${1:-}
+[ $# -ge 2 ] || { echo "usage: with-sound-server.sh pulseaudio|pipewire COMMAND..." >&2; exit 2; }
+shift
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-sound.XXXXXX")
+pids=""
+cleanup() {
+  for pid in $pids; do kill "$pid" 2>/dev/null; done
+  for pid in $pids; do wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_RUNTIME_DIR" "$work/home"
+chmod 700 "$XDG_RUNTIME_DIR"
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+# The server's own files (cookie, stream memory) stay in the throw-away folder.
+export PULSE_COOKIE="$work/cookie"
+export PULSE_STATE_PATH="$work/pulse-state"
+export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+
+case "$kind" in
+pulseaudio)
+  HOME="$work/home" pulseaudio -n -F /dev/null --exit-idle-time=-1 --daemonize=no \
+    --use-pid-file=no --disallow-exit=no -L module-native-protocol-unix \
+    -L "module-null-sink sink_name=vantrel_out" \
+    -L "module-null-source source_name=vantrel_in_a" \
+    -L "module-null-source source_name=vantrel_in_b" >"$work/server.log" 2>&1 &
+  pids="$!"
+  ;;
+pipewire)
+  # As root and without a desktop: no realtime portal, no logind, no D-Bus
+  # activation beyond the private session bus.
+  export PIPEWIRE_RUNTIME_DIR="$XDG_RUNTIME_DIR"
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+    pipewire >"$work/server.log" 2>&1 &
+  pids="$!"
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+    wireplumber >"$work/wireplumber.log" 2>&1 &
+  pids="$pids $!"
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+    pipewire-pulse >"$work/pipewire-pulse.log" 2>&1 &
+  pids="$pids $!"
+  ;;
+*)
+  echo "with-sound-server.sh: unknown server \"$kind\" (pulseaudio or pipewire)" >&2
+  exit 2
+  ;;
+esac
+
+tries=0
+until pactl info >/dev/null 2>&1; do
+  tries=$((tries + 1))
+  if [ "$tries" -gt 200 ]; then
+    echo "with-sound-server.sh: the private $kind server did not answer:" >&2
+    cat "$work"/*.log >&2
+    exit 1
+  fi
+  sleep 0.05
+done
+
+if [ "$kind" = pipewire ]; then
+  pactl load-module module-null-sink sink_name=vantrel_out >/dev/null &&
+    pactl load-module module-null-sink sink_name=vantrel_in_a media.class=Audio/Source/Virtual >/dev/null &&
+    pactl load-module module-null-sink sink_name=vantrel_in_b media.class=Audio/Source/Virtual >/dev/null || {
+    echo "with-sound-server.sh: cannot create the null devices:" >&2
+    cat "$work"/*.log >&2
+    exit 1
+  }
+  # The devices appear asynchronously in PipeWire.
+  tries=0
+  until pactl list short sources | grep -q vantrel_in_b; do
+    tries=$((tries + 1))
+    [ "$tries" -gt 200 ] && { echo "with-sound-server.sh: the null devices did not appear" >&2; exit 1; }
+    sleep 0.05
+  done
+fi
+pactl set-default-sink vantrel_out && pactl set-default-source vantrel_in_a || exit 1
+export VANTREL_TEST_SOUND_SERVER="$kind"
+
+"$@"

@@ -1,0 +1,278 @@
+#include "alsa_backend.h"
+
+#include "echo_filter.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+namespace vantrel::mixerd {
+
+class AlsaBackend;
+
+namespace {
+
+constexpr std::array<snd_mixer_selem_channel_id_t, 2> kSides = {SND_MIXER_SCHN_FRONT_LEFT,
+                                                                SND_MIXER_SCHN_FRONT_RIGHT};
+
+// One simple element and how its volume is read and set.
+struct Element {
+  snd_mixer_elem_t* elem = nullptr;
+  std::string name;
+  int strip = -1;
+  bool capture = false; // the capture volume, else the playback volume
+  bool hasDb = false;
+  long min = 0; // dB x 100 when hasDb, else raw
+  long max = 0;
+  EchoFilter echo;
+  AlsaBackend* owner = nullptr;
+
+  bool Mono() const {
+    return capture ? snd_mixer_selem_is_capture_mono(elem) != 0
+                   : snd_mixer_selem_is_playback_mono(elem) != 0;
+  }
+
+  long Read(snd_mixer_selem_channel_id_t channel) const {
+    long value = 0;
+    if (hasDb) {
+      capture ? snd_mixer_selem_get_capture_dB(elem, channel, &value)
+              : snd_mixer_selem_get_playback_dB(elem, channel, &value);
+    } else {
+      capture ? snd_mixer_selem_get_capture_volume(elem, channel, &value)
+              : snd_mixer_selem_get_playback_volume(elem, channel, &value);
+    }
+    return value;
+  }
+
+  std::vector<int64_t> Values() const {
+    std::vector<int64_t> values;
+    for (const snd_mixer_selem_channel_id_t channel : kSides) {
+      values.push_back(Read(Mono() ? SND_MIXER_SCHN_MONO : channel));
+    }
+    return values;
+  }
+
+  double LevelOf(long value) const {
+    if (value <= min) {
+      return 0;
+    }
+    if (hasDb) {
+      return std::pow(10.0, static_cast<double>(value) / 2000.0);
+    }
+    return static_cast<double>(value - min) / static_cast<double>(max - min);
+  }
+
+  long ValueOf(double level) const {
+    if (hasDb) {
+      if (level <= 0) {
+        return min;
+      }
+      return std::clamp(std::lround(2000.0 * std::log10(level)), min, max);
+    }
+    return min + std::lround(std::clamp(level, 0.0, 1.0) * static_cast<double>(max - min));
+  }
+
+  SideLevels Levels() const {
+    const std::vector<int64_t> values = Values();
+    return {LevelOf(static_cast<long>(values[0])), LevelOf(static_cast<long>(values[1]))};
+  }
+
+  void Set(SideLevels levels) {
+    const double sides[] = {levels.left, levels.right};
+    for (std::size_t i = 0; i < kSides.size(); ++i) {
+      const snd_mixer_selem_channel_id_t channel = Mono() ? SND_MIXER_SCHN_MONO : kSides[i];
+      const double level = Mono() ? std::max(levels.left, levels.right) : sides[i];
+      const long value = ValueOf(level);
+      if (hasDb) {
+        capture ? snd_mixer_selem_set_capture_dB(elem, channel, value, -1)
+                : snd_mixer_selem_set_playback_dB(elem, channel, value, -1);
+      } else {
+        capture ? snd_mixer_selem_set_capture_volume(elem, channel, value)
+                : snd_mixer_selem_set_playback_volume(elem, channel, value);
+      }
+    }
+    echo.Sent(Values());
+  }
+};
+
+} // namespace
+
+class AlsaBackend final : public MixerBackend {
+public:
+  AlsaBackend(const MixerConfig& config, IBackendListener& listener)
+      : m_card(config.card), m_listener(listener) {}
+
+  ~AlsaBackend() override {
+    if (m_mixer != nullptr) {
+      snd_mixer_close(m_mixer);
+    }
+  }
+
+  AlsaBackend(const AlsaBackend&) = delete;
+  AlsaBackend& operator=(const AlsaBackend&) = delete;
+
+  // Opens the card's mixer and binds its elements; false with `why`.
+  bool Open(const MixerConfig& config, std::string& why) {
+    int result = snd_mixer_open(&m_mixer, 0);
+    if (result >= 0) {
+      result = snd_mixer_attach(m_mixer, m_card.c_str());
+    }
+    if (result >= 0) {
+      result = snd_mixer_selem_register(m_mixer, nullptr, nullptr);
+    }
+    if (result >= 0) {
+      result = snd_mixer_load(m_mixer);
+    }
+    if (result < 0) {
+      why = "the ALSA card \"" + m_card + "\" has no mixer that can be opened (" +
+            snd_strerror(result) + ")";
+      return false;
+    }
+    std::vector<TargetProperties> targets;
+    for (snd_mixer_elem_t* elem = snd_mixer_first_elem(m_mixer); elem != nullptr;
+         elem = snd_mixer_elem_next(elem)) {
+      const bool playback = snd_mixer_selem_has_playback_volume(elem) != 0;
+      const bool capture = snd_mixer_selem_has_capture_volume(elem) != 0;
+      if (!playback && !capture) {
+        continue;
+      }
+      auto element = std::make_unique<Element>();
+      element->elem = elem;
+      element->owner = this;
+      element->name = snd_mixer_selem_get_name(elem);
+      if (snd_mixer_selem_get_index(elem) > 0) {
+        element->name += "," + std::to_string(snd_mixer_selem_get_index(elem));
+      }
+      element->capture = !playback;
+      TargetProperties target;
+      target.properties.emplace_back(std::string(kElementNameProperty), element->name);
+      targets.push_back(std::move(target));
+      m_elements.push_back(std::move(element));
+    }
+    const std::vector<int> strips = BindTargets(config, TargetKind::Element, targets);
+    for (std::size_t i = 0; i < m_elements.size(); ++i) {
+      Element& element = *m_elements[i];
+      element.strip = strips[i];
+      // Record drives the capture side of an element that has both.
+      if (element.strip == kRecordStrip && snd_mixer_selem_has_capture_volume(element.elem)) {
+        element.capture = true;
+      }
+      Measure(element);
+      snd_mixer_elem_set_callback_private(element.elem, &element);
+      snd_mixer_elem_set_callback(element.elem, &AlsaBackend::OnElementEvent);
+      if (element.strip >= 0) {
+        m_listener.OnStripLevels(element.strip, element.Levels());
+      }
+    }
+    why = "the ALSA card \"" + m_card + "\" has a mixer";
+    return true;
+  }
+
+  std::string_view Name() const override { return "alsa"; }
+
+  std::string Status() const override { return "ALSA mixer of card \"" + m_card + "\""; }
+
+  void Apply(int strip) override {
+    const SideLevels levels = m_listener.StripLevels(strip);
+    for (const auto& element : m_elements) {
+      if (element->strip == strip) {
+        element->Set(levels);
+      }
+    }
+  }
+
+  std::vector<BackendTarget> Targets() const override {
+    std::vector<BackendTarget> targets;
+    for (const auto& element : m_elements) {
+      BackendTarget target{TargetKind::Element, element->name, element->strip, {}};
+      target.properties.emplace_back(std::string(kElementNameProperty), element->name);
+      target.properties.emplace_back("volume", element->capture ? "capture" : "playback");
+      target.properties.emplace_back(
+          "scale", element->hasDb ? "dB " + std::to_string(element->min / 100.0) + ".." +
+                                        std::to_string(element->max / 100.0)
+                                  : "raw " + std::to_string(element->min) + ".." +
+                                        std::to_string(element->max));
+      targets.push_back(std::move(target));
+    }
+    return targets;
+  }
+
+  int Poll(std::span<pollfd> fds, int timeoutMs) override {
+    const int count = snd_mixer_poll_descriptors_count(m_mixer);
+    std::vector<pollfd> all(fds.begin(), fds.end());
+    all.resize(fds.size() + static_cast<std::size_t>(std::max(count, 0)));
+    if (count > 0) {
+      snd_mixer_poll_descriptors(m_mixer, all.data() + fds.size(), static_cast<unsigned>(count));
+    }
+    const int result = ::poll(all.data(), all.size(), timeoutMs);
+    if (result < 0) {
+      return result;
+    }
+    int serviceEvents = 0;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      fds[i].revents = all[i].revents;
+      serviceEvents += all[i].revents != 0 ? 1 : 0;
+    }
+    if (count > 0) {
+      unsigned short revents = 0;
+      snd_mixer_poll_descriptors_revents(m_mixer, all.data() + fds.size(),
+                                         static_cast<unsigned>(count), &revents);
+      if (revents != 0) {
+        snd_mixer_handle_events(m_mixer);
+      }
+    }
+    return serviceEvents;
+  }
+
+private:
+  static void Measure(Element& element) {
+    const snd_mixer_elem_t* elem = element.elem;
+    auto* mutableElem = const_cast<snd_mixer_elem_t*>(elem);
+    element.hasDb = (element.capture ? snd_mixer_selem_get_capture_dB_range(
+                                           mutableElem, &element.min, &element.max)
+                                     : snd_mixer_selem_get_playback_dB_range(
+                                           mutableElem, &element.min, &element.max)) == 0 &&
+                    element.max > element.min;
+    if (!element.hasDb) {
+      element.capture
+          ? snd_mixer_selem_get_capture_volume_range(mutableElem, &element.min, &element.max)
+          : snd_mixer_selem_get_playback_volume_range(mutableElem, &element.min, &element.max);
+    }
+  }
+
+  static int OnElementEvent(snd_mixer_elem_t* elem, unsigned int mask) {
+    auto& element = *static_cast<Element*>(snd_mixer_elem_get_callback_private(elem));
+    if (mask == SND_CTL_EVENT_MASK_REMOVE || (mask & SND_CTL_EVENT_MASK_VALUE) == 0 ||
+        element.strip < 0 || element.max <= element.min) {
+      return 0;
+    }
+    element.owner->OnElementChanged(element);
+    return 0;
+  }
+
+  void OnElementChanged(Element& element) {
+    const std::vector<int64_t> values = element.Values();
+    if (element.echo.IsEcho(values, 0)) {
+      return;
+    }
+    m_listener.OnStripLevels(element.strip, element.Levels());
+  }
+
+  std::string m_card;
+  IBackendListener& m_listener;
+  snd_mixer_t* m_mixer = nullptr;
+  std::vector<std::unique_ptr<Element>> m_elements;
+};
+
+std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config,
+                                              IBackendListener& listener, std::string& why) {
+  auto backend = std::make_unique<AlsaBackend>(config, listener);
+  if (!backend->Open(config, why)) {
+    return nullptr;
+  }
+  return backend;
+}
+
+} // namespace vantrel::mixerd

@@ -1,0 +1,61 @@
+#include "mixer_backend.h"
+
+#include "alsa_backend.h"
+#include "pulse_backend.h"
+
+namespace vantrel::mixerd {
+
+namespace {
+
+// How long "auto" and "pulse" wait for a sound server to answer at start;
+// a local one answers within a tenth of a second.
+constexpr std::chrono::milliseconds kServerWait{1000};
+
+class VirtualBackend final : public MixerBackend {
+public:
+  std::string_view Name() const override { return "virtual"; }
+  std::string Status() const override { return "the model alone; nothing real is driven"; }
+  void Apply(int) override {}
+  std::vector<BackendTarget> Targets() const override { return {}; }
+};
+
+} // namespace
+
+int MixerBackend::Poll(std::span<pollfd> fds, int timeoutMs) {
+  return ::poll(fds.data(), fds.size(), timeoutMs);
+}
+
+std::unique_ptr<MixerBackend> MakeVirtualBackend() {
+  return std::make_unique<VirtualBackend>();
+}
+
+std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const MixerConfig& config,
+                                          IBackendListener& listener, std::string& why) {
+  if (choice == "virtual") {
+    why = "chosen";
+    return MakeVirtualBackend();
+  }
+  if (choice == "alsa") {
+    return MakeAlsaBackend(config, listener, why);
+  }
+  bool answered = false;
+  auto pulse = MakePulseBackend(config, listener, kServerWait, answered);
+  if (answered) {
+    why = "a sound server answers: " + pulse->Status();
+    return pulse;
+  }
+  if (choice == "pulse") {
+    why = "chosen, but no sound server answers yet; trying again once a second";
+    return pulse;
+  }
+  pulse.reset();
+  std::string alsaWhy;
+  if (auto alsa = MakeAlsaBackend(config, listener, alsaWhy)) {
+    why = "no sound server answers, but " + alsaWhy;
+    return alsa;
+  }
+  why = "no sound server answers and " + alsaWhy;
+  return MakeVirtualBackend();
+}
+
+} // namespace vantrel::mixerd

@@ -1,0 +1,67 @@
+#pragma once
+// What stands behind vantrel-mixerd's model: the virtual card (nothing
+// real), the sound server (pulse) or a card's ALSA mixer. The service tells
+// the back end when a strip's value changed; the back end tells the service
+// when a bound object changed from elsewhere. Both run on the service's one
+// thread: the back end's descriptors join the service's poll.
+
+#include "mixer_config.h"
+#include "mixer_strips.h"
+
+#include <memory>
+#include <poll.h>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vantrel::mixerd {
+
+class IBackendListener {
+public:
+  virtual ~IBackendListener() = default;
+  // A bound object's volume is not what the strip holds: the strip takes
+  // `levels` (an outside change, or the object's volume when the strip
+  // binds to it).
+  virtual void OnStripLevels(int strip, SideLevels levels) = 0;
+  // The strip's current levels, to apply to an object that appears later.
+  virtual SideLevels StripLevels(int strip) const = 0;
+};
+
+// One object the back end sees, for "vantrel-mixerctl targets".
+struct BackendTarget {
+  TargetKind kind = TargetKind::Stream;
+  std::string name;
+  int strip = -1; // -1: unbound
+  std::vector<std::pair<std::string, std::string>> properties;
+};
+
+class MixerBackend {
+public:
+  virtual ~MixerBackend() = default;
+
+  // "virtual", "pulse" or "alsa".
+  virtual std::string_view Name() const = 0;
+  // A sentence on what it is connected to, for people.
+  virtual std::string Status() const = 0;
+  // The strip's value changed in the model: drive every object bound to it.
+  virtual void Apply(int strip) = 0;
+  virtual std::vector<BackendTarget> Targets() const = 0;
+
+  // Runs one poll over `fds` (the service's own descriptors, whose revents
+  // it fills) and the back end's descriptors, waiting at most `timeoutMs`
+  // (-1: no limit), then handles the back end's events. Answers poll's
+  // result for the service's descriptors, or -1 with errno on failure.
+  virtual int Poll(std::span<pollfd> fds, int timeoutMs);
+};
+
+// The back end that drives nothing: the model alone is the card.
+std::unique_ptr<MixerBackend> MakeVirtualBackend();
+
+// Chooses and starts the back end `choice` ("auto", "virtual", "pulse",
+// "alsa"). "auto" takes pulse when a sound server answers, else alsa when
+// the configured card has a mixer, else virtual; `why` says which it took
+// and why. Null with `why` when the choice cannot start at all.
+std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const MixerConfig& config,
+                                          IBackendListener& listener, std::string& why);
+
+} // namespace vantrel::mixerd

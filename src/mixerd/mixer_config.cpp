@@ -1,0 +1,355 @@
+#include "mixer_config.h"
+
+#include "mixer_strips.h"
+#include "settings/file_io.h"
+#include "settings/profile_file.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace vantrel::mixerd {
+
+namespace {
+
+constexpr std::string_view kMixerSection = "Mixer";
+
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+std::string_view Trim(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) {
+    return {};
+  }
+  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+constexpr std::array<TargetKind, 4> kKinds = {TargetKind::Stream, TargetKind::Sink,
+                                              TargetKind::Source, TargetKind::Element};
+
+BindingRule Rule(int strip, TargetKind kind, BindingRule::Match match, std::string text = {},
+                 int position = 0) {
+  BindingRule rule;
+  rule.strip = strip;
+  rule.kind = kind;
+  rule.match = match;
+  rule.text = std::move(text);
+  rule.position = position;
+  return rule;
+}
+
+BindingRule PatternRule(int strip, std::string property, std::string expression) {
+  BindingRule rule = Rule(strip, TargetKind::Stream, BindingRule::Match::Pattern, expression);
+  rule.property = std::move(property);
+  rule.pattern = std::make_shared<const std::regex>(expression, std::regex::ECMAScript);
+  return rule;
+}
+
+// Software synthesisers whose playback is the MIDI strip's by default.
+constexpr std::string_view kSynthesisers =
+    "^(fluidsynth|timidity|qsynth|zynaddsubfx|yoshimi|setbfree|amsynth|surge-xt|vital|helm|"
+    "linuxsampler|carla|sfizz_jack)$";
+
+// Every strip's default bindings, in the order they are tried.
+std::vector<BindingRule> DefaultRules() {
+  using Match = BindingRule::Match;
+  std::vector<BindingRule> rules;
+  rules.push_back(Rule(kMasterStrip, TargetKind::Sink, Match::Default));
+  rules.push_back(Rule(kRecordStrip, TargetKind::Source, Match::Default));
+  rules.push_back(PatternRule(SourceStrip(kSourceMidi, 0), "application.process.binary",
+                              std::string(kSynthesisers)));
+  rules.push_back(PatternRule(SourceStrip(kSourceMidi, 0), "application.name",
+                              "^(FluidSynth|TiMidity|Qsynth|ZynAddSubFX|Yoshimi)"));
+  for (int index = 0; index < mixer_dbus::kSourcesPerType[kSourceAnalog]; ++index) {
+    rules.push_back(Rule(SourceStrip(kSourceAnalog, index), TargetKind::Source, Match::Position,
+                         {}, index + 1));
+  }
+  rules.push_back(Rule(SourceStrip(kSourceWave, 0), TargetKind::Stream, Match::Any));
+  const std::pair<int, std::string_view> elements[] = {
+      {kMasterStrip, "Master"},
+      {kRecordStrip, "Capture"},
+      {SourceStrip(kSourceAnalog, 0), "Line"},
+      {SourceStrip(kSourceAnalog, 1), "Mic"},
+      {SourceStrip(kSourceAnalog, 2), "CD"},
+      {SourceStrip(kSourceAnalog, 3), "Aux"},
+      {SourceStrip(kSourceDigital, 0), "IEC958"},
+      {SourceStrip(kSourceWave, 0), "PCM"},
+  };
+  for (const auto& [strip, name] : elements) {
+    BindingRule rule = Rule(strip, TargetKind::Element, Match::Equals, std::string(name));
+    rule.property = std::string(kElementNameProperty);
+    rules.push_back(std::move(rule));
+  }
+  return rules;
+}
+
+class Parser {
+public:
+  Parser(std::string_view fileName, std::ostream& errors) : m_fileName(fileName), m_errors(errors) {}
+
+  void Fault(std::size_t line, const std::string& reason) {
+    m_errors << "vantrel-mixerd: " << m_fileName << ':' << line << ": " << reason << '\n';
+  }
+
+  // Reads "PROPERTY = TEXT", "PROPERTY ~ EXPRESSION", "default", "#N" or
+  // "*" into rule; false with a fault line when it is none of them.
+  bool ReadMatch(std::size_t line, std::string_view value, BindingRule& rule) {
+    using Match = BindingRule::Match;
+    if (rule.kind == TargetKind::Element) {
+      if (value.empty()) {
+        Fault(line, "an element rule needs an element name; the line is ignored.");
+        return false;
+      }
+      rule.match = Match::Equals;
+      rule.property = std::string(kElementNameProperty);
+      rule.text = std::string(value);
+      return true;
+    }
+    if (value == "*") {
+      rule.match = Match::Any;
+      return true;
+    }
+    if (SameName(value, "default")) {
+      if (rule.kind == TargetKind::Stream) {
+        Fault(line, "\"default\" names the default sink or source, not a stream; the line is "
+                    "ignored.");
+        return false;
+      }
+      rule.match = Match::Default;
+      return true;
+    }
+    if (!value.empty() && value.front() == '#') {
+      const int position = std::atoi(std::string(value.substr(1)).c_str());
+      if (rule.kind != TargetKind::Source || position < 1 ||
+          value.find_first_not_of("0123456789", 1) != std::string_view::npos) {
+        Fault(line, "\"" + std::string(value) +
+                        "\": a position is # and a number from 1, for capture sources only; the "
+                        "line is ignored.");
+        return false;
+      }
+      rule.match = Match::Position;
+      rule.position = position;
+      return true;
+    }
+    const std::size_t op = value.find_first_of("=~");
+    if (op == std::string_view::npos) {
+      Fault(line, "\"" + std::string(value) +
+                      "\" is not a rule (PROPERTY = TEXT, PROPERTY ~ EXPRESSION, default, #N or "
+                      "*); the line is ignored.");
+      return false;
+    }
+    rule.property = std::string(Trim(value.substr(0, op)));
+    rule.text = std::string(Trim(value.substr(op + 1)));
+    if (std::ranges::find(kRuleProperties, rule.property) == std::end(kRuleProperties)) {
+      std::string known;
+      for (std::string_view name : kRuleProperties) {
+        known += (known.empty() ? "" : ", ") + std::string(name);
+      }
+      Fault(line, "unknown property \"" + rule.property + "\" (known: " + known +
+                      "); the line is ignored.");
+      return false;
+    }
+    if (value[op] == '=') {
+      rule.match = Match::Equals;
+      return true;
+    }
+    try {
+      rule.pattern = std::make_shared<const std::regex>(rule.text, std::regex::ECMAScript);
+    } catch (const std::regex_error& error) {
+      Fault(line, "bad regular expression \"" + rule.text + "\" (" + error.what() +
+                      "); the line is ignored.");
+      return false;
+    }
+    rule.match = Match::Pattern;
+    return true;
+  }
+
+private:
+  std::string_view m_fileName;
+  std::ostream& m_errors;
+};
+
+} // namespace
+
+std::string_view TargetKindName(TargetKind kind) {
+  switch (kind) {
+  case TargetKind::Stream:
+    return "stream";
+  case TargetKind::Sink:
+    return "sink";
+  case TargetKind::Source:
+    return "source";
+  case TargetKind::Element:
+    return "element";
+  }
+  return "?";
+}
+
+const std::string* TargetProperties::Find(std::string_view name) const {
+  for (const auto& [key, value] : properties) {
+    if (key == name) {
+      return &value;
+    }
+  }
+  return nullptr;
+}
+
+std::string DefaultMixerConfigPath() {
+  return (DefaultProfilePath("mixer").parent_path() / "mixer.ini").string();
+}
+
+MixerConfig DefaultMixerConfig() {
+  MixerConfig config;
+  config.rules = DefaultRules();
+  return config;
+}
+
+MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
+                             std::ostream& errors) {
+  Parser parser(fileName, errors);
+  MixerConfig config;
+  std::array<bool, kStripCount> configured{};
+  for (const CProfileFile::Entry& entry : CProfileFile(text).Entries()) {
+    using Kind = CProfileFile::Entry::Kind;
+    if (entry.kind == Kind::Unreadable) {
+      parser.Fault(entry.line, "\"" + entry.value + "\" is neither a section nor a key; ignored.");
+      continue;
+    }
+    const bool mixerSection = SameName(entry.section, kMixerSection);
+    const std::optional<int> strip = FindStrip(entry.section);
+    if (entry.kind == Kind::Section) {
+      if (strip) {
+        configured[static_cast<std::size_t>(*strip)] = true;
+      } else if (!mixerSection) {
+        parser.Fault(entry.line, "unknown section [" + entry.value +
+                                     "] (a strip name such as [Master], [Wave] or [Analog 1], "
+                                     "or [Mixer]); its lines are ignored.");
+      }
+      continue;
+    }
+    if (entry.section.empty()) {
+      parser.Fault(entry.line, "\"" + entry.key + "\" stands outside any section; ignored.");
+      continue;
+    }
+    if (mixerSection) {
+      if (SameName(entry.key, "backend")) {
+        if (entry.value == "auto" || entry.value == "virtual" || entry.value == "pulse" ||
+            entry.value == "alsa") {
+          config.backend = entry.value;
+        } else {
+          parser.Fault(entry.line, "unknown back end \"" + entry.value +
+                                       "\" (auto, virtual, pulse or alsa); ignored.");
+        }
+      } else if (SameName(entry.key, "card")) {
+        config.card = entry.value;
+      } else {
+        parser.Fault(entry.line, "unknown key \"" + entry.key + "\" in [Mixer]; ignored.");
+      }
+      continue;
+    }
+    if (!strip) {
+      continue; // its section was reported once
+    }
+    const auto kind = std::ranges::find_if(
+        kKinds, [&](TargetKind k) { return SameName(entry.key, TargetKindName(k)); });
+    if (kind == kKinds.end()) {
+      parser.Fault(entry.line, "unknown key \"" + entry.key +
+                                   "\" (stream, sink, source or element); ignored.");
+      continue;
+    }
+    BindingRule rule;
+    rule.strip = *strip;
+    rule.kind = *kind;
+    if (parser.ReadMatch(entry.line, entry.value, rule)) {
+      config.rules.push_back(std::move(rule));
+    }
+  }
+  for (BindingRule& rule : DefaultRules()) {
+    if (!configured[static_cast<std::size_t>(rule.strip)]) {
+      config.rules.push_back(std::move(rule));
+    }
+  }
+  std::ranges::stable_sort(config.rules, {}, &BindingRule::Rank);
+  return config;
+}
+
+MixerConfig LoadMixerConfig(const std::string& path, std::ostream& errors) {
+  const FileReadResult file = ReadWholeFile(path);
+  if (file.status == FileReadResult::Status::Failed) {
+    errors << "vantrel-mixerd: cannot read the mapping file " << path << " (" << file.error
+           << "); using the default bindings.\n";
+  }
+  if (file.status != FileReadResult::Status::Read) {
+    return DefaultMixerConfig();
+  }
+  return ParseMixerConfig(file.text, path, errors);
+}
+
+namespace {
+
+bool Matches(const BindingRule& rule, const TargetProperties& target) {
+  using Match = BindingRule::Match;
+  switch (rule.match) {
+  case Match::Default:
+    return target.isDefault;
+  case Match::Any:
+    return true;
+  case Match::Equals:
+  case Match::Pattern: {
+    const std::string* value = target.Find(rule.property);
+    if (value == nullptr) {
+      return false;
+    }
+    return rule.match == Match::Equals ? *value == rule.text
+                                       : std::regex_search(*value, *rule.pattern);
+  }
+  case Match::Position:
+    return false; // counted by BindTargets
+  }
+  return false;
+}
+
+} // namespace
+
+std::vector<int> BindTargets(const MixerConfig& config, TargetKind kind,
+                             std::span<const TargetProperties> targets) {
+  std::vector<int> strips(targets.size(), -1);
+  // Positions count what the property and default rules left over.
+  std::vector<std::size_t> leftOver;
+  for (int rank = 0; rank <= 2; ++rank) {
+    if (rank == 1) {
+      for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (strips[i] < 0 && !targets[i].isMonitor) {
+          leftOver.push_back(i);
+        }
+      }
+    }
+    for (const BindingRule& rule : config.rules) {
+      if (rule.kind != kind || rule.Rank() != rank) {
+        continue;
+      }
+      if (rule.match == BindingRule::Match::Position) {
+        const auto at = static_cast<std::size_t>(rule.position - 1);
+        if (at < leftOver.size() && strips[leftOver[at]] < 0) {
+          strips[leftOver[at]] = rule.strip;
+        }
+        continue;
+      }
+      for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (strips[i] < 0 && Matches(rule, targets[i])) {
+          strips[i] = rule.strip;
+        }
+      }
+    }
+  }
+  return strips;
+}
+
+} // namespace vantrel::mixerd

@@ -1,0 +1,98 @@
+#pragma once
+// The mapping file (mixer.ini): which back end serves and what each strip
+// drives. Absent file, missing sections: the defaults below. A strip's
+// section replaces all of that strip's default bindings.
+//
+//   [Mixer]
+//   backend = auto | virtual | pulse | alsa
+//   card = default                      ; the ALSA card
+//   [Wave]
+//   stream = application.name = Firefox ; property equals text
+//   stream = media.role ~ ^(music|video)$ ; property matches a regular expression
+//   [Master]
+//   sink = default                      ; the default sink, following it
+//   [Analog 1]
+//   source = #1                         ; the first capture source left over
+//   [MIDI]
+//   stream = *                          ; every stream no other rule claims
+//   [Record]
+//   element = Capture                   ; an ALSA simple element
+//
+// Each object goes to the first rule that matches it, in file order, then
+// the defaults; "#N" rules come after the others and "*" rules last.
+
+#include <memory>
+#include <ostream>
+#include <regex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vantrel::mixerd {
+
+enum class TargetKind { Stream, Sink, Source, Element };
+
+std::string_view TargetKindName(TargetKind kind);
+
+// What a rule can look at: the properties the sound server reports (only
+// those listed in kRuleProperties are matched), and two facts of its own.
+struct TargetProperties {
+  std::vector<std::pair<std::string, std::string>> properties;
+  bool isDefault = false; // the default sink or source
+  bool isMonitor = false; // a sink's monitor, not a capture source
+
+  const std::string* Find(std::string_view name) const;
+};
+
+inline constexpr std::string_view kRuleProperties[] = {
+    "application.name", "application.process.binary", "media.name", "media.role",
+    "node.name",        "device.description"};
+
+// The property under which an ALSA simple element carries its name.
+inline constexpr std::string_view kElementNameProperty = "element.name";
+
+struct BindingRule {
+  enum class Match { Default, Equals, Pattern, Position, Any };
+  // Tried in this order: property and default rules, then positions, then "*".
+  int Rank() const { return match == Match::Any ? 2 : match == Match::Position ? 1 : 0; }
+
+  int strip = 0;
+  TargetKind kind = TargetKind::Stream;
+  Match match = Match::Any;
+  std::string property; // Equals, Pattern
+  std::string text;     // Equals: the text; Pattern: the expression; Element: the name
+  std::shared_ptr<const std::regex> pattern;
+  int position = 0; // Position: 1-based
+};
+
+struct MixerConfig {
+  std::string backend; // empty when the file names none
+  std::string card = "default";
+  std::vector<BindingRule> rules;
+};
+
+// $XDG_CONFIG_HOME/vantrel/mixer.ini, else ~/.config/vantrel/mixer.ini.
+std::string DefaultMixerConfigPath();
+
+// The bindings that hold with no file at all.
+MixerConfig DefaultMixerConfig();
+
+// Reads the file's text. Each fault (unknown section or key, a bad rule or
+// expression, an unknown property) costs one line on `errors` naming
+// `fileName`, the line and the reason; everything else applies.
+MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
+                             std::ostream& errors);
+
+// Reads the file at `path`; a missing file gives the defaults silently, an
+// unreadable one the defaults with a line on `errors`.
+MixerConfig LoadMixerConfig(const std::string& path, std::ostream& errors);
+
+// The strip of each object of one kind, or -1: each object goes to the first
+// rule that matches it. Positions count the capture sources (monitors
+// aside) that no earlier rule claimed, in the order given.
+std::vector<int> BindTargets(const MixerConfig& config, TargetKind kind,
+                             std::span<const TargetProperties> targets);
+
+} // namespace vantrel::mixerd

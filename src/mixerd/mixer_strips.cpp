@@ -1,0 +1,105 @@
+#include "mixer_strips.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantrel::mixerd {
+
+using namespace mixer_dbus;
+
+namespace {
+
+constexpr int32_t kCentre = 32768;
+constexpr double kValueMax = kMixerValueMax;
+
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int32_t ValueOfLevel(double level) {
+  return static_cast<int32_t>(std::lround(std::clamp(level, 0.0, 1.0) * kValueMax));
+}
+
+// Pan as a balance -1 (left only) .. 1 (right only); the centre is exact.
+double BalanceOfPan(int32_t pan) {
+  return pan >= kCentre ? (pan - kCentre) / (kValueMax - kCentre) : (pan - kCentre) / double(kCentre);
+}
+
+int32_t PanOfBalance(double balance) {
+  const double span = balance >= 0 ? kValueMax - kCentre : kCentre;
+  return std::clamp(static_cast<int32_t>(std::lround(kCentre + balance * span)), 0, kMixerValueMax);
+}
+
+bool Store(int32_t& cell, int32_t value) {
+  const bool changed = cell != value;
+  cell = value;
+  return changed;
+}
+
+} // namespace
+
+const std::array<std::string_view, kStripCount> kStripNames = {
+    "Master",    "Record",    "Analog 1", "Analog 2", "Analog 3", "Analog 4", "Digital 1", "Digital 2",
+    "Wave",      "MIDI",      "User 1",   "User 2",   "User 3",   "User 4",   "User 5"};
+
+std::optional<int> FindStrip(std::string_view name) {
+  for (int strip = 0; strip < kStripCount; ++strip) {
+    const std::string_view candidate = kStripNames[static_cast<std::size_t>(strip)];
+    if (std::ranges::equal(candidate, name,
+                           [](char a, char b) { return FoldAscii(a) == FoldAscii(b); })) {
+      return strip;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<int> StripOfSetter(Method method, std::span<const int32_t> in) {
+  switch (method) {
+  case Method::SetMasterVolume:
+    return kMasterStrip;
+  case Method::SetRecordLevel:
+    return kRecordStrip;
+  case Method::SetSourceVolume:
+  case Method::SetSourcePan:
+    if (IsValidSource(in[0], in[1])) {
+      return SourceStrip(in[0], in[1]);
+    }
+    return std::nullopt;
+  default:
+    return std::nullopt;
+  }
+}
+
+SideLevels LevelsOfStrip(const MixerState& state, int strip) {
+  if (strip == kMasterStrip) {
+    return {state.master[0] / kValueMax, state.master[1] / kValueMax};
+  }
+  if (strip == kRecordStrip) {
+    return {state.record / kValueMax, state.record / kValueMax};
+  }
+  const SourceState& source = state.sources[static_cast<std::size_t>(strip - kFirstSourceStrip)];
+  const double volume = source.volume / kValueMax;
+  const double balance = BalanceOfPan(source.pan);
+  return {volume * std::min(1.0, 1.0 - balance), volume * std::min(1.0, 1.0 + balance)};
+}
+
+bool StoreStripLevels(MixerState& state, int strip, SideLevels levels) {
+  if (strip == kMasterStrip) {
+    const bool left = Store(state.master[0], ValueOfLevel(levels.left));
+    return Store(state.master[1], ValueOfLevel(levels.right)) || left;
+  }
+  if (strip == kRecordStrip) {
+    return Store(state.record, ValueOfLevel(std::max(levels.left, levels.right)));
+  }
+  SourceState& source = state.sources[static_cast<std::size_t>(strip - kFirstSourceStrip)];
+  const double loudest = std::max(levels.left, levels.right);
+  bool changed = Store(source.volume, ValueOfLevel(loudest));
+  if (loudest > 0) {
+    const double balance = levels.left >= levels.right ? levels.right / levels.left - 1.0
+                                                       : 1.0 - levels.left / levels.right;
+    changed = Store(source.pan, PanOfBalance(balance)) || changed;
+  }
+  return changed;
+}
+
+} // namespace vantrel::mixerd

@@ -1,0 +1,576 @@
+#include "pulse_backend.h"
+
+#include "echo_filter.h"
+#include "pulse_volume.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <map>
+#include <optional>
+
+namespace vantrel::mixerd {
+
+namespace {
+
+// The server rounds volumes through its own scale (PipeWire through float):
+// reports within this many steps of what was sent are the same volume.
+constexpr int64_t kVolumeTolerance = 2;
+constexpr std::chrono::seconds kRetryDelay{1};
+// PipeWire restores a stream's remembered volume just after the stream
+// appears, over the value the strip gave it. The first outside change this
+// soon after the strip's value went out is that restore: the value is put
+// back instead of taken.
+constexpr std::chrono::milliseconds kRestoreWindow{500};
+
+using Clock = std::chrono::steady_clock;
+
+TargetProperties PropertiesOf(const pa_proplist* list, const char* objectName) {
+  TargetProperties target;
+  for (std::string_view name : kRuleProperties) {
+    const std::string key(name);
+    if (const char* value = pa_proplist_gets(list, key.c_str())) {
+      target.properties.emplace_back(key, value);
+    }
+  }
+  // PulseAudio names sinks and sources outside their property list.
+  if (objectName != nullptr && target.Find("node.name") == nullptr) {
+    target.properties.emplace_back("node.name", objectName);
+  }
+  return target;
+}
+
+} // namespace
+
+class PulseBackend final : public MixerBackend {
+public:
+  PulseBackend(const MixerConfig& config, IBackendListener& listener)
+      : m_config(config), m_listener(listener), m_loop(pa_mainloop_new()) {
+    pa_mainloop_set_poll_func(m_loop, &PulseBackend::PollThunk, this);
+    Connect();
+  }
+
+  ~PulseBackend() override {
+    DropContext();
+    if (m_retry != nullptr) {
+      Api()->time_free(m_retry);
+    }
+    pa_mainloop_free(m_loop);
+  }
+
+  PulseBackend(const PulseBackend&) = delete;
+  PulseBackend& operator=(const PulseBackend&) = delete;
+
+  bool WaitForServer(std::chrono::milliseconds wait) {
+    const auto end = Clock::now() + wait;
+    while (!m_listed && !m_failedOnce && Clock::now() < end) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+      if (Poll({}, static_cast<int>(std::max<int64_t>(left.count(), 0))) < 0 && errno != EINTR) {
+        break;
+      }
+    }
+    return m_ready;
+  }
+
+  std::string_view Name() const override { return "pulse"; }
+
+  std::string Status() const override {
+    if (!m_ready) {
+      return "waiting for a sound server (PulseAudio or PipeWire), trying once a second";
+    }
+    return m_serverName + " at " + m_serverAddress;
+  }
+
+  void Apply(int strip) override {
+    if (!m_ready) {
+      m_pendingWhileAway[static_cast<std::size_t>(strip)] = true;
+      return;
+    }
+    const SideLevels levels = m_listener.StripLevels(strip);
+    for (auto& [key, object] : m_objects) {
+      if (object.strip == strip) {
+        SetVolume(object, levels);
+      }
+    }
+  }
+
+  std::vector<BackendTarget> Targets() const override {
+    std::vector<BackendTarget> targets;
+    for (const auto& [key, object] : m_objects) {
+      targets.push_back({object.kind, object.name, object.strip, object.target.properties});
+      if (object.target.isDefault) {
+        targets.back().properties.emplace_back("default", "yes");
+      }
+      if (object.target.isMonitor) {
+        targets.back().properties.emplace_back("monitor", "yes");
+      }
+    }
+    return targets;
+  }
+
+  int Poll(std::span<pollfd> fds, int timeoutMs) override {
+    m_serviceFds = fds;
+    m_serviceEvents = 0;
+    const int limitMs = INT_MAX / 1000;
+    const int timeoutUsec = timeoutMs < 0 ? -1 : std::min(timeoutMs, limitMs) * 1000;
+    if (pa_mainloop_prepare(m_loop, timeoutUsec) < 0 || pa_mainloop_poll(m_loop) < 0) {
+      return errno == EINTR ? 0 : -1;
+    }
+    pa_mainloop_dispatch(m_loop);
+    return m_serviceEvents;
+  }
+
+private:
+  struct Object {
+    TargetKind kind = TargetKind::Sink;
+    uint32_t index = 0;
+    std::string name;
+    TargetProperties target;
+    pa_channel_map map{};
+    pa_cvolume volume{};
+    int strip = -1;
+    EchoFilter echo;
+    std::optional<Clock::time_point> restoreUntil; // see kRestoreWindow
+  };
+  using Key = std::pair<TargetKind, uint32_t>;
+
+  // An info request in flight; a change reported meanwhile asks again after it.
+  struct Request {
+    PulseBackend* owner = nullptr;
+    Key key;
+    bool inFlight = false;
+    bool again = false;
+  };
+
+  pa_mainloop_api* Api() { return pa_mainloop_get_api(m_loop); }
+
+  // The service's descriptors join the loop's own in one poll.
+  static int PollThunk(pollfd* ufds, unsigned long nfds, int timeout, void* self) {
+    auto& backend = *static_cast<PulseBackend*>(self);
+    std::vector<pollfd>& all = backend.m_pollScratch;
+    all.assign(backend.m_serviceFds.begin(), backend.m_serviceFds.end());
+    all.insert(all.end(), ufds, ufds + nfds);
+    const int result = ::poll(all.data(), all.size(), timeout);
+    if (result < 0) {
+      return result;
+    }
+    const std::size_t own = backend.m_serviceFds.size();
+    for (std::size_t i = 0; i < own; ++i) {
+      backend.m_serviceFds[i].revents = all[i].revents;
+      backend.m_serviceEvents += all[i].revents != 0 ? 1 : 0;
+    }
+    for (unsigned long i = 0; i < nfds; ++i) {
+      ufds[i].revents = all[own + i].revents;
+    }
+    return result - backend.m_serviceEvents;
+  }
+
+  void Connect() {
+    m_context = pa_context_new(Api(), "vantrel-mixerd");
+    if (m_context == nullptr) {
+      ScheduleRetry();
+      return;
+    }
+    pa_context_set_state_callback(
+        m_context, [](pa_context*, void* self) { static_cast<PulseBackend*>(self)->OnState(); },
+        this);
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+      OnLost();
+    }
+  }
+
+  void DropContext() {
+    if (m_context != nullptr) {
+      pa_context_set_state_callback(m_context, nullptr, nullptr);
+      pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
+      pa_context_disconnect(m_context);
+      pa_context_unref(m_context);
+      m_context = nullptr;
+    }
+    m_requests.clear();
+  }
+
+  void ScheduleRetry() {
+    timeval when{};
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, std::chrono::microseconds(kRetryDelay).count());
+    if (m_retry != nullptr) {
+      Api()->time_restart(m_retry, &when);
+      return;
+    }
+    m_retry = Api()->time_new(
+        Api(), &when,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+          auto& backend = *static_cast<PulseBackend*>(self);
+          backend.DropContext();
+          backend.Connect();
+        },
+        this);
+  }
+
+  void OnState() {
+    switch (pa_context_get_state(m_context)) {
+    case PA_CONTEXT_READY:
+      OnReady();
+      break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+      OnLost();
+      break;
+    default:
+      break;
+    }
+  }
+
+  // Objects are forgotten; strips keep their values until the server is back.
+  void OnLost() {
+    m_failedOnce = true;
+    m_ready = false;
+    m_listed = false;
+    m_objects.clear();
+    ScheduleRetry();
+  }
+
+  void OnReady() {
+    m_ready = true;
+    m_serverAddress = pa_context_get_server(m_context) ? pa_context_get_server(m_context) : "?";
+    pa_context_set_subscribe_callback(
+        m_context,
+        [](pa_context*, pa_subscription_event_type_t type, uint32_t index, void* self) {
+          static_cast<PulseBackend*>(self)->OnEvent(type, index);
+        },
+        this);
+    const auto mask = static_cast<pa_subscription_mask_t>(
+        PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK_INPUT |
+        PA_SUBSCRIPTION_MASK_SERVER);
+    Done(pa_context_subscribe(m_context, mask, nullptr, nullptr));
+    // The server answers in order: defaults, devices, then streams.
+    RequestServerInfo();
+    Done(pa_context_get_sink_info_list(m_context, &PulseBackend::OnSinkListed, this));
+    Done(pa_context_get_source_info_list(m_context, &PulseBackend::OnSourceListed, this));
+    Done(pa_context_get_sink_input_info_list(m_context, &PulseBackend::OnStreamListed, this));
+  }
+
+  static void Done(pa_operation* operation) {
+    if (operation != nullptr) {
+      pa_operation_unref(operation);
+    }
+  }
+
+  void RequestServerInfo() {
+    Done(pa_context_get_server_info(
+        m_context,
+        [](pa_context*, const pa_server_info* info, void* self) {
+          if (info != nullptr) {
+            static_cast<PulseBackend*>(self)->OnServerInfo(*info);
+          }
+        },
+        this));
+  }
+
+  void OnServerInfo(const pa_server_info& info) {
+    m_serverName = std::string(info.server_name ? info.server_name : "?") + " " +
+                   (info.server_version ? info.server_version : "");
+    const std::string sink = info.default_sink_name ? info.default_sink_name : "";
+    const std::string source = info.default_source_name ? info.default_source_name : "";
+    const bool changed = sink != m_defaultSink || source != m_defaultSource;
+    m_defaultSink = sink;
+    m_defaultSource = source;
+    if (changed) {
+      RebindDevices(TargetKind::Sink);
+      RebindDevices(TargetKind::Source);
+    }
+  }
+
+  void OnEvent(pa_subscription_event_type_t type, uint32_t index) {
+    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const auto what = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+      RequestServerInfo();
+      return;
+    }
+    TargetKind kind = TargetKind::Stream;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK) {
+      kind = TargetKind::Sink;
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE) {
+      kind = TargetKind::Source;
+    } else if (facility != PA_SUBSCRIPTION_EVENT_SINK_INPUT) {
+      return;
+    }
+    const Key key{kind, index};
+    if (what == PA_SUBSCRIPTION_EVENT_REMOVE) {
+      // The strip keeps its value.
+      if (m_objects.erase(key) > 0 && kind != TargetKind::Stream) {
+        RebindDevices(kind);
+      }
+      return;
+    }
+    RequestInfo(key);
+  }
+
+  void RequestInfo(const Key& key) {
+    Request& request = m_requests[key];
+    request.owner = this;
+    request.key = key;
+    if (request.inFlight) {
+      request.again = true;
+      return;
+    }
+    request.inFlight = true;
+    pa_operation* operation = nullptr;
+    switch (key.first) {
+    case TargetKind::Sink:
+      operation = pa_context_get_sink_info_by_index(m_context, key.second,
+                                                    &PulseBackend::OnSinkInfo, &request);
+      break;
+    case TargetKind::Source:
+      operation = pa_context_get_source_info_by_index(m_context, key.second,
+                                                      &PulseBackend::OnSourceInfo, &request);
+      break;
+    default:
+      operation = pa_context_get_sink_input_info(m_context, key.second,
+                                                 &PulseBackend::OnStreamInfo, &request);
+      break;
+    }
+    if (operation == nullptr) {
+      request.inFlight = false;
+    }
+    Done(operation);
+  }
+
+  // Called at the end of each answer to a RequestInfo.
+  static void Answered(void* tag) {
+    auto& request = *static_cast<Request*>(tag);
+    request.inFlight = false;
+    if (request.again) {
+      request.again = false;
+      request.owner->RequestInfo(request.key);
+    }
+  }
+
+  static void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* tag) {
+    if (info != nullptr) {
+      auto& self = *static_cast<Request*>(tag)->owner;
+      self.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist, info->channel_map,
+                    info->volume, false, true);
+    }
+    if (eol != 0) {
+      Answered(tag);
+    }
+  }
+
+  static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* tag) {
+    if (info != nullptr) {
+      auto& self = *static_cast<Request*>(tag)->owner;
+      self.OnDevice(TargetKind::Source, info->index, info->name, info->proplist,
+                    info->channel_map, info->volume,
+                    info->monitor_of_sink != PA_INVALID_INDEX, true);
+    }
+    if (eol != 0) {
+      Answered(tag);
+    }
+  }
+
+  static void OnStreamInfo(pa_context*, const pa_sink_input_info* info, int eol, void* tag) {
+    if (info != nullptr) {
+      static_cast<Request*>(tag)->owner->OnStream(*info, false);
+    }
+    if (eol != 0) {
+      Answered(tag);
+    }
+  }
+
+  static void OnSinkListed(pa_context*, const pa_sink_info* info, int eol, void* self) {
+    auto& backend = *static_cast<PulseBackend*>(self);
+    if (info != nullptr) {
+      backend.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist,
+                       info->channel_map, info->volume, false, false);
+    }
+    if (eol != 0) {
+      backend.RebindDevices(TargetKind::Sink);
+    }
+  }
+
+  static void OnSourceListed(pa_context*, const pa_source_info* info, int eol, void* self) {
+    auto& backend = *static_cast<PulseBackend*>(self);
+    if (info != nullptr) {
+      backend.OnDevice(TargetKind::Source, info->index, info->name, info->proplist,
+                       info->channel_map, info->volume, info->monitor_of_sink != PA_INVALID_INDEX,
+                       false);
+    }
+    if (eol != 0) {
+      backend.RebindDevices(TargetKind::Source);
+    }
+  }
+
+  static void OnStreamListed(pa_context*, const pa_sink_input_info* info, int eol, void* self) {
+    auto& backend = *static_cast<PulseBackend*>(self);
+    if (info != nullptr) {
+      backend.OnStream(*info, true);
+    }
+    if (eol != 0) {
+      backend.m_listed = true;
+      // What was set while the server was away is now applied everywhere.
+      for (int strip = 0; strip < kStripCount; ++strip) {
+        if (std::exchange(backend.m_pendingWhileAway[static_cast<std::size_t>(strip)], false)) {
+          backend.Apply(strip);
+        }
+      }
+    }
+  }
+
+  // A sink or source was listed or changed. A new one may change which
+  // device each strip drives; a known one may report an outside change.
+  void OnDevice(TargetKind kind, uint32_t index, const char* name, const pa_proplist* list,
+                const pa_channel_map& map, const pa_cvolume& volume, bool monitor, bool rebind) {
+    auto [at, isNew] = m_objects.try_emplace(Key{kind, index});
+    Object& object = at->second;
+    object.kind = kind;
+    object.index = index;
+    object.name = name ? name : "";
+    object.target = PropertiesOf(list, name);
+    object.target.isMonitor = monitor;
+    object.map = map;
+    object.volume = volume;
+    if (isNew) {
+      if (rebind) {
+        RebindDevices(kind);
+      }
+      return;
+    }
+    CheckOutsideChange(object);
+  }
+
+  void OnStream(const pa_sink_input_info& info, bool listed) {
+    if (info.has_volume == 0 || info.volume_writable == 0) {
+      return;
+    }
+    auto [at, isNew] = m_objects.try_emplace(Key{TargetKind::Stream, info.index});
+    Object& object = at->second;
+    object.kind = TargetKind::Stream;
+    object.index = info.index;
+    object.target = PropertiesOf(info.proplist, nullptr);
+    const std::string* application = object.target.Find("application.name");
+    object.name = (application ? *application + ": " : "") + (info.name ? info.name : "");
+    object.map = info.channel_map;
+    object.volume = info.volume;
+    if (!isNew) {
+      CheckOutsideChange(object);
+      return;
+    }
+    const TargetProperties target = object.target;
+    object.strip = BindTargets(m_config, TargetKind::Stream, std::span(&target, 1)).front();
+    // Streams playing before we came keep their volume; later ones take
+    // their strip's value at once.
+    if (!listed && object.strip >= 0) {
+      SetVolume(object, m_listener.StripLevels(object.strip));
+      object.restoreUntil = Clock::now() + kRestoreWindow;
+    }
+  }
+
+  void CheckOutsideChange(Object& object) {
+    if (object.strip < 0) {
+      return;
+    }
+    const SideLevels wanted = m_listener.StripLevels(object.strip);
+    const std::vector<int64_t> reported = VolumeValues(object.volume);
+    EchoFilter current;
+    current.Sent(VolumeValues(VolumeOfLevels(object.map, wanted)));
+    if (current.IsEcho(reported, kVolumeTolerance) ||
+        object.echo.IsEcho(reported, kVolumeTolerance)) {
+      return;
+    }
+    if (object.restoreUntil && Clock::now() < *object.restoreUntil) {
+      object.restoreUntil.reset();
+      SetVolume(object, wanted);
+      return;
+    }
+    m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
+  }
+
+  // Binds the sinks or sources afresh; a strip that comes to a device takes
+  // its volume (or, when set while the server was away, gives it its own).
+  void RebindDevices(TargetKind kind) {
+    std::vector<Object*> devices;
+    std::vector<TargetProperties> targets;
+    const std::string& defaultName = kind == TargetKind::Sink ? m_defaultSink : m_defaultSource;
+    for (auto& [key, object] : m_objects) {
+      if (object.kind == kind) {
+        object.target.isDefault = object.name == defaultName;
+        devices.push_back(&object);
+        targets.push_back(object.target);
+      }
+    }
+    const std::vector<int> strips = BindTargets(m_config, kind, targets);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+      Object& object = *devices[i];
+      if (object.strip == strips[i]) {
+        continue;
+      }
+      object.strip = strips[i];
+      if (object.strip < 0) {
+        continue;
+      }
+      if (m_pendingWhileAway[static_cast<std::size_t>(object.strip)]) {
+        SetVolume(object, m_listener.StripLevels(object.strip));
+      } else {
+        m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
+      }
+    }
+  }
+
+  void SetVolume(Object& object, SideLevels levels) {
+    if (m_context == nullptr || !m_ready) {
+      return;
+    }
+    const pa_cvolume volume = VolumeOfLevels(object.map, levels);
+    if (!pa_cvolume_valid(&volume)) {
+      return;
+    }
+    object.echo.Sent(VolumeValues(volume));
+    switch (object.kind) {
+    case TargetKind::Sink:
+      Done(pa_context_set_sink_volume_by_index(m_context, object.index, &volume, nullptr, nullptr));
+      break;
+    case TargetKind::Source:
+      Done(pa_context_set_source_volume_by_index(m_context, object.index, &volume, nullptr,
+                                                 nullptr));
+      break;
+    default:
+      Done(pa_context_set_sink_input_volume(m_context, object.index, &volume, nullptr, nullptr));
+      break;
+    }
+  }
+
+  const MixerConfig m_config;
+  IBackendListener& m_listener;
+  pa_mainloop* m_loop;
+  pa_context* m_context = nullptr;
+  pa_time_event* m_retry = nullptr;
+  bool m_ready = false;
+  bool m_listed = false; // the first lists after connecting are in
+  bool m_failedOnce = false;
+  std::string m_serverName;
+  std::string m_serverAddress;
+  std::string m_defaultSink;
+  std::string m_defaultSource;
+  std::map<Key, Object> m_objects;
+  std::map<Key, Request> m_requests;
+  std::array<bool, kStripCount> m_pendingWhileAway{};
+  std::span<pollfd> m_serviceFds;
+  int m_serviceEvents = 0;
+  std::vector<pollfd> m_pollScratch;
+};
+
+std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config,
+                                               IBackendListener& listener,
+                                               std::chrono::milliseconds wait, bool& answered) {
+  auto backend = std::make_unique<PulseBackend>(config, listener);
+  answered = backend->WaitForServer(wait);
+  return backend;
+}
+
+} // namespace vantrel::mixerd

@@ -1,0 +1,312 @@
+// vantrel-mixerd's pulse and alsa back ends against a real sound server
+// (PulseAudio, or PipeWire through pipewire-pulse), read back with pactl.
+// Run through scripts/with-sound-server.sh, which provides the null sink
+// vantrel_out (default) and the null sources vantrel_in_a (default) and
+// vantrel_in_b.
+
+#include "support/mixerd_server.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kSettle = 10s;
+// Mixer value 32768 is half amplitude: the server's cubic volume of 0.5.
+constexpr long kHalfVolume = 52016;
+// PipeWire keeps volumes as floats; its pulse side may round by a step.
+constexpr long kTolerance = 2;
+
+std::string Pactl(std::vector<std::string> args) {
+  args.insert(args.begin(), "/usr/bin/pactl");
+  const CommandResult result = RunCommand(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  return result.out;
+}
+
+// The channel volumes of the first "Volume:" line in pactl's text.
+std::vector<long> VolumesIn(const std::string& text) {
+  std::vector<long> volumes;
+  const std::size_t line = text.find("Volume:");
+  if (line == std::string::npos) {
+    return volumes;
+  }
+  const std::string rest = text.substr(line, text.find('\n', line) - line);
+  static const std::regex channel(R"(([a-z-]+): +(\d+) /)");
+  for (auto it = std::sregex_iterator(rest.begin(), rest.end(), channel);
+       it != std::sregex_iterator(); ++it) {
+    volumes.push_back(std::stol((*it)[2]));
+  }
+  return volumes;
+}
+
+std::vector<long> SinkVolume(const std::string& sink) {
+  return VolumesIn(Pactl({"get-sink-volume", sink}));
+}
+
+std::vector<long> SourceVolume(const std::string& source) {
+  return VolumesIn(Pactl({"get-source-volume", source}));
+}
+
+// pactl's description of the playback stream whose application.name is
+// `name`, from "Sink Input #N" on; empty when there is none.
+std::string StreamBlock(const std::string& name) {
+  const std::string list = Pactl({"list", "sink-inputs"});
+  const std::string marker = "application.name = \"" + name + "\"";
+  for (std::size_t at = list.find("Sink Input #"); at != std::string::npos;) {
+    const std::size_t next = list.find("Sink Input #", at + 1);
+    const std::string block = list.substr(at, next == std::string::npos ? next : next - at);
+    if (block.find(marker) != std::string::npos) {
+      return block;
+    }
+    at = next;
+  }
+  return {};
+}
+
+std::vector<long> StreamVolume(const std::string& name) {
+  return VolumesIn(StreamBlock(name));
+}
+
+std::string StreamIndex(const std::string& name) {
+  const std::string block = StreamBlock(name);
+  return block.substr(12, block.find('\n') - 12);
+}
+
+bool Near(const std::vector<long>& volumes, std::vector<long> expected) {
+  if (volumes.size() != expected.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < volumes.size(); ++i) {
+    if (std::abs(volumes[i] - expected[i]) > kTolerance) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kSettle) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+std::string Join(const std::vector<long>& values) {
+  std::string text;
+  for (long value : values) {
+    text += std::to_string(value) + " ";
+  }
+  return text;
+}
+
+CommandResult Ctl(std::vector<std::string> args) {
+  args.insert(args.begin(), MixerctlProgram());
+  return RunCommand(args);
+}
+
+long Get(std::vector<std::string> args) {
+  args.insert(args.begin(), "get");
+  const CommandResult result = Ctl(args);
+  return result.exitCode == 0 ? std::stol(result.out) : -1;
+}
+
+void Set(std::vector<std::string> args) {
+  args.insert(args.begin(), "set");
+  const CommandResult result = Ctl(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+}
+
+// A playback stream of silence, named for the mapping rules, until destroyed.
+class Player {
+public:
+  explicit Player(const std::string& applicationName) {
+    std::vector<std::string> args = {"/usr/bin/pacat", "--playback", "--raw",
+                                     "--property=application.name=" + applicationName,
+                                     "/dev/zero"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+      m_pid = 0;
+    }
+    Eventually([&] { return !StreamVolume(applicationName).empty(); });
+  }
+  ~Player() {
+    if (m_pid > 0) {
+      ::kill(m_pid, SIGTERM);
+      int status = 0;
+      ::waitpid(m_pid, &status, 0);
+    }
+  }
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+private:
+  pid_t m_pid = 0;
+};
+
+class SoundBackendTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
+      GTEST_SKIP() << "needs a private sound server: run through scripts/with-sound-server.sh";
+    }
+    // Known volumes before each start.
+    Pactl({"set-sink-volume", "vantrel_out", "100%"});
+    Pactl({"set-source-volume", "vantrel_in_a", "100%"});
+    Pactl({"set-source-volume", "vantrel_in_b", "100%"});
+  }
+
+  // Starts the server with `backend` and a mapping file holding `mapping`.
+  void Start(const std::string& backend, const std::string& mapping) {
+    const std::string config = m_dir.Path() + "/mixer.ini";
+    std::ofstream(config) << mapping;
+    m_server = std::make_unique<MixerdProcess>(
+        m_dir.Path() + "/mixer.state",
+        std::vector<std::string>{"--backend", backend, "--mixer-config", config});
+    ASSERT_TRUE(m_server->Start()) << m_server->Errors();
+  }
+
+  MixerdTempDir m_dir;
+  std::unique_ptr<MixerdProcess> m_server;
+};
+
+TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
+  Pactl({"set-sink-volume", "vantrel_out", "40%"});
+  Start("pulse", "");
+  // 40 % is 0.4 cubed in amplitude: the strip shows what the user hears.
+  EXPECT_NEAR(Get({"MasterVolume", "0"}), std::lround(0.064 * 65535), 2);
+  EXPECT_NE(Ctl({"dump"}).out.find("backend pulse: "), std::string::npos);
+
+  Set({"MasterVolume", "0", "32768"});
+  Set({"MasterVolume", "1", "65535"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }))
+      << Join(SinkVolume("vantrel_out"));
+
+  Pactl({"set-sink-volume", "vantrel_out", "20%"});
+  EXPECT_TRUE(Eventually([] { return Get({"MasterVolume", "1"}) == 524; }))
+      << Get({"MasterVolume", "1"});
+  EXPECT_EQ(Get({"MasterVolume", "0"}), 524);
+}
+
+TEST_F(SoundBackendTest, RecordAndAnalogDriveTheCaptureSourcesInOrder) {
+  Start("pulse", "");
+  Set({"RecordLevel", "32768"});
+  Set({"SourceVolume", "0", "0", "0"});
+  EXPECT_TRUE(Eventually([] { return Near(SourceVolume("vantrel_in_a"), {kHalfVolume, kHalfVolume}); }))
+      << Join(SourceVolume("vantrel_in_a"));
+  EXPECT_TRUE(Eventually([] { return Near(SourceVolume("vantrel_in_b"), {0, 0}); }))
+      << Join(SourceVolume("vantrel_in_b"));
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("source \"vantrel_in_a\" -> Record"), std::string::npos) << targets;
+  EXPECT_NE(targets.find("source \"vantrel_in_b\" -> Analog 1"), std::string::npos) << targets;
+  EXPECT_NE(targets.find("sink \"vantrel_out\" -> Master"), std::string::npos) << targets;
+}
+
+TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
+  {
+    // The server remembers this stream's volume for its next appearance.
+    Player synth("Test Synth");
+    Pactl({"set-sink-input-volume", StreamIndex("Test Synth"), "30%"});
+    Eventually([] { return Near(StreamVolume("Test Synth"), {19661, 19661}); });
+  }
+  Player early("Early Player");
+  Start("pulse", "[MIDI]\nstream = application.name = Test Synth\n"
+                 "[User 1]\nstream = application.name ~ ^Special\n");
+  // Streams playing before the start keep their volume until a strip moves.
+  EXPECT_TRUE(Near(StreamVolume("Early Player"), {65536, 65536})) << Join(StreamVolume("Early Player"));
+
+  Set({"SourceVolume", "2", "0", "32768"});
+  EXPECT_TRUE(Eventually([] { return Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume}); }))
+      << Join(StreamVolume("Early Player"));
+
+  // Streams that appear later take their strip's value at once, whatever
+  // volume the server remembered for them.
+  Set({"SourceVolume", "3", "0", "32768"});
+  Set({"SourcePan", "3", "0", "0"});
+  Player synth("Test Synth");
+  Player special("Special Player");
+  Player late("Late Player");
+  EXPECT_TRUE(Eventually([] { return Near(StreamVolume("Test Synth"), {kHalfVolume, 0}); }))
+      << Join(StreamVolume("Test Synth"));
+  const long userDefault = std::lround(std::cbrt(49152.0 / 65535.0) * 65536);
+  EXPECT_TRUE(Eventually([&] { return Near(StreamVolume("Special Player"), {userDefault, userDefault}); }))
+      << Join(StreamVolume("Special Player"));
+  EXPECT_TRUE(Eventually([] { return Near(StreamVolume("Late Player"), {kHalfVolume, kHalfVolume}); }))
+      << Join(StreamVolume("Late Player"));
+
+  // A change made elsewhere comes back to the strip, and only to it. (Just
+  // after a stream appears, an outside change is taken for the server
+  // restoring its old volume, and undone.)
+  std::this_thread::sleep_for(600ms);
+  Pactl({"set-sink-input-volume", StreamIndex("Late Player"), "20%"});
+  EXPECT_TRUE(Eventually([] { return Get({"SourceVolume", "2", "0"}) == 524; }))
+      << Get({"SourceVolume", "2", "0"});
+  EXPECT_TRUE(Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume}));
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("\" -> MIDI"), std::string::npos) << targets;
+  EXPECT_NE(targets.find("\" -> User 1"), std::string::npos) << targets;
+}
+
+TEST_F(SoundBackendTest, ASweepEndsOnItsLastValueWithoutEchoes) {
+  Start("pulse", "");
+  for (int value = 0; value <= 65535; value += 655) {
+    Set({"MasterVolume", "0", std::to_string(value)});
+  }
+  Set({"MasterVolume", "0", "32768"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }))
+      << Join(SinkVolume("vantrel_out"));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Get({"MasterVolume", "0"}), 32768);
+}
+
+TEST_F(SoundBackendTest, ABadMappingLineIsReportedAndTheRestApplies) {
+  Start("pulse", "[Master]\nsink = node.name = vantrel_out\n[Wave]\nstream = media.role ~ (\n"
+                 "[Nowhere]\nsink = *\n");
+  const std::string errors = m_server->Errors();
+  EXPECT_NE(errors.find("mixer.ini:4: bad regular expression"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("mixer.ini:5: unknown section [Nowhere]"), std::string::npos) << errors;
+  Set({"MasterVolume", "0", "32768"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }))
+      << Join(SinkVolume("vantrel_out"));
+}
+
+TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
+  Pactl({"set-sink-volume", "vantrel_out", "50%"});
+  Start("alsa", "[Mixer]\ncard = pulse\n");
+  EXPECT_NE(Ctl({"dump"}).out.find("backend alsa: "), std::string::npos);
+  // The pulse device's elements have no dB scale: their raw range is the
+  // server's volume, so the strip is the raw fraction.
+  EXPECT_NEAR(Get({"MasterVolume", "0"}), 32768, 2);
+  Set({"MasterVolume", "0", "16384"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {16384, 32768}); }))
+      << Join(SinkVolume("vantrel_out"));
+  Pactl({"set-sink-volume", "vantrel_out", "25%"});
+  EXPECT_TRUE(Eventually([] { return Get({"MasterVolume", "1"}) == 16384; }))
+      << Get({"MasterVolume", "1"});
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("element \"Master\" -> Master"), std::string::npos) << targets;
+}
+
+} // namespace
+} // namespace vantrel::test

@@ -1,0 +1,166 @@
+// The mapping file, the binding rules and the conversions between strips
+// and the objects they drive, without a sound server.
+
+#include "mixer_config.h"
+#include "mixer_strips.h"
+#include "pulse_volume.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+namespace vantrel::mixerd {
+namespace {
+
+TargetProperties Target(std::vector<std::pair<std::string, std::string>> properties,
+                        bool isDefault = false, bool isMonitor = false) {
+  TargetProperties target;
+  target.properties = std::move(properties);
+  target.isDefault = isDefault;
+  target.isMonitor = isMonitor;
+  return target;
+}
+
+const int kWave = SourceStrip(kSourceWave, 0);
+const int kMidi = SourceStrip(kSourceMidi, 0);
+const int kAnalog1 = SourceStrip(kSourceAnalog, 0);
+const int kAnalog2 = SourceStrip(kSourceAnalog, 1);
+const int kUser1 = SourceStrip(kSourceUser, 0);
+
+TEST(MixerConfig, DefaultsBindMasterRecordSynthesisersWaveAndCaptureSourcesInOrder) {
+  const MixerConfig config = DefaultMixerConfig();
+  const std::vector<TargetProperties> sinks = {Target({{"node.name", "hdmi"}}),
+                                               Target({{"node.name", "speakers"}}, true)};
+  EXPECT_EQ(BindTargets(config, TargetKind::Sink, sinks), (std::vector<int>{-1, kMasterStrip}));
+
+  const std::vector<TargetProperties> sources = {
+      Target({{"node.name", "speakers.monitor"}}, false, true), Target({{"node.name", "usb"}}),
+      Target({{"node.name", "webcam"}}, true), Target({{"node.name", "line"}})};
+  EXPECT_EQ(BindTargets(config, TargetKind::Source, sources),
+            (std::vector<int>{-1, kAnalog1, kRecordStrip, kAnalog2}));
+
+  const std::vector<TargetProperties> streams = {
+      Target({{"application.process.binary", "fluidsynth"}}),
+      Target({{"application.name", "Firefox"}}), Target({})};
+  EXPECT_EQ(BindTargets(config, TargetKind::Stream, streams),
+            (std::vector<int>{kMidi, kWave, kWave}));
+}
+
+TEST(MixerConfig, FileRulesComeFirstReplaceTheirStripsDefaultsAndCatchAllsComeLast) {
+  std::ostringstream errors;
+  const MixerConfig config = ParseMixerConfig("[Mixer]\nbackend = alsa\ncard = hw:1\n"
+                                              "[User 1]\nstream = *\n"
+                                              "[Wave]\nstream = application.name = Firefox\n"
+                                              "[MIDI]\nstream = media.role ~ ^mus\n"
+                                              "[Master]\nsink = node.name = hdmi\n",
+                                              "m.ini", errors);
+  EXPECT_EQ(errors.str(), "");
+  EXPECT_EQ(config.backend, "alsa");
+  EXPECT_EQ(config.card, "hw:1");
+  const std::vector<TargetProperties> streams = {
+      Target({{"application.name", "Firefox"}, {"media.role", "music"}}),
+      Target({{"media.role", "music"}}), Target({{"application.process.binary", "fluidsynth"}}),
+      Target({})};
+  // The synthesiser default went with the [MIDI] section; Wave's catch-all
+  // went with [Wave]; User 1's "*" takes what is left.
+  EXPECT_EQ(BindTargets(config, TargetKind::Stream, streams),
+            (std::vector<int>{kWave, kMidi, kUser1, kUser1}));
+  const std::vector<TargetProperties> sinks = {Target({{"node.name", "speakers"}}, true),
+                                               Target({{"node.name", "hdmi"}})};
+  EXPECT_EQ(BindTargets(config, TargetKind::Sink, sinks), (std::vector<int>{-1, kMasterStrip}));
+}
+
+TEST(MixerConfig, EachFaultIsOneLineNamingFileAndLineAndTheRestStillApplies) {
+  std::ostringstream errors;
+  const MixerConfig config = ParseMixerConfig("early = 1\n"
+                                              "[Nowhere]\nsink = *\n"
+                                              "[Wave]\nstream = media.role ~ (\n"
+                                              "stream = colour = red\n"
+                                              "stream = default\n"
+                                              "stream = nonsense\n"
+                                              "source = #0\n"
+                                              "speaker = x\n"
+                                              "garbage\n"
+                                              "[Mixer]\nbackend = oss\nvolume = 3\n"
+                                              "[MIDI]\nstream = media.name = Song\n",
+                                              "mixer.ini", errors);
+  const std::string text = errors.str();
+  for (const char* expected :
+       {"mixer.ini:1: \"early\" stands outside any section", "mixer.ini:2: unknown section [Nowhere]",
+        "mixer.ini:5: bad regular expression \"(\"", "mixer.ini:6: unknown property \"colour\"",
+        "mixer.ini:7: \"default\" names the default sink or source",
+        "mixer.ini:8: \"nonsense\" is not a rule", "mixer.ini:9: \"#0\": a position",
+        "mixer.ini:10: unknown key \"speaker\"", "mixer.ini:11: \"garbage\" is neither",
+        "mixer.ini:13: unknown back end \"oss\"", "mixer.ini:14: unknown key \"volume\""}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11) << text;
+  const std::vector<TargetProperties> streams = {Target({{"media.name", "Song"}})};
+  EXPECT_EQ(BindTargets(config, TargetKind::Stream, streams), (std::vector<int>{kMidi}));
+}
+
+TEST(MixerConfig, AMissingFileGivesTheDefaultsSilently) {
+  std::ostringstream errors;
+  const MixerConfig config = LoadMixerConfig("/nonexistent/vantrel/mixer.ini", errors);
+  EXPECT_EQ(errors.str(), "");
+  EXPECT_EQ(config.rules.size(), DefaultMixerConfig().rules.size());
+}
+
+TEST(MixerStrips, LevelsRoundTripThroughTheModelForEveryKindOfStrip) {
+  MixerState state = DefaultMixerState();
+  struct Case {
+    int strip;
+    SideLevels levels;
+  };
+  const Case cases[] = {
+      {kMasterStrip, {0.25, 1.0}}, {kRecordStrip, {0.5, 0.5}}, {kWave, {1.0, 0.5}},
+      {kWave, {0.2, 0.8}},         {kWave, {0.0, 0.0}},        {kMidi, {0.7, 0.7}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.strip);
+    StoreStripLevels(state, c.strip, c.levels);
+    const SideLevels back = LevelsOfStrip(state, c.strip);
+    EXPECT_NEAR(back.left, c.levels.left, 1e-4);
+    EXPECT_NEAR(back.right, c.levels.right, 1e-4);
+  }
+  // Centre pan is exact, a silent source keeps its pan, and storing the
+  // same levels again changes nothing.
+  state.sources[SourceStrip(kSourceUser, 2) - kFirstSourceStrip].pan = 32768;
+  EXPECT_EQ(LevelsOfStrip(state, SourceStrip(kSourceUser, 2)).left,
+            LevelsOfStrip(state, SourceStrip(kSourceUser, 2)).right);
+  state.sources[kWave - kFirstSourceStrip] = {5000, 1000, {}};
+  EXPECT_TRUE(StoreStripLevels(state, kWave, {0, 0}));
+  EXPECT_EQ(state.sources[kWave - kFirstSourceStrip].pan, 1000);
+  EXPECT_FALSE(StoreStripLevels(state, kWave, {0, 0}));
+}
+
+TEST(PulseVolume, SidesMapToChannelsAndHalfAmplitudeIsTheServersCubeRoot) {
+  pa_channel_map stereo;
+  pa_channel_map_init_stereo(&stereo);
+  const pa_cvolume volume = VolumeOfLevels(stereo, {0.5, 1.0});
+  EXPECT_EQ(VolumeValues(volume), (std::vector<int64_t>{52016, PA_VOLUME_NORM}));
+  const SideLevels back = LevelsOfVolume(stereo, volume);
+  EXPECT_NEAR(back.left, 0.5, 1e-4);
+  EXPECT_NEAR(back.right, 1.0, 1e-9);
+
+  // A mono object takes the louder side and reports it on both.
+  pa_channel_map mono;
+  pa_channel_map_init_mono(&mono);
+  const pa_cvolume one = VolumeOfLevels(mono, {0.125, 0.5});
+  EXPECT_EQ(VolumeValues(one), (std::vector<int64_t>{52016}));
+  EXPECT_NEAR(LevelsOfVolume(mono, one).left, 0.5, 1e-4);
+
+  // Surround: centre and LFE follow the louder side, rear channels their side.
+  pa_channel_map surround;
+  pa_channel_map_init_auto(&surround, 6, PA_CHANNEL_MAP_ALSA);
+  const pa_cvolume six = VolumeOfLevels(surround, {0.0, 1.0});
+  for (unsigned i = 0; i < 6; ++i) {
+    const bool left = surround.map[i] == PA_CHANNEL_POSITION_FRONT_LEFT ||
+                      surround.map[i] == PA_CHANNEL_POSITION_REAR_LEFT;
+    EXPECT_EQ(six.values[i], left ? PA_VOLUME_MUTED : PA_VOLUME_NORM) << i;
+  }
+}
+
+} // namespace
+} // namespace vantrel::mixerd
