@@ -97,6 +97,10 @@ struct Element {
   }
 };
 
+// alsa-lib prints its own complaints on standard error; the back end says
+// what went wrong in one sentence of its own instead.
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
 } // namespace
 
 class AlsaBackend final : public MixerBackend {
@@ -268,6 +272,7 @@ private:
 
 std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config,
                                               IBackendListener& listener, std::string& why) {
+  snd_lib_error_set_handler(&IgnoreAlsaMessage);
   auto backend = std::make_unique<AlsaBackend>(config, listener);
   if (!backend->Open(config, why)) {
     return nullptr;

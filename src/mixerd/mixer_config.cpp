@@ -1,9 +1,9 @@
 #include "mixer_config.h"
 
 #include "mixer_strips.h"
-#include "settings/file_io.h"
+#include "files/file_io.h"
+#include "files/xdg_folders.h"
 #include "settings/profile_file.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <array>
@@ -14,6 +14,8 @@ namespace vantrel::mixerd {
 namespace {
 
 constexpr std::string_view kMixerSection = "Mixer";
+// A mapping file is a few dozen lines; anything this large is not one.
+constexpr std::size_t kMaxConfigBytes = 1 << 20;
 
 char FoldAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -202,7 +204,8 @@ const std::string* TargetProperties::Find(std::string_view name) const {
 }
 
 std::string DefaultMixerConfigPath() {
-  return (DefaultProfilePath("mixer").parent_path() / "mixer.ini").string();
+  const std::filesystem::path folder = VantrelFolder(XdgBase::Config).value_or(".");
+  return (folder / "mixer.ini").string();
 }
 
 MixerConfig DefaultMixerConfig() {
@@ -281,8 +284,9 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
 }
 
 MixerConfig LoadMixerConfig(const std::string& path, std::ostream& errors) {
-  const FileReadResult file = ReadWholeFile(path);
-  if (file.status == FileReadResult::Status::Failed) {
+  const FileReadResult file = ReadWholeFile(path, kMaxConfigBytes);
+  if (file.status == FileReadResult::Status::Failed ||
+      file.status == FileReadResult::Status::Unsuitable) {
     errors << "vantrel-mixerd: cannot read the mapping file " << path << " (" << file.error
            << "); using the default bindings.\n";
   }

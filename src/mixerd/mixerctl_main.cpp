@@ -112,8 +112,8 @@ public:
   // The back end's name and status; nothing from a server without them.
   std::optional<std::pair<std::string, std::string>> Backend() {
     try {
-      auto call = proxy_->createMethodCall(kBackendInterface, kBackendMethod);
-      auto reply = proxy_->callMethod(call, kCallTimeoutUsec);
+      auto call = m_proxy->createMethodCall(kBackendInterface, kBackendMethod);
+      auto reply = m_proxy->callMethod(call, kCallTimeoutUsec);
       std::pair<std::string, std::string> result;
       reply >> result.first >> result.second;
       return result;
@@ -130,8 +130,8 @@ public:
   using Target = sdbus::Struct<std::string, std::string, std::string, std::vector<Property>>;
 
   std::vector<Target> Targets() {
-    auto call = proxy_->createMethodCall(kBackendInterface, kTargetsMethod);
-    auto reply = proxy_->callMethod(call, kCallTimeoutUsec);
+    auto call = m_proxy->createMethodCall(kBackendInterface, kTargetsMethod);
+    auto reply = m_proxy->callMethod(call, kCallTimeoutUsec);
     std::vector<Target> targets;
     reply >> targets;
     return targets;
