@@ -209,6 +209,106 @@ TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
   EXPECT_EQ(Get({"MasterVolume", "0"}), 524);
 }
 
+TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
+  Start("pulse", "");
+  const std::string module =
+      Pactl({"load-module", "module-null-sink", "sink_name=vantrel_other"});
+  ASSERT_TRUE(Eventually([] { return !SinkVolume("vantrel_other").empty(); }));
+  Pactl({"set-sink-volume", "vantrel_other", "30%"});
+  Pactl({"set-default-sink", "vantrel_other"});
+  // The faders show the new device's volume; the old device keeps its own.
+  EXPECT_TRUE(Eventually([] { return Get({"MasterVolume", "0"}) == 1769; }))
+      << Get({"MasterVolume", "0"});
+  Set({"MasterVolume", "1", "32768"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_other"), {19661, kHalfVolume}); }))
+      << Join(SinkVolume("vantrel_other"));
+  EXPECT_TRUE(Near(SinkVolume("vantrel_out"), {65536, 65536})) << Join(SinkVolume("vantrel_out"));
+  Pactl({"set-default-sink", "vantrel_out"});
+  Pactl({"unload-module", module.substr(0, module.find('\n'))});
+}
+
+// A PulseAudio of the test's own, on a socket of its own, that the test can
+// stop and start again.
+class OwnPulseServer {
+public:
+  explicit OwnPulseServer(std::string folder) : m_folder(std::move(folder)) {}
+  ~OwnPulseServer() { Stop(); }
+  OwnPulseServer(const OwnPulseServer&) = delete;
+  OwnPulseServer& operator=(const OwnPulseServer&) = delete;
+
+  std::string Address() const { return "unix:" + m_folder + "/native"; }
+
+  bool Start() {
+    // Off the session bus, where the suite's own server holds the names.
+    std::vector<std::string> args = {
+        "/usr/bin/env", "-u", "DBUS_SESSION_BUS_ADDRESS", "pulseaudio", "-n", "-F", "/dev/null", "--exit-idle-time=-1",
+        "--daemonize=no", "--use-pid-file=no",
+        "-L", "module-native-protocol-unix socket=" + m_folder + "/native",
+        "-L", "module-null-sink sink_name=vantrel_out"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+      m_pid = 0;
+      return false;
+    }
+    return Eventually([] { return RunCommand({"/usr/bin/pactl", "info"}).exitCode == 0; });
+  }
+
+  void Stop() {
+    if (m_pid > 0) {
+      ::kill(m_pid, SIGTERM);
+      int status = 0;
+      ::waitpid(m_pid, &status, 0);
+      m_pid = 0;
+    }
+  }
+
+private:
+  std::string m_folder;
+  pid_t m_pid = 0;
+};
+
+// Points this process and the programs it starts at another sound server.
+class ScopedPulseServer {
+public:
+  explicit ScopedPulseServer(const std::string& address) {
+    const char* old = std::getenv("PULSE_SERVER");
+    m_old = old != nullptr ? old : "";
+    ::setenv("PULSE_SERVER", address.c_str(), 1);
+  }
+  ~ScopedPulseServer() { ::setenv("PULSE_SERVER", m_old.c_str(), 1); }
+  ScopedPulseServer(const ScopedPulseServer&) = delete;
+  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
+
+private:
+  std::string m_old;
+};
+
+TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
+  OwnPulseServer server(m_dir.Path());
+  const ScopedPulseServer scope(server.Address());
+  ASSERT_TRUE(server.Start());
+  Start("pulse", "");
+  Set({"MasterVolume", "0", "32768"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }));
+
+  server.Stop();
+  // Meanwhile the model answers, at once.
+  Set({"MasterVolume", "0", "16384"});
+  EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
+  EXPECT_NE(Ctl({"dump"}).out.find("backend pulse: waiting"), std::string::npos);
+
+  // A fresh server (its sink at 100 %) gets the value set while it was away.
+  ASSERT_TRUE(server.Start());
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {41285, 65536}); }))
+      << Join(SinkVolume("vantrel_out"));
+  EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
+  EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
+}
+
 TEST_F(SoundBackendTest, RecordAndAnalogDriveTheCaptureSourcesInOrder) {
   Start("pulse", "");
   Set({"RecordLevel", "32768"});
