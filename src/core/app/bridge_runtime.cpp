@@ -1,5 +1,6 @@
 #include "app/bridge_runtime.h"
 
+#include "app/single_instance.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
@@ -7,18 +8,12 @@
 
 namespace vantrel {
 
-namespace {
-std::filesystem::path ProfilePath(const CommandLine& options) {
-  return options.profile.empty() ? DefaultProfilePath("vantrel") : options.profile;
-}
-} // namespace
-
 // Members in construction order; the MIDI objects' own destructor stops and
 // closes the input before its lock goes.
 struct CBridgeRuntime::Objects {
   explicit Objects(const CommandLine& options)
-      : settings(ProfilePath(options)), session(&settings, !options.headless, midi.input,
-                                                midi.output, midi.controllers, mixerLink) {}
+      : settings(ProfilePathOf(options)), session(&settings, !options.headless, midi.input,
+                                                  midi.output, midi.controllers, mixerLink) {}
 
   MidiProcessObjects midi;
   CMixerLink mixerLink;

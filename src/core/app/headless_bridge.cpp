@@ -2,6 +2,7 @@
 
 #include "app/bridge_runtime.h"
 #include "app/run_report.h"
+#include "app/single_instance.h"
 #include "midi/midi_backend.h"
 #include "posix/stop_signals.h"
 #include "settings/settings.h"
@@ -21,6 +22,12 @@ int RunHeadless(const CommandLine& options) {
   if (!signals.IsOpen()) {
     std::perror("vantrel: cannot watch for stop signals");
     return 1;
+  }
+  const std::filesystem::path profile = ProfilePathOf(options);
+  const CFileLock lock(profile);
+  if (const std::optional<std::string> inUse = ProfileInUse(lock, profile)) {
+    std::fprintf(stderr, "vantrel: %s\n", inUse->c_str());
+    return kExitProfileInUse;
   }
   CBridgeRuntime runtime(options);
   CBridgeSession& session = runtime.Session();

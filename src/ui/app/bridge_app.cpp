@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/run_report.h"
 #include "app/signal_watch.h"
+#include "app/single_instance.h"
 #include "dialog/message_box.h"
 
 #include <QTimer>
@@ -15,6 +16,14 @@ CBridgeApp::CBridgeApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("vantrel"));
   setApplicationDisplayName(QStringLiteral("Vantrel"));
   setDesktopFileName(QStringLiteral("vantrel"));
+}
+
+int CBridgeApp::TellProfileInUse(const std::string& sentence) {
+  CSignalWatch watch;
+  connect(&watch, &CSignalWatch::Raised, this, [this] { StopModals(this, [] {}); });
+  ShowMessage(nullptr, QString::fromLatin1(kProgramCaption), QString::fromStdString(sentence),
+              MessageKind::Error);
+  return kExitProfileInUse;
 }
 
 int CBridgeApp::InitInstance(CBridgeRuntime& runtime, const CommandLine& options,

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include <functional>
+#include <string>
 
 namespace vantrel {
 class CBridgeRuntime;
@@ -24,6 +25,9 @@ public:
   // on screen (the start-up benchmark closes the window there).
   int InitInstance(CBridgeRuntime& runtime, const CommandLine& options,
                    const std::function<void(QWidget& window)>& onShown = {});
+  // Says in a box that another program holds the profile (a stop signal
+  // closes it) and returns the exit code.
+  int TellProfileInUse(const std::string& sentence);
 };
 
 } // namespace vantrel::ui

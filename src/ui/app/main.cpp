@@ -5,6 +5,7 @@
 #include "app/bridge_runtime.h"
 #include "app/command_line.h"
 #include "app/headless_bridge.h"
+#include "app/single_instance.h"
 
 #include <iostream>
 
@@ -20,6 +21,13 @@ int main(int argc, char** argv) {
   }
   if (options.headless) {
     return vantrel::RunHeadless(options);
+  }
+  const std::filesystem::path profile = vantrel::ProfilePathOf(options);
+  const vantrel::CFileLock lock(profile);
+  if (const std::optional<std::string> inUse = vantrel::ProfileInUse(lock, profile)) {
+    std::cerr << "vantrel: " << *inUse << "\n";
+    vantrel::ui::CBridgeApp app(argc, argv);
+    return app.TellProfileInUse(*inUse);
   }
   // The process-wide objects come first and go last, after the window.
   vantrel::CBridgeRuntime runtime(options);
