@@ -49,6 +49,17 @@ pipewire)
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
     pipewire >"$work/server.log" 2>&1 &
   pids="$!"
+  # WirePlumber and pipewire-pulse give up when PipeWire is not there yet.
+  tries=0
+  until [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 200 ]; then
+      echo "with-sound-server.sh: PipeWire did not start:" >&2
+      cat "$work/server.log" >&2
+      exit 1
+    fi
+    sleep 0.05
+  done
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
     wireplumber >"$work/wireplumber.log" 2>&1 &
   pids="$pids $!"
@@ -73,23 +84,30 @@ until pactl info >/dev/null 2>&1; do
   sleep 0.05
 done
 
-if [ "$kind" = pipewire ]; then
-  pactl load-module module-null-sink sink_name=vantrel_out >/dev/null &&
-    pactl load-module module-null-sink sink_name=vantrel_in_a media.class=Audio/Source/Virtual >/dev/null &&
-    pactl load-module module-null-sink sink_name=vantrel_in_b media.class=Audio/Source/Virtual >/dev/null || {
-    echo "with-sound-server.sh: cannot create the null devices:" >&2
-    cat "$work"/*.log >&2
-    exit 1
-  }
-  # The devices appear asynchronously in PipeWire.
+# A server that has just started to answer may still refuse a request for a
+# moment ("Not supported" while PipeWire sets up): each step is tried again.
+retry() {
   tries=0
-  until pactl list short sources | grep -q vantrel_in_b; do
+  until out=$("$@" 2>&1); do
     tries=$((tries + 1))
-    [ "$tries" -gt 200 ] && { echo "with-sound-server.sh: the null devices did not appear" >&2; exit 1; }
+    if [ "$tries" -gt 200 ]; then
+      echo "with-sound-server.sh: \"$*\" keeps failing: $out" >&2
+      cat "$work"/*.log >&2
+      exit 1
+    fi
     sleep 0.05
   done
+}
+
+if [ "$kind" = pipewire ]; then
+  retry pactl load-module module-null-sink sink_name=vantrel_out
+  retry pactl load-module module-null-sink sink_name=vantrel_in_a media.class=Audio/Source/Virtual
+  retry pactl load-module module-null-sink sink_name=vantrel_in_b media.class=Audio/Source/Virtual
+  # The devices appear asynchronously in PipeWire.
+  retry sh -c 'pactl list short sources | grep -q vantrel_in_b'
 fi
-pactl set-default-sink vantrel_out && pactl set-default-source vantrel_in_a || exit 1
+retry pactl set-default-sink vantrel_out
+retry pactl set-default-source vantrel_in_a
 export VANTREL_TEST_SOUND_SERVER="$kind"
 
 "$@"

@@ -193,11 +193,11 @@ public:
       BackendTarget target{TargetKind::Element, element->name, element->strip, {}};
       target.properties.emplace_back(std::string(kElementNameProperty), element->name);
       target.properties.emplace_back("volume", element->capture ? "capture" : "playback");
-      target.properties.emplace_back(
-          "scale", element->hasDb ? "dB " + std::to_string(element->min / 100.0) + ".." +
-                                        std::to_string(element->max / 100.0)
-                                  : "raw " + std::to_string(element->min) + ".." +
-                                        std::to_string(element->max));
+      target.properties.emplace_back("scale", element->hasDb
+                                                  ? "dB " + std::to_string(element->min / 100.0) +
+                                                        ".." + std::to_string(element->max / 100.0)
+                                                  : "raw " + std::to_string(element->min) + ".." +
+                                                        std::to_string(element->max));
       targets.push_back(std::move(target));
     }
     return targets;
@@ -234,11 +234,12 @@ private:
   static void Measure(Element& element) {
     const snd_mixer_elem_t* elem = element.elem;
     auto* mutableElem = const_cast<snd_mixer_elem_t*>(elem);
-    element.hasDb = (element.capture ? snd_mixer_selem_get_capture_dB_range(
-                                           mutableElem, &element.min, &element.max)
-                                     : snd_mixer_selem_get_playback_dB_range(
-                                           mutableElem, &element.min, &element.max)) == 0 &&
-                    element.max > element.min;
+    element.hasDb =
+        (element.capture
+             ? snd_mixer_selem_get_capture_dB_range(mutableElem, &element.min, &element.max)
+             : snd_mixer_selem_get_playback_dB_range(mutableElem, &element.min, &element.max)) ==
+            0 &&
+        element.max > element.min;
     if (!element.hasDb) {
       element.capture
           ? snd_mixer_selem_get_capture_volume_range(mutableElem, &element.min, &element.max)
@@ -270,8 +271,8 @@ private:
   std::vector<std::unique_ptr<Element>> m_elements;
 };
 
-std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config,
-                                              IBackendListener& listener, std::string& why) {
+std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
+                                              std::string& why) {
   snd_lib_error_set_handler(&IgnoreAlsaMessage);
   auto backend = std::make_unique<AlsaBackend>(config, listener);
   if (!backend->Open(config, why)) {

@@ -11,7 +11,7 @@
 namespace vantrel::mixerd {
 
 // Opens the mixer of `config.card`; null with `why` when it has none.
-std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config,
-                                              IBackendListener& listener, std::string& why);
+std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
+                                              std::string& why);
 
 } // namespace vantrel::mixerd

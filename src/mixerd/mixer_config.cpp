@@ -1,8 +1,8 @@
 #include "mixer_config.h"
 
-#include "mixer_strips.h"
 #include "files/file_io.h"
 #include "files/xdg_folders.h"
+#include "mixer_strips.h"
 #include "settings/profile_file.h"
 
 #include <algorithm>
@@ -70,8 +70,8 @@ std::vector<BindingRule> DefaultRules() {
   rules.push_back(PatternRule(SourceStrip(kSourceMidi, 0), "application.name",
                               "^(FluidSynth|TiMidity|Qsynth|ZynAddSubFX|Yoshimi)"));
   for (int index = 0; index < mixer_dbus::kSourcesPerType[kSourceAnalog]; ++index) {
-    rules.push_back(Rule(SourceStrip(kSourceAnalog, index), TargetKind::Source, Match::Position,
-                         {}, index + 1));
+    rules.push_back(Rule(SourceStrip(kSourceAnalog, index), TargetKind::Source, Match::Position, {},
+                         index + 1));
   }
   rules.push_back(Rule(SourceStrip(kSourceWave, 0), TargetKind::Stream, Match::Any));
   const std::pair<int, std::string_view> elements[] = {
@@ -94,7 +94,8 @@ std::vector<BindingRule> DefaultRules() {
 
 class Parser {
 public:
-  Parser(std::string_view fileName, std::ostream& errors) : m_fileName(fileName), m_errors(errors) {}
+  Parser(std::string_view fileName, std::ostream& errors)
+      : m_fileName(fileName), m_errors(errors) {}
 
   void Fault(std::size_t line, const std::string& reason) {
     m_errors << "vantrel-mixerd: " << m_fileName << ':' << line << ": " << reason << '\n';
@@ -263,8 +264,8 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
     const auto kind = std::ranges::find_if(
         kKinds, [&](TargetKind k) { return SameName(entry.key, TargetKindName(k)); });
     if (kind == kKinds.end()) {
-      parser.Fault(entry.line, "unknown key \"" + entry.key +
-                                   "\" (stream, sink, source or element); ignored.");
+      parser.Fault(entry.line,
+                   "unknown key \"" + entry.key + "\" (stream, sink, source or element); ignored.");
       continue;
     }
     BindingRule rule;

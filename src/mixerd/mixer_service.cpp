@@ -6,11 +6,11 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <array>
-#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <poll.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -75,9 +75,9 @@ MixerService::MixerService(sdbus::IConnection& connection, std::string statePath
   }
   m_object->registerSignal(kInterface, kChangedSignal, "");
   m_object->registerMethod(kBackendInterface, kBackendMethod, "", {}, "ss", {"name", "status"},
-                          [this](sdbus::MethodCall call) { HandleBackendCall(std::move(call)); });
+                           [this](sdbus::MethodCall call) { HandleBackendCall(std::move(call)); });
   m_object->registerMethod(kBackendInterface, kTargetsMethod, "", {}, "a(sssa(ss))", {"targets"},
-                          [this](sdbus::MethodCall call) { HandleTargetsCall(std::move(call)); });
+                           [this](sdbus::MethodCall call) { HandleTargetsCall(std::move(call)); });
   m_object->finishRegistration();
 }
 
@@ -142,7 +142,8 @@ void MixerService::HandleTargetsCall(sdbus::MethodCall call) {
   using Property = sdbus::Struct<std::string, std::string>;
   using Target = sdbus::Struct<std::string, std::string, std::string, std::vector<Property>>;
   std::vector<Target> targets;
-  for (const BackendTarget& target : m_backend ? m_backend->Targets() : std::vector<BackendTarget>{}) {
+  for (const BackendTarget& target :
+       m_backend ? m_backend->Targets() : std::vector<BackendTarget>{}) {
     std::vector<Property> properties;
     for (const auto& [name, value] : target.properties) {
       properties.emplace_back(name, value);
@@ -185,8 +186,8 @@ int MixerService::Run() {
   std::string why;
   m_backend = MakeBackend(m_backendChoice.name, m_backendChoice.config, *this, why);
   if (!m_backend) {
-    std::cerr << "vantrel-mixerd: cannot start the " << m_backendChoice.name
-              << " back end: " << why << ".\n";
+    std::cerr << "vantrel-mixerd: cannot start the " << m_backendChoice.name << " back end: " << why
+              << ".\n";
     return kExitFailure;
   }
   std::cerr << "vantrel-mixerd: back end " << m_backend->Name() << " (" << why << ").\n";

@@ -34,8 +34,7 @@ class MixerService final : private IBackendListener {
 public:
   // `connection` must outlive the service. SIGTERM, SIGINT and SIGHUP must
   // already be blocked in every thread: Run() takes them through a signalfd.
-  MixerService(sdbus::IConnection& connection, std::string statePath,
-               BackendChoice backend = {});
+  MixerService(sdbus::IConnection& connection, std::string statePath, BackendChoice backend = {});
   ~MixerService();
   MixerService(const MixerService&) = delete;
   MixerService& operator=(const MixerService&) = delete;

@@ -22,7 +22,8 @@ int32_t ValueOfLevel(double level) {
 
 // Pan as a balance -1 (left only) .. 1 (right only); the centre is exact.
 double BalanceOfPan(int32_t pan) {
-  return pan >= kCentre ? (pan - kCentre) / (kValueMax - kCentre) : (pan - kCentre) / double(kCentre);
+  return pan >= kCentre ? (pan - kCentre) / (kValueMax - kCentre)
+                        : (pan - kCentre) / double(kCentre);
 }
 
 int32_t PanOfBalance(double balance) {
@@ -39,8 +40,8 @@ bool Store(int32_t& cell, int32_t value) {
 } // namespace
 
 const std::array<std::string_view, kStripCount> kStripNames = {
-    "Master",    "Record",    "Analog 1", "Analog 2", "Analog 3", "Analog 4", "Digital 1", "Digital 2",
-    "Wave",      "MIDI",      "User 1",   "User 2",   "User 3",   "User 4",   "User 5"};
+    "Master", "Record", "Analog 1", "Analog 2", "Analog 3", "Analog 4", "Digital 1", "Digital 2",
+    "Wave",   "MIDI",   "User 1",   "User 2",   "User 3",   "User 4",   "User 5"};
 
 std::optional<int> FindStrip(std::string_view name) {
   for (int strip = 0; strip < kStripCount; ++strip) {

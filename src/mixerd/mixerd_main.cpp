@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
     statePath = DefaultStatePath();
   }
   BackendChoice choice;
-  choice.config = LoadMixerConfig(configPath.empty() ? DefaultMixerConfigPath() : configPath,
-                                  std::cerr);
-  choice.name = !backend.empty()                ? backend
+  choice.config =
+      LoadMixerConfig(configPath.empty() ? DefaultMixerConfigPath() : configPath, std::cerr);
+  choice.name = !backend.empty()                 ? backend
                 : !choice.config.backend.empty() ? choice.config.backend
                                                  : "auto";
 

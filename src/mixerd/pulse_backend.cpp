@@ -331,8 +331,8 @@ private:
                                                       &PulseBackend::OnSourceInfo, &request);
       break;
     default:
-      operation = pa_context_get_sink_input_info(m_context, key.second,
-                                                 &PulseBackend::OnStreamInfo, &request);
+      operation = pa_context_get_sink_input_info(m_context, key.second, &PulseBackend::OnStreamInfo,
+                                                 &request);
       break;
     }
     if (operation == nullptr) {
@@ -365,9 +365,8 @@ private:
   static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* tag) {
     if (info != nullptr) {
       auto& self = *static_cast<Request*>(tag)->owner;
-      self.OnDevice(TargetKind::Source, info->index, info->name, info->proplist,
-                    info->channel_map, info->volume,
-                    info->monitor_of_sink != PA_INVALID_INDEX, true);
+      self.OnDevice(TargetKind::Source, info->index, info->name, info->proplist, info->channel_map,
+                    info->volume, info->monitor_of_sink != PA_INVALID_INDEX, true);
     }
     if (eol != 0) {
       Answered(tag);
@@ -386,8 +385,8 @@ private:
   static void OnSinkListed(pa_context*, const pa_sink_info* info, int eol, void* self) {
     auto& backend = *static_cast<PulseBackend*>(self);
     if (info != nullptr) {
-      backend.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist,
-                       info->channel_map, info->volume, false, false);
+      backend.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist, info->channel_map,
+                       info->volume, false, false);
     }
     if (eol != 0) {
       backend.RebindDevices(TargetKind::Sink);

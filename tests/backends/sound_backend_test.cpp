@@ -98,7 +98,8 @@ bool Near(const std::vector<long>& volumes, std::vector<long> expected) {
   return true;
 }
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kSettle) {
+bool Eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = kSettle) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > end) {
@@ -134,30 +135,35 @@ void Set(std::vector<std::string> args) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
 }
 
+// Starts a program in the background: its process id, or 0.
+pid_t StartProgram(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  return ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
+}
+
+void EndProgram(pid_t& pid) {
+  if (pid > 0) {
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    pid = 0;
+  }
+}
+
 // A playback stream of silence, named for the mapping rules, until destroyed.
 class Player {
 public:
-  explicit Player(const std::string& applicationName) {
-    std::vector<std::string> args = {"/usr/bin/pacat", "--playback", "--raw",
-                                     "--property=application.name=" + applicationName,
-                                     "/dev/zero"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-      argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-      m_pid = 0;
-    }
+  explicit Player(const std::string& applicationName)
+      : m_pid(StartProgram({"/usr/bin/pacat", "--playback", "--raw",
+                            "--property=application.name=" + applicationName, "/dev/zero"})) {
     Eventually([&] { return !StreamVolume(applicationName).empty(); });
   }
-  ~Player() {
-    if (m_pid > 0) {
-      ::kill(m_pid, SIGTERM);
-      int status = 0;
-      ::waitpid(m_pid, &status, 0);
-    }
-  }
+  ~Player() { EndProgram(m_pid); }
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
@@ -200,28 +206,31 @@ TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
 
   Set({"MasterVolume", "0", "32768"});
   Set({"MasterVolume", "1", "65535"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }))
-      << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
+  })) << Join(SinkVolume("vantrel_out"));
 
   Pactl({"set-sink-volume", "vantrel_out", "20%"});
-  EXPECT_TRUE(Eventually([] { return Get({"MasterVolume", "1"}) == 524; }))
-      << Get({"MasterVolume", "1"});
+  EXPECT_TRUE(Eventually([] {
+    return Get({"MasterVolume", "1"}) == 524;
+  })) << Get({"MasterVolume", "1"});
   EXPECT_EQ(Get({"MasterVolume", "0"}), 524);
 }
 
 TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
   Start("pulse", "");
-  const std::string module =
-      Pactl({"load-module", "module-null-sink", "sink_name=vantrel_other"});
+  const std::string module = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_other"});
   ASSERT_TRUE(Eventually([] { return !SinkVolume("vantrel_other").empty(); }));
   Pactl({"set-sink-volume", "vantrel_other", "30%"});
   Pactl({"set-default-sink", "vantrel_other"});
   // The faders show the new device's volume; the old device keeps its own.
-  EXPECT_TRUE(Eventually([] { return Get({"MasterVolume", "0"}) == 1769; }))
-      << Get({"MasterVolume", "0"});
+  EXPECT_TRUE(Eventually([] {
+    return Get({"MasterVolume", "0"}) == 1769;
+  })) << Get({"MasterVolume", "0"});
   Set({"MasterVolume", "1", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_other"), {19661, kHalfVolume}); }))
-      << Join(SinkVolume("vantrel_other"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_other"), {19661, kHalfVolume});
+  })) << Join(SinkVolume("vantrel_other"));
   EXPECT_TRUE(Near(SinkVolume("vantrel_out"), {65536, 65536})) << Join(SinkVolume("vantrel_out"));
   Pactl({"set-default-sink", "vantrel_out"});
   Pactl({"unload-module", module.substr(0, module.find('\n'))});
@@ -240,31 +249,17 @@ public:
 
   bool Start() {
     // Off the session bus, where the suite's own server holds the names.
-    std::vector<std::string> args = {
-        "/usr/bin/env", "-u", "DBUS_SESSION_BUS_ADDRESS", "pulseaudio", "-n", "-F", "/dev/null", "--exit-idle-time=-1",
-        "--daemonize=no", "--use-pid-file=no",
-        "-L", "module-native-protocol-unix socket=" + m_folder + "/native",
-        "-L", "module-null-sink sink_name=vantrel_out"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-      argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-      m_pid = 0;
-      return false;
-    }
-    return Eventually([] { return RunCommand({"/usr/bin/pactl", "info"}).exitCode == 0; });
+    m_pid =
+        StartProgram({"/usr/bin/env", "-u", "DBUS_SESSION_BUS_ADDRESS", "pulseaudio", "-n", "-F",
+                      "/dev/null", "--exit-idle-time=-1", "--daemonize=no", "--use-pid-file=no",
+                      "-L", "module-native-protocol-unix socket=" + m_folder + "/native", "-L",
+                      "module-null-sink sink_name=vantrel_out"});
+    return m_pid > 0 && Eventually([] {
+             return RunCommand({"/usr/bin/pactl", "info"}).exitCode == 0;
+           });
   }
 
-  void Stop() {
-    if (m_pid > 0) {
-      ::kill(m_pid, SIGTERM);
-      int status = 0;
-      ::waitpid(m_pid, &status, 0);
-      m_pid = 0;
-    }
-  }
+  void Stop() { EndProgram(m_pid); }
 
 private:
   std::string m_folder;
@@ -303,8 +298,9 @@ TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
 
   // A fresh server (its sink at 100 %) gets the value set while it was away.
   ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {41285, 65536}); }))
-      << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {41285, 65536});
+  })) << Join(SinkVolume("vantrel_out"));
   EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
   EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
 }
@@ -313,10 +309,12 @@ TEST_F(SoundBackendTest, RecordAndAnalogDriveTheCaptureSourcesInOrder) {
   Start("pulse", "");
   Set({"RecordLevel", "32768"});
   Set({"SourceVolume", "0", "0", "0"});
-  EXPECT_TRUE(Eventually([] { return Near(SourceVolume("vantrel_in_a"), {kHalfVolume, kHalfVolume}); }))
-      << Join(SourceVolume("vantrel_in_a"));
-  EXPECT_TRUE(Eventually([] { return Near(SourceVolume("vantrel_in_b"), {0, 0}); }))
-      << Join(SourceVolume("vantrel_in_b"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SourceVolume("vantrel_in_a"), {kHalfVolume, kHalfVolume});
+  })) << Join(SourceVolume("vantrel_in_a"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SourceVolume("vantrel_in_b"), {0, 0});
+  })) << Join(SourceVolume("vantrel_in_b"));
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("source \"vantrel_in_a\" -> Record"), std::string::npos) << targets;
   EXPECT_NE(targets.find("source \"vantrel_in_b\" -> Analog 1"), std::string::npos) << targets;
@@ -334,11 +332,13 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
   Start("pulse", "[MIDI]\nstream = application.name = Test Synth\n"
                  "[User 1]\nstream = application.name ~ ^Special\n");
   // Streams playing before the start keep their volume until a strip moves.
-  EXPECT_TRUE(Near(StreamVolume("Early Player"), {65536, 65536})) << Join(StreamVolume("Early Player"));
+  EXPECT_TRUE(Near(StreamVolume("Early Player"), {65536, 65536}))
+      << Join(StreamVolume("Early Player"));
 
   Set({"SourceVolume", "2", "0", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume}); }))
-      << Join(StreamVolume("Early Player"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume});
+  })) << Join(StreamVolume("Early Player"));
 
   // Streams that appear later take their strip's value at once, whatever
   // volume the server remembered for them.
@@ -347,21 +347,25 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
   Player synth("Test Synth");
   Player special("Special Player");
   Player late("Late Player");
-  EXPECT_TRUE(Eventually([] { return Near(StreamVolume("Test Synth"), {kHalfVolume, 0}); }))
-      << Join(StreamVolume("Test Synth"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Test Synth"), {kHalfVolume, 0});
+  })) << Join(StreamVolume("Test Synth"));
   const long userDefault = std::lround(std::cbrt(49152.0 / 65535.0) * 65536);
-  EXPECT_TRUE(Eventually([&] { return Near(StreamVolume("Special Player"), {userDefault, userDefault}); }))
-      << Join(StreamVolume("Special Player"));
-  EXPECT_TRUE(Eventually([] { return Near(StreamVolume("Late Player"), {kHalfVolume, kHalfVolume}); }))
-      << Join(StreamVolume("Late Player"));
+  EXPECT_TRUE(Eventually([&] {
+    return Near(StreamVolume("Special Player"), {userDefault, userDefault});
+  })) << Join(StreamVolume("Special Player"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Late Player"), {kHalfVolume, kHalfVolume});
+  })) << Join(StreamVolume("Late Player"));
 
   // A change made elsewhere comes back to the strip, and only to it. (Just
   // after a stream appears, an outside change is taken for the server
   // restoring its old volume, and undone.)
   std::this_thread::sleep_for(600ms);
   Pactl({"set-sink-input-volume", StreamIndex("Late Player"), "20%"});
-  EXPECT_TRUE(Eventually([] { return Get({"SourceVolume", "2", "0"}) == 524; }))
-      << Get({"SourceVolume", "2", "0"});
+  EXPECT_TRUE(Eventually([] {
+    return Get({"SourceVolume", "2", "0"}) == 524;
+  })) << Get({"SourceVolume", "2", "0"});
   EXPECT_TRUE(Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume}));
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("\" -> MIDI"), std::string::npos) << targets;
@@ -374,8 +378,9 @@ TEST_F(SoundBackendTest, ASweepEndsOnItsLastValueWithoutEchoes) {
     Set({"MasterVolume", "0", std::to_string(value)});
   }
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }))
-      << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
+  })) << Join(SinkVolume("vantrel_out"));
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Get({"MasterVolume", "0"}), 32768);
 }
@@ -387,8 +392,9 @@ TEST_F(SoundBackendTest, ABadMappingLineIsReportedAndTheRestApplies) {
   EXPECT_NE(errors.find("mixer.ini:4: bad regular expression"), std::string::npos) << errors;
   EXPECT_NE(errors.find("mixer.ini:5: unknown section [Nowhere]"), std::string::npos) << errors;
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }))
-      << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
+  })) << Join(SinkVolume("vantrel_out"));
 }
 
 TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
@@ -399,11 +405,13 @@ TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
   // server's volume, so the strip is the raw fraction.
   EXPECT_NEAR(Get({"MasterVolume", "0"}), 32768, 2);
   Set({"MasterVolume", "0", "16384"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {16384, 32768}); }))
-      << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {16384, 32768});
+  })) << Join(SinkVolume("vantrel_out"));
   Pactl({"set-sink-volume", "vantrel_out", "25%"});
-  EXPECT_TRUE(Eventually([] { return Get({"MasterVolume", "1"}) == 16384; }))
-      << Get({"MasterVolume", "1"});
+  EXPECT_TRUE(Eventually([] {
+    return Get({"MasterVolume", "1"}) == 16384;
+  })) << Get({"MasterVolume", "1"});
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("element \"Master\" -> Master"), std::string::npos) << targets;
 }

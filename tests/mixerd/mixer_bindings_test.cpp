@@ -87,8 +87,9 @@ TEST(MixerConfig, EachFaultIsOneLineNamingFileAndLineAndTheRestStillApplies) {
                                               "mixer.ini", errors);
   const std::string text = errors.str();
   for (const char* expected :
-       {"mixer.ini:1: \"early\" stands outside any section", "mixer.ini:2: unknown section [Nowhere]",
-        "mixer.ini:5: bad regular expression \"(\"", "mixer.ini:6: unknown property \"colour\"",
+       {"mixer.ini:1: \"early\" stands outside any section",
+        "mixer.ini:2: unknown section [Nowhere]", "mixer.ini:5: bad regular expression \"(\"",
+        "mixer.ini:6: unknown property \"colour\"",
         "mixer.ini:7: \"default\" names the default sink or source",
         "mixer.ini:8: \"nonsense\" is not a rule", "mixer.ini:9: \"#0\": a position",
         "mixer.ini:10: unknown key \"speaker\"", "mixer.ini:11: \"garbage\" is neither",

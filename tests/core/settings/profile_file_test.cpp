@@ -174,8 +174,8 @@ TEST(ProfileFile, EntriesListEveryLineThatCarriesMeaningInOrderWithDuplicates) {
     const char* key;
     const char* value;
   } expected[] = {
-      {Kind::Key, 1, "", "early", "1"},  {Kind::Section, 3, "A", "", "A"},
-      {Kind::Key, 4, "A", "k", "v"},     {Kind::Key, 6, "A", "k", "w"},
+      {Kind::Key, 1, "", "early", "1"},       {Kind::Section, 3, "A", "", "A"},
+      {Kind::Key, 4, "A", "k", "v"},          {Kind::Key, 6, "A", "k", "w"},
       {Kind::Unreadable, 7, "A", "", "what"}, {Kind::Section, 8, "b", "", "b"},
       {Kind::Key, 9, "b", "k", ""},
   };
