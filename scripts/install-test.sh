@@ -89,9 +89,11 @@ systemd-analyze verify --man=no /usr/lib/systemd/user/vantrel-headless.service |
 
 mkdir -p "$work/home" "$work/config" "$work/state" "$work/runtime"
 chmod 700 "$work/runtime"
-# A clean session: its own folders, no display, and no JACK server started
+# A clean session: its own folders, the standard data folders (so the bus
+# reads /usr/share/dbus-1/services), no display, and no JACK server started
 # on the bridge's behalf.
 env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS -u JACK_DEFAULT_SERVER \
+  -u XDG_DATA_DIRS -u XDG_DATA_HOME \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
   XDG_RUNTIME_DIR="$work/runtime" JACK_NO_START_SERVER=1 \
   dbus-run-session -- "$0" --in-session "$work" || fail "the installed programs failed (see above)"
