@@ -30,7 +30,7 @@ public:
 
 class AcceptingOutBackend final : public IMidiOutBackend {
 public:
-  uint32_t DeviceCount() override { return 1; }
+  std::vector<std::string> DeviceNames() override { return {"device"}; }
   std::unique_ptr<IMidiOutConnection> Open(uint32_t, std::string&) override {
     return std::make_unique<AcceptingOutput>();
   }
@@ -47,7 +47,7 @@ public:
 class CapturingInBackend final : public IMidiInBackend {
 public:
   explicit CapturingInBackend(IMidiReceiver*& receiver) : m_receiver(receiver) {}
-  uint32_t DeviceCount() override { return 1; }
+  std::vector<std::string> DeviceNames() override { return {"device"}; }
   std::unique_ptr<IMidiInConnection> Open(uint32_t, IMidiReceiver& receiver,
                                           std::string&) override {
     m_receiver = &receiver;

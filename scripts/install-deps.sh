@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake g++ make pkg-config clang-tidy-14 git \
   qt6-base-dev libgl1-mesa-dev \
-  librtmidi-dev \
+  librtmidi-dev libasound2-dev \
   libsdbus-c++-dev libsystemd-dev \
   libjack-jackd2-dev jackd2 \
   libpulse-dev libasound2-dev \

@@ -43,11 +43,13 @@ std::string JackTestServerProblem() {
   return {};
 }
 
-JackPeer::JackPeer() {
+JackPeer::JackPeer(std::string name) {
   if (m_error = JackTestServerProblem(); !m_error.empty()) {
     return;
   }
-  const std::string name = "vt-peer-" + std::to_string(getpid());
+  if (name.empty()) {
+    name = "vt-peer-" + std::to_string(getpid());
+  }
   jack_status_t status{};
   m_client = jack_client_open(name.c_str(), JackNoStartServer, &status);
   if (m_client == nullptr) {

@@ -35,7 +35,9 @@ class JackPeer {
 public:
   static constexpr int kPorts = 2;
 
-  JackPeer();
+  // A client named "vt-peer-<pid>", or the given name (a peer closed and
+  // made again under the same name looks like a device plugged in again).
+  explicit JackPeer(std::string name = {});
   ~JackPeer();
   JackPeer(const JackPeer&) = delete;
   JackPeer& operator=(const JackPeer&) = delete;

@@ -1,6 +1,7 @@
 #include "app/bridge_runtime.h"
 
 #include "app/single_instance.h"
+#include "midi/device_watch.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
@@ -13,11 +14,14 @@ namespace vantrel {
 struct CBridgeRuntime::Objects {
   explicit Objects(const CommandLine& options)
       : settings(ProfilePathOf(options)), session(&settings, !options.headless, midi.input,
-                                                  midi.output, midi.controllers, mixerLink) {}
+                                                  midi.output, midi.controllers, mixerLink) {
+    session.SetDeviceWatch(deviceWatch.get());
+  }
 
   MidiProcessObjects midi;
   CMixerLink mixerLink;
   CSettings settings;
+  std::unique_ptr<IDeviceWatch> deviceWatch = MakeSystemDeviceWatch();
   CBridgeSession session;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
 // The process-wide objects of one run, built in this order: the MIDI input
 // port, the MIDI output port, the receive lock and the controller queue, the
-// mixer link; then the settings store and the session over them. Destroyed in
+// mixer link; then the settings store, the watch on the device lists and the
+// session over them. Destroyed in
 // reverse; the input is stopped and closed before the lock and queue it uses
 // go away.
 

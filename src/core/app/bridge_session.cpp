@@ -2,28 +2,26 @@
 
 #include "app/cc_dispatcher.h"
 #include "midi/controller_queue.h"
+#include "midi/device_watch.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 #include "mixer/mixer_link.h"
+#include "settings/profile_file.h"
 #include "settings/settings.h"
 
 namespace vantrel {
 
 namespace {
-std::vector<std::string> Choices(std::vector<std::string> names) {
-  names.insert(names.begin(), std::string(kNoDeviceItem));
-  return names;
-}
-
 std::string DescribeDevice(const char* kind, int32_t index, const std::vector<std::string>& names,
-                           bool failed) {
+                           bool failed, bool awaited, const std::string& name) {
   const std::string head = std::string("MIDI ") + kind + ": ";
   if (index == -1) {
     return head + "none";
   }
   if (failed) {
-    return head + "cannot open device " + std::to_string(index);
+    return head + "cannot open device " + std::to_string(index) +
+           (awaited ? "; \"" + name + "\" is opened when it appears" : std::string());
   }
   const auto position = static_cast<std::size_t>(index);
   return head + "opened device " + std::to_string(index) + " (" +
@@ -35,7 +33,7 @@ std::string DescribeDevice(const char* kind, int32_t index, const std::vector<st
 CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
                                CMidiOutPort& output, CControllerQueue& queue, CMixerLink& mixerLink)
     : m_settings(settings), m_writesProfile(writesProfile), m_input(input), m_output(output),
-      m_queue(queue), m_mixerLink(mixerLink) {
+      m_queue(queue), m_mixerLink(mixerLink), m_devices(input, output, m_context.state) {
   m_context.midiOut = &m_output;
   m_context.settings = settings;
   for (const PageDef& def : kPages) {
@@ -70,6 +68,8 @@ void CBridgeSession::LoadMainSettings() {
     state.inputDevice = m_settings->ReadInt(kDefaultMidiInKey, -1);
     m_channel = m_settings->ReadInt(kDefaultMidiOutChannelKey, 1);
   }
+  m_devices.LoadSavedNames(m_settings != nullptr ? m_settings->Read(kDefaultMidiInNameKey) : "",
+                           m_settings != nullptr ? m_settings->Read(kDefaultMidiOutNameKey) : "");
   // A channel outside 1..16 is kept as it is; its low four bits are sent.
   state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(m_channel) - 1);
 }
@@ -77,14 +77,6 @@ void CBridgeSession::LoadMainSettings() {
 void CBridgeSession::SetChannelMember(int32_t channel) {
   m_channel = channel;
   m_context.state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(channel) - 1);
-}
-
-std::vector<std::string> CBridgeSession::InputChoices() const {
-  return Choices(MidiInputNames());
-}
-
-std::vector<std::string> CBridgeSession::OutputChoices() const {
-  return Choices(MidiOutputNames());
 }
 
 bool CBridgeSession::ConnectMixer() {
@@ -108,48 +100,78 @@ SavedDevicesResult CBridgeSession::OpenSavedDevices() {
       m_input.Start();
     }
   }
+  m_devices.NoteChosen(MidiDirection::Output);
+  m_devices.NoteChosen(MidiDirection::Input);
   return result;
 }
 
 std::vector<std::string>
 CBridgeSession::DescribeSavedDevices(const SavedDevicesResult& result) const {
   const AppState& state = m_context.state;
-  return {DescribeDevice("output", state.outputDevice, MidiOutputNames(), result.outputFailed),
-          DescribeDevice("input", state.inputDevice, MidiInputNames(), result.inputFailed)};
+  return {DescribeDevice("output", state.outputDevice, m_output.DeviceNames(), result.outputFailed,
+                         m_devices.IsAwaited(MidiDirection::Output),
+                         m_devices.Name(MidiDirection::Output)),
+          DescribeDevice("input", state.inputDevice, m_input.DeviceNames(), result.inputFailed,
+                         m_devices.IsAwaited(MidiDirection::Input),
+                         m_devices.Name(MidiDirection::Input))};
 }
 
 DeviceChange CBridgeSession::ChooseInput(int item) {
   const int32_t index = item - 1;
   AppState& state = m_context.state;
-  if (index == state.inputDevice) {
+  // While the chosen device is gone, its index may name another device.
+  if (index == state.inputDevice && !m_devices.IsAwaited(MidiDirection::Input)) {
     return DeviceChange::Unchanged;
   }
   m_input.Stop();
   m_input.Close();
   state.inputDevice = index;
-  if (index == -1) {
-    return DeviceChange::Closed;
+  DeviceChange change = DeviceChange::Closed;
+  if (index != -1) {
+    change = m_input.Open(index) == kMidiOk ? DeviceChange::Opened : DeviceChange::OpenFailed;
   }
-  if (m_input.Open(index) != kMidiOk) {
-    return DeviceChange::OpenFailed;
+  if (change == DeviceChange::Opened) {
+    m_input.Start();
   }
-  m_input.Start();
-  return DeviceChange::Opened;
+  m_devices.NoteChosen(MidiDirection::Input);
+  return change;
 }
 
 DeviceChange CBridgeSession::ChooseOutput(int item) {
   const int32_t index = item - 1;
   AppState& state = m_context.state;
-  if (index == state.outputDevice) {
+  if (index == state.outputDevice && !m_devices.IsAwaited(MidiDirection::Output)) {
     return DeviceChange::Unchanged;
   }
   m_output.Close();
   state.outputDevice = index;
-  if (index == -1) {
-    return DeviceChange::Closed;
+  DeviceChange change = DeviceChange::Closed;
+  if (index != -1) {
+    change = m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? DeviceChange::Opened
+                                                              : DeviceChange::OpenFailed;
   }
-  return m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? DeviceChange::Opened
-                                                                : DeviceChange::OpenFailed;
+  m_devices.NoteChosen(MidiDirection::Output);
+  return change;
+}
+
+void CBridgeSession::SetDeviceWatch(IDeviceWatch* watch) {
+  m_deviceWatch = watch;
+  m_devices.SetWatch(watch);
+}
+
+int CBridgeSession::DeviceWatchFd() const {
+  return m_deviceWatch != nullptr ? m_deviceWatch->Fd() : -1;
+}
+
+DeviceFollowResult CBridgeSession::OnDeviceWatch() {
+  if (m_deviceWatch == nullptr || !m_deviceWatch->Acknowledge()) {
+    return {};
+  }
+  return FollowDevices();
+}
+
+DeviceFollowResult CBridgeSession::FollowDevices() {
+  return m_shutDown ? DeviceFollowResult{} : m_devices.Follow();
 }
 
 void CBridgeSession::OnActivate() {
@@ -193,12 +215,24 @@ void CBridgeSession::Shutdown() {
   m_output.Close();
   if (m_settings != nullptr && m_writesProfile) {
     const AppState& state = m_context.state;
-    const SettingWrite writes[] = {
+    std::vector<SettingWrite> writes = {
         {kDefaultMidiOutKey, FormatProfileInt(state.outputDevice)},
         {kDefaultMidiInKey, FormatProfileInt(state.inputDevice)},
         {kActivePageKey, FormatProfileInt(state.currentPage)},
         {kDefaultMidiOutChannelKey, FormatProfileInt(m_channel)},
     };
+    // The names are extra lines: a profile that never had one gets one only
+    // once a device is chosen.
+    const std::pair<SettingKey, MidiDirection> names[] = {
+        {kDefaultMidiOutNameKey, MidiDirection::Output},
+        {kDefaultMidiInNameKey, MidiDirection::Input}};
+    for (const auto& [key, direction] : names) {
+      const std::string& name = m_devices.Name(direction);
+      if ((!name.empty() || !m_devices.SavedName(direction).empty()) &&
+          CProfileFile::IsValidValue(name)) {
+        writes.push_back({key, name});
+      }
+    }
     m_settings->WriteMany(writes);
   }
 }

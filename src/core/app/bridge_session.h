@@ -6,6 +6,7 @@
 // Dialog thread only.
 
 #include "app/bridge_context.h"
+#include "app/device_follower.h"
 #include "pages/page_model.h"
 
 #include <array>
@@ -20,6 +21,7 @@ class CBridgeMidiIn;
 class CMidiOutPort;
 class CControllerQueue;
 class CMixerLink;
+class IDeviceWatch;
 
 // What a device chooser's change did.
 enum class DeviceChange {
@@ -42,13 +44,6 @@ struct BridgeStats {
   uint64_t outputDropped = 0;      // any message the output could not queue
 };
 
-inline constexpr std::string_view kNoDeviceItem = "None";
-
-// The chooser item to select for a device index among choiceCount items
-// ("None" included): index + 1, or -1 when the index lies beyond the list.
-constexpr int DeviceItem(int32_t index, std::size_t choiceCount) {
-  return index >= -1 && index + 1 < static_cast<int64_t>(choiceCount) ? index + 1 : -1;
-}
 inline constexpr std::string_view kCannotOpenInput = "Cannot open Midi input!";
 inline constexpr std::string_view kCannotOpenOutput = "Cannot open Midi output!";
 inline constexpr std::string_view kErrorCaption = "Error!";
@@ -82,9 +77,11 @@ public:
   // The channel spin or field set "Out Chn": the output channel follows.
   void SetChannelMember(int32_t channel);
 
-  // Chooser items: "None", then the device names; item i + 1 is device i.
-  std::vector<std::string> InputChoices() const;
-  std::vector<std::string> OutputChoices() const;
+  // A device chooser as it should look now: "None", then the devices (item
+  // i + 1 is device i), with the chosen device selected (by name) and an
+  // item for it while it is gone.
+  DeviceChooser Chooser(MidiDirection direction) const { return m_devices.Chooser(direction); }
+  const CDeviceFollower& Devices() const { return m_devices; }
 
   // Connects the mixer link (starting the server when nobody serves it).
   // True when a mixer is present.
@@ -99,6 +96,17 @@ public:
   std::vector<std::string> DescribeSavedDevices(const SavedDevicesResult& result) const;
   DeviceChange ChooseInput(int item);
   DeviceChange ChooseOutput(int item);
+
+  // The watch that reports changes of the device lists (null: none; then
+  // the lists are compared only when FollowDevices is called).
+  void SetDeviceWatch(IDeviceWatch* watch);
+  // Readable when the device lists may have changed, or -1 without a watch.
+  int DeviceWatchFd() const;
+  // The watch's descriptor became readable: follows the devices if the
+  // lists may have changed.
+  DeviceFollowResult OnDeviceWatch();
+  // Closes a chosen device that vanished and reopens one that came back.
+  DeviceFollowResult FollowDevices();
 
   // The application became active: the page on screen refreshes.
   void OnActivate();
@@ -125,6 +133,8 @@ private:
   CControllerQueue& m_queue;
   CMixerLink& m_mixerLink;
   BridgeContext m_context;
+  CDeviceFollower m_devices;
+  IDeviceWatch* m_deviceWatch = nullptr;
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
   int32_t m_channel = 0;
   bool m_shutDown = false;

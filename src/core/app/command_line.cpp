@@ -5,7 +5,7 @@
 namespace vantrel {
 
 const std::string_view kUsage =
-    "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless]\n"
+    "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless | --list-midi]\n"
     "               [--no-mixer-warning]\n"
     "\n"
     "Bridges a MIDI controller and the sound card's mixer.\n"
@@ -17,6 +17,8 @@ const std::string_view kUsage =
     "                       never writes it); stop it with Ctrl+C\n"
     "  --no-mixer-warning   start the window without telling that no mixer server\n"
     "                       could be reached (for MIDI thru without a mixer)\n"
+    "  --list-midi          print the MIDI devices with their indices and names\n"
+    "                       (DefaultMidiIn/Out and DefaultMidiIn/OutName) and exit\n"
     "  --help               show this text\n";
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -44,6 +46,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       options.headless = true;
     } else if (arg == "--no-mixer-warning") {
       options.mixerWarning = false;
+    } else if (arg == "--list-midi") {
+      options.listMidi = true;
     } else if (const auto path = value("--profile")) {
       if (path->empty()) {
         options.error = "--profile needs a file name.";

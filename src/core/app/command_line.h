@@ -1,6 +1,6 @@
 #pragma once
 // The program's options: --profile PATH, --midi-api alsa|jack, --headless,
-// --no-mixer-warning, --help.
+// --no-mixer-warning, --list-midi, --help.
 
 #include "midi/midi_backend.h"
 
@@ -16,6 +16,7 @@ struct CommandLine {
   std::optional<MidiApi> midiApi;
   bool headless = false;
   bool mixerWarning = true; // the window says at start-up when no mixer server answers
+  bool listMidi = false;
   bool help = false;
   std::string error; // non-empty when the options could not be understood
 };

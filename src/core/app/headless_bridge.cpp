@@ -49,9 +49,12 @@ int RunHeadless(const CommandLine& options) {
               static_cast<int>((state.outputChannel & 0x0F) + 1));
   std::fflush(stdout);
 
-  pollfd fds[2] = {{runtime.ControllerWakeFd(), POLLIN, 0}, {signals.Get(), POLLIN, 0}};
+  // A negative descriptor (no device watch) is skipped by poll.
+  pollfd fds[3] = {{runtime.ControllerWakeFd(), POLLIN, 0},
+                   {signals.Get(), POLLIN, 0},
+                   {session.DeviceWatchFd(), POLLIN, 0}};
   for (;;) {
-    if (poll(fds, 2, -1) < 0) {
+    if (poll(fds, 3, -1) < 0) {
       if (errno == EINTR) {
         continue;
       }
@@ -60,6 +63,11 @@ int RunHeadless(const CommandLine& options) {
     }
     if ((fds[0].revents & POLLIN) != 0) {
       session.DrainControllers();
+    }
+    if ((fds[2].revents & POLLIN) != 0) {
+      for (const std::string& line : session.OnDeviceWatch().lines) {
+        PrintLine(line);
+      }
     }
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};

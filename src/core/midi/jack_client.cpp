@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <sys/eventfd.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vantrel {
 namespace {
@@ -25,7 +28,39 @@ void PrintJackMessage(const char* text) {
   }
 }
 
+// JACK's notification thread (never the process thread): only signals the
+// descriptor; the dialog thread asks for the lists itself, since JACK must
+// not be called back from inside its notifications.
+void SignalDeviceChange() {
+  const int fd = JackDeviceChangeFd();
+  if (fd >= 0) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
+  }
+}
+
+void OnPortRegistration(jack_port_id_t, int, void*) {
+  SignalDeviceChange();
+}
+
+void OnClientRegistration(const char*, int, void*) {
+  SignalDeviceChange();
+}
+
+// JACK refuses connections to a client that has registered its ports but is
+// not active yet; its activation reorders the graph, which is the moment to
+// try again.
+int OnGraphOrder(void*) {
+  SignalDeviceChange();
+  return 0;
+}
+
 } // namespace
+
+int JackDeviceChangeFd() {
+  static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return fd;
+}
 
 std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
   jack_set_error_function(&PrintJackMessage);
@@ -39,6 +74,9 @@ std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
   std::unique_ptr<JackMidiClient> result(new JackMidiClient(client));
   jack_set_process_callback(client, &JackMidiClient::Process, result.get());
   jack_on_shutdown(client, &JackMidiClient::OnShutdown, result.get());
+  jack_set_port_registration_callback(client, &OnPortRegistration, nullptr);
+  jack_set_client_registration_callback(client, &OnClientRegistration, nullptr);
+  jack_set_graph_order_callback(client, &OnGraphOrder, nullptr);
   return result;
 }
 
@@ -91,15 +129,26 @@ jack_port_t* JackMidiClient::Attach(Side side, const char* portName, IJackProces
     error = "JACK refused to register its port.";
     return nullptr;
   }
-  if (!m_activated && jack_activate(m_client) != 0) {
+  if (!ActivateLocked()) {
     jack_port_unregister(m_client, port);
     error = "JACK refused to activate the client.";
     return nullptr;
   }
-  m_activated = true;
   slot.port = port;
   slot.part.store(&part, std::memory_order_seq_cst);
   return port;
+}
+
+bool JackMidiClient::Activate() {
+  const std::lock_guard lock(m_controlLock);
+  return ActivateLocked();
+}
+
+bool JackMidiClient::ActivateLocked() {
+  if (!m_activated && !ServerGone() && jack_activate(m_client) == 0) {
+    m_activated = true;
+  }
+  return m_activated;
 }
 
 void JackMidiClient::Detach(Side side) {
@@ -139,6 +188,8 @@ int JackMidiClient::Process(jack_nframes_t frames, void* user) {
 
 void JackMidiClient::OnShutdown(void* user) {
   static_cast<JackMidiClient*>(user)->m_serverGone.store(true, std::memory_order_relaxed);
+  // Every device has gone with the server.
+  SignalDeviceChange();
 }
 
 std::shared_ptr<JackMidiClient> AcquireJackClient() {

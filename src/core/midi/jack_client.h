@@ -61,6 +61,11 @@ public:
   // 0, or JACK's non-zero result when the ports cannot be connected.
   int Connect(const std::string& source, const std::string& destination);
 
+  // Dialog thread. Activates the client if it is not active yet, so that
+  // JACK reports ports that come and go (see JackDeviceChangeFd). False
+  // when JACK refuses.
+  bool Activate();
+
 private:
   explicit JackMidiClient(jack_client_t* client);
   struct Slot {
@@ -70,6 +75,7 @@ private:
 
   static int Process(jack_nframes_t frames, void* user);
   static void OnShutdown(void* user);
+  bool ActivateLocked(); // caller holds m_controlLock
   Slot& SlotOf(Side side) { return m_slots[side == Side::Input ? 0 : 1]; }
 
   jack_client_t* m_client;
@@ -83,6 +89,12 @@ private:
 // The shared client, opened now if there is none or the server it talked to
 // has gone. Null when no JACK server answers. Dialog thread.
 std::shared_ptr<JackMidiClient> AcquireJackClient();
+
+// Readable after ports or clients have come or gone on the server (or the
+// server has shut down) while a client of this process was active; one
+// descriptor for the whole process, whichever client reported. Read it
+// empty to acknowledge. -1 when no eventfd could be made.
+int JackDeviceChangeFd();
 
 // Lets go of the shared client (ports still open keep theirs) and opens a
 // fresh one: true when a JACK server answers. Used when the MIDI system is

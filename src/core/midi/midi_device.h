@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -47,7 +48,9 @@ public:
 class IMidiInBackend {
 public:
   virtual ~IMidiInBackend() = default;
-  virtual uint32_t DeviceCount() = 0;
+  // The devices in the system's order, as it lists them now; a device's
+  // index is its position here. Dialog thread.
+  virtual std::vector<std::string> DeviceNames() = 0;
   // Opens the device at this index, delivering to receiver once started.
   // Null with a sentence in error on failure.
   virtual std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
@@ -57,7 +60,7 @@ public:
 class IMidiOutBackend {
 public:
   virtual ~IMidiOutBackend() = default;
-  virtual uint32_t DeviceCount() = 0;
+  virtual std::vector<std::string> DeviceNames() = 0;
   virtual std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) = 0;
 };
 

@@ -15,7 +15,7 @@ CMidiInPort::~CMidiInPort() {
 }
 
 int CMidiInPort::SetDevice(int32_t index) {
-  if (index < 0 || static_cast<uint32_t>(index) >= m_backend->DeviceCount()) {
+  if (index < 0 || static_cast<std::size_t>(index) >= m_backend->DeviceNames().size()) {
     return kMidiNoSuchDevice;
   }
   m_device = index;
@@ -75,6 +75,10 @@ int CMidiInPort::Stop() {
   }
   m_started = false;
   return kMidiOk;
+}
+
+std::vector<std::string> CMidiInPort::DeviceNames() const {
+  return m_backend->DeviceNames();
 }
 
 void CMidiInPort::OnReceive(const CMidiMessage&) {}

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -51,6 +52,8 @@ public:
   bool IsOpen() const { return m_open; }
   bool IsStarted() const { return m_started; }
   int32_t Device() const { return m_device; }
+  // The devices the port can open, by index, as the system lists them now.
+  std::vector<std::string> DeviceNames() const;
   // The sentence of the most recent failure, empty if none.
   const std::string& LastError() const { return m_lastError; }
 

@@ -17,7 +17,7 @@ CMidiOutPort::~CMidiOutPort() {
 }
 
 int CMidiOutPort::SetDevice(uint32_t index) {
-  if (index >= m_backend->DeviceCount()) {
+  if (index >= m_backend->DeviceNames().size()) {
     return kMidiNoSuchDevice;
   }
   m_device = index;
@@ -59,6 +59,10 @@ int CMidiOutPort::Close() {
   closing.reset();
   m_open = false;
   return kMidiOk;
+}
+
+std::vector<std::string> CMidiOutPort::DeviceNames() const {
+  return m_backend->DeviceNames();
 }
 
 int CMidiOutPort::SendShort(uint8_t status, uint8_t data1, uint8_t data2) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -45,6 +46,8 @@ public:
 
   bool IsOpen() const { return m_open; }
   uint32_t Device() const { return m_device; }
+  // The devices the port can open, by index, as the system lists them now.
+  std::vector<std::string> DeviceNames() const;
   // The sentence of the most recent failure, empty if none.
   std::string LastError() const;
   // Messages the device could not queue.

@@ -28,7 +28,7 @@ std::string JackDeviceName(const std::vector<std::string>& names, uint32_t devic
 
 class SystemMidiInBackend final : public IMidiInBackend {
 public:
-  uint32_t DeviceCount() override { return static_cast<uint32_t>(MidiInputNames().size()); }
+  std::vector<std::string> DeviceNames() override { return MidiInputNames(); }
 
   std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
                                           std::string& error) override {
@@ -53,7 +53,7 @@ public:
 
 class SystemMidiOutBackend final : public IMidiOutBackend {
 public:
-  uint32_t DeviceCount() override { return static_cast<uint32_t>(MidiOutputNames().size()); }
+  std::vector<std::string> DeviceNames() override { return MidiOutputNames(); }
 
   std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) override {
     if (!CurrentMidiApiAvailable()) {

@@ -30,6 +30,10 @@ inline constexpr SettingKey kActivePageKey{kProgramOptions, "ActivePage"};
 inline constexpr SettingKey kDefaultMidiInKey{kMidiOptions, "DefaultMidiIn"};
 inline constexpr SettingKey kDefaultMidiOutKey{kMidiOptions, "DefaultMidiOut"};
 inline constexpr SettingKey kDefaultMidiOutChannelKey{kMidiOptions, "DefaultMidiOutChannel"};
+// Extra keys beside the indices: the chosen devices' names, by which a
+// device is found again when its index has changed.
+inline constexpr SettingKey kDefaultMidiInNameKey{kMidiOptions, "DefaultMidiInName"};
+inline constexpr SettingKey kDefaultMidiOutNameKey{kMidiOptions, "DefaultMidiOutName"};
 
 // The key of one strip's controller number; names come from the catalogue.
 constexpr SettingKey CcMappingKey(std::string_view name) {

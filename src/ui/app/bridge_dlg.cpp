@@ -8,6 +8,7 @@
 #include "pages/page_classes.h"
 #include "res/control_ids.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -82,6 +83,7 @@ void CBridgeDlg::LoadSettings() {
   m_session.LoadMainSettings();
   m_channelSpin->SetRange(kChannelMin, kChannelMax);
   FillDeviceChoosers();
+  UpdateData(false);
 }
 
 void CBridgeDlg::ConnectMixerAndDevices() {
@@ -117,8 +119,24 @@ void CBridgeDlg::AddPages() {
 }
 
 void CBridgeDlg::ConnectSignals() {
-  connect(m_midiIn, &QComboBox::activated, this, &CBridgeDlg::OnMidiInChosen);
-  connect(m_midiOut, &QComboBox::activated, this, &CBridgeDlg::OnMidiOutChosen);
+  // A list that opens shows the devices as they are now, keeping the
+  // chosen one selected wherever it moved.
+  for (QComboBox* chooser : {m_midiIn, m_midiOut}) {
+    if (auto* list = qobject_cast<CDropList*>(chooser)) {
+      connect(list, &CDropList::PopupOpening, this, [this] {
+        ReportDeviceLines(m_session.FollowDevices());
+        FillDeviceChoosers();
+      });
+    }
+  }
+  if (m_session.DeviceWatchFd() >= 0) {
+    m_deviceNotifier = new QSocketNotifier(m_session.DeviceWatchFd(), QSocketNotifier::Read, this);
+    connect(m_deviceNotifier, &QSocketNotifier::activated, this, &CBridgeDlg::OnDeviceWatch);
+  }
+  connect(m_midiIn, &QComboBox::activated, this,
+          [this](int item) { OnDeviceChosen(MidiDirection::Input, item); });
+  connect(m_midiOut, &QComboBox::activated, this,
+          [this](int item) { OnDeviceChosen(MidiDirection::Output, item); });
   connect(m_pageChooser, &QComboBox::activated, this, &CBridgeDlg::OnPageChosen);
   connect(m_channelSpin, &CSpinButtons::Stepped, this, [this] { UpdateData(true); });
   connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
@@ -135,16 +153,36 @@ void CBridgeDlg::ConnectSignals() {
 void CBridgeDlg::FillDeviceChoosers() {
   // Each device list costs the MIDI system a client of its own, so each is
   // asked for once and the item to select is found in it.
-  const auto fill = [](QComboBox* chooser, const std::vector<std::string>& items, int32_t index) {
+  const auto fill = [](QComboBox* chooser, const DeviceChooser& choices) {
     chooser->clear();
-    for (const std::string& name : items) {
+    for (const std::string& name : choices.items) {
       chooser->addItem(QString::fromStdString(name));
     }
-    chooser->setCurrentIndex(DeviceItem(index, items.size()));
+    chooser->setCurrentIndex(choices.selected);
   };
-  fill(m_midiIn, m_session.InputChoices(), m_session.State().inputDevice);
-  fill(m_midiOut, m_session.OutputChoices(), m_session.State().outputDevice);
-  UpdateData(false);
+  const DeviceChooser input = m_session.Chooser(MidiDirection::Input);
+  const DeviceChooser output = m_session.Chooser(MidiDirection::Output);
+  fill(m_midiIn, input);
+  fill(m_midiOut, output);
+  m_inputGoneItem = input.goneItem;
+  m_outputGoneItem = output.goneItem;
+}
+
+void CBridgeDlg::ReportDeviceLines(const DeviceFollowResult& result) {
+  if (m_options.report) {
+    for (const std::string& line : result.lines) {
+      m_options.report(line);
+    }
+  }
+}
+
+void CBridgeDlg::OnDeviceWatch() {
+  const DeviceFollowResult result = m_session.OnDeviceWatch();
+  ReportDeviceLines(result);
+  // An open list is left alone; it is filled anew when it next opens.
+  if (result.changed && !m_midiIn->view()->isVisible() && !m_midiOut->view()->isVisible()) {
+    FillDeviceChoosers();
+  }
 }
 
 bool CBridgeDlg::UpdateData(bool saveAndValidate) {
@@ -208,16 +246,21 @@ void CBridgeDlg::OnPageVisibilityChanged(int templateId, bool shown) {
   }
 }
 
-void CBridgeDlg::OnMidiInChosen(int item) {
-  if (m_session.ChooseInput(item) == DeviceChange::OpenFailed) {
-    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error);
+void CBridgeDlg::OnDeviceChosen(MidiDirection direction, int item) {
+  const bool input = direction == MidiDirection::Input;
+  const int goneItem = input ? m_inputGoneItem : m_outputGoneItem;
+  // The gone device's own item is the current choice: nothing to do.
+  if (item == goneItem) {
+    return;
   }
-}
-
-void CBridgeDlg::OnMidiOutChosen(int item) {
-  if (m_session.ChooseOutput(item) == DeviceChange::OpenFailed) {
-    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput),
-                MessageKind::Error);
+  const DeviceChange change = input ? m_session.ChooseInput(item) : m_session.ChooseOutput(item);
+  // The gone device's item goes once another device is chosen.
+  if (goneItem != -1) {
+    FillDeviceChoosers();
+  }
+  if (change == DeviceChange::OpenFailed) {
+    ShowMessage(nullptr, ToQString(kErrorCaption),
+                ToQString(input ? kCannotOpenInput : kCannotOpenOutput), MessageKind::Error);
   }
 }
 
@@ -230,8 +273,10 @@ void CBridgeDlg::OnPageChosen(int item) {
 void CBridgeDlg::closeEvent(QCloseEvent* event) {
   if (!m_closed) {
     m_closed = true;
-    if (m_controllerNotifier != nullptr) {
-      m_controllerNotifier->setEnabled(false);
+    for (QSocketNotifier* notifier : {m_controllerNotifier, m_deviceNotifier}) {
+      if (notifier != nullptr) {
+        notifier->setEnabled(false);
+      }
     }
     // Mixer released, devices closed and the four main keys written; then
     // every page saves its controller numbers as it goes.

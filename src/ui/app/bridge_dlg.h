@@ -4,6 +4,7 @@
 // chooser. Its behaviour lives in the core session; this window shows it and
 // forwards the user's choices. Dialog thread only.
 
+#include "app/device_follower.h"
 #include "app/page_host.h"
 
 #include <functional>
@@ -24,8 +25,9 @@ class CSpinButtons;
 // What the program, or a test, chooses about the window's start-up.
 struct WindowOptions {
   bool mixerWarning = true; // a box when no mixer server answers
-  // Receives each device line (what opened, what failed and why) before any
-  // box about a device; null: the lines go nowhere.
+  // Receives each device line (what opened, what failed and why, what went
+  // and came back) before any box about a device; null: the lines go
+  // nowhere.
   std::function<void(const std::string& line)> report;
 };
 
@@ -67,9 +69,15 @@ private:
   void ConnectMixerAndDevices();
   void AddPages();
   void ConnectSignals();
+  // Fills both device choosers as the session shows them now.
   void FillDeviceChoosers();
-  void OnMidiInChosen(int item);
-  void OnMidiOutChosen(int item);
+  // Reports what went or came back, as the start-up device lines are.
+  void ReportDeviceLines(const DeviceFollowResult& result);
+  // The device lists may have changed: follows the chosen devices and shows
+  // the choosers anew.
+  void OnDeviceWatch();
+  // A device chooser's item was picked.
+  void OnDeviceChosen(MidiDirection direction, int item);
   void OnPageChosen(int item);
 
   CBridgeSession& m_session;
@@ -81,6 +89,10 @@ private:
   CNumberEdit* m_channelField = nullptr;
   CSpinButtons* m_channelSpin = nullptr;
   QSocketNotifier* m_controllerNotifier = nullptr;
+  QSocketNotifier* m_deviceNotifier = nullptr;
+  // The chooser items that stand for a chosen device while it is gone.
+  int m_inputGoneItem = -1;
+  int m_outputGoneItem = -1;
   bool m_closed = false;
 };
 

@@ -4,6 +4,7 @@
 #include "app/bridge_app.h"
 #include "app/bridge_runtime.h"
 #include "app/command_line.h"
+#include "app/device_list.h"
 #include "app/headless_bridge.h"
 #include "app/single_instance.h"
 
@@ -18,6 +19,9 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::cout << vantrel::kUsage;
     return 0;
+  }
+  if (options.listMidi) {
+    return vantrel::ListMidiDevices(options);
   }
   if (options.headless) {
     return vantrel::RunHeadless(options);

@@ -53,6 +53,11 @@ CSpinButtons::CSpinButtons(QWidget* parent)
   connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
 }
 
+void CDropList::showPopup() {
+  emit PopupOpening();
+  QComboBox::showPopup();
+}
+
 void CSpinButtons::SetBuddy(CNumberEdit* buddy) {
   m_buddy = buddy;
   buddy->SetSpin(this);

@@ -1,8 +1,10 @@
 #pragma once
 // The few controls that the templates need beyond Qt's own: a number field
-// that takes only digits from the keyboard, and the small up/down spin that
-// sits at a field's right edge and steps the number in it.
+// that takes only digits from the keyboard, the small up/down spin that
+// sits at a field's right edge and steps the number in it, and a drop-down
+// list that says when it is about to open.
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -54,6 +56,18 @@ private:
   int m_min = 0;
   int m_max = 100;
   int m_position = 0;
+};
+
+// A combo box that announces its list opening before it is shown, so that
+// its owner can bring the items up to date first.
+class CDropList : public QComboBox {
+  Q_OBJECT
+public:
+  explicit CDropList(QWidget* parent) : QComboBox(parent) {}
+  void showPopup() override;
+
+signals:
+  void PopupOpening();
 };
 
 } // namespace vantrel::ui

@@ -93,7 +93,7 @@ QWidget* MakeControl(QWidget& window, const ControlTemplate& c, const QRect& rec
   }
   case ControlKind::DropList:
   case ControlKind::DropEdit: {
-    auto* combo = new QComboBox(&window);
+    auto* combo = new CDropList(&window);
     if (c.kind == ControlKind::DropEdit) {
       // The field shows the choice but takes no typing: Qt would complete
       // typed text to an item and act on it, where only a choice from the

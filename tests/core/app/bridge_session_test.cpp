@@ -52,9 +52,9 @@ TEST_F(SessionTest, AFirstRunStartsOnMasterWithNoDevicesAndChannelOne) {
   EXPECT_EQ(state.outputDevice, -1);
   EXPECT_EQ(state.outputChannel, 0);
   EXPECT_EQ(session->ChannelMember(), 1);
-  EXPECT_EQ(session->InputChoices(), std::vector<std::string>{"None"});
-  EXPECT_EQ(DeviceItem(state.inputDevice, session->InputChoices().size()), 0);
-  EXPECT_EQ(DeviceItem(state.outputDevice, session->OutputChoices().size()), 0);
+  EXPECT_EQ(session->Chooser(MidiDirection::Input).items, std::vector<std::string>{"None"});
+  EXPECT_EQ(session->Chooser(MidiDirection::Input).selected, 0);
+  EXPECT_EQ(session->Chooser(MidiDirection::Output).selected, 0);
 }
 
 TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
@@ -71,7 +71,7 @@ TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
   EXPECT_EQ(state.outputChannel, -1);
   EXPECT_EQ(state.ControlChangeStatus(), 0xBF);
   // beyond the list: no selection
-  EXPECT_EQ(DeviceItem(state.inputDevice, session->InputChoices().size()), -1);
+  EXPECT_EQ(session->Chooser(MidiDirection::Input).selected, -1);
 }
 
 TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/device_list.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,17 @@ TEST(CommandLine, UnderstandsEveryOptionInBothSpellings) {
   EXPECT_TRUE(b.help);
   EXPECT_FALSE(b.headless);
   EXPECT_FALSE(Parse({"--no-mixer-warning"}).mixerWarning);
+  EXPECT_TRUE(Parse({"--list-midi"}).listMidi);
+}
+
+TEST(CommandLine, TheDeviceListShowsIndexAndNameAsAProfileHoldsThem) {
+  EXPECT_EQ(FormatDeviceList(MidiApi::Jack, {"a:out", "b:out"}, {}),
+            "MIDI system: jack\n"
+            "MIDI inputs (DefaultMidiIn, DefaultMidiInName):\n"
+            "  0  a:out\n"
+            "  1  b:out\n"
+            "MIDI outputs (DefaultMidiOut, DefaultMidiOutName):\n"
+            "  none\n");
 }
 
 TEST(CommandLine, RefusesWhatItDoesNotUnderstand) {

@@ -45,7 +45,9 @@ private:
 class FakeInBackend final : public IMidiInBackend {
 public:
   FakeInBackend(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
-  uint32_t DeviceCount() override { return m_count; }
+  std::vector<std::string> DeviceNames() override {
+    return std::vector<std::string>(m_count, "device");
+  }
   std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
                                           std::string& error) override {
     m_calls.log.push_back("open " + std::to_string(device));
@@ -84,7 +86,9 @@ private:
 class FakeOutBackend final : public IMidiOutBackend {
 public:
   FakeOutBackend(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
-  uint32_t DeviceCount() override { return m_count; }
+  std::vector<std::string> DeviceNames() override {
+    return std::vector<std::string>(m_count, "device");
+  }
   std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) override {
     m_calls.log.push_back("open " + std::to_string(device));
     if (m_calls.failOpen) {

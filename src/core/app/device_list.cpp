@@ -1,0 +1,38 @@
+#include "app/device_list.h"
+
+#include "settings/settings.h"
+
+#include <cstdio>
+
+namespace vantrel {
+
+namespace {
+void AppendDirection(std::string& text, const char* title, const SettingKey& indexKey,
+                     const SettingKey& nameKey, const std::vector<std::string>& names) {
+  text += std::string(title) + " (" + std::string(indexKey.name) + ", " +
+          std::string(nameKey.name) + "):\n";
+  if (names.empty()) {
+    text += "  none\n";
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += "  " + std::to_string(i) + "  " + names[i] + "\n";
+  }
+}
+} // namespace
+
+std::string FormatDeviceList(MidiApi api, const std::vector<std::string>& inputs,
+                             const std::vector<std::string>& outputs) {
+  std::string text = std::string("MIDI system: ") + MidiApiName(api) + "\n";
+  AppendDirection(text, "MIDI inputs", kDefaultMidiInKey, kDefaultMidiInNameKey, inputs);
+  AppendDirection(text, "MIDI outputs", kDefaultMidiOutKey, kDefaultMidiOutNameKey, outputs);
+  return text;
+}
+
+int ListMidiDevices(const CommandLine& options) {
+  const MidiApi api = SelectMidiApi(options.midiApi);
+  const std::string text = FormatDeviceList(api, MidiInputNames(), MidiOutputNames());
+  std::fputs(text.c_str(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace vantrel
