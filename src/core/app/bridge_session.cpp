@@ -148,7 +148,7 @@ DeviceChange CBridgeSession::ChooseOutput(int item) {
   DeviceChange change = DeviceChange::Closed;
   if (index != -1) {
     change = m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? DeviceChange::Opened
-                                                              : DeviceChange::OpenFailed;
+                                                                    : DeviceChange::OpenFailed;
   }
   m_devices.NoteChosen(MidiDirection::Output);
   return change;

@@ -124,7 +124,8 @@ std::vector<std::string> CDeviceFollower::Names(MidiDirection direction) const {
 
 std::string CDeviceFollower::OpenDevice(MidiDirection direction, int32_t index) {
   if (direction == MidiDirection::Output) {
-    return m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? std::string() : m_output.LastError();
+    return m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? std::string()
+                                                                  : m_output.LastError();
   }
   if (m_input.Open(index) != kMidiOk || m_input.Start() != kMidiOk) {
     std::string why = m_input.LastError();

@@ -163,7 +163,13 @@ TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesA
 // The bridge's client as the server shows it: the client of the port that
 // the bridge's input connected to the peer's output.
 std::string BridgeClientOf(const JackPeer& peer, int peerOut) {
-  const std::vector<std::string> connections = peer.ConnectionsOf(peer.OutputName(peerOut));
+  // A connection shows in the graph that other clients read only once the
+  // server has switched to the new graph, a period or so after it was made.
+  std::vector<std::string> connections = peer.ConnectionsOf(peer.OutputName(peerOut));
+  for (int wait = 0; wait < 200 && connections.empty(); ++wait) {
+    std::this_thread::sleep_for(5ms);
+    connections = peer.ConnectionsOf(peer.OutputName(peerOut));
+  }
   if (connections.size() != 1) {
     ADD_FAILURE() << connections.size() << " connections to the peer's output";
     return "?";
