@@ -191,7 +191,7 @@ void CBridgeSession::DrainControllers() {
   while (m_queue.Pop(change)) {
     // Changes still queued when the session shuts down are dropped: the
     // mixer is gone by then.
-    if (!m_shutDown) {
+    if (!m_shutDown && !m_learn.Take(change)) {
       OnMidiCc(m_context, change.controller, change.value);
       ++m_applied;
     }
@@ -207,6 +207,7 @@ void CBridgeSession::Shutdown() {
     return;
   }
   m_shutDown = true;
+  m_learn.Cancel();
   m_context.mixer = nullptr;
   m_mixerLink.Release();
   m_mixerLink.Shutdown();

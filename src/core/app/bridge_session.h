@@ -6,6 +6,7 @@
 // Dialog thread only.
 
 #include "app/bridge_context.h"
+#include "app/controller_learn.h"
 #include "app/device_follower.h"
 #include "pages/page_model.h"
 
@@ -110,8 +111,10 @@ public:
 
   // The application became active: the page on screen refreshes.
   void OnActivate();
-  // Runs the dispatcher once per queued controller change, in order.
+  // Runs the dispatcher once per queued controller change, in order; a
+  // change that learning takes is not applied.
   void DrainControllers();
+  CControllerLearn& Learn() { return m_learn; }
 
   BridgeStats Stats() const;
 
@@ -134,6 +137,7 @@ private:
   CMixerLink& m_mixerLink;
   BridgeContext m_context;
   CDeviceFollower m_devices;
+  CControllerLearn m_learn;
   IDeviceWatch* m_deviceWatch = nullptr;
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
   int32_t m_channel = 0;

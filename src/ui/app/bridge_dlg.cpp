@@ -234,11 +234,69 @@ CMixerPage* CBridgeDlg::PageOfTemplate(int templateId) const {
 
 std::unique_ptr<CMixerPage> CBridgeDlg::CreatePageObject(int templateId) {
   const PageDef* def = PageByTemplate(templateId);
-  return def == nullptr ? nullptr : MakePage(templateId, m_session.Page(def->number));
+  if (def == nullptr) {
+    return nullptr;
+  }
+  std::unique_ptr<CMixerPage> page = MakePage(templateId, m_session.Page(def->number));
+  if (page != nullptr) {
+    const int number = def->number;
+    connect(page.get(), &CMixerPage::LearnToggled, this, [this, number](std::size_t strip) {
+      ToggleLearn({number, strip});
+    });
+    connect(page.get(), &CMixerPage::LearnCancelRequested, this, &CBridgeDlg::CancelLearn);
+  }
+  return page;
+}
+
+void CBridgeDlg::ToggleLearn(LearnTarget target) {
+  const bool again = m_session.Learn().Target() == target;
+  CancelLearn();
+  if (again || m_closed) {
+    return;
+  }
+  // The listener runs inside the controller drain; the commit (which may
+  // show a box) waits until the drain is over.
+  m_session.Learn().Arm(target, [this](LearnTarget learned, int controller) {
+    QMetaObject::invokeMethod(
+        this, [this, learned, controller] { OnLearned(learned, controller); },
+        Qt::QueuedConnection);
+  });
+  if (CMixerPage* page = PageOfNumber(target.page)) {
+    page->ShowLearning(target.strip);
+  }
+}
+
+void CBridgeDlg::CancelLearn() {
+  if (const auto target = m_session.Learn().Target()) {
+    if (CMixerPage* page = PageOfNumber(target->page)) {
+      page->ShowLearning(std::nullopt);
+    }
+  }
+  m_session.Learn().Cancel();
+}
+
+void CBridgeDlg::OnLearned(LearnTarget target, int controller) {
+  CMixerPage* page = m_closed ? nullptr : PageOfNumber(target.page);
+  if (page == nullptr) {
+    return;
+  }
+  page->ShowLearning(std::nullopt);
+  page->TakeLearned(target.strip, controller);
+}
+
+CMixerPage* CBridgeDlg::PageOfNumber(int number) const {
+  const PageDef* def = PageByNumber(number);
+  return def == nullptr ? nullptr : PageOfTemplate(def->templateId);
 }
 
 void CBridgeDlg::OnPageVisibilityChanged(int templateId, bool shown) {
   if (!shown) {
+    // Learning belongs to the page on screen.
+    const PageDef* def = PageByTemplate(templateId);
+    const auto target = m_session.Learn().Target();
+    if (def != nullptr && target && target->page == def->number) {
+      CancelLearn();
+    }
     return;
   }
   if (const PageDef* def = PageByTemplate(templateId)) {
@@ -272,6 +330,7 @@ void CBridgeDlg::OnPageChosen(int item) {
 
 void CBridgeDlg::closeEvent(QCloseEvent* event) {
   if (!m_closed) {
+    CancelLearn();
     m_closed = true;
     for (QSocketNotifier* notifier : {m_controllerNotifier, m_deviceNotifier}) {
       if (notifier != nullptr) {
@@ -294,6 +353,7 @@ void CBridgeDlg::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   case Qt::Key_Escape:
+    CancelLearn();
     event->accept(); // Esc never closes the window
     return;
   default:

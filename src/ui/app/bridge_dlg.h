@@ -4,6 +4,7 @@
 // chooser. Its behaviour lives in the core session; this window shows it and
 // forwards the user's choices. Dialog thread only.
 
+#include "app/controller_learn.h"
 #include "app/device_follower.h"
 #include "app/page_host.h"
 
@@ -56,6 +57,13 @@ public:
   CBridgeSession& Session() { return m_session; }
   // The page of a template, or null when it was not created.
   CMixerPage* PageOfTemplate(int templateId) const;
+  CMixerPage* PageOfNumber(int number) const;
+
+  // MIDI learn for one strip: starts it, or stops it when that strip is
+  // learning already. Another strip's learning stops first.
+  void ToggleLearn(LearnTarget target);
+  // Stops any learning; the field shows as before.
+  void CancelLearn();
 
 protected:
   std::unique_ptr<CMixerPage> CreatePageObject(int templateId) override;
@@ -76,6 +84,8 @@ private:
   // The device lists may have changed: follows the chosen devices and shows
   // the choosers anew.
   void OnDeviceWatch();
+  // The controller number learned: the strip's field takes it.
+  void OnLearned(LearnTarget target, int controller);
   // A device chooser's item was picked.
   void OnDeviceChosen(MidiDirection direction, int item);
   void OnPageChosen(int item);

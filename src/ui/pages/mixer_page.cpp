@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -125,6 +126,13 @@ void CMixerPage::OnInitDialog() {
             [this, i](int value) { m_model.MoveFader(i, value); });
     connect(fader, &QSlider::sliderReleased, this,
             [this, i, fader] { m_model.MoveFader(i, fader->value()); });
+    CNumberEdit* field = s.field;
+    field->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(field, &QWidget::customContextMenuRequested, this, [this, i, field](QPoint at) {
+      QMenu* menu = FieldMenu(i);
+      menu->exec(field->mapToGlobal(at));
+      delete menu;
+    });
   }
   m_model.OnInit();
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
@@ -196,6 +204,40 @@ void CMixerPage::ShowMembers() {
   }
 }
 
+QMenu* CMixerPage::FieldMenu(std::size_t strip) {
+  QMenu* menu = m_strips[strip].field->createStandardContextMenu();
+  menu->addSeparator();
+  QAction* learn = menu->addAction(tr("Learn"));
+  learn->setCheckable(true);
+  learn->setChecked(m_learning == strip);
+  learn->setToolTip(tr("Take the controller number from the next control moved on the MIDI "
+                       "input; Esc or Learn again cancels"));
+  connect(learn, &QAction::triggered, this, [this, strip] { emit LearnToggled(strip); });
+  return menu;
+}
+
+void CMixerPage::ShowLearning(std::optional<std::size_t> strip) {
+  if (m_learning) {
+    CNumberEdit* field = m_strips[*m_learning].field;
+    field->setPalette(QPalette());
+    field->setToolTip(QString());
+  }
+  m_learning = strip;
+  if (m_learning) {
+    CNumberEdit* field = m_strips[*m_learning].field;
+    QPalette marked = field->palette();
+    marked.setColor(QPalette::Base, marked.color(QPalette::Highlight));
+    marked.setColor(QPalette::Text, marked.color(QPalette::HighlightedText));
+    field->setPalette(marked);
+    field->setToolTip(tr("Waiting for a control on the MIDI input (Esc cancels)"));
+  }
+}
+
+void CMixerPage::TakeLearned(std::size_t strip, int controller) {
+  m_strips[strip].field->setText(QString::number(controller));
+  UpdateData(true);
+}
+
 void CMixerPage::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
   case Qt::Key_Return:
@@ -204,6 +246,9 @@ void CMixerPage::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   case Qt::Key_Escape:
+    if (m_learning) {
+      emit LearnCancelRequested();
+    }
     event->accept(); // Esc never ends a page or its window
     return;
   default:

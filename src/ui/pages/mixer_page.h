@@ -20,10 +20,13 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include <vector>
 
 class QComboBox;
 class QLabel;
+class QMenu;
 class QSlider;
 
 namespace vantrel::ui {
@@ -70,6 +73,23 @@ public:
   void ShowFaderValue(std::size_t strip, int value) override;
   void ShowMembers() override;
 
+  // MIDI learn. The context menu of a CC field: the field's own editing
+  // actions and "Learn", checked while that field is learning; choosing it
+  // asks for learning to start or, when checked, to stop. The caller owns
+  // the menu.
+  QMenu* FieldMenu(std::size_t strip);
+  // Marks the field that waits for a controller, or none.
+  void ShowLearning(std::optional<std::size_t> strip);
+  std::optional<std::size_t> Learning() const { return m_learning; }
+  // A controller number was learned for the strip: it goes into the field
+  // and the page commits as Enter would.
+  void TakeLearned(std::size_t strip, int controller);
+
+signals:
+  void LearnToggled(std::size_t strip);
+  // Esc while a field of this page is learning.
+  void LearnCancelRequested();
+
 protected:
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -89,6 +109,7 @@ private:
   CPageModel& m_model;
   std::vector<StripWidgets> m_strips;
   std::vector<std::pair<QComboBox*, int>> m_effectChoosers; // chooser, aux bus
+  std::optional<std::size_t> m_learning;
 };
 
 } // namespace vantrel::ui

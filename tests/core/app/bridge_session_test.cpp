@@ -146,6 +146,25 @@ TEST_F(SessionTest, ControllersQueuedAtShutdownAreDropped) {
   EXPECT_FALSE(m_midi.controllers.Pop(left));
 }
 
+TEST_F(SessionTest, LearningTakesTheNextChangeInsteadOfApplyingItAndOnlyThatOne) {
+  auto session = Make();
+  session->LoadMainSettings();
+  session->InitPages();
+  session->Page(1).Commit(std::vector<std::string>{"7", "-1", "-1", "-1", "-1", "-1", "-1"});
+  std::vector<std::pair<LearnTarget, int>> heard;
+  session->Learn().Arm(
+      {1, 2}, [&](LearnTarget target, int controller) { heard.emplace_back(target, controller); });
+  ASSERT_TRUE(m_midi.controllers.Push({7, 90}));
+  ASSERT_TRUE(m_midi.controllers.Push({7, 91}));
+  session->DrainControllers();
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].first, (LearnTarget{1, 2}));
+  EXPECT_EQ(heard[0].second, 7);
+  EXPECT_FALSE(session->Learn().Target());
+  EXPECT_EQ(session->Stats().controllersApplied, 1u);
+  EXPECT_EQ(session->Page(1).Readout(0), "91");
+}
+
 TEST_F(SessionTest, TheHeadlessBridgeNeverWritesTheProfile) {
   m_settings.Write(CcMappingKey("A1VolCC"), "7");
   const std::string before = ProfileText();
