@@ -89,6 +89,7 @@ TEST(MixerLinkAbsentTest, WithoutAServerTheLinkSaysItIsAbsentAndFindsOneStartedL
   EXPECT_EQ(link.Create(), kMixerFailed);
   EXPECT_FALSE(link.IsPresent());
   EXPECT_EQ(link.Server(), nullptr);
+  EXPECT_EQ(link.LastError(), "No mixer server owns org.vantrel.Mixer on the bus.");
 
   MixerdTempDir dir;
   MixerdProcess server(dir.Path() + "/mixer.state");
@@ -100,6 +101,7 @@ TEST(MixerLinkAbsentTest, WithoutAServerTheLinkSaysItIsAbsentAndFindsOneStartedL
   }
   ASSERT_NE(link.Server(), nullptr);
   EXPECT_TRUE(link.IsPresent());
+  EXPECT_EQ(link.LastError(), "");
   int32_t level = 0;
   EXPECT_EQ(link.Server()->GetRecordLevel(level), kMixerOk);
   EXPECT_EQ(level, 32768);
@@ -116,6 +118,7 @@ TEST(MixerLinkAbsentTest, LinkWithoutABusConnectionHasNoServer) {
   EXPECT_EQ(link.Startup(), kMixerFailed);
   EXPECT_EQ(link.Create(), kMixerFailed);
   EXPECT_EQ(link.Server(), nullptr);
+  EXPECT_EQ(link.LastError(), "Cannot connect to the bus at unix:path=/nonexistent/vantrel-bus.");
   link.Shutdown();
 }
 
@@ -148,6 +151,7 @@ TEST(MixerLinkStartTest, CreateFailsQuicklyWhenTheServerCannotRun) {
   EXPECT_EQ(link.Create(), kMixerFailed);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
   EXPECT_EQ(link.Server(), nullptr);
+  EXPECT_EQ(link.LastError(), "Cannot run /nonexistent/vantrel-mixerd.");
 }
 
 // A service file in the test bus's service folder lets the bus start the

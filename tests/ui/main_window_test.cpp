@@ -296,6 +296,8 @@ void MainWindowTest::deviceChoosersOfferNoneAndReportAFailedOpen() {
   run.Start();
   QCOMPARE(catcher.messages,
            (QStringList{"Error!: Cannot open Midi output!", "Error!: Cannot open Midi input!"}));
+  QCOMPARE(catcher.details,
+           (QStringList{"There is no MIDI output device 3.", "There is no MIDI input device 2."}));
   auto* input = run.Control<QComboBox>(ui::kMidiInChooserId);
   QCOMPARE(input->count(), 1);
   QCOMPARE(input->itemText(0), QStringLiteral("None"));
@@ -328,6 +330,8 @@ void MainWindowTest::withoutAMixerTheUserIsToldOnceAndPagesStillSend() {
   run.Start();
   QCOMPARE(catcher.messages.size(), 1);
   QVERIFY(catcher.messages.front().contains(QStringLiteral("mixer server could not be reached")));
+  QCOMPARE(catcher.details.front(),
+           QStringLiteral("Cannot connect to the bus at unix:path=/nonexistent/vantrel-test-bus."));
 
   run.session->Context().midiOut = &run.sink;
   auto* field = run.Control<ui::CNumberEdit>(kMasterVolR.edit); // Vol R

@@ -23,10 +23,13 @@ namespace vantrel::test {
 class MessageCatcher {
 public:
   QStringList messages; // "caption: text"
+  QStringList details;  // each message's detail, in the same order
   MessageCatcher() {
-    ui::SetMessageHandler([this](const QString& caption, const QString& text) {
-      messages << caption + QStringLiteral(": ") + text;
-    });
+    ui::SetMessageHandler(
+        [this](const QString& caption, const QString& text, const QString& detail) {
+          messages << caption + QStringLiteral(": ") + text;
+          details << detail;
+        });
   }
   ~MessageCatcher() { ui::SetMessageHandler({}); }
   MessageCatcher(const MessageCatcher&) = delete;

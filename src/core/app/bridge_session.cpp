@@ -14,14 +14,18 @@ namespace vantrel {
 
 namespace {
 std::string DescribeDevice(const char* kind, int32_t index, const std::vector<std::string>& names,
-                           bool failed, bool awaited, const std::string& name) {
+                           bool failed, bool awaited, const std::string& name,
+                           const std::string& reason) {
   const std::string head = std::string("MIDI ") + kind + ": ";
   if (index == -1) {
     return head + "none";
   }
   if (failed) {
     return head + "cannot open device " + std::to_string(index) +
-           (awaited ? "; \"" + name + "\" is opened when it appears" : std::string());
+           // A device waited for is missing: that says why already.
+           (awaited          ? "; \"" + name + "\" is opened when it appears"
+            : reason.empty() ? std::string()
+                             : ". " + reason);
   }
   const auto position = static_cast<std::size_t>(index);
   return head + "opened device " + std::to_string(index) + " (" +
@@ -86,6 +90,10 @@ bool CBridgeSession::ConnectMixer() {
   return m_context.mixer != nullptr;
 }
 
+const std::string& CBridgeSession::MixerError() const {
+  return m_mixerLink.LastError();
+}
+
 SavedDevicesResult CBridgeSession::OpenSavedDevices() {
   SavedDevicesResult result;
   const AppState& state = m_context.state;
@@ -110,10 +118,18 @@ CBridgeSession::DescribeSavedDevices(const SavedDevicesResult& result) const {
   const AppState& state = m_context.state;
   return {DescribeDevice("output", state.outputDevice, m_output.DeviceNames(), result.outputFailed,
                          m_devices.IsAwaited(MidiDirection::Output),
-                         m_devices.Name(MidiDirection::Output)),
+                         m_devices.Name(MidiDirection::Output), OutputError()),
           DescribeDevice("input", state.inputDevice, m_input.DeviceNames(), result.inputFailed,
                          m_devices.IsAwaited(MidiDirection::Input),
-                         m_devices.Name(MidiDirection::Input))};
+                         m_devices.Name(MidiDirection::Input), InputError())};
+}
+
+std::string CBridgeSession::InputError() const {
+  return m_input.LastError();
+}
+
+std::string CBridgeSession::OutputError() const {
+  return m_output.LastError();
 }
 
 DeviceChange CBridgeSession::ChooseInput(int item) {

@@ -87,16 +87,22 @@ public:
   // Connects the mixer link (starting the server when nobody serves it).
   // True when a mixer is present.
   bool ConnectMixer();
+  // Why no mixer is present, in a sentence; empty when nothing said why.
+  const std::string& MixerError() const;
   bool MixerPresent() const { return m_context.mixer != nullptr; }
 
   // Opens the saved output, hands the output and the controller queue to the
   // input, then opens and starts the saved input.
   SavedDevicesResult OpenSavedDevices();
   // One line per saved device, saying whether it opened, e.g.
-  // "MIDI input: opened device 1 (name)"; the same wording in every mode.
+  // "MIDI input: opened device 1 (name)", or why not; the same wording in
+  // every mode.
   std::vector<std::string> DescribeSavedDevices(const SavedDevicesResult& result) const;
   DeviceChange ChooseInput(int item);
   DeviceChange ChooseOutput(int item);
+  // Why the last open of the input or output failed, in a sentence.
+  std::string InputError() const;
+  std::string OutputError() const;
 
   // The watch that reports changes of the device lists (null: none; then
   // the lists are compared only when FollowDevices is called).

@@ -38,7 +38,9 @@ int RunHeadless(const CommandLine& options) {
   if (session.ConnectMixer()) {
     std::printf("Mixer: connected\n");
   } else {
-    std::printf("Mixer: no mixer server could be reached; controllers pass through only\n");
+    const std::string& reason = session.MixerError();
+    std::printf("Mixer: no mixer server could be reached; controllers pass through only%s%s\n",
+                reason.empty() ? "" : ". ", reason.c_str());
   }
   const SavedDevicesResult opened = session.OpenSavedDevices();
   for (const std::string& line : session.DescribeSavedDevices(opened)) {

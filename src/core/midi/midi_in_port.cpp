@@ -29,6 +29,7 @@ int CMidiInPort::Open(int32_t index) {
     }
   }
   if (SetDevice(index) != kMidiOk) {
+    m_lastError = "There is no MIDI input device " + std::to_string(index) + ".";
     return kMidiNoSuchDevice;
   }
   m_connection = m_backend->Open(static_cast<uint32_t>(m_device), *this, m_lastError);

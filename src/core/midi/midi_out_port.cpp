@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace vantrel {
 
@@ -26,6 +27,8 @@ int CMidiOutPort::SetDevice(uint32_t index) {
 
 int CMidiOutPort::Open(uint32_t index) {
   if (SetDevice(index) != kMidiOk) {
+    const std::lock_guard lock(m_sendLock);
+    KeepError(("There is no MIDI output device " + std::to_string(index) + ".").c_str());
     return kMidiNoSuchDevice;
   }
   if (m_open) {

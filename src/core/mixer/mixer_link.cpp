@@ -47,6 +47,7 @@ int CMixerLink::Startup() {
     return kMixerOk;
   }
   if (!m_options.busAddress.empty() && !CanConnectTo(m_options.busAddress)) {
+    m_lastError = "Cannot connect to the bus at " + m_options.busAddress + ".";
     return kMixerFailed;
   }
   try {
@@ -54,7 +55,8 @@ int CMixerLink::Startup() {
                        ? sdbus::createSessionBusConnection()
                        : sdbus::createSessionBusConnectionWithAddress(m_options.busAddress);
     return kMixerOk;
-  } catch (const sdbus::Error&) {
+  } catch (const sdbus::Error& error) {
+    m_lastError = "Cannot connect to the session bus: " + error.getMessage();
     return kMixerFailed;
   }
 }
@@ -64,9 +66,14 @@ int CMixerLink::Create() {
     return kMixerFailed;
   }
   m_created = true;
-  if (!m_server && (NameHasOwner() || (m_options.startServer && StartServerProcess() &&
-                                       WaitForName(m_options.startTimeout)))) {
-    BuildServer();
+  if (!m_server) {
+    m_lastError.clear();
+    if (NameHasOwner() ||
+        (m_options.startServer && StartServerProcess() && WaitForName(m_options.startTimeout))) {
+      BuildServer();
+    } else if (m_lastError.empty()) {
+      m_lastError = std::string("No mixer server owns ") + mixer_dbus::kBusName + " on the bus.";
+    }
   }
   m_nextLookup = std::chrono::steady_clock::now() + kLookupInterval;
   return m_server ? kMixerOk : kMixerFailed;
@@ -109,7 +116,8 @@ bool CMixerLink::NameHasOwner() {
         .withArguments(std::string(mixer_dbus::kBusName))
         .storeResultsTo(owned);
     return owned;
-  } catch (const sdbus::Error&) {
+  } catch (const sdbus::Error& error) {
+    m_lastError = "Cannot ask the bus for the mixer server: " + error.getMessage();
     return false;
   }
 }
@@ -130,7 +138,8 @@ bool CMixerLink::StartServerProcess() {
           .withArguments(std::string(mixer_dbus::kBusName), uint32_t{0})
           .storeResultsTo(result);
       return true;
-    } catch (const sdbus::Error&) {
+    } catch (const sdbus::Error& error) {
+      m_lastError = "The bus cannot start the mixer server: " + error.getMessage();
       return false;
     }
   }
@@ -146,7 +155,11 @@ bool CMixerLink::StartServerProcess() {
   if (!m_options.busAddress.empty()) {
     env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_options.busAddress);
   }
-  return SpawnDetached(args, env);
+  if (!SpawnDetached(args, env)) {
+    m_lastError = "Cannot run " + program + ".";
+    return false;
+  }
+  return true;
 }
 
 bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
@@ -156,6 +169,10 @@ bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
       return true;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
+      if (m_lastError.empty()) {
+        m_lastError = "The mixer server did not appear on the bus within " +
+                      std::to_string(timeout.count()) + " ms.";
+      }
       return false;
     }
     std::this_thread::sleep_for(kNamePollInterval);
@@ -165,7 +182,9 @@ bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
 void CMixerLink::BuildServer() {
   try {
     m_server = std::make_unique<DbusMixerServer>(*m_connection, m_options.callTimeout);
-  } catch (const sdbus::Error&) {
+    m_lastError.clear();
+  } catch (const sdbus::Error& error) {
+    m_lastError = "Cannot reach the mixer server: " + error.getMessage();
     m_server.reset();
   }
 }

@@ -66,6 +66,10 @@ public:
   // Whether someone owns org.vantrel.Mixer on the link's bus right now.
   bool NameHasOwner();
 
+  // Why the last step that failed did, in a sentence; empty before any
+  // failure, and again once a server is reached.
+  const std::string& LastError() const { return m_lastError; }
+
 private:
   bool StartServerProcess();
   bool WaitForName(std::chrono::milliseconds timeout);
@@ -76,6 +80,7 @@ private:
   std::unique_ptr<DbusMixerServer> m_server;
   bool m_created = false; // Create() was called and Release() not yet
   std::chrono::steady_clock::time_point m_nextLookup{};
+  std::string m_lastError;
 };
 
 } // namespace vantrel

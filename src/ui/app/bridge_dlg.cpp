@@ -92,7 +92,7 @@ void CBridgeDlg::ConnectMixerAndDevices() {
                 tr("The mixer server could not be reached. Vantrel will pass MIDI through and "
                    "send controllers, but it cannot set or show the mixer until it is "
                    "started again."),
-                MessageKind::Warning);
+                MessageKind::Warning, ToQString(m_session.MixerError()));
   }
   const SavedDevicesResult opened = m_session.OpenSavedDevices();
   if (m_options.report) {
@@ -101,11 +101,12 @@ void CBridgeDlg::ConnectMixerAndDevices() {
     }
   }
   if (opened.outputFailed) {
-    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput),
-                MessageKind::Error);
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput), MessageKind::Error,
+                ToQString(m_session.OutputError()));
   }
   if (opened.inputFailed) {
-    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error);
+    ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error,
+                ToQString(m_session.InputError()));
   }
 }
 
@@ -318,7 +319,8 @@ void CBridgeDlg::OnDeviceChosen(MidiDirection direction, int item) {
   }
   if (change == DeviceChange::OpenFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption),
-                ToQString(input ? kCannotOpenInput : kCannotOpenOutput), MessageKind::Error);
+                ToQString(input ? kCannotOpenInput : kCannotOpenOutput), MessageKind::Error,
+                ToQString(input ? m_session.InputError() : m_session.OutputError()));
   }
 }
 

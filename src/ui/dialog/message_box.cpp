@@ -31,15 +31,17 @@ ModalState& Modals() {
 
 } // namespace
 
-void ShowMessage(QWidget* owner, const QString& caption, const QString& text, MessageKind kind) {
+void ShowMessage(QWidget* owner, const QString& caption, const QString& text, MessageKind kind,
+                 const QString& detail) {
   if (Handler()) {
-    Handler()(caption, text);
+    Handler()(caption, text, detail);
     return;
   }
   const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
                                  : kind == MessageKind::Warning ? QMessageBox::Warning
                                                                 : QMessageBox::Information;
   QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+  box.setInformativeText(detail);
   ExecModal(box);
 }
 

@@ -15,12 +15,15 @@ namespace vantrel::ui {
 
 enum class MessageKind { Information, Warning, Error };
 
-// Shows a modal message with an OK button; owner may be null.
-void ShowMessage(QWidget* owner, const QString& caption, const QString& text, MessageKind kind);
+// Shows a modal message with an OK button; owner may be null. detail, when
+// not empty, is shown below the text (why something failed).
+void ShowMessage(QWidget* owner, const QString& caption, const QString& text, MessageKind kind,
+                 const QString& detail = {});
 
 // Replaces the message box with a function (tests); an empty function
 // restores the box.
-using MessageHandler = std::function<void(const QString& caption, const QString& text)>;
+using MessageHandler =
+    std::function<void(const QString& caption, const QString& text, const QString& detail)>;
 void SetMessageHandler(MessageHandler handler);
 
 // Runs a modal dialog as QDialog::exec does, but one that a stop closes.

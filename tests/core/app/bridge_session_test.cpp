@@ -118,6 +118,12 @@ TEST_F(SessionTest, ChoosingTheCurrentItemDoesNothingAndAFailedOpenKeepsTheIndex
   const SavedDevicesResult saved = session->OpenSavedDevices();
   EXPECT_TRUE(saved.outputFailed);
   EXPECT_FALSE(saved.inputFailed);
+  // The reason reaches the device lines.
+  EXPECT_EQ(session->OutputError(), "There is no MIDI output device 0.");
+  EXPECT_EQ(session->DescribeSavedDevices(saved),
+            (std::vector<std::string>{
+                "MIDI output: cannot open device 0. There is no MIDI output device 0.",
+                "MIDI input: none"}));
 }
 
 TEST_F(SessionTest, NoMixerMeansNoMixerCallsAndNothingReachesPagesBeforeTheyExist) {
