@@ -3,7 +3,7 @@
 # Idempotent: does nothing when every package is already present.
 set -eu
 
-PACKAGES="cmake g++ make pkg-config clang-tidy-14 git \
+PACKAGES="cmake g++ make pkg-config clang-tidy-14 git clang-14 libclang-rt-14-dev \
   qt6-base-dev libgl1-mesa-dev \
   librtmidi-dev libasound2-dev \
   libsdbus-c++-dev libsystemd-dev \

@@ -3,9 +3,10 @@
 # .clang-tidy on the files changed since main (scripts/tidy-changed.sh) and
 # runs every test with a private D-Bus bus and JACK server. In CI (CI=true) or with
 # VANTREL_SANITIZERS=1 it also builds and runs the core tests under
-# AddressSanitizer with UndefinedBehaviorSanitizer, and the concurrency tests
-# under ThreadSanitizer. In CI it also builds the Debian package, installs it
-# and checks the installed programs (scripts/install-test.sh).
+# AddressSanitizer with UndefinedBehaviorSanitizer, the concurrency tests
+# under ThreadSanitizer, and each fuzzer for a bounded time (scripts/fuzz.sh).
+# In CI it also builds the Debian package, installs it and checks the
+# installed programs (scripts/install-test.sh).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -33,4 +34,7 @@ if [ "${CI:-}" = "true" ] || [ "${VANTREL_SANITIZERS:-}" = "1" ]; then
     -DVANTREL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DVANTREL_WERROR=$werror >/dev/null
   cmake --build build-tsan -j"$jobs" --target test_midi
   ./scripts/with-test-services.sh ctest --test-dir build-tsan --output-on-failure -L midi --timeout 300
+
+  # Each fuzzer for a bounded time; a finding fails the run.
+  ./scripts/fuzz.sh
 fi

@@ -36,6 +36,13 @@ constexpr std::size_t ShortMessageLength(uint8_t status) {
   }
 }
 
+// Reads the bytes of one incoming event, from either MIDI system, as one
+// short message: it must start with a status byte (not 0xF0 or 0xF7) and hold
+// that message's data bytes, each below 0x80. Bytes after the message are
+// ignored; events of more than three bytes (system exclusive) are refused.
+// The timestamp is left as it is. Safe on the MIDI callback thread.
+bool ShortMessageFromEvent(const uint8_t* bytes, std::size_t size, CMidiMessage& message) noexcept;
+
 constexpr bool IsControlChange(uint8_t status) {
   return (status & 0xF0) == 0xB0;
 }

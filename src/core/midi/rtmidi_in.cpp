@@ -2,6 +2,7 @@
 
 #include "midi/delivery_gate.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_message.h"
 #include "midi/rtmidi_ports.h"
 
 #include <atomic>
@@ -76,12 +77,10 @@ private:
   // RtMidi's thread. Copies the bytes into an inline message; no allocation.
   static void OnMessage(double, std::vector<unsigned char>* bytes, void* user) {
     auto* self = static_cast<RtMidiInConnection*>(user);
-    if (self->m_gate.IsOpen() && bytes != nullptr && !bytes->empty() && bytes->size() <= 3) {
-      CMidiMessage message;
+    CMidiMessage message;
+    if (self->m_gate.IsOpen() && bytes != nullptr &&
+        ShortMessageFromEvent(bytes->data(), bytes->size(), message)) {
       message.timestamp = self->m_gate.Timestamp();
-      message.status = (*bytes)[0];
-      message.data1 = bytes->size() > 1 ? (*bytes)[1] : 0;
-      message.data2 = bytes->size() > 2 ? (*bytes)[2] : 0;
       self->m_receiver.Receive(message);
     }
   }
