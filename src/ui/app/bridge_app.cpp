@@ -10,6 +10,8 @@
 
 #include <QTimer>
 
+#include <cstdio>
+
 namespace vantrel::ui {
 
 CBridgeApp::CBridgeApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -21,6 +23,7 @@ CBridgeApp::CBridgeApp(int& argc, char** argv) : QApplication(argc, argv) {
 int CBridgeApp::TellProfileInUse(const std::string& sentence) {
   CSignalWatch watch;
   connect(&watch, &CSignalWatch::Raised, this, [this] { StopModals(this, [] {}); });
+  std::fprintf(stderr, "vantrel: %s\n", sentence.c_str());
   ShowMessage(nullptr, QString::fromLatin1(kProgramCaption), QString::fromStdString(sentence),
               MessageKind::Error);
   return kExitProfileInUse;

@@ -25,8 +25,8 @@ public:
   // on screen (the start-up benchmark closes the window there).
   int InitInstance(CBridgeRuntime& runtime, const CommandLine& options,
                    const std::function<void(QWidget& window)>& onShown = {});
-  // Says in a box that another program holds the profile (a stop signal
-  // closes it) and returns the exit code.
+  // Says on standard error and in a box that another program holds the
+  // profile (a stop signal closes the box) and returns the exit code.
   int TellProfileInUse(const std::string& sentence);
 };
 

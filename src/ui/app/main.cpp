@@ -29,7 +29,6 @@ int main(int argc, char** argv) {
   const std::filesystem::path profile = vantrel::ProfilePathOf(options);
   const vantrel::CFileLock lock(profile);
   if (const std::optional<std::string> inUse = vantrel::ProfileInUse(lock, profile)) {
-    std::cerr << "vantrel: " << *inUse << "\n";
     vantrel::ui::CBridgeApp app(argc, argv);
     return app.TellProfileInUse(*inUse);
   }
