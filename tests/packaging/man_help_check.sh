@@ -6,7 +6,8 @@
 # page's OPTIONS section. Commands are the first word of each line of the
 # help's "Commands:" list (and a word after " | " on such a line), and the
 # first bold word of each comma-separated term of the page's COMMANDS
-# section. The help option and command themselves need not be listed.
+# section. The help option and command themselves need not be listed. Every
+# option of the page's OPTIONS section also appears in its SYNOPSIS.
 set -u
 program=$1
 page=$2
@@ -20,6 +21,9 @@ terms() {
 
 help_options=$(printf '%s\n' "$help" | grep -o -- '--[a-z][a-z0-9-]*' | grep -vx -- '--help' | sort -u)
 page_options=$(terms OPTIONS | grep -o -- '--[a-z][a-z0-9-]*' | grep -vx -- '--help' | sort -u)
+
+synopsis_options=$(awk '/^# / { on = ($0 == "# SYNOPSIS"); next } on' "$page" |
+  grep -o -- '--[a-z][a-z0-9-]*' | sort -u)
 
 help_commands=$(printf '%s\n' "$help" | awk '
   /^Commands:/ { on = 1; next }
@@ -50,6 +54,11 @@ compare() { # what, help list, page list
   fi
 }
 compare options "$help_options" "$page_options"
+not_in_synopsis=$(printf '%s\n' "$page_options" | grep -vxF -e "$synopsis_options" -e '' || true)
+if [ -n "$not_in_synopsis" ]; then
+  echo "options in the OPTIONS section of $page but not in its SYNOPSIS:" $not_in_synopsis >&2
+  status=1
+fi
 compare commands "$help_commands" "$page_commands"
 [ "$status" -eq 0 ] && echo "$(basename "$program"): --help and $(basename "$page") agree"
 exit "$status"
