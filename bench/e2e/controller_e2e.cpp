@@ -5,6 +5,8 @@
 // same controller; and the D-Bus getter round trip alone for comparison.
 // Run it inside scripts/with-test-services.sh (private bus and JACK server).
 
+#include "percentiles.h"
+
 #include "midi/midi_backend.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
@@ -86,15 +88,6 @@ std::size_t LastMixerRow(std::size_t rowsMapped) {
     }
   }
   return last;
-}
-
-void ReportPercentiles(benchmark::State& state, std::vector<double> micros) {
-  if (micros.empty()) {
-    return;
-  }
-  std::sort(micros.begin(), micros.end());
-  state.counters["median_us"] = micros[micros.size() / 2];
-  state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
 }
 
 void ControllerToServer(benchmark::State& state, bool windowed) {

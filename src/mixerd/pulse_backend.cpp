@@ -145,6 +145,14 @@ private:
     bool again = false;
   };
 
+  // A volume set in flight for one object, and the value that waits for it.
+  struct Setting {
+    PulseBackend* owner = nullptr;
+    Key key;
+    bool inFlight = false;
+    std::optional<SideLevels> next;
+  };
+
   pa_mainloop_api* Api() { return pa_mainloop_get_api(m_loop); }
 
   // The service's descriptors join the loop's own in one poll.
@@ -191,6 +199,7 @@ private:
       m_context = nullptr;
     }
     m_requests.clear();
+    m_settings.clear();
   }
 
   void ScheduleRetry() {
@@ -521,8 +530,19 @@ private:
     }
   }
 
+  // At most one volume set per object is in flight; newer values wait and
+  // only the newest goes out once the server has answered, so a fast sweep
+  // never queues up behind the server and always ends on its last value.
   void SetVolume(Object& object, SideLevels levels) {
     if (m_context == nullptr || !m_ready) {
+      return;
+    }
+    const Key key{object.kind, object.index};
+    Setting& setting = m_settings[key];
+    setting.owner = this;
+    setting.key = key;
+    if (setting.inFlight) {
+      setting.next = levels;
       return;
     }
     const pa_cvolume volume = VolumeOfLevels(object.map, levels);
@@ -530,17 +550,36 @@ private:
       return;
     }
     object.echo.Sent(VolumeValues(volume));
+    pa_operation* operation = nullptr;
     switch (object.kind) {
     case TargetKind::Sink:
-      Done(pa_context_set_sink_volume_by_index(m_context, object.index, &volume, nullptr, nullptr));
+      operation = pa_context_set_sink_volume_by_index(m_context, object.index, &volume,
+                                                      &PulseBackend::OnSet, &setting);
       break;
     case TargetKind::Source:
-      Done(pa_context_set_source_volume_by_index(m_context, object.index, &volume, nullptr,
-                                                 nullptr));
+      operation = pa_context_set_source_volume_by_index(m_context, object.index, &volume,
+                                                        &PulseBackend::OnSet, &setting);
       break;
     default:
-      Done(pa_context_set_sink_input_volume(m_context, object.index, &volume, nullptr, nullptr));
+      operation = pa_context_set_sink_input_volume(m_context, object.index, &volume,
+                                                   &PulseBackend::OnSet, &setting);
       break;
+    }
+    setting.inFlight = operation != nullptr;
+    Done(operation);
+  }
+
+  static void OnSet(pa_context*, int, void* tag) {
+    auto& setting = *static_cast<Setting*>(tag);
+    setting.inFlight = false;
+    if (!setting.next) {
+      return;
+    }
+    const SideLevels levels = *std::exchange(setting.next, std::nullopt);
+    PulseBackend& backend = *setting.owner;
+    const auto object = backend.m_objects.find(setting.key);
+    if (object != backend.m_objects.end()) {
+      backend.SetVolume(object->second, levels);
     }
   }
 
@@ -558,6 +597,7 @@ private:
   std::string m_defaultSource;
   std::map<Key, Object> m_objects;
   std::map<Key, Request> m_requests;
+  std::map<Key, Setting> m_settings;
   std::array<bool, kStripCount> m_pendingWhileAway{};
   std::span<pollfd> m_serviceFds;
   int m_serviceEvents = 0;

@@ -5,118 +5,22 @@
 // vantrel_in_b.
 
 #include "support/mixerd_server.h"
+#include "support/sound_server.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <functional>
-#include <regex>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 
-extern char** environ;
+#include <fstream>
+#include <thread>
 
 namespace vantrel::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kSettle = 10s;
 // Mixer value 32768 is half amplitude: the server's cubic volume of 0.5.
 constexpr long kHalfVolume = 52016;
-// PipeWire keeps volumes as floats; its pulse side may round by a step.
-constexpr long kTolerance = 2;
-
-std::string Pactl(std::vector<std::string> args) {
-  args.insert(args.begin(), "/usr/bin/pactl");
-  const CommandResult result = RunCommand(args);
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  return result.out;
-}
-
-// The channel volumes of the first "Volume:" line in pactl's text.
-std::vector<long> VolumesIn(const std::string& text) {
-  std::vector<long> volumes;
-  const std::size_t line = text.find("Volume:");
-  if (line == std::string::npos) {
-    return volumes;
-  }
-  const std::string rest = text.substr(line, text.find('\n', line) - line);
-  static const std::regex channel(R"(([a-z-]+): +(\d+) /)");
-  for (auto it = std::sregex_iterator(rest.begin(), rest.end(), channel);
-       it != std::sregex_iterator(); ++it) {
-    volumes.push_back(std::stol((*it)[2]));
-  }
-  return volumes;
-}
-
-std::vector<long> SinkVolume(const std::string& sink) {
-  return VolumesIn(Pactl({"get-sink-volume", sink}));
-}
-
-std::vector<long> SourceVolume(const std::string& source) {
-  return VolumesIn(Pactl({"get-source-volume", source}));
-}
-
-// pactl's description of the playback stream whose application.name is
-// `name`, from "Sink Input #N" on; empty when there is none.
-std::string StreamBlock(const std::string& name) {
-  const std::string list = Pactl({"list", "sink-inputs"});
-  const std::string marker = "application.name = \"" + name + "\"";
-  for (std::size_t at = list.find("Sink Input #"); at != std::string::npos;) {
-    const std::size_t next = list.find("Sink Input #", at + 1);
-    const std::string block = list.substr(at, next == std::string::npos ? next : next - at);
-    if (block.find(marker) != std::string::npos) {
-      return block;
-    }
-    at = next;
-  }
-  return {};
-}
-
-std::vector<long> StreamVolume(const std::string& name) {
-  return VolumesIn(StreamBlock(name));
-}
-
-std::string StreamIndex(const std::string& name) {
-  const std::string block = StreamBlock(name);
-  return block.substr(12, block.find('\n') - 12);
-}
-
-bool Near(const std::vector<long>& volumes, std::vector<long> expected) {
-  if (volumes.size() != expected.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
-    if (std::abs(volumes[i] - expected[i]) > kTolerance) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool Eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = kSettle) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) {
-      return false;
-    }
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
-
-std::string Join(const std::vector<long>& values) {
-  std::string text;
-  for (long value : values) {
-    text += std::to_string(value) + " ";
-  }
-  return text;
-}
 
 CommandResult Ctl(std::vector<std::string> args) {
   args.insert(args.begin(), MixerctlProgram());
@@ -134,42 +38,6 @@ void Set(std::vector<std::string> args) {
   const CommandResult result = Ctl(args);
   EXPECT_EQ(result.exitCode, 0) << result.err;
 }
-
-// Starts a program in the background: its process id, or 0.
-pid_t StartProgram(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  return ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
-}
-
-void EndProgram(pid_t& pid) {
-  if (pid > 0) {
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    pid = 0;
-  }
-}
-
-// A playback stream of silence, named for the mapping rules, until destroyed.
-class Player {
-public:
-  explicit Player(const std::string& applicationName)
-      : m_pid(StartProgram({"/usr/bin/pacat", "--playback", "--raw",
-                            "--property=application.name=" + applicationName, "/dev/zero"})) {
-    Eventually([&] { return !StreamVolume(applicationName).empty(); });
-  }
-  ~Player() { EndProgram(m_pid); }
-  Player(const Player&) = delete;
-  Player& operator=(const Player&) = delete;
-
-private:
-  pid_t m_pid = 0;
-};
 
 class SoundBackendTest : public ::testing::Test {
 protected:

@@ -13,6 +13,16 @@
 
 namespace vantrel::test {
 
+// A started link that never starts a server of its own.
+inline std::unique_ptr<CMixerLink> ConnectMixerLink() {
+  MixerLinkOptions options;
+  options.startServer = false;
+  auto link = std::make_unique<CMixerLink>(options);
+  link->Startup();
+  link->Create();
+  return link;
+}
+
 class MixerdFixture : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -20,15 +30,7 @@ protected:
     ASSERT_TRUE(m_server.Start()) << "vantrel-mixerd did not start: " << m_server.Errors();
   }
 
-  // A started link that never starts a server of its own.
-  static std::unique_ptr<CMixerLink> ConnectLink() {
-    MixerLinkOptions options;
-    options.startServer = false;
-    auto link = std::make_unique<CMixerLink>(options);
-    link->Startup();
-    link->Create();
-    return link;
-  }
+  static std::unique_ptr<CMixerLink> ConnectLink() { return ConnectMixerLink(); }
 
   MixerdTempDir m_dir;
   MixerdProcess m_server{m_dir.Path() + "/mixer.state"};

@@ -50,6 +50,9 @@ public:
   MixerdProcess(const MixerdProcess&) = delete;
   MixerdProcess& operator=(const MixerdProcess&) = delete;
 
+  // Replaces the arguments that follow the state file, before Start().
+  void SetArguments(std::vector<std::string> arguments) { m_arguments = std::move(arguments); }
+
   // Starts the server and waits until it owns the name. False on failure.
   bool Start(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // SIGTERM, then waits: the exit code, or -1 when it did not exit normally.

@@ -18,48 +18,66 @@ int FaderValueFromReading(const Parameter& p, int32_t reading) {
   return p.kind == ParameterKind::Gain ? ValueFromGain(reading) : ValueFromLevel(reading);
 }
 
-int SetParameter(IMixerServer& mixer, const Parameter& p, int32_t value) {
-  const auto& a = p.args;
-  switch (p.op) {
-  case SetOperation::BusLevel:
-    return mixer.SetBusLevel(a[0], value);
-  case SetOperation::MasterVolume:
-    return mixer.SetMasterVolume(a[0], value);
-  case SetOperation::RecordLevel:
-    return mixer.SetRecordLevel(value);
-  case SetOperation::SendLevel:
-    return mixer.SetSendLevel(a[0], a[1], a[2], value);
-  case SetOperation::SourceVolume:
-    return mixer.SetSourceVolume(a[0], a[1], value);
-  case SetOperation::SourcePan:
-    return mixer.SetSourcePan(a[0], a[1], value);
-  case SetOperation::FilterCutoff:
-  case SetOperation::FilterResonance:
-    break;
+namespace {
+
+using Args = std::array<int32_t, 3>;
+
+// The setter and getter of each mixer operation, in the order of
+// SetOperation; the filter operations that follow are no mixer calls.
+struct MixerCalls {
+  SetOperation op;
+  int (*set)(IMixerServer&, const Args&, int32_t);
+  int (*get)(IMixerServer&, const Args&, int32_t&);
+};
+
+constexpr std::array<MixerCalls, 6> kMixerCalls = {{
+    {SetOperation::BusLevel,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetBusLevel(a[0], v); },
+     [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetBusLevel(a[0], c); }},
+    {SetOperation::MasterVolume,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetMasterVolume(a[0], v); },
+     [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetMasterVolume(a[0], c); }},
+    {SetOperation::RecordLevel,
+     [](IMixerServer& m, const Args&, int32_t v) { return m.SetRecordLevel(v); },
+     [](IMixerServer& m, const Args&, int32_t& c) { return m.GetRecordLevel(c); }},
+    {SetOperation::SendLevel,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSendLevel(a[0], a[1], a[2], v); },
+     [](IMixerServer& m, const Args& a, int32_t& c) {
+       return m.GetSendLevel(a[0], a[1], a[2], c);
+     }},
+    {SetOperation::SourceVolume,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSourceVolume(a[0], a[1], v); },
+     [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetSourceVolume(a[0], a[1], c); }},
+    {SetOperation::SourcePan,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSourcePan(a[0], a[1], v); },
+     [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetSourcePan(a[0], a[1], c); }},
+}};
+
+constexpr bool MixerCallsFollowEnum() {
+  for (std::size_t i = 0; i < kMixerCalls.size(); ++i) {
+    if (static_cast<std::size_t>(kMixerCalls[i].op) != i) {
+      return false;
+    }
   }
-  return kMixerFailed;
+  return static_cast<std::size_t>(SetOperation::FilterCutoff) == kMixerCalls.size();
+}
+static_assert(MixerCallsFollowEnum(), "kMixerCalls must list the mixer operations in enum order");
+
+const MixerCalls* FindMixerCalls(SetOperation op) {
+  const auto index = static_cast<std::size_t>(op);
+  return index < kMixerCalls.size() ? &kMixerCalls[index] : nullptr;
+}
+
+} // namespace
+
+int SetParameter(IMixerServer& mixer, const Parameter& p, int32_t value) {
+  const MixerCalls* calls = FindMixerCalls(p.op);
+  return calls != nullptr ? calls->set(mixer, p.args, value) : kMixerFailed;
 }
 
 int ReadParameter(IMixerServer& mixer, const Parameter& p, int32_t& cell) {
-  const auto& a = p.args;
-  switch (p.op) {
-  case SetOperation::BusLevel:
-    return mixer.GetBusLevel(a[0], cell);
-  case SetOperation::MasterVolume:
-    return mixer.GetMasterVolume(a[0], cell);
-  case SetOperation::RecordLevel:
-    return mixer.GetRecordLevel(cell);
-  case SetOperation::SendLevel:
-    return mixer.GetSendLevel(a[0], a[1], a[2], cell);
-  case SetOperation::SourceVolume:
-    return mixer.GetSourceVolume(a[0], a[1], cell);
-  case SetOperation::SourcePan:
-    return mixer.GetSourcePan(a[0], a[1], cell);
-  case SetOperation::FilterCutoff:
-  case SetOperation::FilterResonance:
-    break;
-  }
-  return kMixerFailed;
+  const MixerCalls* calls = FindMixerCalls(p.op);
+  return calls != nullptr ? calls->get(mixer, p.args, cell) : kMixerFailed;
 }
 
 void SendFilterParameter(IShortMessageSink& out, int32_t outputChannel, const Parameter& p, int v) {

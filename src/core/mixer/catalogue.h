@@ -21,7 +21,8 @@ enum class ParameterKind : uint8_t {
 };
 
 // The mixer operation that sets a parameter; its getter reads it back with
-// the same fixed arguments.
+// the same fixed arguments. The mixer operations come first, the filter
+// operations last (catalogue.cpp's call table relies on it).
 enum class SetOperation : uint8_t {
   BusLevel,        // SetBusLevel(bus)                / GetBusLevel(bus)
   MasterVolume,    // SetMasterVolume(channel)        / GetMasterVolume(channel)

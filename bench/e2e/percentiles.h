@@ -1,0 +1,20 @@
+#pragma once
+// Median and 99th percentile of per-iteration times, as benchmark counters.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace vantrel::test {
+
+inline void ReportPercentiles(benchmark::State& state, std::vector<double> micros) {
+  if (micros.empty()) {
+    return;
+  }
+  std::sort(micros.begin(), micros.end());
+  state.counters["median_us"] = micros[micros.size() / 2];
+  state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+}
+
+} // namespace vantrel::test

@@ -1,0 +1,55 @@
+// The whole road onto a real sound server: a JACK peer turns knobs on the
+// program, vantrel-mixerd (--backend pulse) moves a playing stream and the
+// default sink, and a change made with pactl comes back to the mixer. CTest
+// runs these once under scripts/with-sound-server.sh pulseaudio and once
+// under ... pipewire; elsewhere they skip.
+
+#include "e2e_fixture.h"
+#include "mixer/scales.h"
+#include "support/sound_server.h"
+
+#include <pulse/volume.h>
+
+namespace vantrel::test {
+namespace {
+
+class SoundEndToEndTest : public EndToEndTest {
+protected:
+  SoundEndToEndTest() { m_server.SetArguments({"--backend", "pulse"}); }
+
+  void SetUp() override {
+    if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
+      GTEST_SKIP() << "needs a private sound server: run through scripts/with-sound-server.sh";
+    }
+    Pactl({"set-sink-volume", "vantrel_out", "100%"});
+    EndToEndTest::SetUp();
+  }
+};
+
+long ServerVolume(int32_t mixerValue) {
+  return static_cast<long>(pa_sw_volume_from_linear(mixerValue / 65535.0));
+}
+
+TEST_P(SoundEndToEndTest, KnobsMoveAPlayingStreamAndTheSinkAndPactlComesBack) {
+  const Player player("End To End Player");
+  WriteProfile({{"VolLCC", 20}, {"VolRCC", 20}, {"WaveVolCC", 21}});
+  StartBridge();
+  Play({{0xB0, 20, 100}, {0xB0, 21, 64}});
+  const long sink = ServerVolume(GainFromValue(100));
+  const long stream = ServerVolume(GainFromValue(64));
+  EXPECT_TRUE(Eventually([&] {
+    return Near(SinkVolume("vantrel_out"), {sink, sink});
+  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(Eventually([&] {
+    return Near(StreamVolume("End To End Player"), {stream, stream});
+  })) << Join(StreamVolume("End To End Player"));
+
+  Pactl({"set-sink-volume", "vantrel_out", "20%"});
+  EXPECT_EQ(WaitForValue(RowOfKey("VolLCC"), 524), 524);
+  EXPECT_EQ(Read(RowOfKey("VolRCC")), 524);
+}
+
+INSTANTIATE_TEST_SUITE_P(Headless, SoundEndToEndTest, ::testing::Values(false));
+
+} // namespace
+} // namespace vantrel::test

@@ -1,0 +1,56 @@
+#pragma once
+// The private sound server of the back-end tests (scripts/with-sound-server.sh
+// starts it), read and driven with pactl and pacat.
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vantrel::test {
+
+// PipeWire keeps volumes as floats; its pulse side may round by a step.
+inline constexpr long kVolumeTolerance = 2;
+
+// Runs pactl with the arguments; its standard output (a failure is a test
+// failure).
+std::string Pactl(std::vector<std::string> args);
+
+// The channel volumes of the first "Volume:" line in pactl's text.
+std::vector<long> VolumesIn(const std::string& text);
+std::vector<long> SinkVolume(const std::string& sink);
+std::vector<long> SourceVolume(const std::string& source);
+
+// pactl's description of the playback stream whose application.name is
+// `name`, from "Sink Input #N" on; empty when there is none.
+std::string StreamBlock(const std::string& name);
+std::vector<long> StreamVolume(const std::string& name);
+std::string StreamIndex(const std::string& name);
+
+// Every volume within kVolumeTolerance of the expected one.
+bool Near(const std::vector<long>& volumes, std::vector<long> expected);
+std::string Join(const std::vector<long>& values);
+
+// Checks condition every 20 ms until it holds or the timeout passes.
+bool Eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Starts a program in the background: its process id, or 0.
+pid_t StartProgram(std::vector<std::string> args);
+// SIGTERM and wait; pid becomes 0.
+void EndProgram(pid_t& pid);
+
+// A playback stream of silence, named for the mapping rules, until destroyed.
+class Player {
+public:
+  explicit Player(const std::string& applicationName);
+  ~Player() { EndProgram(m_pid); }
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+private:
+  pid_t m_pid = 0;
+};
+
+} // namespace vantrel::test
