@@ -8,6 +8,7 @@
 #include "mixer/scales.h"
 
 #include <algorithm>
+#include <csignal>
 #include <regex>
 #include <thread>
 
@@ -73,7 +74,16 @@ TEST_P(DeviceHotplugTest, APeerThatClosesDuringAStreamIsReopenedByNameAndTheBrid
   const auto back = m_peer->WaitForReceived(1, 5s);
   ASSERT_FALSE(back.empty());
   EXPECT_EQ(back.back().bytes, (Message{0xB0, 7, 127}));
+  if (!Windowed()) {
+    // SIGUSR1 prints the counters and the bridge runs on.
+    ASSERT_EQ(kill(m_bridge->Pid(), SIGUSR1), 0);
+    EXPECT_TRUE(m_bridge->WaitForOutput("MIDI messages received: ")) << m_bridge->Output();
+  }
   EXPECT_EQ(StopBridge(), 0);
+  if (!Windowed()) {
+    const std::string output = m_bridge->Output();
+    EXPECT_LT(output.find("MIDI messages received: "), output.find("Stopping on signal"));
+  }
   // Each device line once: gone once, back once.
   const std::string output = m_bridge->Output();
   for (const char* line : {"MIDI input: reopened", "MIDI output: reopened"}) {

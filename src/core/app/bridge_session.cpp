@@ -215,7 +215,8 @@ void CBridgeSession::DrainControllers() {
 }
 
 BridgeStats CBridgeSession::Stats() const {
-  return {m_applied, m_queue.DroppedCount(), m_input.ThruDroppedCount(), m_output.DroppedCount()};
+  return {m_applied, m_queue.DroppedCount(), m_input.ThruDroppedCount(), m_output.DroppedCount(),
+          m_input.ReceivedCount()};
 }
 
 void CBridgeSession::Shutdown() {

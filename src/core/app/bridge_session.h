@@ -43,6 +43,7 @@ struct BridgeStats {
   uint64_t controllersDropped = 0; // changes lost to a full controller queue
   uint64_t thruDropped = 0;        // thru messages the output could not queue
   uint64_t outputDropped = 0;      // any message the output could not queue
+  uint64_t messagesReceived = 0;   // every short message the input delivered
 };
 
 inline constexpr std::string_view kCannotOpenInput = "Cannot open Midi input!";

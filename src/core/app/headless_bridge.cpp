@@ -23,6 +23,8 @@ int RunHeadless(const CommandLine& options) {
     std::perror("vantrel: cannot watch for stop signals");
     return 1;
   }
+  // SIGUSR1 prints the counters; without it the bridge runs on regardless.
+  const CUniqueFd countersAsked = BlockedSignalFd(SIGUSR1);
   const std::filesystem::path profile = ProfilePathOf(options);
   const CFileLock lock(profile);
   if (const std::optional<std::string> inUse = ProfileInUse(lock, profile)) {
@@ -52,11 +54,12 @@ int RunHeadless(const CommandLine& options) {
   std::fflush(stdout);
 
   // A negative descriptor (no device watch) is skipped by poll.
-  pollfd fds[3] = {{runtime.ControllerWakeFd(), POLLIN, 0},
+  pollfd fds[4] = {{runtime.ControllerWakeFd(), POLLIN, 0},
                    {signals.Get(), POLLIN, 0},
-                   {session.DeviceWatchFd(), POLLIN, 0}};
+                   {session.DeviceWatchFd(), POLLIN, 0},
+                   {countersAsked.Get(), POLLIN, 0}};
   for (;;) {
-    if (poll(fds, 3, -1) < 0) {
+    if (poll(fds, 4, -1) < 0) {
       if (errno == EINTR) {
         continue;
       }
@@ -70,6 +73,12 @@ int RunHeadless(const CommandLine& options) {
       for (const std::string& line : session.OnDeviceWatch().lines) {
         PrintLine(line);
       }
+    }
+    if ((fds[3].revents & POLLIN) != 0) {
+      signalfd_siginfo info{};
+      while (read(countersAsked.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      }
+      PrintLine(StatsLine(session.Stats()));
     }
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};

@@ -14,7 +14,8 @@ void PrintLine(const std::string& line) {
 std::string StatsLine(const BridgeStats& stats) {
   return "Controller changes applied: " + std::to_string(stats.controllersApplied) +
          ", dropped: " + std::to_string(stats.controllersDropped) +
-         "; thru messages dropped: " + std::to_string(stats.thruDropped);
+         "; thru messages dropped: " + std::to_string(stats.thruDropped) +
+         "; MIDI messages received: " + std::to_string(stats.messagesReceived);
 }
 
 } // namespace vantrel

@@ -86,6 +86,7 @@ void CMidiInPort::OnReceive(const CMidiMessage&) {}
 
 void CMidiInPort::Receive(const CMidiMessage& message) noexcept {
   const std::lock_guard lock(m_receiveLock);
+  m_received.store(m_received.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   try {
     OnReceive(message);
   } catch (...) {

@@ -56,6 +56,8 @@ public:
   std::vector<std::string> DeviceNames() const;
   // The sentence of the most recent failure, empty if none.
   const std::string& LastError() const { return m_lastError; }
+  // Messages delivered since the program started, read from any thread.
+  uint64_t ReceivedCount() const { return m_received.load(std::memory_order_relaxed); }
 
 protected:
   // MIDI thread, under the receive lock. The base does nothing.
@@ -71,6 +73,9 @@ private:
   bool m_open = false;
   bool m_started = false;
   std::string m_lastError;
+  // Written only under the receive lock, so a plain load and store count
+  // without a locked instruction on the MIDI thread.
+  std::atomic<uint64_t> m_received{0};
 };
 
 // The bridge's input: passes every short message through to the thru port

@@ -25,4 +25,14 @@ CUniqueFd StopSignalFd(bool nonBlocking) {
   return CUniqueFd(signalfd(-1, &set, SFD_CLOEXEC | (nonBlocking ? SFD_NONBLOCK : 0)));
 }
 
+CUniqueFd BlockedSignalFd(int signal) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) {
+    return CUniqueFd();
+  }
+  return CUniqueFd(signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+}
+
 } // namespace vantrel

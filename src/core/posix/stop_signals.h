@@ -21,4 +21,9 @@ bool BlockStopSignals();
 // (read a signalfd_siginfo from it); not open on failure.
 CUniqueFd StopSignalFd(bool nonBlocking);
 
+// Blocks one more signal the same way (call before any thread exists) and
+// returns a descriptor that becomes readable when it arrives; not open on
+// failure. For signals that ask for something other than a stop.
+CUniqueFd BlockedSignalFd(int signal);
+
 } // namespace vantrel

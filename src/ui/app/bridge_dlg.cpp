@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/bridge_session.h"
+#include "dialog/activity_light.h"
 #include "dialog/controls.h"
 #include "dialog/message_box.h"
 #include "dialog/template_builder.h"
@@ -14,7 +15,9 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <utility>
 
@@ -24,6 +27,9 @@ namespace {
 
 constexpr int kChannelMin = 1;
 constexpr int kChannelMax = 16;
+// The activity light samples the counters 20 times a second, so it repaints
+// at most that often.
+constexpr int kActivityIntervalMs = 50;
 
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -77,6 +83,48 @@ void CBridgeDlg::BuildWindow() {
     m_pageChooser->addItem(ToQString(PageByNumber(number)->name));
   }
   m_pageChooser->setCurrentIndex(-1);
+  PlaceActivityLight();
+}
+
+void CBridgeDlg::PlaceActivityLight() {
+  // Inside the "MIDI In" label, just after its text, as tall as a small
+  // letter; the label is wider than its text.
+  QWidget* owner = this;
+  QRect place(0, 0, 0, 0);
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->text() == QLatin1String(kMidiInLabel)) {
+      const QFontMetrics metrics = label->fontMetrics();
+      const int side = metrics.xHeight() + 2;
+      owner = label;
+      place = QRect(metrics.horizontalAdvance(label->text()) + metrics.averageCharWidth(),
+                    (label->height() - side) / 2, side, side);
+    }
+  }
+  m_activityLight = new CActivityLight(owner);
+  m_activityLight->setGeometry(place);
+  m_activityTimer = new QTimer(this);
+  m_activityTimer->setInterval(kActivityIntervalMs);
+  connect(m_activityTimer, &QTimer::timeout, this, &CBridgeDlg::ShowActivity);
+  m_activityTimer->start();
+  ShowActivity();
+}
+
+void CBridgeDlg::ShowActivity() {
+  const BridgeStats stats = m_session.Stats();
+  m_activityLight->SetLit(stats.messagesReceived != m_shownStats.messagesReceived);
+  if (stats.messagesReceived != m_shownStats.messagesReceived ||
+      stats.controllersApplied != m_shownStats.controllersApplied ||
+      stats.controllersDropped != m_shownStats.controllersDropped ||
+      stats.thruDropped != m_shownStats.thruDropped || m_activityLight->toolTip().isEmpty()) {
+    m_activityLight->setToolTip(
+        tr("MIDI messages received: %1\nController changes applied: %2\nDropped: %3 controller "
+           "changes, %4 thru messages")
+            .arg(stats.messagesReceived)
+            .arg(stats.controllersApplied)
+            .arg(stats.controllersDropped)
+            .arg(stats.thruDropped));
+  }
+  m_shownStats = stats;
 }
 
 void CBridgeDlg::LoadSettings() {
@@ -334,6 +382,7 @@ void CBridgeDlg::closeEvent(QCloseEvent* event) {
   if (!m_closed) {
     CancelLearn();
     m_closed = true;
+    m_activityTimer->stop();
     for (QSocketNotifier* notifier : {m_controllerNotifier, m_deviceNotifier}) {
       if (notifier != nullptr) {
         notifier->setEnabled(false);

@@ -4,6 +4,7 @@
 // chooser. Its behaviour lives in the core session; this window shows it and
 // forwards the user's choices. Dialog thread only.
 
+#include "app/bridge_session.h"
 #include "app/controller_learn.h"
 #include "app/device_follower.h"
 #include "app/page_host.h"
@@ -13,6 +14,7 @@
 
 class QComboBox;
 class QSocketNotifier;
+class QTimer;
 
 namespace vantrel {
 class CBridgeSession;
@@ -20,6 +22,7 @@ class CBridgeSession;
 
 namespace vantrel::ui {
 
+class CActivityLight;
 class CNumberEdit;
 class CSpinButtons;
 
@@ -79,6 +82,10 @@ private:
   void ConnectSignals();
   // Fills both device choosers as the session shows them now.
   void FillDeviceChoosers();
+  // The light beside "MIDI In" and the timer that samples the counters
+  // for it and its tooltip.
+  void PlaceActivityLight();
+  void ShowActivity();
   // Reports what went or came back, as the start-up device lines are.
   void ReportDeviceLines(const DeviceFollowResult& result);
   // The device lists may have changed: follows the chosen devices and shows
@@ -100,6 +107,9 @@ private:
   CSpinButtons* m_channelSpin = nullptr;
   QSocketNotifier* m_controllerNotifier = nullptr;
   QSocketNotifier* m_deviceNotifier = nullptr;
+  CActivityLight* m_activityLight = nullptr;
+  QTimer* m_activityTimer = nullptr;
+  BridgeStats m_shownStats;
   // The chooser items that stand for a chosen device while it is gone.
   int m_inputGoneItem = -1;
   int m_outputGoneItem = -1;

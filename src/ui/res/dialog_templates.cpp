@@ -159,7 +159,7 @@ constexpr auto kUser5NrpnControls = Join(
 
 constexpr std::array<ControlTemplate, 10> kMainControls = {{
     {kPageFrameId, K::Frame, 3, 3, 276, 156, {}, kHidden | kDisabled},
-    {0, K::Text, 4, 164, 48, 9, "MIDI In"},
+    {0, K::Text, 4, 164, 48, 9, kMidiInLabel},
     {kMidiInChooserId, K::DropList, 4, 174, 92, 66, {}},
     {0, K::Text, 97, 164, 48, 9, "MIDI Out"},
     {kMidiOutChooserId, K::DropList, 96, 174, 92, 66, {}},
