@@ -1,6 +1,6 @@
 #include "midi/jack_in.h"
 
-#include "midi/delivery_gate.h"
+#include "midi/input_connection.h"
 #include "midi/jack_client.h"
 #include "midi/midi_backend.h"
 
@@ -21,10 +21,10 @@ __attribute__((no_sanitize("thread"))) void CopyFromJackBuffer(uint8_t* to, cons
   }
 }
 
-class JackInConnection final : public IMidiInConnection, private IJackProcessPart {
+class JackInConnection final : public CInputConnection, private IJackProcessPart {
 public:
   JackInConnection(std::shared_ptr<JackMidiClient> client, IMidiReceiver& receiver)
-      : m_client(std::move(client)), m_receiver(receiver) {}
+      : CInputConnection(receiver), m_client(std::move(client)) {}
 
   ~JackInConnection() override {
     // Once detached no delivery is running or will start. Only a connection
@@ -49,21 +49,11 @@ public:
     return kMidiOk;
   }
 
-  int Start(std::string&) override {
-    m_gate.Open();
-    return kMidiOk;
-  }
-
-  int Stop(std::string&) override {
-    m_gate.Close();
-    return kMidiOk;
-  }
-
 private:
   // JACK's process thread, before the output: each event of this period
   // that is one short message goes to the receiver, in order.
   void Process(jack_port_t* port, jack_nframes_t frames) noexcept override {
-    if (!m_gate.IsOpen()) {
+    if (!Delivering()) {
       return;
     }
     void* buffer = jack_port_get_buffer(port, frames);
@@ -71,7 +61,7 @@ private:
     if (count == 0) {
       return;
     }
-    const uint32_t timestamp = m_gate.Timestamp();
+    const uint32_t timestamp = Timestamp();
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event{};
       if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) {
@@ -79,18 +69,12 @@ private:
       }
       uint8_t bytes[3] = {};
       CopyFromJackBuffer(bytes, event.buffer, event.size);
-      CMidiMessage message;
-      if (ShortMessageFromEvent(bytes, event.size, message)) {
-        message.timestamp = timestamp;
-        m_receiver.Receive(message);
-      }
+      Deliver(bytes, event.size, timestamp);
     }
   }
 
   std::shared_ptr<JackMidiClient> m_client;
-  IMidiReceiver& m_receiver;
   jack_port_t* m_port = nullptr;
-  CDeliveryGate m_gate;
 };
 
 } // namespace

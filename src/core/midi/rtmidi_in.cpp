@@ -1,6 +1,6 @@
 #include "midi/rtmidi_in.h"
 
-#include "midi/delivery_gate.h"
+#include "midi/input_connection.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_message.h"
 #include "midi/rtmidi_ports.h"
@@ -12,9 +12,9 @@
 namespace vantrel {
 namespace {
 
-class RtMidiInConnection final : public IMidiInConnection {
+class RtMidiInConnection final : public CInputConnection {
 public:
-  explicit RtMidiInConnection(IMidiReceiver& receiver) : m_receiver(receiver) {}
+  explicit RtMidiInConnection(IMidiReceiver& receiver) : CInputConnection(receiver) {}
 
   ~RtMidiInConnection() override {
     // Destroying RtMidi's object closes the port and joins its input thread,
@@ -47,16 +47,6 @@ public:
     }
   }
 
-  int Start(std::string&) override {
-    m_gate.Open();
-    return kMidiOk;
-  }
-
-  int Stop(std::string&) override {
-    m_gate.Close();
-    return kMidiOk;
-  }
-
 private:
   // Records RtMidi's errors raised on the dialog thread while it works on
   // this connection; errors on RtMidi's own thread are not kept there, as
@@ -77,11 +67,8 @@ private:
   // RtMidi's thread. Copies the bytes into an inline message; no allocation.
   static void OnMessage(double, std::vector<unsigned char>* bytes, void* user) {
     auto* self = static_cast<RtMidiInConnection*>(user);
-    CMidiMessage message;
-    if (self->m_gate.IsOpen() && bytes != nullptr &&
-        ShortMessageFromEvent(bytes->data(), bytes->size(), message)) {
-      message.timestamp = self->m_gate.Timestamp();
-      self->m_receiver.Receive(message);
+    if (self->Delivering() && bytes != nullptr) {
+      self->Deliver(bytes->data(), bytes->size(), self->Timestamp());
     }
   }
 
@@ -92,9 +79,7 @@ private:
     }
   }
 
-  IMidiReceiver& m_receiver;
   std::unique_ptr<RtMidiIn> m_in;
-  CDeliveryGate m_gate;
   std::atomic<std::thread::id> m_collector{};
   std::string m_collected;
 };
