@@ -1,0 +1,153 @@
+// How soon a controller that comes back is in use again, on JACK: a peer
+// client stands for the controller, sending a Control Change every period
+// while it is active. Each iteration closes the peer, waits until the
+// bridge has seen it go, then opens it again under the same name and times
+// from the peer's open until the session has applied the first change from
+// it (JACK's notice, the dialog side's look at the lists, reopening the
+// port, one period of MIDI, the drain). Needs a JACK server, e.g.
+// scripts/with-test-services.sh.
+
+#include "app/bridge_session.h"
+#include "midi/device_watch.h"
+#include "midi/midi_backend.h"
+#include "midi/midi_process_objects.h"
+#include "mixer/mixer_link.h"
+
+#include <benchmark/benchmark.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <chrono>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace vantrel;
+using Clock = std::chrono::steady_clock;
+
+// A controller that plays one Control Change per period.
+class PlayingPeer {
+public:
+  explicit PlayingPeer(const std::string& name) {
+    m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (m_client == nullptr) {
+      return;
+    }
+    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(m_client, &PlayingPeer::Process, this);
+    jack_activate(m_client);
+  }
+  ~PlayingPeer() {
+    if (m_client != nullptr) {
+      jack_client_close(m_client);
+    }
+  }
+  PlayingPeer(const PlayingPeer&) = delete;
+  PlayingPeer& operator=(const PlayingPeer&) = delete;
+  bool Ok() const { return m_client != nullptr && m_out != nullptr; }
+  std::string OutName() const { return jack_port_name(m_out); }
+
+private:
+  static int Process(jack_nframes_t frames, void* user) {
+    auto* self = static_cast<PlayingPeer*>(user);
+    void* buffer = jack_port_get_buffer(self->m_out, frames);
+    jack_midi_clear_buffer(buffer);
+    const jack_midi_data_t cc[3] = {0xB0, 7, static_cast<jack_midi_data_t>(self->m_value++ & 0x7F)};
+    jack_midi_event_write(buffer, 0, cc, sizeof cc);
+    return 0;
+  }
+
+  jack_client_t* m_client = nullptr;
+  jack_port_t* m_out = nullptr;
+  unsigned m_value = 0;
+};
+
+MixerLinkOptions NoMixer() {
+  MixerLinkOptions options;
+  options.busAddress = "unix:path=/nonexistent/vantrel-bench-bus";
+  options.startServer = false;
+  return options;
+}
+
+// The dialog side: waits on the device watch and the controller queue and
+// serves them, until done() or the deadline.
+template <typename Done>
+bool Serve(CBridgeSession& session, int controllerFd, Done done, Clock::time_point deadline) {
+  while (!done()) {
+    if (Clock::now() > deadline) {
+      return false;
+    }
+    pollfd fds[2] = {{session.DeviceWatchFd(), POLLIN, 0}, {controllerFd, POLLIN, 0}};
+    if (poll(fds, 2, 10) > 0) {
+      if ((fds[0].revents & POLLIN) != 0) {
+        session.OnDeviceWatch();
+      }
+      if ((fds[1].revents & POLLIN) != 0) {
+        session.DrainControllers();
+      }
+    }
+  }
+  return true;
+}
+
+void BM_ReappearanceToFirstAppliedChange(benchmark::State& state) {
+  if (SelectMidiApi(MidiApi::Jack) != MidiApi::Jack || !CurrentMidiApiAvailable()) {
+    state.SkipWithError("no JACK server answers");
+    return;
+  }
+  const std::string name = "vt-hotplug-" + std::to_string(getpid());
+  auto peer = std::make_unique<PlayingPeer>(name);
+  if (!peer->Ok()) {
+    state.SkipWithError("the peer cannot open");
+    return;
+  }
+  MidiProcessObjects midi;
+  CMixerLink link(NoMixer());
+  CBridgeSession session(nullptr, false, midi.input, midi.output, midi.controllers, link);
+  const std::unique_ptr<IDeviceWatch> watch = MakeSystemDeviceWatch();
+  session.SetDeviceWatch(watch.get());
+  session.LoadMainSettings();
+  session.OpenSavedDevices();
+  const std::vector<std::string> inputs = MidiInputNames();
+  int item = 0;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i] == peer->OutName()) {
+      item = static_cast<int>(i) + 1;
+    }
+  }
+  if (item == 0 || session.ChooseInput(item) != DeviceChange::Opened) {
+    state.SkipWithError("the bridge cannot open the peer");
+    return;
+  }
+  const int controllerFd = midi.controllers.WakeFd();
+  for (auto _ : state) {
+    peer.reset();
+    const auto gone = [&] { return session.Devices().IsAwaited(MidiDirection::Input); };
+    if (!Serve(session, controllerFd, gone, Clock::now() + std::chrono::seconds(5))) {
+      state.SkipWithError("the bridge did not see the peer go");
+      return;
+    }
+    session.DrainControllers();
+    const uint64_t applied = session.Stats().controllersApplied;
+    const auto start = Clock::now();
+    peer = std::make_unique<PlayingPeer>(name);
+    const auto back = [&] { return session.Stats().controllersApplied > applied; };
+    if (!peer->Ok() || !Serve(session, controllerFd, back, start + std::chrono::seconds(5))) {
+      state.SkipWithError("no change was applied after the peer came back");
+      return;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  session.Shutdown();
+}
+BENCHMARK(BM_ReappearanceToFirstAppliedChange)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(3);
+
+} // namespace
+
+BENCHMARK_MAIN();
