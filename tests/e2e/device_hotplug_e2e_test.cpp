@@ -101,6 +101,26 @@ TEST_P(DeviceHotplugTest, APeerThatClosesDuringAStreamIsReopenedByNameAndTheBrid
   EXPECT_LE(applied + dropped, kStream + 3);
 }
 
+TEST(ListMidi, PrintsEveryPeerPortWithTheIndexAndNameAProfileHolds) {
+  JackPeer peer;
+  ASSERT_EQ(peer.Error(), "");
+  const CommandResult result = RunCommand({BridgeProgram(), "--list-midi", "--midi-api", "jack"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  SelectMidiApi(MidiApi::Jack);
+  const int in = IndexIn(MidiInputNames(), peer.OutputName(0));
+  const int out = IndexIn(MidiOutputNames(), peer.InputName(0));
+  ASSERT_GE(in, 0);
+  ASSERT_GE(out, 0);
+  const std::string inputs = result.out.substr(0, result.out.find("MIDI outputs"));
+  const std::string outputs = result.out.substr(result.out.find("MIDI outputs"));
+  EXPECT_NE(inputs.find("  " + std::to_string(in) + "  " + peer.OutputName(0) + "\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(outputs.find("  " + std::to_string(out) + "  " + peer.InputName(0) + "\n"),
+            std::string::npos)
+      << result.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, DeviceHotplugTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& mode) {
                            return mode.param ? "Window" : "Headless";

@@ -7,8 +7,10 @@
 #include "app/bridge_dlg.h"
 #include "dialog/activity_light.h"
 #include "dialog/controls.h"
+#include "midi/device_watch.h"
 #include "midi/midi_backend.h"
 #include "pages/mixer_page.h"
+#include "res/control_ids.h"
 #include "support/jack_peer.h"
 #include "window_run.h"
 
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unistd.h>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -55,6 +58,7 @@ private slots:
   void theNextControlChangeFillsTheFieldCommitsAndIsNotApplied();
   void escapeOrASecondClickCancelsAndChangesAreAppliedAgain();
   void theActivityLightShowsArrivingMessagesAndTheirCounts();
+  void aDeviceThatGoesIsShownAsGoneAndOpenedAgainWhenItReturns();
 
 private:
   void Play(std::vector<uint8_t> bytes) { QVERIFY(m_peer->Send(0, std::move(bytes))); }
@@ -74,6 +78,7 @@ private:
   }
 
   std::unique_ptr<JackPeer> m_peer;
+  std::unique_ptr<IDeviceWatch> m_watch;
   std::unique_ptr<Run> m_run;
   ui::CMixerPage* m_page = nullptr;
 };
@@ -88,6 +93,9 @@ void WindowJackTest::init() {
   QVERIFY(found != inputs.end());
   m_run = std::make_unique<Run>(
       "[Midi Options]\nDefaultMidiIn=" + std::to_string(found - inputs.begin()) + "\n");
+  m_watch = MakeSystemDeviceWatch();
+  QVERIFY(m_watch != nullptr);
+  m_run->session->SetDeviceWatch(m_watch.get());
   m_run->Start();
   QVERIFY(m_run->midi.input.IsStarted());
   m_page = m_run->window->PageOfTemplate(kMasterPageTemplate);
@@ -96,6 +104,7 @@ void WindowJackTest::init() {
 
 void WindowJackTest::cleanup() {
   m_run.reset();
+  m_watch.reset();
   m_peer.reset();
 }
 
@@ -152,6 +161,32 @@ void WindowJackTest::theActivityLightShowsArrivingMessagesAndTheirCounts() {
   QVERIFY(m_run->midi.input.ReceivedCount() > 1);
   // Dark again once nothing arrives.
   QTRY_VERIFY(!light->IsLit());
+}
+
+void WindowJackTest::aDeviceThatGoesIsShownAsGoneAndOpenedAgainWhenItReturns() {
+  auto* chooser = m_run->Control<QComboBox>(ui::kMidiInChooserId);
+  const QString name = QString::fromStdString(m_peer->OutputName(0));
+  QCOMPARE(chooser->currentText(), name);
+  m_peer.reset();
+  QTRY_COMPARE(chooser->currentText(), name + QStringLiteral(" (gone)"));
+  QVERIFY(!m_run->midi.input.IsOpen());
+  // Picking the gone device's item is picking the current one: nothing.
+  m_run->Choose(ui::kMidiInChooserId, chooser->currentIndex());
+  QVERIFY(!m_run->midi.input.IsOpen());
+  QCOMPARE(chooser->currentText(), name + QStringLiteral(" (gone)"));
+
+  m_peer = std::make_unique<JackPeer>();
+  QTRY_COMPARE(chooser->currentText(), name);
+  QTRY_VERIFY(m_run->midi.input.IsStarted());
+  QVERIFY(PlayUntil({0xB0, 9, 1}, [&] { return m_run->session->Stats().controllersApplied > 0; }));
+
+  // A list that opens is current before any notice is served, and keeps
+  // the chosen device selected.
+  JackPeer other("vt-other-" + std::to_string(getpid()));
+  chooser->showPopup();
+  QVERIFY(chooser->findText(QString::fromStdString(other.OutputName(0))) >= 0);
+  QCOMPARE(chooser->currentText(), name);
+  chooser->hidePopup();
 }
 
 QTEST_MAIN(WindowJackTest)
