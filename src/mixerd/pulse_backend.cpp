@@ -20,6 +20,9 @@ namespace {
 // reports within this many steps of what was sent are the same volume.
 constexpr int64_t kVolumeTolerance = 2;
 constexpr std::chrono::seconds kRetryDelay{1};
+// The shortest time between two volume sets to one object during a sweep:
+// 200 a second is smoother than any ear can tell.
+constexpr std::chrono::milliseconds kSetInterval{5};
 // PipeWire restores a stream's remembered volume just after the stream
 // appears, over the value the strip gave it. The first outside change this
 // soon after the strip's value went out is that restore: the value is put
@@ -55,8 +58,10 @@ public:
 
   ~PulseBackend() override {
     DropContext();
-    if (m_retry != nullptr) {
-      Api()->time_free(m_retry);
+    for (pa_time_event* timer : {m_retry, m_flush}) {
+      if (timer != nullptr) {
+        Api()->time_free(timer);
+      }
     }
     pa_mainloop_free(m_loop);
   }
@@ -150,6 +155,7 @@ private:
     PulseBackend* owner = nullptr;
     Key key;
     bool inFlight = false;
+    Clock::time_point lastSent;
     std::optional<SideLevels> next;
   };
 
@@ -530,9 +536,11 @@ private:
     }
   }
 
-  // At most one volume set per object is in flight; newer values wait and
-  // only the newest goes out once the server has answered, so a fast sweep
-  // never queues up behind the server and always ends on its last value.
+  // At most one volume set per object is in flight, and sets to one object
+  // go out at most every kSetInterval; newer values wait and only the newest
+  // goes out, so a fast sweep never queues up behind the server (PipeWire
+  // answers a set before it has applied it) and always ends on its last
+  // value.
   void SetVolume(Object& object, SideLevels levels) {
     if (m_context == nullptr || !m_ready) {
       return;
@@ -541,11 +549,27 @@ private:
     Setting& setting = m_settings[key];
     setting.owner = this;
     setting.key = key;
-    if (setting.inFlight) {
-      setting.next = levels;
+    setting.next = levels;
+    SendWaiting(setting);
+  }
+
+  void SendWaiting(Setting& setting) {
+    if (setting.inFlight || !setting.next) {
       return;
     }
-    const pa_cvolume volume = VolumeOfLevels(object.map, levels);
+    const auto found = m_objects.find(setting.key);
+    if (found == m_objects.end()) {
+      setting.next.reset();
+      return;
+    }
+    const auto now = Clock::now();
+    if (now - setting.lastSent < kSetInterval) {
+      ArmFlush();
+      return;
+    }
+    Object& object = found->second;
+    const pa_cvolume volume =
+        VolumeOfLevels(object.map, *std::exchange(setting.next, std::nullopt));
     if (!pa_cvolume_valid(&volume)) {
       return;
     }
@@ -566,21 +590,39 @@ private:
       break;
     }
     setting.inFlight = operation != nullptr;
+    setting.lastSent = now;
     Done(operation);
   }
 
   static void OnSet(pa_context*, int, void* tag) {
     auto& setting = *static_cast<Setting*>(tag);
     setting.inFlight = false;
-    if (!setting.next) {
+    setting.owner->SendWaiting(setting);
+  }
+
+  // Sends what waited for kSetInterval to pass.
+  void ArmFlush() {
+    if (m_flushArmed) {
       return;
     }
-    const SideLevels levels = *std::exchange(setting.next, std::nullopt);
-    PulseBackend& backend = *setting.owner;
-    const auto object = backend.m_objects.find(setting.key);
-    if (object != backend.m_objects.end()) {
-      backend.SetVolume(object->second, levels);
+    m_flushArmed = true;
+    timeval when{};
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, std::chrono::microseconds(kSetInterval).count());
+    if (m_flush != nullptr) {
+      Api()->time_restart(m_flush, &when);
+      return;
     }
+    m_flush = Api()->time_new(
+        Api(), &when,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+          auto& backend = *static_cast<PulseBackend*>(self);
+          backend.m_flushArmed = false;
+          for (auto& [key, setting] : backend.m_settings) {
+            backend.SendWaiting(setting);
+          }
+        },
+        this);
   }
 
   const MixerConfig m_config;
@@ -588,6 +630,8 @@ private:
   pa_mainloop* m_loop;
   pa_context* m_context = nullptr;
   pa_time_event* m_retry = nullptr;
+  pa_time_event* m_flush = nullptr;
+  bool m_flushArmed = false;
   bool m_ready = false;
   bool m_listed = false; // the first lists after connecting are in
   bool m_failedOnce = false;
