@@ -32,7 +32,9 @@ for f in $changed; do
   case "$f" in
   *.cpp) sources="$sources $f" ;;
   *.h)
-    headers="$headers|$(printf '%s' "$f" | sed 's/[.]/[.]/g')"
+    # Matched by folder and name: the build reaches the core's headers
+    # through a folder of links per area.
+    headers="$headers|$(basename "$(dirname "$f")")/$(basename "$f" | sed 's/[.]/[.]/g')"
     own="${f%.h}.cpp"
     if [ -f "$own" ]; then
       sources="$sources $own"

@@ -2,7 +2,7 @@
 // Eight page models over a recording mixer, a recording MIDI sink and a
 // profile in a temporary folder, as the main window would hold them.
 
-#include "app/bridge_context.h"
+#include "state/bridge_context.h"
 #include "pages/page_model.h"
 #include "settings/settings.h"
 #include "support/recording_mixer.h"

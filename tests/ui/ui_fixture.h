@@ -3,7 +3,7 @@
 // recording MIDI sink and a profile in a temporary folder, their pages
 // created inside one host widget. And a catcher for the program's messages.
 
-#include "app/bridge_context.h"
+#include "state/bridge_context.h"
 #include "dialog/message_box.h"
 #include "mixer/catalogue.h"
 #include "pages/page_classes.h"

@@ -5,7 +5,7 @@
 // The Qt main window and the headless bridge both drive one of these.
 // Dialog thread only.
 
-#include "app/bridge_context.h"
+#include "state/bridge_context.h"
 #include "app/controller_learn.h"
 #include "app/device_follower.h"
 #include "pages/page_model.h"

@@ -1,6 +1,6 @@
 #include "app/cc_dispatcher.h"
 
-#include "app/bridge_context.h"
+#include "state/bridge_context.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"
 #include "pages/page_model.h"

@@ -7,7 +7,7 @@
 // it is listed again, wherever it is in the list. The index in the
 // application state follows the device. Dialog thread only.
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 #include <cstddef>
 #include <cstdint>

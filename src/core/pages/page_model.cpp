@@ -1,6 +1,6 @@
 #include "pages/page_model.h"
 
-#include "app/bridge_context.h"
+#include "state/bridge_context.h"
 #include "midi/short_message_sink.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 namespace vantrel {
 

@@ -1,6 +1,6 @@
 #include "settings/settings.h"
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "mixer/catalogue.h"
 #include "temp_folder.h"
 

@@ -3,7 +3,7 @@
 // application state, the mixer (null while no server is present or after it
 // was released), the MIDI output and the settings store. Dialog thread only.
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 namespace vantrel {
 
