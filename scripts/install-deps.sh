@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake g++ make pkg-config clang-tidy-14 git clang-14 libclang-rt-14-dev \
   qt6-base-dev libgl1-mesa-dev \
-  librtmidi-dev libasound2-dev \
+  librtmidi-dev \
   libsdbus-c++-dev libsystemd-dev \
   libjack-jackd2-dev jackd2 \
   libpulse-dev libasound2-dev \
