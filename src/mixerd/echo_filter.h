@@ -31,12 +31,6 @@ public:
     });
   }
 
-  void Clear() {
-    for (std::vector<int64_t>& sent : m_sent) {
-      sent.clear();
-    }
-  }
-
 private:
   std::array<std::vector<int64_t>, kRemembered> m_sent;
   std::size_t m_next = 0;

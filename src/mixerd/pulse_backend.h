@@ -11,8 +11,6 @@
 
 namespace vantrel::mixerd {
 
-class PulseBackend;
-
 // Starts connecting and waits up to `wait` for a server to answer.
 // `answered` tells whether one did; the back end is usable either way.
 std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config,

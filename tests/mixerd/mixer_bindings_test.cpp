@@ -1,6 +1,7 @@
 // The mapping file, the binding rules and the conversions between strips
 // and the objects they drive, without a sound server.
 
+#include "echo_filter.h"
 #include "mixer_config.h"
 #include "mixer_strips.h"
 #include "pulse_volume.h"
@@ -161,6 +162,23 @@ TEST(PulseVolume, SidesMapToChannelsAndHalfAmplitudeIsTheServersCubeRoot) {
                       surround.map[i] == PA_CHANNEL_POSITION_REAR_LEFT;
     EXPECT_EQ(six.values[i], left ? PA_VOLUME_MUTED : PA_VOLUME_NORM) << i;
   }
+}
+
+TEST(EchoFilter, OnlyTheLastSentVolumesWithinTheToleranceAreEchoes) {
+  EchoFilter filter;
+  EXPECT_FALSE(filter.IsEcho({}, 2));
+  EXPECT_FALSE(filter.IsEcho({100, 100}, 2));
+  filter.Sent({100, 200});
+  EXPECT_TRUE(filter.IsEcho({100, 200}, 0));
+  EXPECT_TRUE(filter.IsEcho({102, 198}, 2));
+  EXPECT_FALSE(filter.IsEcho({103, 200}, 2));
+  EXPECT_FALSE(filter.IsEcho({100}, 2)); // another channel count
+  // A sweep longer than the memory forgets its oldest values.
+  for (int64_t v = 0; v < static_cast<int64_t>(EchoFilter::kRemembered); ++v) {
+    filter.Sent({1000 + v * 10, 1000 + v * 10});
+  }
+  EXPECT_FALSE(filter.IsEcho({100, 200}, 2));
+  EXPECT_TRUE(filter.IsEcho({1000, 1000}, 0));
 }
 
 } // namespace
