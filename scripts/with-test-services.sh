@@ -46,6 +46,8 @@ out=$(dbus-daemon --config-file="$work/session.conf" --fork --print-address=1 --
 DBUS_SESSION_BUS_ADDRESS=$(echo "$out" | sed -n 1p)
 dbus_pid=$(echo "$out" | sed -n 2p)
 export DBUS_SESSION_BUS_ADDRESS
+# Tests that stop the bus for a while (SIGSTOP) to try a stalled bus.
+export VANTREL_TEST_DBUS_PID="$dbus_pid"
 export VANTREL_TEST_DBUS_SERVICE_DIR="$work/dbus-services"
 
 # Private JACK server on the dummy driver; nothing here has sound hardware.

@@ -3,14 +3,21 @@
 // offscreen), and the time runs until the real vantrel-mixerd holds the new
 // value, read back over D-Bus. With one, eight and all 61 rows mapped to the
 // same controller; and the D-Bus getter round trip alone for comparison.
+// Then the roads back: how soon a backlog left by a stopped server lands
+// once it goes on, and how soon a change made by another client reaches the
+// controller as feedback.
 // Run it inside scripts/with-test-services.sh (private bus and JACK server).
 
 #include "percentiles.h"
 
+#include "app/bridge_dlg.h"
+#include "app/bridge_session.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_process_objects.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
+#include "pages/mixer_page.h"
 #include "settings/settings.h"
 #include "support/bridge_process.h"
 #include "support/jack_peer.h"
@@ -18,8 +25,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
+#include <QSlider>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -38,7 +49,7 @@ struct Stack {
   std::unique_ptr<BridgeProcess> bridge;
   std::string error;
 
-  Stack(std::size_t rowsMapped, bool windowed) {
+  Stack(std::size_t rowsMapped, bool windowed, bool feedback = false) {
     if (!peer.Error().empty() || !server.Start()) {
       error = "cannot start the mixer server or the JACK peer: " + peer.Error();
       return;
@@ -57,6 +68,7 @@ struct Stack {
     CSettings settings(profile);
     settings.WriteInt(kDefaultMidiInKey, static_cast<int32_t>(in));
     settings.WriteInt(kDefaultMidiOutKey, static_cast<int32_t>(out));
+    settings.WriteInt(kFeedbackKey, feedback ? 1 : 0);
     // The first mixer rows in dispatch order share controller 1.
     std::size_t mapped = 0;
     for (const Parameter& p : kCatalogue) {
@@ -161,6 +173,141 @@ void ControllerBurst(benchmark::State& state, bool windowed) {
   }
 }
 
+// A burst played while the server is stopped (SIGSTOP): the program's
+// setters wait on the bus. Timed from SIGCONT until the last value is held.
+void StallRecovery(benchmark::State& state, bool windowed) {
+  const auto rows = static_cast<std::size_t>(state.range(0));
+  Stack stack(rows, windowed);
+  if (!stack.error.empty()) {
+    state.SkipWithError(stack.error.c_str());
+    return;
+  }
+  IMixerServer& mixer = *stack.link->Server();
+  const Parameter& watched = kCatalogue[LastMixerRow(rows)];
+  constexpr int kBurst = 1000;
+  stack.peer.SetPacing(32);
+  std::size_t heard = 0;
+  std::vector<double> millis;
+  for (auto _ : state) {
+    stack.peer.Send(0, {0xB0, 1, 0});
+    const int32_t reset = MixerValueFromController(watched, 0);
+    for (int32_t cell = -1; cell != reset;) {
+      ReadParameter(mixer, watched, cell);
+    }
+    heard = stack.peer.ReceivedAfterQuiet().size();
+    ::kill(stack.server.Pid(), SIGSTOP);
+    for (int i = 0; i < kBurst; ++i) {
+      stack.peer.Send(0, {0xB0, 1, static_cast<uint8_t>(i % 100)});
+    }
+    stack.peer.Send(0, {0xB0, 1, 127});
+    heard += kBurst + 1;
+    // Every message has gone through the program; give it time to apply them.
+    stack.peer.WaitForReceived(heard, std::chrono::seconds(30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int32_t expected = MixerValueFromController(watched, 127);
+    const auto start = Clock::now();
+    ::kill(stack.server.Pid(), SIGCONT);
+    int32_t cell = 0;
+    while (cell != expected && Clock::now() - start < std::chrono::seconds(60)) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+      cell = 0;
+      ReadParameter(mixer, watched, cell);
+    }
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(elapsed);
+    millis.push_back(elapsed * 1000);
+  }
+  std::sort(millis.begin(), millis.end());
+  state.counters["median_ms"] = millis[millis.size() / 2];
+}
+
+// Another client sets a mapped parameter; timed until the program's
+// feedback Control Change for it reaches the JACK peer.
+void OutsideChangeToFeedback(benchmark::State& state, bool windowed) {
+  Stack stack(1, windowed, true);
+  if (!stack.error.empty()) {
+    state.SkipWithError(stack.error.c_str());
+    return;
+  }
+  IMixerServer& mixer = *stack.link->Server();
+  const Parameter& watched = kCatalogue[LastMixerRow(1)];
+  std::size_t heard = stack.peer.ReceivedAfterQuiet().size();
+  std::vector<double> micros;
+  int value = 10;
+  for (auto _ : state) {
+    value = value == 10 ? 90 : 10;
+    const auto start = Clock::now();
+    SetParameter(mixer, watched, MixerValueFromFader(watched, value));
+    const auto got = stack.peer.WaitForReceived(heard + 1, std::chrono::seconds(5));
+    const double elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    if (got.size() <= heard || got.back().bytes.size() != 3 || got.back().bytes[1] != 1) {
+      state.SkipWithError("the feedback Control Change did not arrive");
+      return;
+    }
+    heard = got.size();
+    state.SetIterationTime(elapsed / 1e6);
+    micros.push_back(elapsed);
+    // Apart by more than the refresh interval, as separate moves would be.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  ReportPercentiles(state, micros);
+}
+
+// Another client sets a parameter of the page on screen; timed until the
+// window (in this process, offscreen) shows it on the fader.
+void OutsideChangeToFader(benchmark::State& state) {
+  MixerdTempDir dir;
+  MixerdProcess server(dir.Path() + "/mixer.state");
+  if (!server.Start()) {
+    state.SkipWithError("cannot start the mixer server");
+    return;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "bench_controller_e2e";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  MixerLinkOptions options;
+  options.startServer = false;
+  CMixerLink other(options);
+  other.Startup();
+  other.Create();
+  MidiProcessObjects midi;
+  CMixerLink link(options);
+  CSettings settings(dir.Path() + "/vantrel.INI");
+  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  std::vector<double> micros;
+  {
+    ui::WindowOptions quiet;
+    quiet.mixerWarning = false;
+    ui::CBridgeDlg window(session, midi.controllers.WakeFd(), quiet);
+    window.OnInitDialog();
+    window.show();
+    ui::CMixerPage* master = window.PageOfTemplate(PageByNumber(1)->templateId);
+    const std::size_t row = master->Model().Def().strips.front().row;
+    QSlider* fader = master->Fader(0);
+    const Parameter& p = kCatalogue[row];
+    int value = 10;
+    for (auto _ : state) {
+      value = value == 10 ? 90 : 10;
+      const int shown = FaderValueFromReading(p, MixerValueFromFader(p, value));
+      const auto start = Clock::now();
+      SetParameter(*other.Server(), p, MixerValueFromFader(p, value));
+      while (fader->value() != shown && Clock::now() - start < std::chrono::seconds(5)) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+      }
+      const double elapsed =
+          std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+      state.SetIterationTime(elapsed / 1e6);
+      micros.push_back(elapsed);
+    }
+    window.close();
+  }
+  ReportPercentiles(state, micros);
+}
+
+BENCHMARK(OutsideChangeToFader)->UseManualTime()->Iterations(100)->Unit(benchmark::kMicrosecond);
+
 void DbusRoundTrip(benchmark::State& state) {
   MixerdTempDir dir;
   MixerdProcess server(dir.Path() + "/mixer.state");
@@ -205,6 +352,17 @@ BENCHMARK(DbusRoundTrip)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMi
         ->UseManualTime()
         ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("StallRecovery/" + mode).c_str(), StallRecovery, windowed)
+        ->Arg(1)
+        ->Arg(61)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("OutsideChangeToFeedback/" + mode).c_str(),
+                                 OutsideChangeToFeedback, windowed)
+        ->UseManualTime()
+        ->Iterations(100)
+        ->Unit(benchmark::kMicrosecond);
   }
   return true;
 }();

@@ -47,6 +47,9 @@ protected:
   int32_t Read(std::size_t row);
   // Every parameter and route, as vantrel-mixerctl dump prints them.
   std::string Dump();
+  // Maps the rows of these keys to one controller and plays a sweep on it
+  // while the bus is stopped; every row must end on the sweep's last value.
+  void SweepThroughAStoppedBus(const std::vector<std::string>& keys);
 
   std::string m_profilePath;
   std::unique_ptr<JackPeer> m_peer;

@@ -1,16 +1,22 @@
 // CMixerLink against the real server: absence, a killed and replaced server,
-// starting the server, and bus activation.
+// starting and restarting the server, bus activation, a stopped bus and a
+// slow server.
 
 #include "mixer/dbus_mixer_protocol.h"
 #include "support/mixerd_fixture.h"
+#include "support/slow_mixer.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <poll.h>
+#include <sys/stat.h>
 
 namespace vantrel::test {
 namespace {
@@ -28,6 +34,35 @@ void ReloadBusConfig() {
   auto connection = sdbus::createSessionBusConnection();
   auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
   bus->callMethod("ReloadConfig").onInterface("org.freedesktop.DBus");
+}
+
+using namespace std::chrono_literals;
+
+// Runs the link as the program's event loop does until done() holds.
+bool PumpUntil(CMixerLink& link, const std::function<bool()>& done,
+               std::chrono::milliseconds timeout) {
+  const auto end = Clock::now() + timeout;
+  while (!done()) {
+    if (Clock::now() >= end) {
+      return false;
+    }
+    const MixerEventWatch watch = link.EventWatch();
+    pollfd fd{watch.fd, watch.events, 0};
+    ::poll(&fd, watch.fd >= 0 ? 1 : 0, watch.timeoutMs < 0 ? 50 : std::min(watch.timeoutMs, 50));
+    link.ProcessEvents();
+  }
+  return true;
+}
+
+// Reads until the getter answers `expected` or the timeout passes.
+int32_t ReadUntil(const std::function<int(int32_t&)>& get, int32_t expected,
+                  std::chrono::milliseconds timeout = 10s) {
+  const auto end = Clock::now() + timeout;
+  int32_t value = 0;
+  while ((get(value) != kMixerOk || value != expected) && Clock::now() < end) {
+    std::this_thread::sleep_for(20ms);
+  }
+  return value;
 }
 
 using MixerLinkTest = MixerdFixture;
@@ -48,9 +83,132 @@ TEST_F(MixerLinkTest, AServerThatStopsReadingDoesNotHoldUpSettersAndGetsThemLate
   const auto elapsed = Clock::now() - start;
   ASSERT_EQ(::kill(m_server.Pid(), SIGCONT), 0);
   EXPECT_LT(elapsed, std::chrono::seconds(5));
-  int32_t level = 0;
+  ASSERT_TRUE(PumpUntil(
+      *link, [&] { return link->PendingSetters() == 0 && !mixer->IsStalled(); }, 30s));
+  EXPECT_EQ(ReadUntil([&](int32_t& v) { return mixer->GetRecordLevel(v); }, 1234), 1234);
+}
+
+// The bus itself stops: the socket fills and the link queues. Once the bus
+// goes on, the event loop alone writes everything out, in order: the last
+// value of every parameter lands with no later call.
+TEST_F(MixerLinkTest, SettersQueuedWhileTheBusIsStoppedAllArriveInOrderOnceItGoesOn) {
+  auto link = ConnectLink();
+  auto reader = ConnectLink();
+  IMixerServer* mixer = link->Server();
+  ASSERT_NE(mixer, nullptr);
+  BusPause pause;
+  if (!pause.Paused()) {
+    GTEST_SKIP() << "the test command names no bus daemon to stop";
+  }
+  const auto start = Clock::now();
+  for (int i = 0; i < 30000; ++i) {
+    mixer->SetBusLevel(i % 4, i);
+  }
+  mixer->SetRecordLevel(4321);
+  EXPECT_LT(Clock::now() - start, 5s);
+  EXPECT_TRUE(mixer->IsStalled());
+  EXPECT_GT(link->PendingSetters(), 0u);
+  int32_t level = 7;
+  EXPECT_EQ(mixer->GetRecordLevel(level), kMixerFailed); // at once, not after a timeout
+  EXPECT_EQ(level, 7);
+  pause.Resume();
+
+  ASSERT_TRUE(PumpUntil(
+      *link, [&] { return link->PendingSetters() == 0 && !mixer->IsStalled(); }, 60s));
+  IMixerServer* other = reader->Server();
+  EXPECT_EQ(ReadUntil([&](int32_t& v) { return other->GetRecordLevel(v); }, 4321), 4321);
+  for (int32_t bus = 0; bus < 4; ++bus) {
+    EXPECT_EQ(ReadUntil([&](int32_t& v) { return other->GetBusLevel(bus, v); }, 29996 + bus),
+              29996 + bus);
+  }
+}
+
+// A server that answers late makes one getter wait its timeout; the link
+// then counts as stalled and getters fail at once (the caller keeps what it
+// shows) until the server answers the link's probe.
+TEST(MixerLinkSlowServerTest, AGetterThatTimesOutStallsTheLinkUntilTheServerAnswersAgain) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  SlowMixer slow(900ms);
+  ASSERT_TRUE(slow.Running());
+  MixerLinkOptions options = NoStartOptions();
+  options.callTimeout = 200ms;
+  CMixerLink link(options);
+  ASSERT_EQ(link.Startup(), kMixerOk);
+  ASSERT_EQ(link.Create(), kMixerOk);
+  IMixerServer* mixer = link.Server();
+  const auto start = Clock::now();
+  for (int i = 0; i < 20; ++i) {
+    int32_t level = 5;
+    EXPECT_EQ(mixer->GetRecordLevel(level), kMixerFailed);
+    EXPECT_EQ(level, 5);
+  }
+  EXPECT_LT(Clock::now() - start, 2s); // twenty timeouts would be 4 s
+  EXPECT_TRUE(mixer->IsStalled());
+  slow.SetDelay(0ms);
+  ASSERT_TRUE(PumpUntil(
+      link, [&] { return !mixer->IsStalled(); }, 10s));
+  int32_t level = 5;
   EXPECT_EQ(mixer->GetRecordLevel(level), kMixerOk);
-  EXPECT_EQ(level, 1234);
+  EXPECT_EQ(level, 0);
+}
+
+// The program started the server; when it dies the link starts a new one,
+// which gets nothing that was meant for the old one.
+TEST(MixerLinkRestartTest, AServerThatDiesIsStartedAgainAndGetsNothingStale) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  MixerdTempDir dir;
+  MixerLinkOptions options;
+  options.serverArguments = {"--state", dir.Path() + "/mixer.state"};
+  options.startTimeout = 10s;
+  CMixerLink link(options);
+  ASSERT_EQ(link.Startup(), kMixerOk);
+  ASSERT_EQ(link.Create(), kMixerOk);
+  const pid_t first = MixerNameOwnerPid();
+  ASSERT_NE(first, 0);
+  ASSERT_TRUE(StopMixerNameOwner(SIGKILL));
+  link.Server()->SetRecordLevel(2222);
+  const bool restarted = PumpUntil(
+      link,
+      [&] {
+        const pid_t owner = MixerNameOwnerPid();
+        return owner != 0 && owner != first;
+      },
+      10s);
+  EXPECT_TRUE(restarted);
+  int32_t level = 0;
+  EXPECT_EQ(link.Server()->GetRecordLevel(level), kMixerOk);
+  EXPECT_EQ(level, 32768);
+  link.Shutdown();
+  EXPECT_TRUE(StopMixerNameOwner());
+}
+
+TEST(MixerLinkRestartTest, AServerThatKeepsDyingIsStartedAtMostOnceASecond) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  MixerdTempDir dir;
+  MixerdProcess server(dir.Path() + "/mixer.state");
+  ASSERT_TRUE(server.Start());
+  // A "server" that only notes that it ran.
+  const std::string script = dir.Path() + "/dies-at-once";
+  std::ofstream(script) << "#!/bin/sh\necho started >> " << dir.Path() << "/starts\n";
+  ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
+  MixerLinkOptions options;
+  options.serverProgram = script;
+  CMixerLink link(options);
+  ASSERT_EQ(link.Startup(), kMixerOk);
+  ASSERT_EQ(link.Create(), kMixerOk);
+  server.Kill();
+  const auto start = Clock::now();
+  PumpUntil(
+      link, [] { return false; }, 3500ms);
+  const auto seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::ifstream starts(dir.Path() + "/starts");
+  int count = 0;
+  for (std::string line; std::getline(starts, line);) {
+    ++count;
+  }
+  EXPECT_GE(count, 2);
+  EXPECT_LE(count, static_cast<int>(seconds) + 1);
+  link.Shutdown();
 }
 
 TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {

@@ -87,6 +87,7 @@ private slots:
   void activationBeforeThePagesOrAfterCloseReachesNoPage();
   void aTerminationSignalClosesTheWindowInOrder();
   void theAboutBoxIsOnF1AndInTheContextMenu();
+  void theOptionItemsStartOffAndAreRememberedInTheProfile();
 };
 
 void MainWindowTest::aFirstRunShowsMasterNoDevicesAndChannelOne() {
@@ -411,7 +412,7 @@ void MainWindowTest::theAboutBoxIsOnF1AndInTheContextMenu() {
   run.Start();
   QCOMPARE(run.window->contextMenuPolicy(), Qt::ActionsContextMenu);
   const QList<QAction*> actions = run.window->actions();
-  QCOMPARE(actions.size(), 1);
+  QCOMPARE(actions.size(), 3); // then the two option items
   QCOMPARE(actions.front()->text(), QStringLiteral("&About Vantrel..."));
   QCOMPARE(actions.front()->shortcut(), QKeySequence(QKeySequence::HelpContents));
 
@@ -426,6 +427,31 @@ void MainWindowTest::theAboutBoxIsOnF1AndInTheContextMenu() {
   about.show();
   QTest::mouseClick(about.findChild<QPushButton*>("1"), Qt::LeftButton);
   QCOMPARE(accepted.count(), 1);
+}
+
+void MainWindowTest::theOptionItemsStartOffAndAreRememberedInTheProfile() {
+  {
+    Run run;
+    run.Start();
+    const QList<QAction*> actions = run.window->actions();
+    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions[1]->text(), QStringLiteral("Controller &feedback"));
+    QCOMPARE(actions[2]->text(), QStringLiteral("&Soft takeover"));
+    for (QAction* option : {actions[1], actions[2]}) {
+      QVERIFY(option->isCheckable());
+      QVERIFY(!option->isChecked());
+    }
+    QVERIFY(!run.session->Feedback());
+    actions[2]->trigger();
+    QVERIFY(run.session->SoftTakeover());
+    QCOMPARE(Value(ReadProfile(run.profile), "SoftTakeover"), std::string("1"));
+    run.window->close();
+  }
+  Run again("[Program Options]\nFeedback=1\nSoftTakeover=0\n");
+  again.Start();
+  QVERIFY(again.session->Feedback());
+  QVERIFY(!again.session->SoftTakeover());
+  QVERIFY(again.window->actions()[1]->isChecked());
 }
 
 QTEST_MAIN(MainWindowTest)

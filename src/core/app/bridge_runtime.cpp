@@ -9,6 +9,18 @@
 
 namespace vantrel {
 
+namespace {
+// Getters wait at most this long: a server that misses it counts as
+// stalled, so a slow or hung server cannot freeze the window.
+constexpr std::chrono::milliseconds kMixerCallTimeout{250};
+
+MixerLinkOptions LinkOptions() {
+  MixerLinkOptions options;
+  options.callTimeout = kMixerCallTimeout;
+  return options;
+}
+} // namespace
+
 // Members in construction order; the MIDI objects' own destructor stops and
 // closes the input before its lock goes.
 struct CBridgeRuntime::Objects {
@@ -19,7 +31,7 @@ struct CBridgeRuntime::Objects {
   }
 
   MidiProcessObjects midi;
-  CMixerLink mixerLink;
+  CMixerLink mixerLink{LinkOptions()};
   CSettings settings;
   std::unique_ptr<IDeviceWatch> deviceWatch = MakeSystemDeviceWatch();
   CBridgeSession session;
@@ -28,6 +40,7 @@ struct CBridgeRuntime::Objects {
 CBridgeRuntime::CBridgeRuntime(const CommandLine& options) {
   SelectMidiApi(options.midiApi);
   m_objects = std::make_unique<Objects>(options);
+  m_objects->session.TurnOnForRun(options.feedback, options.softTakeover);
 }
 
 CBridgeRuntime::~CBridgeRuntime() = default;

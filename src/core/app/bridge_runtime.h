@@ -18,7 +18,8 @@ class CSettings;
 class CBridgeRuntime {
 public:
   // Chooses the MIDI system and opens the profile (the default path when the
-  // command line names none). Nothing is started yet.
+  // command line names none); --feedback and --soft-takeover turn those on
+  // for the run. Nothing is started yet.
   explicit CBridgeRuntime(const CommandLine& options);
   ~CBridgeRuntime();
   CBridgeRuntime(const CBridgeRuntime&) = delete;

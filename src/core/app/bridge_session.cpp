@@ -7,8 +7,11 @@
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 #include "mixer/mixer_link.h"
+#include "mixer/mixer_server.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
+
+#include <algorithm>
 
 namespace vantrel {
 
@@ -40,6 +43,7 @@ CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeM
       m_queue(queue), m_mixerLink(mixerLink), m_devices(input, output, m_context.state) {
   m_context.midiOut = &m_output;
   m_context.settings = settings;
+  m_context.mirror = &m_mirror;
   for (const PageDef& def : kPages) {
     m_pages[static_cast<std::size_t>(def.number - 1)] =
         std::make_unique<CPageModel>(def, m_context);
@@ -74,6 +78,10 @@ void CBridgeSession::LoadMainSettings() {
   }
   m_devices.LoadSavedNames(m_settings != nullptr ? m_settings->Read(kDefaultMidiInNameKey) : "",
                            m_settings != nullptr ? m_settings->Read(kDefaultMidiOutNameKey) : "");
+  m_mirror.SetFeedback(m_feedbackForRun ||
+                       (m_settings != nullptr && m_settings->ReadInt(kFeedbackKey, 0) != 0));
+  m_mirror.SetSoftTakeover(m_softTakeoverForRun || (m_settings != nullptr &&
+                                                    m_settings->ReadInt(kSoftTakeoverKey, 0) != 0));
   // A channel outside 1..16 is kept as it is; its low four bits are sent.
   state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(m_channel) - 1);
 }
@@ -81,6 +89,35 @@ void CBridgeSession::LoadMainSettings() {
 void CBridgeSession::SetChannelMember(int32_t channel) {
   m_channel = channel;
   m_context.state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(channel) - 1);
+}
+
+void CBridgeSession::SetFeedback(bool on, bool remember) {
+  const bool was = m_mirror.Feedback();
+  m_mirror.SetFeedback(on);
+  if (remember) {
+    WriteOption(kFeedbackKey, on);
+  }
+  if (on && !was && m_output.IsOpen()) {
+    m_mirror.SendAll(m_context);
+  }
+}
+
+void CBridgeSession::SetSoftTakeover(bool on, bool remember) {
+  m_mirror.SetSoftTakeover(on);
+  if (remember) {
+    WriteOption(kSoftTakeoverKey, on);
+  }
+}
+
+void CBridgeSession::TurnOnForRun(bool feedback, bool softTakeover) {
+  m_feedbackForRun = feedback;
+  m_softTakeoverForRun = softTakeover;
+}
+
+void CBridgeSession::WriteOption(const SettingKey& key, bool on) {
+  if (m_settings != nullptr && m_writesProfile) {
+    m_settings->WriteInt(key, on ? 1 : 0);
+  }
 }
 
 bool CBridgeSession::ConnectMixer() {
@@ -100,6 +137,7 @@ SavedDevicesResult CBridgeSession::OpenSavedDevices() {
   if (state.outputDevice != -1) {
     result.outputFailed = m_output.Open(static_cast<uint32_t>(state.outputDevice)) != kMidiOk;
   }
+
   m_input.SetThruPort(&m_output);
   m_input.SetControllerQueue(&m_queue);
   if (state.inputDevice != -1) {
@@ -111,6 +149,13 @@ SavedDevicesResult CBridgeSession::OpenSavedDevices() {
   m_devices.NoteChosen(MidiDirection::Output);
   m_devices.NoteChosen(MidiDirection::Input);
   return result;
+}
+
+void CBridgeSession::StartFollowingMixer() {
+  m_mirror.Follow(m_context);
+  if (m_output.IsOpen()) {
+    m_mirror.SendAll(m_context);
+  }
 }
 
 std::vector<std::string>
@@ -166,6 +211,9 @@ DeviceChange CBridgeSession::ChooseOutput(int item) {
     change = m_output.Open(static_cast<uint32_t>(index)) == kMidiOk ? DeviceChange::Opened
                                                                     : DeviceChange::OpenFailed;
   }
+  if (change == DeviceChange::Opened) {
+    m_mirror.SendAll(m_context);
+  }
   m_devices.NoteChosen(MidiDirection::Output);
   return change;
 }
@@ -187,7 +235,16 @@ DeviceFollowResult CBridgeSession::OnDeviceWatch() {
 }
 
 DeviceFollowResult CBridgeSession::FollowDevices() {
-  return m_shutDown ? DeviceFollowResult{} : m_devices.Follow();
+  if (m_shutDown) {
+    return {};
+  }
+  // An output that came back is opened again: feedback sends it everything.
+  const bool outputWasOpen = m_output.IsOpen();
+  DeviceFollowResult result = m_devices.Follow();
+  if (!outputWasOpen && m_output.IsOpen()) {
+    m_mirror.SendAll(m_context);
+  }
+  return result;
 }
 
 void CBridgeSession::OnActivate() {
@@ -200,13 +257,78 @@ void CBridgeSession::OnActivate() {
   }
 }
 
+MixerEventWatch CBridgeSession::EventWatch() const {
+  MixerEventWatch watch = m_mixerLink.EventWatch();
+  if (m_shutDown) {
+    return {};
+  }
+  if (const auto due = LiveRefreshDue()) {
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
+    const int ms = static_cast<int>(std::max<int64_t>(wait.count(), 0));
+    watch.timeoutMs = watch.timeoutMs < 0 ? ms : std::min(watch.timeoutMs, ms);
+  }
+  return watch;
+}
+
+void CBridgeSession::ProcessMixerEvents() {
+  if (m_shutDown) {
+    return;
+  }
+  m_mixerLink.ProcessEvents();
+  FollowMixerLink();
+  // A stall that ended may have kept a refresh from reading anything.
+  const bool stalled = m_context.mixer != nullptr && m_context.mixer->IsStalled();
+  if (m_mixerLink.TakeChanged() || (m_mixerWasStalled && !stalled)) {
+    m_refreshPending = true;
+  }
+  m_mixerWasStalled = stalled;
+  RunLiveRefreshIfDue();
+}
+
+void CBridgeSession::SetEventWatchListener(std::function<void()> listener) {
+  m_mixerLink.SetWatchListener(std::move(listener));
+}
+
+std::optional<std::chrono::steady_clock::time_point> CBridgeSession::LiveRefreshDue() const {
+  const IMixerServer* mixer = m_context.mixer;
+  if (!m_refreshPending || mixer == nullptr || mixer->IsStalled() ||
+      m_mixerLink.PendingSetters() > 0) {
+    return std::nullopt;
+  }
+  // Our own setters make the server say Changed too: wait until they have
+  // been quiet for a moment, so a sweep is not read back while it runs.
+  return std::max(m_lastRefresh, m_mixerLink.LastSetterAt()) + kLiveRefreshInterval;
+}
+
+void CBridgeSession::RunLiveRefreshIfDue() {
+  const auto due = LiveRefreshDue();
+  const auto now = std::chrono::steady_clock::now();
+  if (!due || now < *due) {
+    if (m_context.mixer == nullptr) {
+      m_refreshPending = false;
+    }
+    return;
+  }
+  m_refreshPending = false;
+  m_lastRefresh = now;
+  // The headless bridge shows no page: only feedback and soft takeover follow.
+  CPageModel* page = m_context.state.CurrentPageModel();
+  if (page != nullptr && page->HasView()) {
+    page->RefreshFromMixer();
+  }
+  m_mirror.Follow(m_context);
+  // A server that stalled during the refresh is read again once it answers.
+  m_refreshPending = m_context.mixer->IsStalled();
+}
+
 void CBridgeSession::DrainControllers() {
   m_queue.AcknowledgeWake();
   FollowMixerLink();
   ControllerChange change;
-  while (m_queue.Pop(change)) {
-    // Changes still queued when the session shuts down are dropped: the
-    // mixer is gone by then.
+  // Changes still queued when the session shuts down are dropped: the mixer
+  // is gone by then. The kept values of an overflow come after the ring.
+  while (m_queue.Pop(change) || m_queue.PopLatest(change)) {
     if (!m_shutDown && !m_learn.Take(change)) {
       OnMidiCc(m_context, change.controller, change.value);
       ++m_applied;
@@ -226,6 +348,7 @@ void CBridgeSession::Shutdown() {
   m_shutDown = true;
   m_learn.Cancel();
   m_context.mixer = nullptr;
+  m_mixerLink.SetWatchListener(nullptr);
   m_mixerLink.Release();
   m_mixerLink.Shutdown();
   m_input.Stop();

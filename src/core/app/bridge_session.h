@@ -8,11 +8,16 @@
 #include "state/bridge_context.h"
 #include "app/controller_learn.h"
 #include "app/device_follower.h"
+#include "app/parameter_mirror.h"
+#include "mixer/mixer_link.h"
 #include "pages/page_model.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +26,8 @@ namespace vantrel {
 class CBridgeMidiIn;
 class CMidiOutPort;
 class CControllerQueue;
-class CMixerLink;
 class IDeviceWatch;
+struct SettingKey;
 
 // What a device chooser's change did.
 enum class DeviceChange {
@@ -72,8 +77,20 @@ public:
   void InitPages();
 
   // Reads ActivePage, DefaultMidiOut, DefaultMidiIn and DefaultMidiOutChannel
-  // and sets the state from them; nothing is range-checked.
+  // and sets the state from them; nothing is range-checked. Also reads the
+  // Feedback and SoftTakeover options.
   void LoadMainSettings();
+
+  // Controller feedback and soft takeover (see CParameterMirror). `remember`
+  // writes the option to the profile (never for the headless bridge).
+  // Turning feedback on with the output open sends every mapped value.
+  bool Feedback() const { return m_mirror.Feedback(); }
+  bool SoftTakeover() const { return m_mirror.SoftTakeover(); }
+  void SetFeedback(bool on, bool remember);
+  void SetSoftTakeover(bool on, bool remember);
+  // Options the command line turned on: LoadMainSettings keeps them on
+  // whatever the profile says.
+  void TurnOnForRun(bool feedback, bool softTakeover);
   // The "Out Chn" number (1-based as shown).
   int32_t ChannelMember() const { return m_channel; }
   // The channel spin or field set "Out Chn": the output channel follows.
@@ -95,6 +112,10 @@ public:
   // Opens the saved output, hands the output and the controller queue to the
   // input, then opens and starts the saved input.
   SavedDevicesResult OpenSavedDevices();
+  // Once the pages exist and the devices are open: feedback and soft
+  // takeover start from the mixer's values as they are, and with feedback
+  // on an open output gets every mapped value.
+  void StartFollowingMixer();
   // One line per saved device, saying whether it opened, e.g.
   // "MIDI input: opened device 1 (name)", or why not; the same wording in
   // every mode.
@@ -118,6 +139,18 @@ public:
 
   // The application became active: the page on screen refreshes.
   void OnActivate();
+
+  // The mixer's side of the event loop. Wait for what EventWatch() names
+  // (the link's needs plus the session's own deadline), then call
+  // ProcessMixerEvents(): it keeps queued setters flowing and, after a
+  // change made elsewhere, refreshes the page on screen (at most once per
+  // kLiveRefreshInterval, never while the program's own setters are still
+  // on their way) and lets feedback and soft takeover follow the mixer.
+  MixerEventWatch EventWatch() const;
+  void ProcessMixerEvents();
+  // Called when EventWatch() may have changed; it must only take note.
+  void SetEventWatchListener(std::function<void()> listener);
+  static constexpr std::chrono::milliseconds kLiveRefreshInterval{20};
   // Runs the dispatcher once per queued controller change, in order; a
   // change that learning takes is not applied.
   void DrainControllers();
@@ -135,6 +168,11 @@ private:
   // Takes the mixer link's current server: one started after the program,
   // or none after a release.
   void FollowMixerLink();
+  // When a pending live refresh may run, or nullopt while it has to wait
+  // for the program's own setters or a stalled server.
+  std::optional<std::chrono::steady_clock::time_point> LiveRefreshDue() const;
+  void RunLiveRefreshIfDue();
+  void WriteOption(const SettingKey& key, bool on);
 
   CSettings* m_settings;
   bool m_writesProfile;
@@ -147,9 +185,15 @@ private:
   CControllerLearn m_learn;
   IDeviceWatch* m_deviceWatch = nullptr;
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
+  CParameterMirror m_mirror;
   int32_t m_channel = 0;
   bool m_shutDown = false;
   uint64_t m_applied = 0;
+  bool m_feedbackForRun = false;
+  bool m_softTakeoverForRun = false;
+  bool m_refreshPending = false;
+  bool m_mixerWasStalled = false;
+  std::chrono::steady_clock::time_point m_lastRefresh{};
 };
 
 } // namespace vantrel

@@ -1,9 +1,11 @@
 #include "app/cc_dispatcher.h"
 
-#include "state/bridge_context.h"
+#include "app/parameter_mirror.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"
 #include "pages/page_model.h"
+#include "state/bridge_context.h"
+#include "state/value_follower.h"
 
 namespace vantrel {
 
@@ -13,16 +15,11 @@ void OnMidiCc(BridgeContext& context, uint32_t controller, uint32_t value) {
   const int v = static_cast<int>(value > 127 ? 127 : value);
   for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
     const Parameter& p = kCatalogue[row];
-    CPageModel* page = context.state.Slot(p.page);
-    if (page == nullptr) {
+    const auto number = MappedController(context, row);
+    if (!number || *number != controller) {
       continue;
     }
-    const auto strip = page->StripOfRow(row);
-    if (!strip) {
-      continue;
-    }
-    const int32_t number = page->Controller(*strip);
-    if (!CPageModel::IsMapped(number) || static_cast<uint32_t>(number) != controller) {
+    if (context.mirror != nullptr && !context.mirror->TakesOver(context, row, v)) {
       continue;
     }
     if (p.kind == ParameterKind::Filter) {
@@ -30,10 +27,15 @@ void OnMidiCc(BridgeContext& context, uint32_t controller, uint32_t value) {
         SendFilterParameter(*context.midiOut, context.state.outputChannel, p, v);
       }
     } else if (context.mixer != nullptr) {
-      SetParameter(*context.mixer, p, MixerValueFromController(p, v));
+      const int32_t mixerValue = MixerValueFromController(p, v);
+      SetParameter(*context.mixer, p, mixerValue);
+      if (context.mirror != nullptr) {
+        context.mirror->NoteFromController(row, mixerValue);
+      }
     }
     if (context.state.currentPage == p.page) {
-      page->ShowIncoming(*strip, v);
+      CPageModel* page = context.state.Slot(p.page);
+      page->ShowIncoming(*page->StripOfRow(row), v);
     }
   }
 }

@@ -6,7 +6,7 @@ namespace vantrel {
 
 const std::string_view kUsage =
     "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless | --list-midi]\n"
-    "               [--no-mixer-warning]\n"
+    "               [--no-mixer-warning] [--feedback] [--soft-takeover]\n"
     "\n"
     "Bridges a MIDI controller and the sound card's mixer.\n"
     "\n"
@@ -20,6 +20,10 @@ const std::string_view kUsage =
     "                       could be reached (for MIDI thru without a mixer)\n"
     "  --list-midi          print the MIDI devices with their indices and names\n"
     "                       (DefaultMidiIn/Out and DefaultMidiIn/OutName) and exit\n"
+    "  --feedback           send the mixer's values to the controller: all of them\n"
+    "                       when the output opens, then each one changed elsewhere\n"
+    "  --soft-takeover      a controller takes over a parameter only once it\n"
+    "                       reaches the parameter's value\n"
     "  --help               show this text\n";
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -49,6 +53,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       options.mixerWarning = false;
     } else if (arg == "--list-midi") {
       options.listMidi = true;
+    } else if (arg == "--feedback") {
+      options.feedback = true;
+    } else if (arg == "--soft-takeover") {
+      options.softTakeover = true;
     } else if (const auto path = value("--profile")) {
       if (path->empty()) {
         options.error = "--profile needs a file name.";

@@ -48,18 +48,25 @@ int RunHeadless(const CommandLine& options) {
   for (const std::string& line : session.DescribeSavedDevices(opened)) {
     PrintLine(line);
   }
+  session.StartFollowingMixer();
   const AppState& state = session.State();
+  std::printf("Feedback: %s; soft takeover: %s\n", session.Feedback() ? "on" : "off",
+              session.SoftTakeover() ? "on" : "off");
   std::printf("Output channel: %d\nRunning; stop with Ctrl+C.\n",
               static_cast<int>((state.outputChannel & 0x0F) + 1));
   std::fflush(stdout);
 
-  // A negative descriptor (no device watch) is skipped by poll.
-  pollfd fds[4] = {{runtime.ControllerWakeFd(), POLLIN, 0},
-                   {signals.Get(), POLLIN, 0},
-                   {session.DeviceWatchFd(), POLLIN, 0},
-                   {countersAsked.Get(), POLLIN, 0}};
   for (;;) {
-    if (poll(fds, 4, -1) < 0) {
+    // The mixer's needs change with every turn: setters waiting for the
+    // socket, a refresh waiting for its time. A negative descriptor (no
+    // device watch, no bus) is skipped by poll.
+    const MixerEventWatch mixer = session.EventWatch();
+    pollfd fds[5] = {{runtime.ControllerWakeFd(), POLLIN, 0},
+                     {signals.Get(), POLLIN, 0},
+                     {session.DeviceWatchFd(), POLLIN, 0},
+                     {countersAsked.Get(), POLLIN, 0},
+                     {mixer.fd, mixer.events, 0}};
+    if (poll(fds, 5, mixer.timeoutMs) < 0) {
       if (errno == EINTR) {
         continue;
       }
@@ -80,6 +87,7 @@ int RunHeadless(const CommandLine& options) {
       }
       PrintLine(StatsLine(session.Stats()));
     }
+    session.ProcessMixerEvents();
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};
       if (read(signals.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {

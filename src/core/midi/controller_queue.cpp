@@ -19,9 +19,18 @@ CControllerQueue::~CControllerQueue() {
 }
 
 bool CControllerQueue::Push(ControllerChange change) noexcept {
+  std::atomic<uint16_t>& slot = m_latest[change.controller];
+  // A value kept from an earlier overflow is older than this one: clear it
+  // before the ring makes this one visible, so the consumer, which takes
+  // slots after the ring, can never apply the older value last.
+  if (slot.load(std::memory_order_relaxed) != 0) {
+    slot.store(0, std::memory_order_relaxed);
+  }
   const bool stored = m_ring.Push(change);
   if (!stored) {
     m_dropped.fetch_add(1, std::memory_order_relaxed);
+    slot.store(static_cast<uint16_t>(kSlotHolds | change.value), std::memory_order_relaxed);
+    m_overflowed.store(true, std::memory_order_release);
   }
   // Non-blocking: the counter cannot realistically overflow, and if it did the
   // consumer is already due to wake.
@@ -32,6 +41,24 @@ bool CControllerQueue::Push(ControllerChange change) noexcept {
 
 bool CControllerQueue::Pop(ControllerChange& change) noexcept {
   return m_ring.Pop(change);
+}
+
+bool CControllerQueue::PopLatest(ControllerChange& change) noexcept {
+  if (m_scan == kSlots) {
+    if (!m_overflowed.exchange(false, std::memory_order_acquire)) {
+      return false;
+    }
+    m_scan = 0;
+  }
+  while (m_scan < kSlots) {
+    const std::size_t controller = m_scan++;
+    const uint16_t held = m_latest[controller].exchange(0, std::memory_order_acq_rel);
+    if (held != 0) {
+      change = {static_cast<uint8_t>(controller), static_cast<uint8_t>(held & 0xFF)};
+      return true;
+    }
+  }
+  return false;
 }
 
 void CControllerQueue::AcknowledgeWake() noexcept {

@@ -2,10 +2,14 @@
 // Hands Control Changes from the MIDI callback thread to the dialog thread:
 // a preallocated single-producer single-consumer ring plus an eventfd that a
 // QSocketNotifier or a plain poll() can watch. Changes are never merged or
-// reordered; a full ring drops the change and counts it.
+// reordered while the ring has room. A change that finds the ring full is
+// counted as dropped, but the last such value of each controller is kept in
+// a slot of its own, which the consumer takes after the ring: the newest
+// value of every controller always arrives.
 
 #include "midi/spsc_ring.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -28,12 +32,16 @@ public:
   CControllerQueue& operator=(const CControllerQueue&) = delete;
 
   // MIDI callback thread only. Never allocates, locks or waits. False when the
-  // ring is full: the change is dropped and counted. Either way the wake-up is
-  // signalled, so the consumer drains what is waiting.
+  // ring is full: the change is counted as dropped and left in its
+  // controller's slot. Either way the wake-up is signalled, so the consumer
+  // drains what is waiting.
   bool Push(ControllerChange change) noexcept;
 
   // Dialog thread only: the oldest waiting change.
   bool Pop(ControllerChange& change) noexcept;
+  // Dialog thread only, once Pop found the ring empty: the kept value of a
+  // controller whose newest change found the ring full.
+  bool PopLatest(ControllerChange& change) noexcept;
 
   // Readable while a wake-up is pending.
   int WakeFd() const { return m_wakeFd; }
@@ -45,7 +53,14 @@ public:
   uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
 private:
+  static constexpr std::size_t kSlots = 256; // one per controller byte
+  static constexpr uint16_t kSlotHolds = 0x100;
+
   SpscRing<ControllerChange, kCapacity> m_ring;
+  // Per controller: kSlotHolds | value while a change waits here.
+  std::array<std::atomic<uint16_t>, kSlots> m_latest{};
+  std::atomic<bool> m_overflowed{false};
+  std::size_t m_scan = kSlots; // the consumer's position in m_latest
   std::atomic<uint64_t> m_dropped{0};
   int m_wakeFd = -1;
 };

@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <poll.h>
+#include <string>
 
 namespace vantrel {
 
@@ -28,6 +29,19 @@ void DisableAutoStart(sdbus::MethodCall& call) {
   sd_bus_message_set_auto_start(static_cast<sd_bus_message*>(call.*MessageHandle::kHandle), 0);
 }
 
+// How long a setter may wait for the socket before the link counts as
+// stalled, and how long a probe of a stalled server waits for its answer.
+constexpr std::chrono::milliseconds kFlushBudget{250};
+constexpr std::chrono::seconds kProbeTimeout{5};
+
+// sd-bus reports a call that ran out of time with either name.
+bool IsTimeout(const sdbus::Error& error) {
+  return error.getName() == "org.freedesktop.DBus.Error.Timeout" ||
+         error.getName() == "org.freedesktop.DBus.Error.NoReply";
+}
+
+static_assert(kMaxInputs == 4, "PendingSetter holds four arguments");
+
 } // namespace
 
 DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::milliseconds timeout)
@@ -37,36 +51,50 @@ DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::mi
 DbusMixerServer::~DbusMixerServer() = default;
 
 int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
+  PendingSetter setter{method, {}, args.size()};
+  std::copy(args.begin(), args.end(), setter.args.begin());
+  m_pending.push_back(setter);
+  // Within the budget the setter normally leaves at once. A link that
+  // already stalled does not wait again: the event loop writes the rest.
+  const auto now = std::chrono::steady_clock::now();
+  m_lastSetterAt = now;
+  const bool wasStalled = m_flushStalled;
   try {
-    auto call = m_proxy->createMethodCall(kInterface, std::string(Info(method).name));
-    for (int32_t arg : args) {
-      call << arg;
-    }
-    DisableAutoStart(call);
-    call.dontExpectReply();
-    m_proxy->callMethod(call);
-    FlushSetters();
-    return kMixerOk;
+    m_flushStalled = !WriteSetters(m_flushStalled ? now : now + kFlushBudget);
   } catch (const sdbus::Error&) {
+    // The bus connection broke: nothing queued can ever be written.
+    m_pending.clear();
     return kMixerFailed;
   }
+  if (m_flushStalled != wasStalled || m_flushStalled) {
+    Notify();
+  }
+  return kMixerOk;
 }
 
-void DbusMixerServer::FlushSetters() {
-  // A message the socket could not take at once waits in the connection's
-  // queue, and nothing else drives this connection: left there, the last
-  // values of a burst would reach the server only with the next call. So
-  // push the queue out now, waiting for the server to read within a short
-  // budget. Once a server has let the budget run out it is not waited for
-  // again until its queue has drained, so a server that stopped reading
-  // slows each call by nothing, not by the budget.
-  constexpr std::chrono::milliseconds kFlushBudget{250};
-  const auto deadline = std::chrono::steady_clock::now() + (m_stalled ? 0ms : kFlushBudget);
+bool DbusMixerServer::SocketBacklogged() const {
+  return (m_connection.getEventLoopPollData().events & POLLOUT) != 0;
+}
+
+bool DbusMixerServer::WriteSetters(std::chrono::steady_clock::time_point deadline) {
   for (;;) {
+    // sd-bus gets one message at a time, only while its own queue is empty:
+    // its queue costs a copy of the whole queue per message written, ours
+    // costs nothing and has no length limit.
+    while (!m_pending.empty() && !SocketBacklogged()) {
+      const PendingSetter setter = m_pending.front();
+      m_pending.pop_front();
+      auto call = m_proxy->createMethodCall(kInterface, std::string(Info(setter.method).name));
+      for (std::size_t i = 0; i < setter.count; ++i) {
+        call << setter.args[i];
+      }
+      DisableAutoStart(call);
+      call.dontExpectReply();
+      m_proxy->callMethod(call);
+    }
     const auto poll = m_connection.getEventLoopPollData();
     if ((poll.events & POLLOUT) == 0) {
-      m_stalled = false;
-      return;
+      return true;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -74,18 +102,84 @@ void DbusMixerServer::FlushSetters() {
     if (::poll(&fd, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) > 0) {
       m_connection.processPendingRequest();
     } else if (left.count() <= 0) {
-      m_stalled = true;
-      return;
+      return false;
     }
+  }
+}
+
+void DbusMixerServer::WritePendingSetters() {
+  const bool wasStalled = IsStalled();
+  try {
+    if (WriteSetters(std::chrono::steady_clock::now())) {
+      m_flushStalled = false;
+    }
+  } catch (const sdbus::Error&) {
+    m_pending.clear();
+    m_flushStalled = false;
+  }
+  if (IsStalled() != wasStalled) {
+    Notify();
+  }
+}
+
+void DbusMixerServer::DropPendingSetters() {
+  m_pending.clear();
+  m_flushStalled = false;
+  m_probing = false;
+  Notify();
+}
+
+void DbusMixerServer::StartProbe() {
+  m_probing = true;
+  Notify();
+  try {
+    auto call =
+        m_proxy->createMethodCall(kInterface, std::string(Info(Method::GetRecordLevel).name));
+    DisableAutoStart(call);
+    // The answer comes in order after everything sent before it; any answer,
+    // even an error, shows that the server reads again. Only a timeout
+    // leaves it stalled, and then the next probe goes out.
+    m_proxy->callMethod(
+        call,
+        [this](sdbus::MethodReply&, const sdbus::Error* error) {
+          if (error != nullptr && IsTimeout(*error)) {
+            StartProbe();
+            return;
+          }
+          m_probing = false;
+          Notify();
+        },
+        kProbeTimeout);
+  } catch (const sdbus::Error&) {
+    m_probing = false;
+  }
+}
+
+void DbusMixerServer::Notify() {
+  if (m_listener) {
+    m_listener();
   }
 }
 
 int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
                          std::initializer_list<int32_t*> out) {
   try {
-    // Nothing else reads this connection: drop what arrived unasked (error
-    // answers to setters, bus notices) so it cannot pile up.
+    // Nothing else reads this connection between event loop turns: handle
+    // what arrived (a probe's answer, signals, error answers to setters) so
+    // it cannot pile up.
     while (m_connection.processPendingRequest()) {
+    }
+    if (m_probing) {
+      return kMixerFailed;
+    }
+    // The getter must see every setter queued before it.
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_pending.empty() && !WriteSetters(m_flushStalled ? now : now + kFlushBudget)) {
+      if (!m_flushStalled) {
+        m_flushStalled = true;
+        Notify();
+      }
+      return kMixerFailed;
     }
     auto call = m_proxy->createMethodCall(kInterface, std::string(Info(method).name));
     for (int32_t arg : args) {
@@ -102,7 +196,10 @@ int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
       *cell = results[i++];
     }
     return kMixerOk;
-  } catch (const sdbus::Error&) {
+  } catch (const sdbus::Error& error) {
+    if (IsTimeout(error) && !m_probing) {
+      StartProbe();
+    }
     return kMixerFailed;
   }
 }

@@ -1,15 +1,29 @@
 #pragma once
 // IMixerServer over D-Bus: each call goes to whoever owns org.vantrel.Mixer
 // at that moment, so a restarted server is reached without re-creating
-// anything. Getters wait for the answer (up to a short timeout) and write
-// their out-arguments only on success; setters are sent without waiting.
-// Calls never start a server through bus activation: when nobody owns the
-// name they fail at once. Dialog thread only.
+// anything. Calls never start a server through bus activation: when nobody
+// owns the name they fail at once. Dialog thread only.
+//
+// Setters are sent without waiting for an answer, in order, and never lost
+// to a busy bus: each one joins a queue of our own that is written out as
+// fast as the socket takes it. A setter first waits a short budget for the
+// socket; when that runs out the link counts as stalled, later setters only
+// queue, and the owner's event loop keeps writing whenever the socket is
+// writable (EventWatch in CMixerLink) until the queue is empty.
+//
+// Getters wait for their answer up to a short timeout and write their
+// out-arguments only on success. A getter comes after every queued setter,
+// so it sees them; while the link is stalled it fails at once. A getter
+// that times out also stalls the link until the server answers a probe
+// sent without waiting.
 
 #include "mixer/mixer_server.h"
 
+#include <array>
 #include <chrono>
 #include <cstddef>
+#include <deque>
+#include <functional>
 #include <memory>
 
 namespace sdbus {
@@ -52,15 +66,44 @@ public:
   int SetRecordLevel(int32_t level) override;
   int GetRecordLevel(int32_t& level) override;
 
+  // True while the server or the bus does not keep up: setters queue
+  // without waiting and getters fail at once.
+  bool IsStalled() const override { return m_flushStalled || m_probing; }
+
+  // Setters written to nobody yet.
+  std::size_t PendingSetters() const { return m_pending.size(); }
+  // When the latest setter was issued.
+  std::chrono::steady_clock::time_point LastSetterAt() const { return m_lastSetterAt; }
+  // Writes queued setters as far as the socket takes them, without waiting.
+  // The socket-writable side of the owner's event loop calls it.
+  void WritePendingSetters();
+  // The server went away: what was meant for it is dropped, and a
+  // replacement starts unstalled.
+  void DropPendingSetters();
+  // Called whenever IsStalled() or the queue's need for a writable socket
+  // may have changed, so an event loop can watch for the right things.
+  void SetStateListener(std::function<void()> listener) { m_listener = std::move(listener); }
+
   // The routing additions of the server, for tools and tests.
   int SetSendBus(int32_t type, int32_t index, int32_t send, int32_t bus);
   int SetBusRouted(int32_t bus, int32_t routed);
   int SetBusOutput(int32_t bus, int32_t digital, int32_t pair);
 
 private:
+  struct PendingSetter {
+    mixer_dbus::Method method;
+    std::array<int32_t, 4> args;
+    std::size_t count;
+  };
+
   int Set(mixer_dbus::Method method, std::initializer_list<int32_t> args);
-  // Pushes queued setters to the server within a short time budget.
-  void FlushSetters();
+  // Writes queued setters until the queue is empty (true) or the deadline
+  // passes with some still queued (false).
+  bool WriteSetters(std::chrono::steady_clock::time_point deadline);
+  // Whether sd-bus holds a message the socket has not taken yet.
+  bool SocketBacklogged() const;
+  void StartProbe();
+  void Notify();
   // Writes the results into `out` only when the whole answer arrived.
   int Get(mixer_dbus::Method method, std::initializer_list<int32_t> args,
           std::initializer_list<int32_t*> out);
@@ -68,7 +111,11 @@ private:
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IProxy> m_proxy;
   uint64_t m_timeoutUsec;
-  bool m_stalled = false; // the server left the last flush unfinished
+  std::deque<PendingSetter> m_pending;
+  std::chrono::steady_clock::time_point m_lastSetterAt{};
+  bool m_flushStalled = false; // a flush ran out of budget; the queue has not emptied since
+  bool m_probing = false;      // a getter timed out; no answer to the probe yet
+  std::function<void()> m_listener;
 };
 
 } // namespace vantrel

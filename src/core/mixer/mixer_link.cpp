@@ -7,8 +7,11 @@
 #include <sdbus-c++/sdbus-c++.h>
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <cstring>
+#include <poll.h>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -21,6 +24,11 @@ constexpr char kDbusName[] = "org.freedesktop.DBus";
 constexpr char kDbusPath[] = "/org/freedesktop/DBus";
 constexpr auto kLookupInterval = std::chrono::seconds(1);
 constexpr auto kNamePollInterval = std::chrono::milliseconds(20);
+// A server that dies is started again at most this often.
+constexpr auto kRestartInterval = std::chrono::seconds(1);
+// Incoming messages handled per ProcessEvents(), so a flood of signals
+// cannot hold the event loop; the rest is handled on the next turn.
+constexpr int kEventBatch = 256;
 
 // sdbus-c++ 1.2 leaks its half-made bus when a connection to an explicit
 // address fails, so try the address with plain sd-bus first.
@@ -54,10 +62,126 @@ int CMixerLink::Startup() {
     m_connection = m_options.busAddress.empty()
                        ? sdbus::createSessionBusConnection()
                        : sdbus::createSessionBusConnectionWithAddress(m_options.busAddress);
-    return kMixerOk;
   } catch (const sdbus::Error& error) {
     m_lastError = "Cannot connect to the session bus: " + error.getMessage();
     return kMixerFailed;
+  }
+  Subscribe();
+  return kMixerOk;
+}
+
+void CMixerLink::Subscribe() {
+  const std::string changed = std::string("type='signal',path='") + mixer_dbus::kObjectPath +
+                              "',interface='" + mixer_dbus::kInterface + "',member='" +
+                              mixer_dbus::kChangedSignal + "'";
+  const std::string owner = std::string("type='signal',sender='") + kDbusName + "',interface='" +
+                            kDbusName + "',member='NameOwnerChanged',arg0='" +
+                            mixer_dbus::kBusName + "'";
+  // Without the subscriptions the link still works; it only no longer
+  // hears of changes made elsewhere or of a server that died.
+  try {
+    m_matches.push_back(m_connection->addMatch(changed, [this](sdbus::Message&) {
+      m_changed = true;
+      Notify();
+    }));
+    m_matches.push_back(m_connection->addMatch(owner, [this](sdbus::Message& message) {
+      std::string name;
+      std::string oldOwner;
+      std::string newOwner;
+      try {
+        message >> name >> oldOwner >> newOwner;
+      } catch (const sdbus::Error&) {
+        return;
+      }
+      OnOwnerChanged(!newOwner.empty());
+    }));
+  } catch (const sdbus::Error&) {
+  }
+}
+
+void CMixerLink::OnOwnerChanged(bool owned) {
+  if (owned) {
+    // A new server: what is shown came from the old one.
+    m_restartWanted = false;
+    m_changed = true;
+  } else {
+    if (m_server) {
+      m_server->DropPendingSetters();
+    }
+    m_restartWanted = m_created && m_options.startServer;
+  }
+  Notify();
+}
+
+void CMixerLink::RestartServerIfDue() {
+  const auto now = std::chrono::steady_clock::now();
+  if (!m_restartWanted || now < m_nextRestart) {
+    return;
+  }
+  m_nextRestart = now + kRestartInterval;
+  // No waiting for the name: the owner change reports the new server.
+  if (!NameHasOwner()) {
+    StartServerProcess();
+  }
+}
+
+MixerEventWatch CMixerLink::EventWatch() const {
+  MixerEventWatch watch;
+  if (!m_connection) {
+    return watch;
+  }
+  const auto poll = m_connection->getEventLoopPollData();
+  watch.fd = poll.fd;
+  watch.events = static_cast<short>(poll.events | POLLIN);
+  if (m_server && m_server->PendingSetters() > 0) {
+    watch.events = static_cast<short>(watch.events | POLLOUT);
+  }
+  // A change heard inside some other call waits for its owner to take it.
+  watch.timeoutMs = m_changed ? 0 : poll.getPollTimeout();
+  if (m_restartWanted) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+        m_nextRestart - std::chrono::steady_clock::now());
+    const int restartMs = static_cast<int>(std::max<int64_t>(wait.count(), 0));
+    watch.timeoutMs = watch.timeoutMs < 0 ? restartMs : std::min(watch.timeoutMs, restartMs);
+  }
+  return watch;
+}
+
+void CMixerLink::ProcessEvents() {
+  if (!m_connection) {
+    return;
+  }
+  try {
+    for (int i = 0; i < kEventBatch && m_connection->processPendingRequest(); ++i) {
+    }
+  } catch (const sdbus::Error&) {
+    // The bus is gone; every call fails from now on, as without a server.
+  }
+  if (m_server) {
+    m_server->WritePendingSetters();
+  }
+  RestartServerIfDue();
+}
+
+std::size_t CMixerLink::PendingSetters() const {
+  return m_server ? m_server->PendingSetters() : 0;
+}
+
+std::chrono::steady_clock::time_point CMixerLink::LastSetterAt() const {
+  return m_server ? m_server->LastSetterAt() : std::chrono::steady_clock::time_point{};
+}
+
+bool CMixerLink::TakeChanged() {
+  return std::exchange(m_changed, false);
+}
+
+void CMixerLink::SetWatchListener(std::function<void()> listener) {
+  m_listener = std::move(listener);
+}
+
+void CMixerLink::Notify() {
+  if (m_listener) {
+    m_listener();
   }
 }
 
@@ -96,10 +220,12 @@ bool CMixerLink::IsPresent() const {
 void CMixerLink::Release() {
   m_server.reset();
   m_created = false;
+  m_restartWanted = false;
 }
 
 void CMixerLink::Shutdown() {
   Release();
+  m_matches.clear();
   m_connection.reset();
 }
 
@@ -182,6 +308,7 @@ bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
 void CMixerLink::BuildServer() {
   try {
     m_server = std::make_unique<DbusMixerServer>(*m_connection, m_options.callTimeout);
+    m_server->SetStateListener([this] { Notify(); });
     m_lastError.clear();
   } catch (const sdbus::Error& error) {
     m_lastError = "Cannot reach the mixer server: " + error.getMessage();

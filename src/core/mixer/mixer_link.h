@@ -17,10 +17,20 @@
 // Create() failed, Server() looks for a server again, at most about once a
 // second, so one started later is found. Ask Server() for each use rather
 // than keeping its pointer across Release(). Dialog thread only.
+//
+// The owner's event loop drives the connection: it waits for what
+// EventWatch() names and then calls ProcessEvents(). That writes setters
+// the socket could not take at once, hears the server's Changed signal and
+// notices a server that went away. A server that dies is started again (at
+// most once a second) when the link may start servers; whatever was queued
+// for the dead one is dropped, so the new one gets values only when the
+// user or a controller moves them.
 
 #include "mixer/mixer_server.h"
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +57,14 @@ struct MixerLinkOptions {
   std::chrono::milliseconds callTimeout{1000};
 };
 
+// What the owner's event loop waits for before calling ProcessEvents():
+// `events` (POLLIN, POLLOUT) on `fd`, or `timeoutMs` passing (-1: none).
+struct MixerEventWatch {
+  int fd = -1;
+  short events = 0;
+  int timeoutMs = -1;
+};
+
 class CMixerLink {
 public:
   CMixerLink();
@@ -69,11 +87,26 @@ public:
   // Why the last step that failed did, in a sentence; empty before any
   // failure, and again once a server is reached.
   const std::string& LastError() const { return m_lastError; }
+  MixerEventWatch EventWatch() const;
+  // Setters waiting to be written, and when the latest one was issued.
+  std::size_t PendingSetters() const;
+  std::chrono::steady_clock::time_point LastSetterAt() const;
+  void ProcessEvents();
+  // Whether the server said Changed, or a new server took the name, since
+  // the last call: the values shown may be out of date. Clears the flag.
+  bool TakeChanged();
+  // Called whenever EventWatch() may have changed or TakeChanged() became
+  // true, from inside any call on the link; it must only take note.
+  void SetWatchListener(std::function<void()> listener);
 
 private:
   bool StartServerProcess();
   bool WaitForName(std::chrono::milliseconds timeout);
   void BuildServer();
+  void Subscribe();
+  void OnOwnerChanged(bool owned);
+  void RestartServerIfDue();
+  void Notify();
 
   MixerLinkOptions m_options;
   std::unique_ptr<sdbus::IConnection> m_connection;
@@ -81,6 +114,14 @@ private:
   bool m_created = false; // Create() was called and Release() not yet
   std::chrono::steady_clock::time_point m_nextLookup{};
   std::string m_lastError;
+  // The signal subscriptions, as sdbus::Slot (unsubscribed when dropped).
+  std::vector<std::unique_ptr<void, std::function<void(void*)>>> m_matches;
+  std::function<void()> m_listener;
+  bool m_changed = false;
+  // The name lost its owner and the link may start servers: the next start
+  // is due at m_nextRestart.
+  bool m_restartWanted = false;
+  std::chrono::steady_clock::time_point m_nextRestart{};
 };
 
 } // namespace vantrel

@@ -31,6 +31,11 @@ class IMixerServer {
 public:
   virtual ~IMixerServer() = default;
 
+  // True while the server does not keep up (the bus or the server is
+  // stopped or slow): getters would fail at once, so whoever shows values
+  // keeps what it shows. Setters still queue and arrive in order later.
+  virtual bool IsStalled() const { return false; }
+
   virtual int SetMasterVolume(int32_t channel, int32_t gain) = 0;
   virtual int GetMasterVolume(int32_t channel, int32_t& gain) = 0;
   virtual int SetSourceVolume(int32_t type, int32_t index, int32_t gain) = 0;

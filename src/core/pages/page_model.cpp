@@ -1,11 +1,12 @@
 #include "pages/page_model.h"
 
-#include "state/bridge_context.h"
 #include "midi/short_message_sink.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"
 #include "pages/aux_labels.h"
 #include "settings/settings.h"
+#include "state/bridge_context.h"
+#include "state/value_follower.h"
 
 #include <charconv>
 
@@ -100,7 +101,10 @@ void CPageModel::OnPageHide() const {
 }
 
 void CPageModel::RefreshFromMixer() {
-  IMixerServer* mixer = m_context.mixer;
+  // Reads stop at the first sign of a stalled server: a getter that fails
+  // then would show zeros where the mixer holds values.
+  IMixerServer* mixer =
+      m_context.mixer != nullptr && !m_context.mixer->IsStalled() ? m_context.mixer : nullptr;
   // One bus cell for the whole refresh: a bus read that fails labels its
   // strip with the bus of the strip before it.
   int32_t bus = 0;
@@ -108,15 +112,20 @@ void CPageModel::RefreshFromMixer() {
     const StripDef& def = m_def.strips[i];
     const Parameter& p = ParameterOf(def);
     Strip& strip = m_strips[i];
+    const bool held = m_view != nullptr && m_view->IsFaderHeld(i);
     if (p.kind == ParameterKind::Filter) {
-      strip.fader = 0;
-    } else if (mixer != nullptr) {
+      strip.fader = held ? strip.fader : 0;
+    } else if (mixer != nullptr && !held) {
       int32_t cell = 0;
       ReadParameter(*mixer, p, cell);
-      strip.fader = FaderValueFromReading(p, cell);
+      if (mixer->IsStalled()) {
+        mixer = nullptr;
+      } else {
+        strip.fader = FaderValueFromReading(p, cell);
+      }
     }
     strip.readout = std::to_string(strip.fader);
-    if (m_view != nullptr) {
+    if (m_view != nullptr && !held) {
       m_view->ShowFaderValue(i, strip.fader);
     }
     if (mixer != nullptr && def.label == LabelSource::Bus) {
@@ -142,7 +151,11 @@ void CPageModel::MoveFader(std::size_t strip, int value) {
     return;
   }
   if (m_context.mixer != nullptr) {
-    SetParameter(*m_context.mixer, p, MixerValueFromFader(p, value));
+    const int32_t mixerValue = MixerValueFromFader(p, value);
+    SetParameter(*m_context.mixer, p, mixerValue);
+    if (m_context.mirror != nullptr) {
+      m_context.mirror->NoteFromScreen(m_def.strips[strip].row, mixerValue);
+    }
   }
   s.readout = std::to_string(value);
   ShowMembers();

@@ -27,6 +27,8 @@ public:
   // Shows every member in its control (controller numbers, read-outs,
   // labels), replacing any text typed and not committed.
   virtual void ShowMembers() = 0;
+  // Whether the user holds the fader (dragging it): a refresh leaves it be.
+  virtual bool IsFaderHeld(std::size_t /*strip*/) const { return false; }
 };
 
 inline constexpr int32_t kNotMapped = -1;
@@ -79,8 +81,11 @@ public:
 
   // Reads every parameter back from the mixer and rebuilds the labels, then
   // shows all members. Without a mixer the faders and read-outs keep their
-  // values and the labels their captions.
+  // values and the labels their captions; so do a fader the user holds and,
+  // from the first read that finds the server stalled, every strip.
   void RefreshFromMixer();
+  // Whether a view shows this page (the headless bridge has none).
+  bool HasView() const { return m_view != nullptr; }
 
   // The user moved a fader to value (0..127): sets the mixer (or sends the
   // filter sequence), shows the value and, for a mapped strip, sends the

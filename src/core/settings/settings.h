@@ -34,6 +34,9 @@ inline constexpr SettingKey kDefaultMidiOutChannelKey{kMidiOptions, "DefaultMidi
 // device is found again when its index has changed.
 inline constexpr SettingKey kDefaultMidiInNameKey{kMidiOptions, "DefaultMidiInName"};
 inline constexpr SettingKey kDefaultMidiOutNameKey{kMidiOptions, "DefaultMidiOutName"};
+// Off (0, the default) or on (anything else); written as 0 or 1.
+inline constexpr SettingKey kFeedbackKey{kProgramOptions, "Feedback"};
+inline constexpr SettingKey kSoftTakeoverKey{kProgramOptions, "SoftTakeover"};
 
 // The key of one strip's controller number; names come from the catalogue.
 constexpr SettingKey CcMappingKey(std::string_view name) {

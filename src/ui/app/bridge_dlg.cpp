@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/bridge_session.h"
+#include "app/mixer_event_pump.h"
 #include "dialog/activity_light.h"
 #include "dialog/controls.h"
 #include "dialog/message_box.h"
@@ -129,6 +130,7 @@ void CBridgeDlg::ShowActivity() {
 
 void CBridgeDlg::LoadSettings() {
   m_session.LoadMainSettings();
+  AddOptionActions();
   m_channelSpin->SetRange(kChannelMin, kChannelMax);
   FillDeviceChoosers();
   UpdateData(false);
@@ -162,6 +164,7 @@ void CBridgeDlg::AddPages() {
   for (int templateId : kTemplateOrder) {
     AddPage(templateId);
   }
+  m_session.StartFollowingMixer();
   if (const PageDef* page = PageByNumber(m_session.State().currentPage)) {
     SelectPage(page->templateId);
   }
@@ -197,6 +200,22 @@ void CBridgeDlg::ConnectSignals() {
     connect(m_controllerNotifier, &QSocketNotifier::activated, this,
             [this] { m_session.DrainControllers(); });
   }
+  // From here on setters are pushed out and changes made elsewhere shown.
+  m_mixerPump = new CMixerEventPump(m_session, this);
+}
+
+void CBridgeDlg::AddOptionActions() {
+  const auto add = [this](const QString& text, bool on, auto apply) {
+    auto* action = new QAction(text, this);
+    action->setCheckable(true);
+    action->setChecked(on);
+    connect(action, &QAction::toggled, this, apply);
+    addAction(action);
+  };
+  add(tr("Controller &feedback"), m_session.Feedback(),
+      [this](bool on) { m_session.SetFeedback(on, true); });
+  add(tr("&Soft takeover"), m_session.SoftTakeover(),
+      [this](bool on) { m_session.SetSoftTakeover(on, true); });
 }
 
 void CBridgeDlg::FillDeviceChoosers() {
@@ -387,6 +406,9 @@ void CBridgeDlg::closeEvent(QCloseEvent* event) {
       if (notifier != nullptr) {
         notifier->setEnabled(false);
       }
+    }
+    if (m_mixerPump != nullptr) {
+      m_mixerPump->Stop();
     }
     // Mixer released, devices closed and the four main keys written; then
     // every page saves its controller numbers as it goes.

@@ -23,6 +23,7 @@ class CBridgeSession;
 namespace vantrel::ui {
 
 class CActivityLight;
+class CMixerEventPump;
 class CNumberEdit;
 class CSpinButtons;
 
@@ -96,6 +97,7 @@ private:
   // A device chooser's item was picked.
   void OnDeviceChosen(MidiDirection direction, int item);
   void OnPageChosen(int item);
+  void AddOptionActions();
 
   CBridgeSession& m_session;
   int m_controllerWakeFd;
@@ -113,6 +115,7 @@ private:
   // The chooser items that stand for a chosen device while it is gone.
   int m_inputGoneItem = -1;
   int m_outputGoneItem = -1;
+  CMixerEventPump* m_mixerPump = nullptr;
   bool m_closed = false;
 };
 

@@ -192,6 +192,10 @@ void CMixerPage::ShowFaderValue(std::size_t strip, int value) {
   fader->setValue(value);
 }
 
+bool CMixerPage::IsFaderHeld(std::size_t strip) const {
+  return m_strips[strip].fader->isSliderDown();
+}
+
 void CMixerPage::ShowMembers() {
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
     StripWidgets& s = m_strips[i];

@@ -1,0 +1,78 @@
+#include "app/mixer_event_pump.h"
+
+#include "app/bridge_session.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <poll.h>
+
+namespace vantrel::ui {
+
+CMixerEventPump::CMixerEventPump(CBridgeSession& session, QObject* parent)
+    : QObject(parent), m_session(session) {
+  const MixerEventWatch watch = m_session.EventWatch();
+  if (watch.fd < 0) {
+    m_stopped = true;
+    return;
+  }
+  m_read = new QSocketNotifier(watch.fd, QSocketNotifier::Read, this);
+  m_write = new QSocketNotifier(watch.fd, QSocketNotifier::Write, this);
+  m_timer = new QTimer(this);
+  m_timer->setSingleShot(true);
+  m_timer->setTimerType(Qt::PreciseTimer);
+  connect(m_read, &QSocketNotifier::activated, this, &CMixerEventPump::Process);
+  connect(m_write, &QSocketNotifier::activated, this, &CMixerEventPump::Process);
+  connect(m_timer, &QTimer::timeout, this, &CMixerEventPump::Process);
+  // The session calls this from inside mixer calls, even within a turn of
+  // its own: the watch is worked out once control is back in the loop.
+  m_session.SetEventWatchListener([this] { RearmSoon(); });
+  Rearm();
+}
+
+CMixerEventPump::~CMixerEventPump() {
+  Stop();
+}
+
+void CMixerEventPump::Stop() {
+  if (m_stopped) {
+    return;
+  }
+  m_stopped = true;
+  m_session.SetEventWatchListener(nullptr);
+  m_read->setEnabled(false);
+  m_write->setEnabled(false);
+  m_timer->stop();
+}
+
+void CMixerEventPump::Process() {
+  if (m_stopped) {
+    return;
+  }
+  m_session.ProcessMixerEvents();
+  Rearm();
+}
+
+void CMixerEventPump::RearmSoon() {
+  if (m_rearmQueued || m_stopped) {
+    return;
+  }
+  m_rearmQueued = true;
+  QMetaObject::invokeMethod(this, &CMixerEventPump::Rearm, Qt::QueuedConnection);
+}
+
+void CMixerEventPump::Rearm() {
+  m_rearmQueued = false;
+  if (m_stopped) {
+    return;
+  }
+  const MixerEventWatch watch = m_session.EventWatch();
+  m_write->setEnabled((watch.events & POLLOUT) != 0);
+  if (watch.timeoutMs < 0) {
+    m_timer->stop();
+  } else if (!m_timer->isActive() || m_timer->remainingTime() > watch.timeoutMs) {
+    m_timer->start(watch.timeoutMs);
+  }
+}
+
+} // namespace vantrel::ui

@@ -1,0 +1,151 @@
+// Feedback and soft takeover over the recording mixer and sink: what is
+// read, what is sent back to the controller, and which incoming values may
+// set a parameter.
+
+#include "app/parameter_mirror.h"
+
+#include "app/cc_dispatcher.h"
+#include "mixer/catalogue.h"
+#include "mixer/scales.h"
+#include "support/page_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vantrel {
+namespace {
+
+std::size_t Row(std::string_view key) {
+  for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
+    if (kCatalogue[row].key == key) {
+      return row;
+    }
+  }
+  ADD_FAILURE() << key;
+  return 0;
+}
+
+// The recording mixer's key of a row's getter, e.g. "GetBusLevel(0)".
+std::string GetterOf(std::size_t row) {
+  test::RecordingMixer probe;
+  int32_t cell = 0;
+  ReadParameter(probe, kCatalogue[row], cell);
+  return probe.calls.back();
+}
+
+class MirrorTest : public ::testing::Test, public test::PageFixture {
+protected:
+  CParameterMirror m_mirror;
+
+  void SetUp() override {
+    context.mirror = &m_mirror;
+    CreatePages();
+    context.state.outputChannel = 2;
+  }
+  void Map(std::string_view key, int32_t controller) {
+    const std::size_t row = Row(key);
+    CPageModel& page = Page(kCatalogue[row].page);
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < page.StripCount(); ++i) {
+      texts.push_back(std::to_string(page.Controller(i)));
+    }
+    texts[*page.StripOfRow(row)] = std::to_string(controller);
+    ASSERT_EQ(page.Commit(texts).error, CommitError::None);
+  }
+  void Answer(std::string_view key, int32_t value) { mixer.answers[GetterOf(Row(key))] = value; }
+};
+
+TEST_F(MirrorTest, WithBothOffNothingIsReadOrSent) {
+  Map("Aux1CC", 20);
+  Answer("Aux1CC", 100 * 516);
+  m_mirror.Follow(context);
+  m_mirror.SendAll(context);
+  OnMidiCc(context, 20, 5);
+  EXPECT_EQ(mixer.calls, std::vector<std::string>{"SetBusLevel(0, 2560)"});
+  EXPECT_TRUE(sink.sent.empty());
+}
+
+TEST_F(MirrorTest, SendAllSendsEachMappedMixerRowOnTheOutputChannelOncePerController) {
+  m_mirror.SetFeedback(true);
+  Map("Aux1CC", 20);
+  Map("A1VolCC", 21);
+  Map("U3PanCC", 21);  // shares 21: the later row's value wins
+  Map("NRPN Cut", 22); // no mixer value to send
+  Answer("Aux1CC", 100 * 516);
+  Answer("A1VolCC", GainFromValue(64));
+  Answer("U3PanCC", 7 * 516);
+  m_mirror.SendAll(context);
+  EXPECT_EQ(sink.sent, (std::vector<std::string>{"B2 14 64", "B2 15 07"}));
+}
+
+TEST_F(MirrorTest, FeedbackSendsOutsideChangesOnlyNeverTheControllersOwnOrTheScreens) {
+  m_mirror.SetFeedback(true);
+  Map("Aux1CC", 20);
+  Map("Aux2CC", 30);
+  Answer("Aux1CC", 10 * 516);
+  Answer("Aux2CC", 10 * 516);
+  m_mirror.Follow(context); // first look: what the mixer holds is no change
+  EXPECT_TRUE(sink.sent.empty());
+
+  OnMidiCc(context, 20, 50); // from the controller
+  Answer("Aux1CC", 50 * 512);
+  Page(1).MoveFader(*Page(1).StripOfRow(Row("Aux2CC")), 70); // from the screen
+  Answer("Aux2CC", 70 * 516);
+  sink.sent.clear();
+  m_mirror.Follow(context);
+  EXPECT_TRUE(sink.sent.empty());
+
+  Answer("Aux2CC", 90 * 516); // from elsewhere
+  m_mirror.Follow(context);
+  EXPECT_EQ(sink.sent, std::vector<std::string>{"B2 1E 5A"});
+  sink.sent.clear();
+  m_mirror.Follow(context);
+  EXPECT_TRUE(sink.sent.empty());
+}
+
+TEST_F(MirrorTest, SoftTakeoverIgnoresAFarValueAndTakesOverNearOrAcrossTheCurrentOne) {
+  m_mirror.SetSoftTakeover(true);
+  Map("Aux1CC", 20);
+  Answer("Aux1CC", 64 * 516);
+  struct Step {
+    int value;
+    bool sets;
+  };
+  // Far below, still below, then across 64 in one jump: taken over.
+  for (const Step& step : {Step{10, false}, Step{40, false}, Step{80, true}, Step{5, true}}) {
+    mixer.Clear();
+    OnMidiCc(context, 20, static_cast<uint32_t>(step.value));
+    const bool set = !mixer.calls.empty() && mixer.calls.back().rfind("Set", 0) == 0;
+    EXPECT_EQ(set, step.sets) << step.value;
+  }
+
+  // A change from elsewhere has to be picked up again; 2 steps is near.
+  Answer("Aux1CC", 100 * 516);
+  m_mirror.Follow(context);
+  mixer.Clear();
+  OnMidiCc(context, 20, 10);
+  EXPECT_TRUE(mixer.calls.empty());
+  OnMidiCc(context, 20, 98);
+  EXPECT_EQ(mixer.calls, std::vector<std::string>{"SetBusLevel(0, 50176)"});
+}
+
+TEST_F(MirrorTest, SoftTakeoverLeavesAnIgnoredRowAndItsStripAloneWhileAnotherRowTakesOver) {
+  m_mirror.SetSoftTakeover(true);
+  Map("Aux1CC", 20);
+  Map("Aux2CC", 20);
+  Answer("Aux1CC", 0);
+  Answer("Aux2CC", 120 * 516);
+  context.state.currentPage = 1;
+  OnMidiCc(context, 20, 1);
+  const auto& calls = mixer.calls;
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SetBusLevel(0, 512)"), calls.end());
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                          [](const std::string& call) { return call.rfind("Set", 0) == 0; }),
+            1);
+  EXPECT_EQ(Page(1).FaderValue(*Page(1).StripOfRow(Row("Aux1CC"))), 1);
+  EXPECT_EQ(Page(1).FaderValue(*Page(1).StripOfRow(Row("Aux2CC"))), 0);
+}
+
+} // namespace
+} // namespace vantrel
