@@ -4,6 +4,7 @@
 
 #include "settings/settings.h"
 #include "mixer/catalogue.h"
+#include "pages/page_table.h"
 
 #include <benchmark/benchmark.h>
 
@@ -103,7 +104,7 @@ void WriteAll65KeysGroupedByPage(benchmark::State& state) {
   std::vector<std::size_t> groupEnds = {4};
   for (std::size_t row = 1; row <= vantrel::kCatalogue.size(); ++row) {
     if (row == vantrel::kCatalogue.size() ||
-        vantrel::kCatalogue[row].page != vantrel::kCatalogue[row - 1].page) {
+        vantrel::PageOfRow(row) != vantrel::PageOfRow(row - 1)) {
       groupEnds.push_back(4 + row);
     }
   }

@@ -136,7 +136,7 @@ void MixerPageTest::aFaderMoveSetsTheMixerAndSendsItsControlChange() {
   QCOMPARE(bench.sink.sent, expected);
   const StripDef& strip =
       *std::find_if(PageByNumber(page)->strips.begin(), PageByNumber(page)->strips.end(),
-                    [&](const StripDef& s) { return ParameterOf(s).faderId == fader; });
+                    [&](const StripDef& s) { return s.ids.fader == fader; });
   QCOMPARE(bench.Control<QLabel>(strip.ids.readout)->text(), QString::number(value));
 }
 

@@ -4,6 +4,7 @@
 #include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"
 #include "pages/page_model.h"
+#include "pages/page_table.h"
 #include "state/bridge_context.h"
 #include "state/value_follower.h"
 
@@ -33,8 +34,8 @@ void OnMidiCc(BridgeContext& context, uint32_t controller, uint32_t value) {
         context.mirror->NoteFromController(row, mixerValue);
       }
     }
-    if (context.state.currentPage == p.page) {
-      CPageModel* page = context.state.Slot(p.page);
+    if (const int pageNumber = PageOfRow(row); context.state.currentPage == pageNumber) {
+      CPageModel* page = context.state.Slot(pageNumber);
       page->ShowIncoming(*page->StripOfRow(row), v);
     }
   }

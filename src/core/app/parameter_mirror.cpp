@@ -3,6 +3,7 @@
 #include "midi/short_message_sink.h"
 #include "mixer/mixer_server.h"
 #include "pages/page_model.h"
+#include "pages/page_table.h"
 #include "state/bridge_context.h"
 
 #include <cstdlib>
@@ -11,7 +12,7 @@
 namespace vantrel {
 
 std::optional<uint8_t> MappedController(const BridgeContext& context, std::size_t row) {
-  const CPageModel* page = context.state.Slot(kCatalogue[row].page);
+  const CPageModel* page = context.state.Slot(PageOfRow(row));
   if (page == nullptr) {
     return std::nullopt;
   }

@@ -1,7 +1,8 @@
 #pragma once
 // The 61 parameters that a fader or an incoming controller can set, in the
 // order the controller dispatcher walks them. Pages, dispatcher, profile keys
-// and tests all read this one table.
+// and tests all read this one table; where a row is shown is the page
+// table's business.
 
 #include <array>
 #include <cstddef>
@@ -35,11 +36,8 @@ enum class SetOperation : uint8_t {
 };
 
 struct Parameter {
-  int page;                  // current page number 1..8
-  std::string_view pageName; // as in the page chooser
-  std::string_view strip;    // what the strip drives, for people
-  std::string_view key;      // its controller number's key in "CC Mapping"
-  int faderId;               // the fader's control id in the page template
+  std::string_view strip; // what the strip drives, for people
+  std::string_view key;   // its controller number's key in "CC Mapping"
   SetOperation op;
   std::array<int32_t, 3> args; // the operation's fixed arguments, unused ones 0
   ParameterKind kind;

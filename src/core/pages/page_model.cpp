@@ -55,7 +55,7 @@ const Parameter& CPageModel::ParameterOfStrip(std::size_t strip) const {
 
 std::optional<std::size_t> CPageModel::StripOfFader(int faderId) const {
   for (std::size_t i = 0; i < m_def.strips.size(); ++i) {
-    if (ParameterOf(m_def.strips[i]).faderId == faderId) {
+    if (m_def.strips[i].ids.fader == faderId) {
       return i;
     }
   }

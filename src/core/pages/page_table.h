@@ -24,6 +24,7 @@ enum class LabelSource : unsigned char {
 
 struct StripControls {
   int readout;
+  int fader;
   int edit; // the CC field
   int spin;
   int label; // 0 where the name above the read-out is a fixed caption
@@ -78,5 +79,7 @@ int ChooserItemOfPage(int number);
 int PageOfChooserItem(int item);
 
 const Parameter& ParameterOf(const StripDef& strip);
+// The page number (1..8) that shows catalogue row `row`, 0 for none.
+int PageOfRow(std::size_t row);
 
 } // namespace vantrel

@@ -34,11 +34,11 @@ QString ToQString(std::string_view text) {
 }
 
 // What a fader drives, for people: "Analog 1 Vol", "Master Aux 2", "NRPN Cutoff".
-QString FaderName(const Parameter& p) {
+QString FaderName(const Parameter& p, int page) {
   if (p.kind == ParameterKind::Filter) {
     return QStringLiteral("NRPN ") + ToQString(p.strip);
   }
-  if (p.page == 1) {
+  if (page == 1) {
     return QStringLiteral("Master ") + ToQString(p.strip);
   }
   return ToQString(p.strip);
@@ -74,7 +74,7 @@ bool CMixerPage::Create(QWidget& host) {
   for (std::size_t i = 0; i < strips.size(); ++i) {
     const StripDef& def = m_model.Def().strips[i];
     StripWidgets& s = strips[i];
-    s.fader = Find<QSlider>(controls, m_model.ParameterOfStrip(i).faderId);
+    s.fader = Find<QSlider>(controls, def.ids.fader);
     s.field = Find<CNumberEdit>(controls, def.ids.edit);
     s.spin = Find<CSpinButtons>(controls, def.ids.spin);
     s.readout = Find<QLabel>(controls, def.ids.readout);
@@ -262,7 +262,7 @@ void CMixerPage::keyPressEvent(QKeyEvent* event) {
 
 void CMixerPage::DescribeFader(std::size_t strip) {
   const int32_t controller = m_model.Controller(strip);
-  QString text = FaderName(m_model.ParameterOfStrip(strip));
+  QString text = FaderName(m_model.ParameterOfStrip(strip), m_model.Def().number);
   if (CPageModel::IsMapped(controller)) {
     text += QStringLiteral(" — controller %1").arg(controller);
   } else if (controller == kNotMapped) {

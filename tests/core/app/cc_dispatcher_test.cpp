@@ -1,6 +1,7 @@
 #include "app/cc_dispatcher.h"
 
 #include "mixer/catalogue.h"
+#include "pages/page_table.h"
 #include "support/page_fixture.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,7 @@ class DispatcherTest : public ::testing::Test, public test::PageFixture {
 protected:
   // Maps a catalogue row to a controller number through its page's field.
   void Map(std::size_t row, int32_t controller) {
-    const Parameter& p = kCatalogue[row];
-    CPageModel& page = Page(p.page);
+    CPageModel& page = Page(PageOfRow(row));
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < page.StripCount(); ++i) {
       texts.push_back(std::to_string(page.Controller(i)));

@@ -6,6 +6,7 @@
 
 #include "app/cc_dispatcher.h"
 #include "mixer/catalogue.h"
+#include "pages/page_table.h"
 #include "mixer/scales.h"
 #include "support/page_fixture.h"
 
@@ -45,7 +46,7 @@ protected:
   }
   void Map(std::string_view key, int32_t controller) {
     const std::size_t row = Row(key);
-    CPageModel& page = Page(kCatalogue[row].page);
+    CPageModel& page = Page(PageOfRow(row));
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < page.StripCount(); ++i) {
       texts.push_back(std::to_string(page.Controller(i)));

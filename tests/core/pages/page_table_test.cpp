@@ -18,7 +18,7 @@ TEST(PageTable, EveryRowBelongsToExactlyOneStripOfItsOwnPageInCatalogueOrder) {
     std::size_t last = 0;
     for (std::size_t i = 0; i < page.strips.size(); ++i) {
       const StripDef& strip = page.strips[i];
-      EXPECT_EQ(ParameterOf(strip).page, page.number) << page.name << " " << i;
+      EXPECT_EQ(PageOfRow(strip.row), page.number) << page.name << " " << i;
       if (i > 0) {
         EXPECT_GT(strip.row, last) << page.name;
       }
@@ -28,6 +28,7 @@ TEST(PageTable, EveryRowBelongsToExactlyOneStripOfItsOwnPageInCatalogueOrder) {
     }
   }
   EXPECT_EQ(rows.size(), kParameterCount);
+  EXPECT_EQ(PageOfRow(kParameterCount), 0);
 }
 
 TEST(PageTable, OrdersArePermutationsOfTheStrips) {
@@ -50,7 +51,7 @@ TEST(PageTable, ControlIdsAreUniqueWithinEachPage) {
   for (const PageDef& page : kPages) {
     std::set<int> ids;
     for (const StripDef& strip : page.strips) {
-      for (int id : {ParameterOf(strip).faderId, strip.ids.readout, strip.ids.edit, strip.ids.spin,
+      for (int id : {strip.ids.fader, strip.ids.readout, strip.ids.edit, strip.ids.spin,
                      strip.ids.label}) {
         if (id != 0) {
           EXPECT_TRUE(ids.insert(id).second) << page.name << " id " << id;

@@ -2,6 +2,7 @@
 
 #include "state/app_state.h"
 #include "mixer/catalogue.h"
+#include "pages/page_table.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +28,9 @@ std::vector<SettingKey> AllKeys() {
                                   kDefaultMidiOutChannelKey};
   // Page by page, as the pages write them.
   for (int page = 1; page <= kPageCount; ++page) {
-    for (const Parameter& p : kCatalogue) {
-      if (p.page == page) {
-        keys.push_back(CcMappingKey(p.key));
+    for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
+      if (PageOfRow(row) == page) {
+        keys.push_back(CcMappingKey(kCatalogue[row].key));
       }
     }
   }
