@@ -51,9 +51,13 @@ export VANTREL_TEST_DBUS_PID="$dbus_pid"
 export VANTREL_TEST_DBUS_SERVICE_DIR="$work/dbus-services"
 
 # Private JACK server on the dummy driver; nothing here has sound hardware.
+# Synchronous (-S), with a long client timeout: on a busy machine a late
+# client then delays the period instead of making other clients read a
+# period's events twice or not at all (docs/midi.md), so tests stay exact.
 export JACK_DEFAULT_SERVER="vantrel-test-$$"
 export JACK_NO_AUDIO_RESERVATION=1
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 >"$work/jackd.log" 2>&1 &
+jackd --no-realtime -S -t 5000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 \
+  >"$work/jackd.log" 2>&1 &
 jack_pid=$!
 if ! jack_wait -s "$JACK_DEFAULT_SERVER" -w -t 20 >/dev/null 2>&1; then
   echo "with-test-services: the private JACK server did not start:" >&2

@@ -40,8 +40,6 @@ bool IsTimeout(const sdbus::Error& error) {
          error.getName() == "org.freedesktop.DBus.Error.NoReply";
 }
 
-static_assert(kMaxInputs == 4, "PendingSetter holds four arguments");
-
 } // namespace
 
 DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::milliseconds timeout)
@@ -51,9 +49,7 @@ DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::mi
 DbusMixerServer::~DbusMixerServer() = default;
 
 int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
-  PendingSetter setter{method, {}, args.size()};
-  std::copy(args.begin(), args.end(), setter.args.begin());
-  m_pending.push_back(setter);
+  m_pending.Push(method, args);
   // Within the budget the setter normally leaves at once. A link that
   // already stalled does not wait again: the event loop writes the rest.
   const auto now = std::chrono::steady_clock::now();
@@ -63,7 +59,7 @@ int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
     m_flushStalled = !WriteSetters(m_flushStalled ? now : now + kFlushBudget);
   } catch (const sdbus::Error&) {
     // The bus connection broke: nothing queued can ever be written.
-    m_pending.clear();
+    m_pending.Clear();
     return kMixerFailed;
   }
   if (m_flushStalled != wasStalled || m_flushStalled) {
@@ -81,9 +77,9 @@ bool DbusMixerServer::WriteSetters(std::chrono::steady_clock::time_point deadlin
     // sd-bus gets one message at a time, only while its own queue is empty:
     // its queue costs a copy of the whole queue per message written, ours
     // costs nothing and has no length limit.
-    while (!m_pending.empty() && !SocketBacklogged()) {
-      const PendingSetter setter = m_pending.front();
-      m_pending.pop_front();
+    while (!m_pending.Empty() && !SocketBacklogged()) {
+      const QueuedSetter setter = m_pending.Front();
+      m_pending.Pop();
       auto call = m_proxy->createMethodCall(kInterface, std::string(Info(setter.method).name));
       for (std::size_t i = 0; i < setter.count; ++i) {
         call << setter.args[i];
@@ -114,7 +110,7 @@ void DbusMixerServer::WritePendingSetters() {
       m_flushStalled = false;
     }
   } catch (const sdbus::Error&) {
-    m_pending.clear();
+    m_pending.Clear();
     m_flushStalled = false;
   }
   if (IsStalled() != wasStalled) {
@@ -123,7 +119,7 @@ void DbusMixerServer::WritePendingSetters() {
 }
 
 void DbusMixerServer::DropPendingSetters() {
-  m_pending.clear();
+  m_pending.Clear();
   m_flushStalled = false;
   m_probing = false;
   Notify();
@@ -174,7 +170,7 @@ int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
     }
     // The getter must see every setter queued before it.
     const auto now = std::chrono::steady_clock::now();
-    if (!m_pending.empty() && !WriteSetters(m_flushStalled ? now : now + kFlushBudget)) {
+    if (!m_pending.Empty() && !WriteSetters(m_flushStalled ? now : now + kFlushBudget)) {
       if (!m_flushStalled) {
         m_flushStalled = true;
         Notify();

@@ -9,7 +9,9 @@
 // fast as the socket takes it. A setter first waits a short budget for the
 // socket; when that runs out the link counts as stalled, later setters only
 // queue, and the owner's event loop keeps writing whenever the socket is
-// writable (EventWatch in CMixerLink) until the queue is empty.
+// writable (EventWatch in CMixerLink) until the queue is empty. A stall that
+// lasts so long that the queue passes its bound keeps each target's newest
+// setter only (CSetterQueue).
 //
 // Getters wait for their answer up to a short timeout and write their
 // out-arguments only on success. A getter comes after every queued setter,
@@ -18,11 +20,10 @@
 // sent without waiting.
 
 #include "mixer/mixer_server.h"
+#include "mixer/setter_queue.h"
 
-#include <array>
 #include <chrono>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -32,10 +33,6 @@ class IProxy;
 } // namespace sdbus
 
 namespace vantrel {
-
-namespace mixer_dbus {
-enum class Method : int;
-}
 
 class DbusMixerServer final : public IMixerServer {
 public:
@@ -71,7 +68,7 @@ public:
   bool IsStalled() const override { return m_flushStalled || m_probing; }
 
   // Setters written to nobody yet.
-  std::size_t PendingSetters() const { return m_pending.size(); }
+  std::size_t PendingSetters() const { return m_pending.Size(); }
   // When the latest setter was issued.
   std::chrono::steady_clock::time_point LastSetterAt() const { return m_lastSetterAt; }
   // Writes queued setters as far as the socket takes them, without waiting.
@@ -90,12 +87,6 @@ public:
   int SetBusOutput(int32_t bus, int32_t digital, int32_t pair);
 
 private:
-  struct PendingSetter {
-    mixer_dbus::Method method;
-    std::array<int32_t, 4> args;
-    std::size_t count;
-  };
-
   int Set(mixer_dbus::Method method, std::initializer_list<int32_t> args);
   // Writes queued setters until the queue is empty (true) or the deadline
   // passes with some still queued (false).
@@ -111,7 +102,7 @@ private:
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IProxy> m_proxy;
   uint64_t m_timeoutUsec;
-  std::deque<PendingSetter> m_pending;
+  CSetterQueue m_pending;
   std::chrono::steady_clock::time_point m_lastSetterAt{};
   bool m_flushStalled = false; // a flush ran out of budget; the queue has not emptied since
   bool m_probing = false;      // a getter timed out; no answer to the probe yet
