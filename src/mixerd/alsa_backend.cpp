@@ -5,8 +5,11 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <iostream>
 
 namespace vantrel::mixerd {
 
@@ -106,22 +109,18 @@ void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 class AlsaBackend final : public MixerBackend {
 public:
   AlsaBackend(const MixerConfig& config, IBackendListener& listener)
-      : m_card(config.card), m_listener(listener) {}
+      : m_config(config), m_listener(listener) {}
 
-  ~AlsaBackend() override {
-    if (m_mixer != nullptr) {
-      snd_mixer_close(m_mixer);
-    }
-  }
+  ~AlsaBackend() override { Close(); }
 
   AlsaBackend(const AlsaBackend&) = delete;
   AlsaBackend& operator=(const AlsaBackend&) = delete;
 
   // Opens the card's mixer and binds its elements; false with `why`.
-  bool Open(const MixerConfig& config, std::string& why) {
+  bool Open(std::string& why) {
     int result = snd_mixer_open(&m_mixer, 0);
     if (result >= 0) {
-      result = snd_mixer_attach(m_mixer, m_card.c_str());
+      result = snd_mixer_attach(m_mixer, m_config.card.c_str());
     }
     if (result >= 0) {
       result = snd_mixer_selem_register(m_mixer, nullptr, nullptr);
@@ -130,55 +129,30 @@ public:
       result = snd_mixer_load(m_mixer);
     }
     if (result < 0) {
-      why = "the ALSA card \"" + m_card + "\" has no mixer that can be opened (" +
+      Close();
+      why = "the ALSA card \"" + m_config.card + "\" has no mixer that can be opened (" +
             snd_strerror(result) + ")";
       return false;
     }
-    std::vector<TargetProperties> targets;
-    for (snd_mixer_elem_t* elem = snd_mixer_first_elem(m_mixer); elem != nullptr;
-         elem = snd_mixer_elem_next(elem)) {
-      const bool playback = snd_mixer_selem_has_playback_volume(elem) != 0;
-      const bool capture = snd_mixer_selem_has_capture_volume(elem) != 0;
-      if (!playback && !capture) {
-        continue;
-      }
-      auto element = std::make_unique<Element>();
-      element->elem = elem;
-      element->owner = this;
-      element->name = snd_mixer_selem_get_name(elem);
-      if (snd_mixer_selem_get_index(elem) > 0) {
-        element->name += "," + std::to_string(snd_mixer_selem_get_index(elem));
-      }
-      element->capture = !playback;
-      TargetProperties target;
-      target.properties.emplace_back(std::string(kElementNameProperty), element->name);
-      targets.push_back(std::move(target));
-      m_elements.push_back(std::move(element));
-    }
-    const std::vector<int> strips = BindTargets(config, TargetKind::Element, targets);
-    for (std::size_t i = 0; i < m_elements.size(); ++i) {
-      Element& element = *m_elements[i];
-      element.strip = strips[i];
-      // Record drives the capture side of an element that has both.
-      if (element.strip == kRecordStrip && snd_mixer_selem_has_capture_volume(element.elem)) {
-        element.capture = true;
-      }
-      Measure(element);
-      snd_mixer_elem_set_callback_private(element.elem, &element);
-      snd_mixer_elem_set_callback(element.elem, &AlsaBackend::OnElementEvent);
-      if (element.strip >= 0) {
-        m_listener.OnStripLevels(element.strip, element.Levels());
-      }
-    }
-    why = "the ALSA card \"" + m_card + "\" has a mixer";
+    Bind();
+    why = "the ALSA card \"" + m_config.card + "\" has a mixer";
     return true;
   }
 
   std::string_view Name() const override { return "alsa"; }
 
-  std::string Status() const override { return "ALSA mixer of card \"" + m_card + "\""; }
+  std::string Status() const override {
+    if (m_mixer == nullptr) {
+      return "waiting for the ALSA card \"" + m_config.card + "\" to come back, trying once a second";
+    }
+    return "ALSA mixer of card \"" + m_config.card + "\"";
+  }
 
   void Apply(int strip) override {
+    if (m_mixer == nullptr) {
+      m_changedWhileGone[static_cast<std::size_t>(strip)] = true;
+      return;
+    }
     const SideLevels levels = m_listener.StripLevels(strip);
     for (const auto& element : m_elements) {
       if (element->strip == strip) {
@@ -204,6 +178,9 @@ public:
   }
 
   int Poll(std::span<pollfd> fds, int timeoutMs) override {
+    if (m_mixer == nullptr) {
+      return PollWhileGone(fds, timeoutMs);
+    }
     const int count = snd_mixer_poll_descriptors_count(m_mixer);
     std::vector<pollfd> all(fds.begin(), fds.end());
     all.resize(fds.size() + static_cast<std::size_t>(std::max(count, 0)));
@@ -223,14 +200,98 @@ public:
       unsigned short revents = 0;
       snd_mixer_poll_descriptors_revents(m_mixer, all.data() + fds.size(),
                                          static_cast<unsigned>(count), &revents);
-      if (revents != 0) {
-        snd_mixer_handle_events(m_mixer);
+      // An unplugged card hangs up its descriptors, which then never stop
+      // being ready: close it rather than spin.
+      if ((revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 ||
+          (revents != 0 && snd_mixer_handle_events(m_mixer) < 0)) {
+        Lose();
       }
     }
     return serviceEvents;
   }
 
 private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::seconds kRetryDelay{1};
+
+  // Binds the loaded mixer's elements to strips. Strips set while the card
+  // was away drive it; every other bound strip takes the card's levels.
+  void Bind() {
+    std::vector<TargetProperties> targets;
+    for (snd_mixer_elem_t* elem = snd_mixer_first_elem(m_mixer); elem != nullptr;
+         elem = snd_mixer_elem_next(elem)) {
+      const bool playback = snd_mixer_selem_has_playback_volume(elem) != 0;
+      const bool capture = snd_mixer_selem_has_capture_volume(elem) != 0;
+      if (!playback && !capture) {
+        continue;
+      }
+      auto element = std::make_unique<Element>();
+      element->elem = elem;
+      element->owner = this;
+      element->name = snd_mixer_selem_get_name(elem);
+      if (snd_mixer_selem_get_index(elem) > 0) {
+        element->name += "," + std::to_string(snd_mixer_selem_get_index(elem));
+      }
+      element->capture = !playback;
+      TargetProperties target;
+      target.properties.emplace_back(std::string(kElementNameProperty), element->name);
+      targets.push_back(std::move(target));
+      m_elements.push_back(std::move(element));
+    }
+    const std::vector<int> strips = BindTargets(m_config, TargetKind::Element, targets);
+    for (std::size_t i = 0; i < m_elements.size(); ++i) {
+      Element& element = *m_elements[i];
+      element.strip = strips[i];
+      // Record drives the capture side of an element that has both.
+      if (element.strip == kRecordStrip && snd_mixer_selem_has_capture_volume(element.elem)) {
+        element.capture = true;
+      }
+      Measure(element);
+      snd_mixer_elem_set_callback_private(element.elem, &element);
+      snd_mixer_elem_set_callback(element.elem, &AlsaBackend::OnElementEvent);
+      if (element.strip < 0) {
+        continue;
+      }
+      if (m_changedWhileGone[static_cast<std::size_t>(element.strip)]) {
+        element.Set(m_listener.StripLevels(element.strip));
+      } else {
+        m_listener.OnStripLevels(element.strip, element.Levels());
+      }
+    }
+    m_changedWhileGone = {};
+  }
+
+  void Close() {
+    m_elements.clear();
+    if (m_mixer != nullptr) {
+      snd_mixer_close(m_mixer);
+      m_mixer = nullptr;
+    }
+  }
+
+  // The card went away: its strips keep their values until it is back.
+  void Lose() {
+    Close();
+    m_nextTry = Clock::now() + kRetryDelay;
+    std::cerr << "vantrel-mixerd: the ALSA card \"" << m_config.card
+              << "\" is gone; its strips keep their values until it is back.\n";
+  }
+
+  int PollWhileGone(std::span<pollfd> fds, int timeoutMs) {
+    const auto untilTry = std::chrono::ceil<std::chrono::milliseconds>(m_nextTry - Clock::now());
+    const int wait = static_cast<int>(std::max<int64_t>(untilTry.count(), 0));
+    const int result = ::poll(fds.data(), fds.size(), timeoutMs < 0 ? wait : std::min(timeoutMs, wait));
+    if (result >= 0 && Clock::now() >= m_nextTry) {
+      std::string why;
+      if (Open(why)) {
+        std::cerr << "vantrel-mixerd: the ALSA card \"" << m_config.card << "\" is back.\n";
+      } else {
+        m_nextTry = Clock::now() + kRetryDelay;
+      }
+    }
+    return result;
+  }
+
   static void Measure(Element& element) {
     const snd_mixer_elem_t* elem = element.elem;
     auto* mutableElem = const_cast<snd_mixer_elem_t*>(elem);
@@ -265,17 +326,19 @@ private:
     m_listener.OnStripLevels(element.strip, element.Levels());
   }
 
-  std::string m_card;
+  MixerConfig m_config;
   IBackendListener& m_listener;
   snd_mixer_t* m_mixer = nullptr;
   std::vector<std::unique_ptr<Element>> m_elements;
+  std::array<bool, kStripCount> m_changedWhileGone{};
+  Clock::time_point m_nextTry{};
 };
 
 std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
                                               std::string& why) {
   snd_lib_error_set_handler(&IgnoreAlsaMessage);
   auto backend = std::make_unique<AlsaBackend>(config, listener);
-  if (!backend->Open(config, why)) {
+  if (!backend->Open(why)) {
     return nullptr;
   }
   return backend;

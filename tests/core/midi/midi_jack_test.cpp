@@ -49,6 +49,19 @@ std::vector<PeerMessage> OnPort(int port, std::vector<Bytes> messages) {
   return result;
 }
 
+// The connections of a peer's port once the server runs them. A connection
+// shows in the graph that other clients read only once the server has
+// switched to the new graph, a period or so after it was made; what the peer
+// sends before then is lost.
+std::vector<std::string> RunningConnectionsOf(const JackPeer& peer, const std::string& port) {
+  std::vector<std::string> connections = peer.ConnectionsOf(port);
+  for (int wait = 0; wait < 200 && connections.empty(); ++wait) {
+    std::this_thread::sleep_for(5ms);
+    connections = peer.ConnectionsOf(port);
+  }
+  return connections;
+}
+
 class BridgeOnJack : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -72,6 +85,8 @@ protected:
         << m_output.LastError();
     ASSERT_EQ(m_input.Open(InputIndex(peerOut)), kMidiOk) << m_input.LastError();
     ASSERT_EQ(m_input.Start(), kMidiOk);
+    ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.OutputName(peerOut)).empty());
+    ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.InputName(peerIn)).empty());
   }
 
   // What the dialog thread would see: waits on the wake-up, then drains.
@@ -163,13 +178,8 @@ TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesA
 // The bridge's client as the server shows it: the client of the port that
 // the bridge's input connected to the peer's output.
 std::string BridgeClientOf(const JackPeer& peer, int peerOut) {
-  // A connection shows in the graph that other clients read only once the
-  // server has switched to the new graph, a period or so after it was made.
-  std::vector<std::string> connections = peer.ConnectionsOf(peer.OutputName(peerOut));
-  for (int wait = 0; wait < 200 && connections.empty(); ++wait) {
-    std::this_thread::sleep_for(5ms);
-    connections = peer.ConnectionsOf(peer.OutputName(peerOut));
-  }
+  const std::vector<std::string> connections =
+      RunningConnectionsOf(peer, peer.OutputName(peerOut));
   if (connections.size() != 1) {
     ADD_FAILURE() << connections.size() << " connections to the peer's output";
     return "?";
@@ -276,8 +286,7 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
 TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
   ASSERT_EQ(m_input.Open(InputIndex(0)), kMidiOk) << m_input.LastError();
   ASSERT_EQ(m_input.Start(), kMidiOk);
-  // What the peer sends before the server runs the new connection is lost.
-  BridgeClientOf(m_peer, 0);
+  ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.OutputName(0)).empty());
   ASSERT_TRUE(m_peer.Send(0, {0xB5, 0x20, 0x30}));
   ASSERT_TRUE(m_peer.Send(0, {0x95, 0x20, 0x30}));
   EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30}}));
@@ -324,6 +333,8 @@ TEST_F(BridgeOnJack, ReopeningMovesEachPortToTheOtherDevice) {
   ASSERT_EQ(m_input.Open(InputIndex(1)), kMidiOk) << m_input.LastError();
   ASSERT_EQ(m_input.Start(), kMidiOk);
   ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(1))), kMidiOk) << m_output.LastError();
+  ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.OutputName(1)).empty());
+  ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.InputName(1)).empty());
 
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x01, 0x01})); // the old device: ignored now
   ASSERT_TRUE(m_peer.Send(1, {0xB0, 0x02, 0x02}));
