@@ -173,38 +173,6 @@ TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
   EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
 }
 
-// The pulse device stands in for a card that is unplugged and plugged back:
-// its mixer goes away with the server.
-TEST_F(SoundBackendTest, AnAlsaCardThatGoesAndComesBackGetsTheLastValue) {
-  if (std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pulseaudio") {
-    // Beside PipeWire's ALSA configuration the pulse device does not reach
-    // the test's own PulseAudio; the PulseAudio run covers this path.
-    GTEST_SKIP() << "runs in the PulseAudio run";
-  }
-  OwnPulseServer server(m_dir.Path());
-  const ScopedPulseServer scope(server.Address());
-  ASSERT_TRUE(server.Start());
-  Start("alsa", "[Mixer]\ncard = pulse\n");
-  server.Stop();
-  EXPECT_TRUE(Eventually([] {
-    return Ctl({"dump"}).out.find("backend alsa: waiting for the ALSA card") != std::string::npos;
-  }));
-  Set({"MasterVolume", "0", "16384"});
-  EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
-
-  // The card comes back at 100 %: the value set while it was away lands, the
-  // strip nobody moved takes the card's level.
-  ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {16384, 65536});
-  })) << Join(SinkVolume("vantrel_out"));
-  EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
-  EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
-  const std::string errors = m_server->Errors();
-  EXPECT_NE(errors.find("the ALSA card \"pulse\" is gone"), std::string::npos) << errors;
-  EXPECT_NE(errors.find("the ALSA card \"pulse\" is back"), std::string::npos) << errors;
-}
-
 TEST_F(SoundBackendTest, RecordAndAnalogDriveTheCaptureSourcesInOrder) {
   Start("pulse", "");
   Set({"RecordLevel", "32768"});
