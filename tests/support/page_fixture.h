@@ -4,13 +4,18 @@
 
 #include "state/bridge_context.h"
 #include "pages/page_model.h"
+#include "pages/page_table.h"
 #include "settings/settings.h"
 #include "support/recording_mixer.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace vantrel::test {
 
@@ -47,6 +52,16 @@ public:
     }
   }
   CPageModel& Page(int number) { return *pages[static_cast<std::size_t>(number - 1)]; }
+  // Maps a catalogue row to a controller number through its page's field.
+  void Map(std::size_t row, int32_t controller) {
+    CPageModel& page = Page(PageOfRow(row));
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < page.StripCount(); ++i) {
+      texts.push_back(std::to_string(page.Controller(i)));
+    }
+    texts[*page.StripOfRow(row)] = std::to_string(controller);
+    ASSERT_EQ(page.Commit(texts).error, CommitError::None);
+  }
 };
 
 } // namespace vantrel::test

@@ -1,7 +1,6 @@
 #include "app/cc_dispatcher.h"
 
 #include "mixer/catalogue.h"
-#include "pages/page_table.h"
 #include "support/page_fixture.h"
 
 #include <gtest/gtest.h>
@@ -11,19 +10,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class DispatcherTest : public ::testing::Test, public test::PageFixture {
-protected:
-  // Maps a catalogue row to a controller number through its page's field.
-  void Map(std::size_t row, int32_t controller) {
-    CPageModel& page = Page(PageOfRow(row));
-    std::vector<std::string> texts;
-    for (std::size_t i = 0; i < page.StripCount(); ++i) {
-      texts.push_back(std::to_string(page.Controller(i)));
-    }
-    texts[*page.StripOfRow(row)] = std::to_string(controller);
-    ASSERT_EQ(page.Commit(texts).error, CommitError::None);
-  }
-};
+class DispatcherTest : public ::testing::Test, public test::PageFixture {};
 
 TEST_F(DispatcherTest, EveryRowAppliesTheControllerScaleToItsOwnParameter) {
   CreatePages();

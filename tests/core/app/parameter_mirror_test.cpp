@@ -6,7 +6,6 @@
 
 #include "app/cc_dispatcher.h"
 #include "mixer/catalogue.h"
-#include "pages/page_table.h"
 #include "mixer/scales.h"
 #include "support/page_fixture.h"
 
@@ -44,16 +43,8 @@ protected:
     CreatePages();
     context.state.outputChannel = 2;
   }
-  void Map(std::string_view key, int32_t controller) {
-    const std::size_t row = Row(key);
-    CPageModel& page = Page(PageOfRow(row));
-    std::vector<std::string> texts;
-    for (std::size_t i = 0; i < page.StripCount(); ++i) {
-      texts.push_back(std::to_string(page.Controller(i)));
-    }
-    texts[*page.StripOfRow(row)] = std::to_string(controller);
-    ASSERT_EQ(page.Commit(texts).error, CommitError::None);
-  }
+  using test::PageFixture::Map;
+  void Map(std::string_view key, int32_t controller) { Map(Row(key), controller); }
   void Answer(std::string_view key, int32_t value) { mixer.answers[GetterOf(Row(key))] = value; }
 };
 
