@@ -88,6 +88,14 @@ struct Stack {
       error = "the program did not open its devices: " + bridge->Errors();
     }
   }
+
+  // False, with the benchmark skipped, when the stack could not start.
+  bool Ready(benchmark::State& state) const {
+    if (!error.empty()) {
+      state.SkipWithError(error.c_str());
+    }
+    return error.empty();
+  }
 };
 
 // The row whose value shows that every mapped row has been applied: the
@@ -105,8 +113,7 @@ std::size_t LastMixerRow(std::size_t rowsMapped) {
 void ControllerToServer(benchmark::State& state, bool windowed) {
   const auto rows = static_cast<std::size_t>(state.range(0));
   Stack stack(rows, windowed);
-  if (!stack.error.empty()) {
-    state.SkipWithError(stack.error.c_str());
+  if (!stack.Ready(state)) {
     return;
   }
   IMixerServer& mixer = *stack.link->Server();
@@ -135,8 +142,7 @@ void ControllerToServer(benchmark::State& state, bool windowed) {
 // last value lands.
 void ControllerBurst(benchmark::State& state, bool windowed) {
   Stack stack(static_cast<std::size_t>(state.range(0)), windowed);
-  if (!stack.error.empty()) {
-    state.SkipWithError(stack.error.c_str());
+  if (!stack.Ready(state)) {
     return;
   }
   IMixerServer& mixer = *stack.link->Server();
@@ -178,8 +184,7 @@ void ControllerBurst(benchmark::State& state, bool windowed) {
 void StallRecovery(benchmark::State& state, bool windowed) {
   const auto rows = static_cast<std::size_t>(state.range(0));
   Stack stack(rows, windowed);
-  if (!stack.error.empty()) {
-    state.SkipWithError(stack.error.c_str());
+  if (!stack.Ready(state)) {
     return;
   }
   IMixerServer& mixer = *stack.link->Server();
@@ -225,8 +230,7 @@ void StallRecovery(benchmark::State& state, bool windowed) {
 // feedback Control Change for it reaches the JACK peer.
 void OutsideChangeToFeedback(benchmark::State& state, bool windowed) {
   Stack stack(1, windowed, true);
-  if (!stack.error.empty()) {
-    state.SkipWithError(stack.error.c_str());
+  if (!stack.Ready(state)) {
     return;
   }
   IMixerServer& mixer = *stack.link->Server();
