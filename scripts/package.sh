@@ -6,7 +6,7 @@
 # on its last line.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh package
 build=${1:-build-package}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DVANTREL_BUILD_TESTS=OFF -DVANTREL_BUILD_BENCH=OFF >/dev/null

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs what is missing, builds everything, checks the naming rules of
+# Installs what is missing for the tests, builds everything, checks the naming rules of
 # .clang-tidy on the files changed since main (scripts/tidy-changed.sh) and
 # runs every test with a private D-Bus bus and JACK server. In CI (CI=true) or with
 # VANTREL_SANITIZERS=1 it also builds and runs the core tests under
@@ -9,7 +9,7 @@
 # installed programs (scripts/install-test.sh).
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh test
 
 jobs=$(nproc 2>/dev/null || echo 2)
 werror=OFF
