@@ -11,7 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-25}
 jobs=$(nproc 2>/dev/null || echo 2)
-harnesses="profile midi_event state_file dbus_args"
+harnesses="profile midi_event state_file dbus_args mapping"
 
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DVANTREL_BUILD_FUZZERS=ON \
   -DVANTREL_BUILD_UI=OFF -DVANTREL_BUILD_TESTS=OFF -DVANTREL_BUILD_BENCH=OFF \

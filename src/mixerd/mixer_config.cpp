@@ -50,7 +50,8 @@ BindingRule Rule(int strip, TargetKind kind, BindingRule::Match match, std::stri
 BindingRule PatternRule(int strip, std::string property, std::string expression) {
   BindingRule rule = Rule(strip, TargetKind::Stream, BindingRule::Match::Pattern, expression);
   rule.property = std::move(property);
-  rule.pattern = std::make_shared<const std::regex>(expression, std::regex::ECMAScript);
+  std::string error;
+  rule.pattern = CRuleMatcher::Compile(expression, error);
   return rule;
 }
 
@@ -163,11 +164,11 @@ public:
       rule.match = Match::Equals;
       return true;
     }
-    try {
-      rule.pattern = std::make_shared<const std::regex>(rule.text, std::regex::ECMAScript);
-    } catch (const std::regex_error& error) {
-      Fault(line, "bad regular expression \"" + rule.text + "\" (" + error.what() +
-                      "); the line is ignored.");
+    std::string error;
+    rule.pattern = CRuleMatcher::Compile(rule.text, error);
+    if (!rule.pattern) {
+      Fault(line,
+            "bad regular expression \"" + rule.text + "\" (" + error + "); the line is ignored.");
       return false;
     }
     rule.match = Match::Pattern;
@@ -312,8 +313,7 @@ bool Matches(const BindingRule& rule, const TargetProperties& target) {
     if (value == nullptr) {
       return false;
     }
-    return rule.match == Match::Equals ? *value == rule.text
-                                       : std::regex_search(*value, *rule.pattern);
+    return rule.match == Match::Equals ? *value == rule.text : rule.pattern.Search(*value);
   }
   case Match::Position:
     return false; // counted by BindTargets

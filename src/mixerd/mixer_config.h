@@ -8,7 +8,7 @@
 //   card = default                      ; the ALSA card
 //   [Wave]
 //   stream = application.name = Firefox ; property equals text
-//   stream = media.role ~ ^(music|video)$ ; property matches a regular expression
+//   stream = media.role ~ ^(music|video)$ ; property matches a regular expression (RE2)
 //   [Master]
 //   sink = default                      ; the default sink, following it
 //   [Analog 1]
@@ -21,9 +21,10 @@
 // Each object goes to the first rule that matches it, in file order, then
 // the defaults; "#N" rules come after the others and "*" rules last.
 
+#include "rule_matcher.h"
+
 #include <memory>
 #include <ostream>
-#include <regex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -63,7 +64,7 @@ struct BindingRule {
   Match match = Match::Any;
   std::string property; // Equals, Pattern
   std::string text;     // Equals: the text; Pattern: the expression; Element: the name
-  std::shared_ptr<const std::regex> pattern;
+  CRuleMatcher pattern;
   int position = 0; // Position: 1-based
 };
 

@@ -284,5 +284,35 @@ TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
   EXPECT_NE(targets.find("element \"Master\" -> Master"), std::string::npos) << targets;
 }
 
+TEST_F(SoundBackendTest, HostileStreamTitlesNeitherCrashNorStallTheServer) {
+  // Any program names its streams: a browser tab's title can be this long,
+  // and a title can be made to defeat a backtracking engine.
+  const std::string longTitle = "media.name=" + std::string(40000, 'x') + " - YouTube";
+  const std::string trapTitle = "media.name=" + std::string(40, 'a') + "b";
+  Player tab("Long Tab", {longTitle});
+  Player trap("Trap", {trapTitle});
+  Start("pulse", "[User 1]\nstream = media.name ~ .*YouTube\n"
+                 "[User 2]\nstream = media.name ~ (a+)+$\n");
+  Set({"SourceVolume", "4", "0", "32768"});
+  Set({"SourceVolume", "2", "0", "0"});
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Long Tab"), {kHalfVolume, kHalfVolume});
+  })) << Join(StreamVolume("Long Tab"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Trap"), {0, 0});
+  })) << Join(StreamVolume("Trap"));
+  // Streams that appear later are matched as they come.
+  Player laterTab("Later Tab", {longTitle});
+  Player laterTrap("Later Trap", {trapTitle});
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Later Tab"), {kHalfVolume, kHalfVolume});
+  })) << Join(StreamVolume("Later Tab"));
+  EXPECT_TRUE(Eventually([] {
+    return Near(StreamVolume("Later Trap"), {0, 0});
+  })) << Join(StreamVolume("Later Trap"));
+  EXPECT_TRUE(m_server->Running());
+  EXPECT_EQ(Get({"SourceVolume", "4", "0"}), 32768);
+}
+
 } // namespace
 } // namespace vantrel::test

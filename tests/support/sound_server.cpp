@@ -117,9 +117,14 @@ void EndProgram(pid_t& pid) {
   }
 }
 
-Player::Player(const std::string& applicationName)
-    : m_pid(StartProgram({"/usr/bin/pacat", "--playback", "--raw",
-                          "--property=application.name=" + applicationName, "/dev/zero"})) {
+Player::Player(const std::string& applicationName, const std::vector<std::string>& properties) {
+  std::vector<std::string> args = {"/usr/bin/pacat", "--playback", "--raw",
+                                   "--property=application.name=" + applicationName};
+  for (const std::string& property : properties) {
+    args.push_back("--property=" + property);
+  }
+  args.emplace_back("/dev/zero");
+  m_pid = StartProgram(std::move(args));
   Eventually([&] { return !StreamVolume(applicationName).empty(); });
 }
 

@@ -41,10 +41,12 @@ pid_t StartProgram(std::vector<std::string> args);
 // SIGTERM and wait; pid becomes 0.
 void EndProgram(pid_t& pid);
 
-// A playback stream of silence, named for the mapping rules, until destroyed.
+// A playback stream of silence, named for the mapping rules, until destroyed;
+// `properties` ("media.name=...") are set on it as well.
 class Player {
 public:
-  explicit Player(const std::string& applicationName);
+  explicit Player(const std::string& applicationName,
+                  const std::vector<std::string>& properties = {});
   ~Player() { EndProgram(m_pid); }
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
