@@ -7,10 +7,20 @@
 #include <jack/midiport.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace vantrel {
 namespace {
+
+using namespace std::chrono_literals;
+
+// How long closing waits for queued messages to reach the server. A running
+// server takes a few periods; one that has stopped answering must not hold
+// up the window or a stop signal for longer than this.
+constexpr auto kFlushLimit = 250ms;
 
 struct QueuedMessage {
   std::array<uint8_t, 3> bytes{};
@@ -26,6 +36,7 @@ public:
     // Only a connection that got its port attached may detach the side: a
     // failed open must not take away another connection's.
     if (m_port != nullptr) {
+      Flush();
       m_client->Detach(JackMidiClient::Side::Output);
     }
   }
@@ -62,6 +73,27 @@ public:
   const char* SendError() const noexcept override { return m_error; }
 
 private:
+  // Dialog thread, at close, once nothing is sent any more: every message
+  // reported as sent goes out before the port does. Waits until the ring
+  // is empty and two more periods have begun: the one that emptied it has
+  // then ended (its buffer was read by the connected ports), and the last
+  // one cleared the buffer, so nothing is read twice once the callback
+  // stops serving the port.
+  void Flush() {
+    const auto deadline = std::chrono::steady_clock::now() + kFlushLimit;
+    while (!m_client->ServerGone() && std::chrono::steady_clock::now() < deadline) {
+      const uint64_t periods = m_periods.load(std::memory_order_acquire);
+      if (m_ring.Empty()) {
+        while (m_periods.load(std::memory_order_acquire) < periods + 2 && !m_client->ServerGone() &&
+               std::chrono::steady_clock::now() < deadline) {
+          std::this_thread::sleep_for(1ms);
+        }
+        return;
+      }
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+
   // JACK's process thread, after the input: moves what is queued into this
   // period's buffer, all at its first frame. What does not fit waits for the
   // next period.
@@ -75,11 +107,13 @@ private:
       }
       m_ring.Discard();
     }
+    m_periods.fetch_add(1, std::memory_order_release);
   }
 
   std::shared_ptr<JackMidiClient> m_client;
   jack_port_t* m_port = nullptr;
   SpscRing<QueuedMessage, 4096> m_ring;
+  std::atomic<uint64_t> m_periods{0}; // Process calls so far
   char m_error[64] = {};
 };
 

@@ -49,6 +49,11 @@ public:
     m_read.store(m_read.load(std::memory_order_relaxed) + 1, std::memory_order_release);
   }
 
+  // Either side: true when every value pushed so far has been removed.
+  bool Empty() const noexcept {
+    return m_read.load(std::memory_order_acquire) == m_write.load(std::memory_order_acquire);
+  }
+
   static constexpr std::size_t capacity() { return Capacity; }
 
 private:

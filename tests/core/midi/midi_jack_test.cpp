@@ -178,8 +178,7 @@ TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesA
 // The bridge's client as the server shows it: the client of the port that
 // the bridge's input connected to the peer's output.
 std::string BridgeClientOf(const JackPeer& peer, int peerOut) {
-  const std::vector<std::string> connections =
-      RunningConnectionsOf(peer, peer.OutputName(peerOut));
+  const std::vector<std::string> connections = RunningConnectionsOf(peer, peer.OutputName(peerOut));
   if (connections.size() != 1) {
     ADD_FAILURE() << connections.size() << " connections to the peer's output";
     return "?";
@@ -196,6 +195,24 @@ std::vector<std::string> PortsOfClient(const JackPeer& peer, const std::string& 
   }
   std::sort(ports.begin(), ports.end());
   return ports;
+}
+
+TEST_F(BridgeOnJack, EverySendBeforeACloseGoesOutOnceBeforeThePortCloses) {
+  // Closing the window or choosing "None" right after fader moves: what was
+  // reported as sent arrives, once.
+  const std::vector<Bytes> sent = {{0xB0, 0x07, 0x10}, {0xB0, 0x07, 0x20}, {0xB0, 0x07, 0x30}};
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    m_peer.ClearReceived();
+    ASSERT_EQ(m_output.Open(static_cast<uint32_t>(OutputIndex(0))), kMidiOk)
+        << m_output.LastError();
+    ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.InputName(0)).empty());
+    for (const Bytes& bytes : sent) {
+      ASSERT_EQ(m_output.SendShort(bytes[0], bytes[1], bytes[2]), 0);
+    }
+    ASSERT_EQ(m_output.Close(), kMidiOk);
+    EXPECT_EQ(m_peer.ReceivedAfterQuiet(), OnPort(0, sent));
+  }
 }
 
 TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortAway) {
