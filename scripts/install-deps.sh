@@ -26,7 +26,7 @@ TEST="git clang-tidy-14 clang-14 clang-format-14 libclang-rt-14-dev \
   swh-plugins tap-plugins \
   dbus dbus-bin dbus-daemon time \
   appstream desktop-file-utils systemd \
-  xvfb xauth"
+  xvfb xauth x11-utils"
 
 list=no
 packages=""

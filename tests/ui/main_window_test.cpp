@@ -8,6 +8,7 @@
 #include "app/bridge_session.h"
 #include "app/signal_watch.h"
 #include "dialog/controls.h"
+#include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
@@ -87,6 +88,8 @@ private slots:
   void activationBeforeThePagesOrAfterCloseReachesNoPage();
   void aTerminationSignalClosesTheWindowInOrder();
   void theAboutBoxIsOnF1AndInTheContextMenu();
+  void theWindowAndTheAboutBoxShowTheProgramIcon();
+  void theDeviceRowSaysWhichMidiSystemsWereTriedAndWhy();
   void theOptionItemsStartOffAndAreRememberedInTheProfile();
 };
 
@@ -427,6 +430,46 @@ void MainWindowTest::theAboutBoxIsOnF1AndInTheContextMenu() {
   about.show();
   QTest::mouseClick(about.findChild<QPushButton*>("1"), Qt::LeftButton);
   QCOMPARE(accepted.count(), 1);
+}
+
+void MainWindowTest::theWindowAndTheAboutBoxShowTheProgramIcon() {
+  Run run;
+  run.Start();
+  for (const int size : {16, 32}) {
+    QVERIFY2(!run.window->windowIcon().pixmap(size).isNull(), "the window has no icon");
+  }
+  ui::CAboutDlg about(run.window.get());
+  QVERIFY(!about.windowIcon().pixmap(32).isNull());
+  int pictures = 0;
+  for (QLabel* label : about.findChildren<QLabel*>()) {
+    if (!label->pixmap().isNull()) {
+      ++pictures;
+      QCOMPARE(label->pixmap().size(), QSize(32, 32));
+    }
+  }
+  QCOMPARE(pictures, 1);
+}
+
+void MainWindowTest::theDeviceRowSaysWhichMidiSystemsWereTriedAndWhy() {
+  // ALSA forced: this machine may or may not have a sequencer; either way
+  // the lines say so.
+  SelectMidiApi(MidiApi::Alsa);
+  const std::vector<std::string> lines = MidiSystemLines();
+  QVERIFY(!lines.empty());
+  QVERIFY(lines.back().rfind("MIDI system: ", 0) == 0);
+  {
+    Run run;
+    run.Start();
+    // Reported before the device lines, as the headless bridge prints them.
+    QVERIFY(run.reported.size() >= lines.size());
+    QCOMPARE(std::vector<std::string>(run.reported.begin(),
+                                      run.reported.begin() + static_cast<long>(lines.size())),
+             lines);
+    for (const int id : {ui::kMidiInChooserId, ui::kMidiOutChooserId}) {
+      QVERIFY(run.Control<QComboBox>(id)->toolTip().contains(QString::fromStdString(lines.back())));
+    }
+  }
+  SelectMidiApi(MidiApi::None); // the other tests run with no MIDI system
 }
 
 void MainWindowTest::theOptionItemsStartOffAndAreRememberedInTheProfile() {

@@ -61,6 +61,7 @@ public:
   std::unique_ptr<ui::CBridgeDlg> window;
   SnapshotMixer mixer;
   RecordingSink sink;
+  std::vector<std::string> reported; // the window's device lines
 
   // Without a mixer server the window would say so in a box; only the test
   // of that box asks for it.
@@ -71,8 +72,10 @@ public:
     mixer.profile = profile;
     session = std::make_unique<CBridgeSession>(&settings, true, midi.input, midi.output,
                                                midi.controllers, mixerLink);
-    window = std::make_unique<ui::CBridgeDlg>(*session, midi.controllers.WakeFd(),
-                                              ui::WindowOptions{mixerWarning, {}});
+    window = std::make_unique<ui::CBridgeDlg>(
+        *session, midi.controllers.WakeFd(),
+        ui::WindowOptions{mixerWarning,
+                          [this](const std::string& line) { reported.push_back(line); }});
   }
   void Start() {
     window->OnInitDialog();

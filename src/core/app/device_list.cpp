@@ -20,17 +20,21 @@ void AppendDirection(std::string& text, const char* title, const SettingKey& ind
 }
 } // namespace
 
-std::string FormatDeviceList(MidiApi api, const std::vector<std::string>& inputs,
+std::string FormatDeviceList(const std::vector<std::string>& systemLines,
+                             const std::vector<std::string>& inputs,
                              const std::vector<std::string>& outputs) {
-  std::string text = std::string("MIDI system: ") + MidiApiName(api) + "\n";
+  std::string text;
+  for (const std::string& line : systemLines) {
+    text += line + "\n";
+  }
   AppendDirection(text, "MIDI inputs", kDefaultMidiInKey, kDefaultMidiInNameKey, inputs);
   AppendDirection(text, "MIDI outputs", kDefaultMidiOutKey, kDefaultMidiOutNameKey, outputs);
   return text;
 }
 
 int ListMidiDevices(const CommandLine& options) {
-  const MidiApi api = SelectMidiApi(options.midiApi);
-  const std::string text = FormatDeviceList(api, MidiInputNames(), MidiOutputNames());
+  SelectMidiApi(options.midiApi);
+  const std::string text = FormatDeviceList(MidiSystemLines(), MidiInputNames(), MidiOutputNames());
   std::fputs(text.c_str(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -9,8 +9,10 @@
 
 namespace vantrel {
 
-// The listing of both directions under the MIDI system's name.
-std::string FormatDeviceList(MidiApi api, const std::vector<std::string>& inputs,
+// The listing of both directions under the lines that say which MIDI system
+// serves them (MidiSystemLines).
+std::string FormatDeviceList(const std::vector<std::string>& systemLines,
+                             const std::vector<std::string>& inputs,
                              const std::vector<std::string>& outputs);
 
 // Chooses the MIDI system as the options say, prints its devices on standard

@@ -36,7 +36,9 @@ int RunHeadless(const CommandLine& options) {
   session.LoadMainSettings();
   session.InitPages();
   std::printf("Profile: %s (read only)\n", runtime.Settings().Path().c_str());
-  std::printf("MIDI system: %s\n", MidiApiName(CurrentMidiApi()));
+  for (const std::string& line : MidiSystemLines()) {
+    PrintLine(line);
+  }
   if (session.ConnectMixer()) {
     std::printf("Mixer: connected\n");
   } else {

@@ -1,11 +1,13 @@
 #include "midi/midi_backend.h"
 
 #include "midi/jack_client.h"
+#include "midi/pipewire_jack.h"
 #include "midi/rtmidi_ports.h"
 
 #include <atomic>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
@@ -15,27 +17,20 @@ namespace {
 
 std::atomic<MidiApi> g_api{MidiApi::None};
 std::atomic<bool> g_available{false};
+std::vector<std::string> g_systemLines; // dialog thread
 
-bool AlsaSequencerOpens() {
-  const int fd = open("/dev/snd/seq", O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  close(fd);
-  return true;
-}
-
-bool ApiAvailable(MidiApi api) {
+// Tries one system: empty when it answers, else why not. On JACK the client
+// that answers is kept: the lists and ports use it next.
+std::string Unavailability(MidiApi api) {
   switch (api) {
   case MidiApi::Alsa:
-    return AlsaSequencerOpens();
+    return AlsaSequencerError();
   case MidiApi::Jack:
-    // The client that answers is kept: the lists and ports use it next.
-    return ReopenJackClient();
+    return ReopenJackClient() ? std::string() : JackUnavailableReason();
   case MidiApi::None:
     break;
   }
-  return false;
+  return "no MIDI system was asked for";
 }
 
 // On JACK: the ports of other clients with these flags, asked of the shared
@@ -71,28 +66,45 @@ template <typename RtMidiClass> std::vector<std::string> PortNames(unsigned long
 } // namespace
 
 MidiApi SelectMidiApi(std::optional<MidiApi> forced) {
-  MidiApi api = MidiApi::None;
-  bool available = false;
+  std::vector<MidiApi> candidates = {MidiApi::Alsa, MidiApi::Jack};
   if (forced) {
-    api = *forced;
-    available = ApiAvailable(api);
-    if (!available && api != MidiApi::None) {
-      std::fprintf(stderr,
-                   "Vantrel: the MIDI system \"%s\" was asked for but %s; no MIDI devices are "
-                   "available.\n",
-                   MidiApiName(api),
-                   api == MidiApi::Alsa ? "/dev/snd/seq cannot be opened" : "no JACK server runs");
-    }
-  } else if (AlsaSequencerOpens()) {
-    api = MidiApi::Alsa;
-    available = true;
-  } else if (ReopenJackClient()) {
-    api = MidiApi::Jack;
-    available = true;
+    candidates = {*forced};
   }
+  MidiApi api = forced.value_or(MidiApi::None);
+  bool available = false;
+  std::vector<std::string> lines;
+  for (const MidiApi candidate : candidates) {
+    const std::string why = Unavailability(candidate);
+    if (why.empty()) {
+      api = candidate;
+      available = true;
+      break;
+    }
+    lines.push_back(std::string("MIDI system ") + MidiApiName(candidate) + ": unavailable, " + why +
+                    ".");
+  }
+  std::string inUse = std::string("MIDI system: ") + MidiApiName(available ? api : MidiApi::None);
+  if (available && api == MidiApi::Jack && UsingPipeWireJack()) {
+    inUse += ", served by PipeWire through its JACK library";
+  }
+  lines.push_back(std::move(inUse));
+  g_systemLines = std::move(lines);
   g_available.store(available);
   g_api.store(api);
   return api;
+}
+
+std::vector<std::string> MidiSystemLines() {
+  return g_systemLines;
+}
+
+std::string AlsaSequencerError() {
+  const int fd = open("/dev/snd/seq", O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    return std::string("/dev/snd/seq cannot be opened (") + std::strerror(errno) + ")";
+  }
+  close(fd);
+  return {};
 }
 
 MidiApi CurrentMidiApi() {

@@ -19,10 +19,20 @@ inline constexpr const char* kMidiInPortName = "MIDI In";
 inline constexpr const char* kMidiOutPortName = "MIDI Out";
 
 // Chooses the MIDI system and returns it. Without a forced one: the ALSA
-// sequencer if /dev/snd/seq can be opened, else JACK if a JACK server runs,
-// else None. A forced one is used even when it is unavailable; it then offers
-// no devices and a sentence on stderr says why. Never starts a JACK server.
+// sequencer if /dev/snd/seq can be opened, else JACK if a JACK server (or
+// PipeWire's JACK library, see pipewire_jack.h) answers, else None. A forced
+// one is used even when it is unavailable; it then offers no devices and
+// MidiSystemLines says why. Never starts a JACK server.
 MidiApi SelectMidiApi(std::optional<MidiApi> forced);
+
+// What the last SelectMidiApi found, one sentence a line: each system it
+// tried that is unavailable, and why ("MIDI system alsa: unavailable, ..."),
+// then the system in use, "MIDI system: alsa|jack|none", with how JACK is
+// served when that is PipeWire. Dialog thread.
+std::vector<std::string> MidiSystemLines();
+
+// Why the ALSA sequencer cannot be used, or empty when /dev/snd/seq opens.
+std::string AlsaSequencerError();
 
 // The system chosen by SelectMidiApi; None before it has been called.
 MidiApi CurrentMidiApi();

@@ -15,8 +15,9 @@
 namespace vantrel::ui {
 
 CBridgeApp::CBridgeApp(int& argc, char** argv) : QApplication(argc, argv) {
+  // No display name: Qt would append it to every window title
+  // ("Vantrel v0.5a — Vantrel").
   setApplicationName(QStringLiteral("vantrel"));
-  setApplicationDisplayName(QStringLiteral("Vantrel"));
   setDesktopFileName(QStringLiteral("vantrel"));
 }
 

@@ -7,6 +7,7 @@
 #include "dialog/controls.h"
 #include "dialog/message_box.h"
 #include "dialog/template_builder.h"
+#include "midi/midi_backend.h"
 #include "pages/page_classes.h"
 #include "res/control_ids.h"
 
@@ -144,6 +145,7 @@ void CBridgeDlg::ConnectMixerAndDevices() {
                    "started again."),
                 MessageKind::Warning, ToQString(m_session.MixerError()));
   }
+  ShowMidiSystem();
   const SavedDevicesResult opened = m_session.OpenSavedDevices();
   if (m_options.report) {
     for (const std::string& line : m_session.DescribeSavedDevices(opened)) {
@@ -157,6 +159,27 @@ void CBridgeDlg::ConnectMixerAndDevices() {
   if (opened.inputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error,
                 ToQString(m_session.InputError()));
+  }
+}
+
+void CBridgeDlg::ShowMidiSystem() {
+  QStringList lines;
+  for (const std::string& line : MidiSystemLines()) {
+    lines.append(ToQString(line));
+    if (m_options.report) {
+      m_options.report(line);
+    }
+  }
+  // Where the user looks when a chooser offers only "None".
+  m_midiSystemText = lines.join(QLatin1Char('\n'));
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->text() == QLatin1String(kMidiInLabel) ||
+        label->text() == QLatin1String(kMidiOutLabel)) {
+      label->setToolTip(m_midiSystemText);
+    }
+  }
+  for (QComboBox* chooser : {m_midiIn, m_midiOut}) {
+    chooser->setToolTip(m_midiSystemText);
   }
 }
 

@@ -9,6 +9,8 @@
 #include "app/device_follower.h"
 #include "app/page_host.h"
 
+#include <QString>
+
 #include <functional>
 #include <string>
 
@@ -81,6 +83,9 @@ private:
   void ConnectMixerAndDevices();
   void AddPages();
   void ConnectSignals();
+  // Reports which MIDI system serves the devices, and why the others
+  // cannot, and puts the same lines in the device row's tooltips.
+  void ShowMidiSystem();
   // Fills both device choosers as the session shows them now.
   void FillDeviceChoosers();
   // The light beside "MIDI In" and the timer that samples the counters
@@ -116,6 +121,7 @@ private:
   int m_inputGoneItem = -1;
   int m_outputGoneItem = -1;
   CMixerEventPump* m_mixerPump = nullptr;
+  QString m_midiSystemText;
   bool m_closed = false;
 };
 

@@ -7,6 +7,7 @@
 #include "app/device_list.h"
 #include "app/headless_bridge.h"
 #include "app/single_instance.h"
+#include "midi/pipewire_jack.h"
 
 #include <iostream>
 
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::cout << vantrel::kUsage;
     return 0;
+  }
+  // Before anything opens a JACK client or starts a thread.
+  if (!options.help) {
+    vantrel::UsePipeWireJackIfNeeded(argv, options.midiApi);
   }
   if (options.listMidi) {
     return vantrel::ListMidiDevices(options);

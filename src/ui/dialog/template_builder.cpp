@@ -12,6 +12,12 @@
 #include <QPushButton>
 #include <QSlider>
 
+// Q_INIT_RESOURCE names a function at global scope, so it is called from here.
+static bool LoadProgramResources() {
+  Q_INIT_RESOURCE(vantrel);
+  return true;
+}
+
 namespace vantrel::ui {
 
 namespace {
@@ -148,9 +154,15 @@ ControlMap BuildControls(const DialogTemplate& tmpl, QWidget& window) {
 }
 
 QIcon ProgramIcon() {
+  // The images are compiled into this static library; without this call
+  // the linker leaves them out of the program and the icon is empty.
+  static const bool loaded = LoadProgramResources();
+  (void)loaded;
   QIcon icon;
   icon.addFile(QStringLiteral(":/vantrel/icons/vantrel-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/vantrel/icons/vantrel-32.png"), QSize(32, 32));
+  icon.addFile(QStringLiteral(":/vantrel/icons/vantrel-48.png"), QSize(48, 48));
+  icon.addFile(QStringLiteral(":/vantrel/icons/vantrel-64.png"), QSize(64, 64));
   return icon;
 }
 

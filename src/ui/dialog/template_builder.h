@@ -17,7 +17,7 @@ using ControlMap = std::unordered_map<int, QWidget*>;
 // template's size. Returns the controls with a non-zero id.
 ControlMap BuildControls(const DialogTemplate& tmpl, QWidget& window);
 
-// The program's icon (16, 32 and scalable images).
+// The program's icon (16, 32, 48 and 64 pixel images).
 QIcon ProgramIcon();
 
 } // namespace vantrel::ui

@@ -13,9 +13,10 @@ inline constexpr int kMidiInChooserId = 1002;
 inline constexpr int kMidiOutChooserId = 1003;
 inline constexpr int kChannelFieldId = 1158; // output channel 1..16
 inline constexpr int kChannelSpinId = 1159;
-// The label above the MIDI In chooser, which has no id; the activity light
-// stands just after its text.
+// The labels above the device choosers, which have no id; the activity
+// light stands just after the MIDI In label's text.
 inline constexpr const char* kMidiInLabel = "MIDI In";
+inline constexpr const char* kMidiOutLabel = "MIDI Out";
 
 // About box.
 inline constexpr int kAboutOkId = 1;

@@ -161,7 +161,7 @@ constexpr std::array<ControlTemplate, 10> kMainControls = {{
     {kPageFrameId, K::Frame, 3, 3, 276, 156, {}, kHidden | kDisabled},
     {0, K::Text, 4, 164, 48, 9, kMidiInLabel},
     {kMidiInChooserId, K::DropList, 4, 174, 92, 66, {}},
-    {0, K::Text, 97, 164, 48, 9, "MIDI Out"},
+    {0, K::Text, 97, 164, 48, 9, kMidiOutLabel},
     {kMidiOutChooserId, K::DropList, 96, 174, 92, 66, {}},
     {0, K::Text, 190, 164, 27, 9, "Out Chn"},
     {kChannelFieldId, K::NumberEdit, 188, 174, 28, 12, {}},

@@ -30,7 +30,9 @@ TEST(CommandLine, UnderstandsEveryOptionInBothSpellings) {
 }
 
 TEST(CommandLine, TheDeviceListShowsIndexAndNameAsAProfileHoldsThem) {
-  EXPECT_EQ(FormatDeviceList(MidiApi::Jack, {"a:out", "b:out"}, {}),
+  EXPECT_EQ(FormatDeviceList({"MIDI system alsa: unavailable, why.", "MIDI system: jack"},
+                             {"a:out", "b:out"}, {}),
+            "MIDI system alsa: unavailable, why.\n"
             "MIDI system: jack\n"
             "MIDI inputs (DefaultMidiIn, DefaultMidiInName):\n"
             "  0  a:out\n"
