@@ -5,6 +5,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -31,6 +32,51 @@ std::string ArgumentNames(const MethodInfo& info) {
     names += (i == 0 ? "" : ", ") + std::string(info.inputs[i]);
   }
   return names;
+}
+
+// "SetRecordLevel(70000): an argument is out of range (level)".
+std::string OutOfRangeText(const MethodInfo& info, std::span<const int32_t> args) {
+  std::string text = std::string(info.name) + "(";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + std::to_string(args[i]);
+  }
+  return text + "): an argument is out of range (" + ArgumentNames(info) + ")";
+}
+
+// The first `count` of a key's arguments or of a value's results, as sent.
+std::vector<int32_t> Leading(const auto& values, std::size_t count) {
+  return {values.begin(), values.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+using SetterEntry = sdbus::Struct<std::string, std::vector<int32_t>>;
+
+// Why SetMany must refuse `setters`, or "" when every entry would be
+// accepted. Tried in order on a copy of `state`, so each entry is judged as
+// the calls one by one would judge it.
+std::string RefusalOf(const std::vector<SetterEntry>& setters, MixerState state) {
+  for (std::size_t i = 0; i < setters.size(); ++i) {
+    const std::string& name = setters[i].get<0>();
+    const std::vector<int32_t>& args = setters[i].get<1>();
+    const std::string entry =
+        "SetMany entry " + std::to_string(i + 1) + " of " + std::to_string(setters.size()) + ": ";
+    const MethodInfo* info = FindMethod(name);
+    if (info == nullptr) {
+      return entry + "\"" + name + "\" is not a method of " + kInterface + "; nothing was set.";
+    }
+    if (!info->IsSetter()) {
+      return entry + name + " is a getter, not a setter; nothing was set.";
+    }
+    if (args.size() != info->inputCount) {
+      return entry + name + " takes " + std::to_string(info->inputCount) + " argument" +
+             (info->inputCount == 1 ? "" : "s") + " (" + ArgumentNames(*info) + "), not " +
+             std::to_string(args.size()) + "; nothing was set.";
+    }
+    bool changed = false;
+    if (Invoke(state, info->id, args, {}, changed) != InvokeResult::Ok) {
+      return entry + OutOfRangeText(*info, args) + "; nothing was set.";
+    }
+  }
+  return {};
 }
 
 std::vector<std::string> Names(const auto& names, std::size_t count) {
@@ -63,7 +109,7 @@ void ArmTimer(int fd, std::chrono::milliseconds delay) {
 MixerService::MixerService(sdbus::IConnection& connection, std::string statePath,
                            BackendChoice backend)
     : m_connection(connection), m_statePath(std::move(statePath)), m_state(DefaultMixerState()),
-      m_backendChoice(std::move(backend)) {
+      m_backendChoice(std::move(backend)), m_changes(m_state) {
   m_object = sdbus::createObject(m_connection, kObjectPath);
   for (const MethodInfo& info : kMethods) {
     const Method method = info.id;
@@ -73,7 +119,12 @@ MixerService::MixerService(sdbus::IConnection& connection, std::string statePath
         Names(info.outputs, info.outputCount),
         [this, method](sdbus::MethodCall call) { HandleCall(std::move(call), method); });
   }
+  m_object->registerMethod(kInterface, kGetStateMethod, "", {}, kStateSignature, {"values"},
+                           [this](sdbus::MethodCall call) { HandleGetState(std::move(call)); });
+  m_object->registerMethod(kInterface, kSetManyMethod, kSettersSignature, {"setters"}, "", {},
+                           [this](sdbus::MethodCall call) { HandleSetMany(std::move(call)); });
   m_object->registerSignal(kInterface, kChangedSignal, "");
+  m_object->registerSignal(kInterface, kValuesChangedSignal, kValuesChangedSignature, {"values"});
   m_object->registerMethod(kBackendInterface, kBackendMethod, "", {}, "ss", {"name", "status"},
                            [this](sdbus::MethodCall call) { HandleBackendCall(std::move(call)); });
   m_object->registerMethod(kBackendInterface, kTargetsMethod, "", {}, "a(sssa(ss))", {"targets"},
@@ -101,27 +152,19 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
   for (std::size_t i = 0; i < info.inputCount; ++i) {
     call >> in[i];
   }
-  bool changed = false;
-  const InvokeResult result = Invoke(m_state, method, std::span(in.data(), info.inputCount),
-                                     std::span(out.data(), info.outputCount), changed);
-  if (changed) {
-    m_dirty = true;
-    m_unsignalled = true;
-    const std::optional<int> strip = StripOfSetter(method, std::span(in.data(), info.inputCount));
-    if (strip && m_backend) {
-      m_backend->Apply(*strip);
-    }
+  const std::span<const int32_t> args(in.data(), info.inputCount);
+  InvokeResult result = InvokeResult::Ok;
+  if (info.IsSetter()) {
+    result = ApplySetter(method, args, call.getSender());
+  } else {
+    bool changed = false;
+    result = Invoke(m_state, method, args, std::span(out.data(), info.outputCount), changed);
   }
   if (call.doesntExpectReply()) {
     return;
   }
   if (result == InvokeResult::InvalidArgument) {
-    std::string text = std::string(info.name) + "(";
-    for (std::size_t i = 0; i < info.inputCount; ++i) {
-      text += (i == 0 ? "" : ", ") + std::to_string(in[i]);
-    }
-    text += "): an argument is out of range (" + ArgumentNames(info) + ")";
-    call.createErrorReply(sdbus::Error(kInvalidArgumentError, text)).send();
+    call.createErrorReply(sdbus::Error(kInvalidArgumentError, OutOfRangeText(info, args))).send();
     return;
   }
   auto reply = call.createReply();
@@ -129,6 +172,82 @@ void MixerService::HandleCall(sdbus::MethodCall call, Method method) {
     reply << out[i];
   }
   reply.send();
+}
+
+InvokeResult MixerService::ApplySetter(Method setter, std::span<const int32_t> args,
+                                       const std::string& origin) {
+  bool changed = false;
+  const InvokeResult result = Invoke(m_state, setter, args, {}, changed);
+  if (result != InvokeResult::Ok) {
+    return result;
+  }
+  if (changed) {
+    m_dirty = true;
+    m_unsignalled = true;
+    const std::optional<int> strip = StripOfSetter(setter, args);
+    if (strip && m_backend) {
+      m_backend->Apply(*strip);
+    }
+  }
+  m_changes.AddSetter(m_state, setter, args, origin);
+  if (m_changes.Pending() >= kMaxValuesPerSignal) {
+    EmitValuesChanged();
+  }
+  return result;
+}
+
+void MixerService::HandleGetState(sdbus::MethodCall call) {
+  using StateEntry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
+  std::vector<StateEntry> values;
+  values.reserve(kValueCount);
+  for (std::size_t slot = 0; slot < kValueCount; ++slot) {
+    const ValueKey key = KeyOfSlot(slot);
+    const MethodInfo& info = Info(key.getter);
+    values.emplace_back(std::string(info.name), Leading(key.args, info.inputCount),
+                        Leading(ReadValue(m_state, key), info.outputCount));
+  }
+  auto reply = call.createReply();
+  reply << values;
+  reply.send();
+}
+
+void MixerService::HandleSetMany(sdbus::MethodCall call) {
+  std::vector<SetterEntry> setters;
+  call >> setters;
+  const std::string refusal = RefusalOf(setters, m_state);
+  if (refusal.empty()) {
+    const std::string origin = call.getSender();
+    for (const SetterEntry& setter : setters) {
+      ApplySetter(FindMethod(setter.get<0>())->id, setter.get<1>(), origin);
+    }
+  }
+  if (call.doesntExpectReply()) {
+    return;
+  }
+  if (!refusal.empty()) {
+    call.createErrorReply(sdbus::Error(kInvalidArgumentError, refusal)).send();
+    return;
+  }
+  call.createReply().send();
+}
+
+void MixerService::EmitValuesChanged() {
+  using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
+  const std::vector<ValueChange> changes = m_changes.Take(m_state);
+  for (std::size_t first = 0; first < changes.size(); first += kMaxValuesPerSignal) {
+    const std::size_t end = std::min(changes.size(), first + kMaxValuesPerSignal);
+    std::vector<Entry> entries;
+    entries.reserve(end - first);
+    for (std::size_t i = first; i < end; ++i) {
+      const ValueChange& change = changes[i];
+      const MethodInfo& info = Info(change.key.getter);
+      entries.emplace_back(std::string(info.name), Leading(change.key.args, info.inputCount),
+                           Leading(change.results, info.outputCount), change.origin);
+    }
+    auto signal = m_object->createSignal(kInterface, kValuesChangedSignal);
+    signal << entries;
+    m_object->emitSignal(signal);
+  }
 }
 
 void MixerService::HandleBackendCall(sdbus::MethodCall call) {
@@ -202,10 +321,17 @@ int MixerService::Run() {
   bool timerArmed = false;
   int exitCode = kExitOk;
   try {
+    // What the loaded state and the back end's start changed since the
+    // defaults, for a listener that came before the state was read.
+    EmitValuesChanged();
     for (;;) {
       int handled = 0;
       while (handled < kBatchLimit && m_connection.processPendingRequest()) {
         ++handled;
+      }
+      // Values first: a client that reacts to Changed then finds its mirror current.
+      if (m_unsignalled || m_changes.Pending() > 0) {
+        EmitValuesChanged();
       }
       if (m_unsignalled) {
         m_unsignalled = false;

@@ -1,13 +1,17 @@
 #pragma once
 // vantrel-mixerd's D-Bus side: serves the virtual card on /org/vantrel/Mixer,
-// answers bad arguments with the InvalidArgument error, signals changes and
-// saves the state a short while after each change and at exit.
+// answers bad arguments with the InvalidArgument error, answers the whole
+// state in one call and takes many setters in one, signals changes with
+// their values (ValuesChanged) and without (Changed), and saves the state a
+// short while after each change and at exit.
 
 #include "mixer_backend.h"
 #include "mixer_model.h"
+#include "value_changes.h"
 
 #include <chrono>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace sdbus {
@@ -50,6 +54,13 @@ public:
 
 private:
   void HandleCall(sdbus::MethodCall call, mixer_dbus::Method method);
+  void HandleGetState(sdbus::MethodCall call);
+  void HandleSetMany(sdbus::MethodCall call);
+  // Runs a valid setter on the model for `origin` and logs it.
+  InvokeResult ApplySetter(mixer_dbus::Method setter, std::span<const int32_t> args,
+                           const std::string& origin);
+  // Sends what the log holds as ValuesChanged signals.
+  void EmitValuesChanged();
   void HandleBackendCall(sdbus::MethodCall call);
   void HandleTargetsCall(sdbus::MethodCall call);
   void SaveNow();
@@ -65,6 +76,7 @@ private:
   std::unique_ptr<MixerBackend> m_backend;
   bool m_dirty = false;       // changes not yet on disk
   bool m_unsignalled = false; // changes not yet announced by Changed
+  ValueChangeLog m_changes;
 };
 
 // Delay between a change and its save, so a fader sweep is written once.

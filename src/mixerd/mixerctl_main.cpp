@@ -2,15 +2,21 @@
 // command line, for people and for tests.
 
 #include "mixer/dbus_mixer_protocol.h"
+#include "mixer/mixer_values.h"
 #include "pages/aux_labels.h"
+#include "posix/stop_signals.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iomanip>
 #include <iostream>
 #include <optional>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,6 +45,13 @@ void PrintUsage(std::ostream& out) {
          "                                mapping rules match and the strip of each\n"
          "  get METHOD [ARG...]           call a getter and print its results\n"
          "  set METHOD ARG...             call a setter\n"
+         "  set-many METHOD ARG... [METHOD ARG...]...\n"
+         "                                several setters in one call, applied in\n"
+         "                                order; one refused refuses them all\n"
+         "  watch [--count N] [--timeout SECONDS]\n"
+         "                                print each change as it comes, with the bus\n"
+         "                                name of the client that made it; ends on\n"
+         "                                Ctrl+C, after N changes or after SECONDS\n"
          "  methods                       list the methods and their arguments\n"
          "  route-send TYPE INDEX SEND BUS   make a source's send feed a bus\n"
          "  route-effect BUS EFFECT       send a bus to an effect (0..15)\n"
@@ -56,6 +69,32 @@ class UsageError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
+
+// The server answered something this client cannot use.
+class AnswerError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+bool IsInteger(const std::string& word) {
+  char* end = nullptr;
+  std::strtol(word.c_str(), &end, 10);
+  return !word.empty() && *end == '\0';
+}
+
+std::string SourceName(int32_t type, int32_t index) {
+  const int32_t count = kSourcesPerType[static_cast<std::size_t>(type)];
+  std::string name(kSourceTypeNames[static_cast<std::size_t>(type)]);
+  return count > 1 ? name + " " + std::to_string(index + 1) : name;
+}
+
+// Every value of the mixer, by slot.
+using MixerValues = std::array<ValueResults, kValueCount>;
+
+const ValueResults& ValueOf(const MixerValues& values, Method getter,
+                            std::initializer_list<int32_t> args) {
+  return values[*ValueSlot(getter, std::span(args.begin(), args.size()))];
+}
 
 int32_t ParseInt(const std::string& text, std::string_view what) {
   char* end = nullptr;
@@ -105,9 +144,46 @@ public:
     return results;
   }
 
-  int32_t Get(Method method, std::initializer_list<int32_t> args) {
-    return Call(Info(method), args).front();
+  // The whole state in one call. Every value must be in the answer once.
+  MixerValues State() {
+    auto call = m_proxy->createMethodCall(kInterface, kGetStateMethod);
+    auto reply = m_proxy->callMethod(call, kCallTimeoutUsec);
+    std::vector<sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>> entries;
+    reply >> entries;
+    MixerValues values{};
+    std::vector<bool> seen(kValueCount, false);
+    for (const auto& entry : entries) {
+      const std::string& name = entry.get<0>();
+      const std::vector<int32_t>& args = entry.get<1>();
+      const std::vector<int32_t>& results = entry.get<2>();
+      const MethodInfo* info = FindMethod(name);
+      const std::optional<std::size_t> slot =
+          info != nullptr ? ValueSlot(info->id, args) : std::nullopt;
+      if (!slot || results.size() != info->outputCount) {
+        throw AnswerError("the mixer's state names a value this client does not know (" + name +
+                          " with " + std::to_string(args.size()) + " arguments and " +
+                          std::to_string(results.size()) + " results).");
+      }
+      std::copy(results.begin(), results.end(), values[*slot].begin());
+      seen[*slot] = true;
+    }
+    for (std::size_t slot = 0; slot < kValueCount; ++slot) {
+      if (!seen[slot]) {
+        throw AnswerError("the mixer's state lacks " +
+                          std::string(Info(KeyOfSlot(slot).getter).name) + " of some arguments.");
+      }
+    }
+    return values;
   }
+
+  void SetMany(const std::vector<sdbus::Struct<std::string, std::vector<int32_t>>>& setters) {
+    auto call = m_proxy->createMethodCall(kInterface, kSetManyMethod);
+    call << setters;
+    m_proxy->callMethod(call, kCallTimeoutUsec);
+  }
+
+  sdbus::IConnection& Connection() { return *m_connection; }
+  sdbus::IProxy& Proxy() { return *m_proxy; }
 
   // The back end's name and status; nothing from a server without them.
   std::optional<std::pair<std::string, std::string>> Backend() {
@@ -142,7 +218,8 @@ private:
   std::unique_ptr<sdbus::IProxy> m_proxy;
 };
 
-int RunCall(MixerClient& client, const MethodInfo& info, const std::vector<std::string>& words) {
+// Checks the argument words of `info` and turns them into integers.
+std::vector<int32_t> ParseArguments(const MethodInfo& info, const std::vector<std::string>& words) {
   if (words.size() != info.inputCount) {
     std::ostringstream text;
     text << info.name << " takes " << info.inputCount << " argument"
@@ -157,6 +234,10 @@ int RunCall(MixerClient& client, const MethodInfo& info, const std::vector<std::
   for (std::size_t i = 0; i < words.size(); ++i) {
     args.push_back(ParseInt(words[i], info.inputs[i]));
   }
+  return args;
+}
+
+int RunCall(MixerClient& client, const MethodInfo& info, const std::vector<int32_t>& args) {
   const std::vector<int32_t> results = client.Call(info, args);
   for (std::size_t i = 0; i < results.size(); ++i) {
     std::cout << (results.size() > 1 ? std::string(info.outputs[i]) + " " : "") << results[i]
@@ -165,18 +246,26 @@ int RunCall(MixerClient& client, const MethodInfo& info, const std::vector<std::
   return kExitOk;
 }
 
-std::string BusDestination(MixerClient& client, int32_t bus) {
-  if (client.Get(Method::IsBusOnOutput, {bus}) != 0) {
-    const std::vector<int32_t> out = client.Call(Info(Method::GetBusOutput), {bus});
-    std::string label;
-    GetOutputPairLabel(out[0], out[1], out[2], label);
-    return std::string("output ") + (out[0] != 0 ? "digital" : "analog") + " pair " +
-           std::to_string(out[1]) + " (" + label + ")";
+std::string OutputName(int32_t digital, int32_t pair, int32_t third) {
+  std::string label;
+  GetOutputPairLabel(digital, pair, third, label);
+  return std::string(digital != 0 ? "digital" : "analog") + " pair " + std::to_string(pair) + " (" +
+         label + ")";
+}
+
+std::string EffectName(int32_t effect) {
+  return std::to_string(effect) + " (" +
+         (IsValidEffect(effect) ? std::string(kEffectNames[static_cast<std::size_t>(effect)])
+                                : "?") +
+         ")";
+}
+
+std::string BusDestination(const MixerValues& values, int32_t bus) {
+  if (ValueOf(values, Method::IsBusOnOutput, {bus})[0] != 0) {
+    const ValueResults& out = ValueOf(values, Method::GetBusOutput, {bus});
+    return "output " + OutputName(out[0], out[1], out[2]);
   }
-  const int32_t effect = client.Get(Method::GetBusEffect, {bus});
-  const std::string name =
-      IsValidEffect(effect) ? std::string(kEffectNames[static_cast<std::size_t>(effect)]) : "?";
-  return "effect " + std::to_string(effect) + " (" + name + ")";
+  return "effect " + EffectName(ValueOf(values, Method::GetBusEffect, {bus})[0]);
 }
 
 int RunTargets(MixerClient& client) {
@@ -198,34 +287,178 @@ int RunDump(MixerClient& client) {
   if (const auto backend = client.Backend()) {
     std::cout << "backend " << backend->first << ": " << backend->second << '\n';
   }
-  std::cout << "master left " << client.Get(Method::GetMasterVolume, {0}) << " right "
-            << client.Get(Method::GetMasterVolume, {1}) << '\n';
-  std::cout << "record " << client.Get(Method::GetRecordLevel, {}) << '\n';
+  const MixerValues values = client.State();
+  const auto value = [&values](Method getter, std::initializer_list<int32_t> args) {
+    return ValueOf(values, getter, args)[0];
+  };
+  std::cout << "master left " << value(Method::GetMasterVolume, {0}) << " right "
+            << value(Method::GetMasterVolume, {1}) << '\n';
+  std::cout << "record " << value(Method::GetRecordLevel, {}) << '\n';
   for (int32_t type = 0; type < kSourceTypeCount; ++type) {
-    const int32_t count = kSourcesPerType[static_cast<std::size_t>(type)];
-    for (int32_t index = 0; index < count; ++index) {
-      std::string name(kSourceTypeNames[static_cast<std::size_t>(type)]);
-      if (count > 1) {
-        name += " " + std::to_string(index + 1);
-      }
-      std::cout << "source " << type << ' ' << index << " " << std::left << std::setw(9) << name
-                << std::right << " volume " << client.Get(Method::GetSourceVolume, {type, index})
-                << " pan " << client.Get(Method::GetSourcePan, {type, index});
+    for (int32_t index = 0; index < kSourcesPerType[static_cast<std::size_t>(type)]; ++index) {
+      std::cout << "source " << type << ' ' << index << " " << std::left << std::setw(9)
+                << SourceName(type, index) << std::right << " volume "
+                << value(Method::GetSourceVolume, {type, index}) << " pan "
+                << value(Method::GetSourcePan, {type, index});
       for (int32_t send = 0; send < kSendCount; ++send) {
-        std::cout << " send" << send << " bus "
-                  << client.Get(Method::GetSendBus, {type, index, send}) << " level "
-                  << client.Get(Method::GetSendLevel, {type, index, send});
+        std::cout << " send" << send << " bus " << value(Method::GetSendBus, {type, index, send})
+                  << " level " << value(Method::GetSendLevel, {type, index, send});
       }
       std::cout << '\n';
     }
   }
   for (int32_t bus = 0; bus < kBusCount; ++bus) {
     std::cout << "bus " << bus << " Aux " << bus + 1 << " level "
-              << client.Get(Method::GetBusLevel, {bus}) << " routed "
-              << (client.Get(Method::IsBusRouted, {bus}) != 0 ? "yes" : "no") << " to "
-              << BusDestination(client, bus) << '\n';
+              << value(Method::GetBusLevel, {bus}) << " routed "
+              << (value(Method::IsBusRouted, {bus}) != 0 ? "yes" : "no") << " to "
+              << BusDestination(values, bus) << '\n';
   }
   return kExitOk;
+}
+
+using ChangeEntry =
+    sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
+
+// One change as a line: "SourceVolume Wave = 30000 (from :1.42)". A value
+// this client does not know is printed as it came.
+std::string DescribeChange(const ChangeEntry& change) {
+  const std::string& name = change.get<0>();
+  const std::vector<int32_t>& args = change.get<1>();
+  const std::vector<int32_t>& results = change.get<2>();
+  const std::string& origin = change.get<3>();
+  const MethodInfo* info = FindMethod(name);
+  const std::optional<std::size_t> slot =
+      info != nullptr ? ValueSlot(info->id, args) : std::nullopt;
+  std::ostringstream line;
+  if (!slot || results.size() != info->outputCount) {
+    line << name << '(';
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      line << (i == 0 ? "" : ", ") << args[i];
+    }
+    line << ") =";
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      line << (i == 0 ? " " : ", ") << results[i];
+    }
+  } else {
+    const std::string_view shortName = name.starts_with("Get")  ? std::string_view(name).substr(3)
+                                       : name.starts_with("Is") ? std::string_view(name).substr(2)
+                                                                : std::string_view(name);
+    line << shortName;
+    switch (info->id) {
+    case Method::GetMasterVolume:
+      line << (args[0] == 0 ? " left" : " right");
+      break;
+    case Method::GetSourceVolume:
+    case Method::GetSourcePan:
+      line << ' ' << SourceName(args[0], args[1]);
+      break;
+    case Method::GetSendBus:
+    case Method::GetSendLevel:
+      line << ' ' << SourceName(args[0], args[1]) << " send" << args[2];
+      break;
+    case Method::GetRecordLevel:
+      break;
+    default:
+      line << " Aux " << args[0] + 1;
+      break;
+    }
+    line << " = ";
+    if (info->id == Method::GetBusOutput) {
+      line << OutputName(results[0], results[1], results[2]);
+    } else if (info->id == Method::GetBusEffect) {
+      line << EffectName(results[0]);
+    } else {
+      line << results[0];
+    }
+  }
+  if (!origin.empty()) {
+    line << " (from " << origin << ')';
+  }
+  return line.str();
+}
+
+struct WatchOptions {
+  long count = 0;                       // 0: no limit
+  std::chrono::milliseconds timeout{0}; // 0: no limit
+};
+
+WatchOptions ParseWatchOptions(const std::vector<std::string>& words) {
+  WatchOptions options;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const bool hasValue = i + 1 < words.size();
+    if (words[i] == "--count" && hasValue) {
+      options.count = ParseInt(words[++i], "count");
+      if (options.count < 1) {
+        throw UsageError("--count needs a number of changes of 1 or more.");
+      }
+    } else if (words[i] == "--timeout" && hasValue) {
+      const int32_t seconds = ParseInt(words[++i], "number of seconds");
+      if (seconds < 1) {
+        throw UsageError("--timeout needs a number of seconds of 1 or more.");
+      }
+      options.timeout = std::chrono::seconds(seconds);
+    } else {
+      throw UsageError("usage: vantrel-mixerctl watch [--count N] [--timeout SECONDS]");
+    }
+  }
+  return options;
+}
+
+int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
+  long printed = 0;
+  const auto done = [&] { return options.count > 0 && printed >= options.count; };
+  client.Proxy()
+      .uponSignal(kValuesChangedSignal)
+      .onInterface(kInterface)
+      .call([&](const std::vector<ChangeEntry>& changes) {
+        for (const ChangeEntry& change : changes) {
+          if (done()) {
+            break;
+          }
+          std::cout << DescribeChange(change) << '\n';
+          ++printed;
+        }
+        std::cout.flush();
+      });
+  client.Proxy().finishRegistration();
+  std::cerr << "vantrel-mixerctl: watching the mixer's changes (Ctrl+C ends).\n";
+
+  using Clock = std::chrono::steady_clock;
+  const auto deadline =
+      options.timeout.count() > 0 ? Clock::now() + options.timeout : Clock::time_point::max();
+  sdbus::IConnection& connection = client.Connection();
+  for (;;) {
+    while (!done() && connection.processPendingRequest()) {
+    }
+    if (done()) {
+      return kExitOk;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      if (options.count == 0) {
+        return kExitOk;
+      }
+      std::cerr << "vantrel-mixerctl: " << printed << " of " << options.count
+                << " changes came within " << options.timeout.count() / 1000 << " s.\n";
+      return kExitFailed;
+    }
+    const auto pollData = connection.getEventLoopPollData();
+    std::array<pollfd, 2> fds{{{pollData.fd, pollData.events, 0}, {stop.Get(), POLLIN, 0}}};
+    int timeout = pollData.getPollTimeout();
+    if (deadline != Clock::time_point::max()) {
+      const int leftMs = static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX));
+      timeout = timeout < 0 ? leftMs : std::min(timeout, leftMs);
+    }
+    if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
+      throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
+    }
+    if ((fds[1].revents & POLLIN) != 0) {
+      return kExitOk;
+    }
+    if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) {
+      throw AnswerError("the session bus went away.");
+    }
+  }
 }
 
 void RunMethods() {
@@ -265,12 +498,28 @@ int Run(const std::vector<std::string>& words) {
   // Check the words before touching the bus, so a typo is a usage error.
   const MethodInfo* info = nullptr;
   std::vector<std::string> args;
+  std::vector<sdbus::Struct<std::string, std::vector<int32_t>>> setters;
+  std::optional<WatchOptions> watch;
   if (command == "get" || command == "set") {
     if (rest.empty()) {
       throw UsageError("\"" + command + "\" needs a method name.");
     }
     info = &ResolveMethod(rest[0], command == "set");
     args.assign(rest.begin() + 1, rest.end());
+  } else if (command == "set-many") {
+    // A word that is not an integer starts the next setter.
+    for (auto at = rest.begin(); at != rest.end();) {
+      const auto next = std::find_if_not(at + 1, rest.end(), IsInteger);
+      const MethodInfo& setter = ResolveMethod(*at, true);
+      setters.emplace_back(std::string(setter.name),
+                           ParseArguments(setter, std::vector<std::string>(at + 1, next)));
+      at = next;
+    }
+    if (setters.empty()) {
+      throw UsageError("\"set-many\" needs at least one setter.");
+    }
+  } else if (command == "watch") {
+    watch = ParseWatchOptions(rest);
   } else if (command == "route-send") {
     ExpectCount(rest, 4, "route-send TYPE INDEX SEND BUS");
     info = &Info(Method::SetSendBus);
@@ -295,10 +544,26 @@ int Run(const std::vector<std::string>& words) {
   } else if (!rest.empty()) {
     throw UsageError("\"" + command + "\" takes no arguments.");
   }
+  const std::vector<int32_t> callArgs =
+      info != nullptr ? ParseArguments(*info, args) : std::vector<int32_t>{};
 
+  // Stop signals end a watch through its poll; blocked before the bus
+  // connection exists, as no thread may start with them open.
+  CUniqueFd stop;
+  if (watch) {
+    BlockStopSignals();
+    stop = StopSignalFd(true);
+  }
   MixerClient client;
   if (info != nullptr) {
-    return RunCall(client, *info, args);
+    return RunCall(client, *info, callArgs);
+  }
+  if (!setters.empty()) {
+    client.SetMany(setters);
+    return kExitOk;
+  }
+  if (watch) {
+    return RunWatch(client, *watch, stop);
   }
   return command == "dump" ? RunDump(client) : RunTargets(client);
 }
@@ -319,6 +584,9 @@ int main(int argc, char** argv) {
       std::cerr << "vantrel-mixerctl: cannot reach the mixer server " << kBusName << ": "
                 << error.getMessage() << " (" << error.getName() << ")\n";
     }
+    return kExitFailed;
+  } catch (const std::runtime_error& error) {
+    std::cerr << "vantrel-mixerctl: " << error.what() << '\n';
     return kExitFailed;
   }
 }

@@ -4,15 +4,19 @@
 
 #include "mixer/dbus_mixer_protocol.h"
 #include "mixer/dbus_mixer_server.h"
+#include "mixer/mixer_values.h"
 #include "support/mixerd_fixture.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 
@@ -20,6 +24,8 @@ namespace vantrel::test {
 namespace {
 
 using mixer_dbus::Method;
+
+using SetterEntry = sdbus::Struct<std::string, std::vector<int32_t>>;
 
 // Raw calls, to see the error names the server answers with.
 class RawClient {
@@ -31,20 +37,132 @@ public:
   // The error name of the call, or "" when it succeeded.
   std::string ErrorOf(std::string_view method, const std::vector<int32_t>& args) {
     try {
-      auto call = m_proxy->createMethodCall(mixer_dbus::kInterface, std::string(method));
-      for (int32_t arg : args) {
-        call << arg;
-      }
-      m_proxy->callMethod(call, 5'000'000);
+      Call(method, args);
       return "";
     } catch (const sdbus::Error& error) {
       return error.getName();
     }
   }
 
+  // The method's results; throws sdbus::Error when it fails.
+  std::vector<int32_t> Call(std::string_view method, const std::vector<int32_t>& args) {
+    auto call = m_proxy->createMethodCall(mixer_dbus::kInterface, std::string(method));
+    for (int32_t arg : args) {
+      call << arg;
+    }
+    auto reply = m_proxy->callMethod(call, 5'000'000);
+    const mixer_dbus::MethodInfo* info = mixer_dbus::FindMethod(method);
+    std::vector<int32_t> results(info != nullptr ? info->outputCount : 0);
+    for (int32_t& result : results) {
+      reply >> result;
+    }
+    return results;
+  }
+
+  // The SetMany error name, or "" when it succeeded.
+  std::string SetMany(const std::vector<SetterEntry>& setters, std::string& message) {
+    try {
+      auto call = m_proxy->createMethodCall(mixer_dbus::kInterface, mixer_dbus::kSetManyMethod);
+      call << setters;
+      m_proxy->callMethod(call, 5'000'000);
+      return "";
+    } catch (const sdbus::Error& error) {
+      message = error.getMessage();
+      return error.getName();
+    }
+  }
+
+  using StateEntry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
+  std::vector<StateEntry> State() {
+    auto call = m_proxy->createMethodCall(mixer_dbus::kInterface, mixer_dbus::kGetStateMethod);
+    auto reply = m_proxy->callMethod(call, 5'000'000);
+    std::vector<StateEntry> values;
+    reply >> values;
+    return values;
+  }
+
+  std::string UniqueName() const { return m_connection->getUniqueName(); }
+
 private:
   std::unique_ptr<sdbus::IConnection> m_connection;
   std::unique_ptr<sdbus::IProxy> m_proxy;
+};
+
+// One ValuesChanged entry as it arrived.
+struct Change {
+  std::string getter;
+  std::vector<int32_t> args;
+  std::vector<int32_t> results;
+  std::string origin;
+
+  bool operator==(const Change&) const = default;
+};
+
+void PrintTo(const Change& change, std::ostream* out) {
+  *out << change.getter << ::testing::PrintToString(change.args) << " = "
+       << ::testing::PrintToString(change.results) << " from \"" << change.origin << '"';
+}
+
+// Listens to ValuesChanged on a connection of its own.
+class ChangeListener {
+public:
+  ChangeListener()
+      : m_connection(sdbus::createSessionBusConnection()),
+        m_proxy(sdbus::createProxy(*m_connection, mixer_dbus::kBusName, mixer_dbus::kObjectPath)) {
+    using Entry =
+        sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
+    m_proxy->uponSignal(mixer_dbus::kValuesChangedSignal)
+        .onInterface(mixer_dbus::kInterface)
+        .call([this](const std::vector<Entry>& entries) {
+          const std::lock_guard lock(m_mutex);
+          m_signalSizes.push_back(entries.size());
+          for (const Entry& entry : entries) {
+            m_changes.push_back({entry.get<0>(), entry.get<1>(), entry.get<2>(), entry.get<3>()});
+          }
+        });
+    m_proxy->finishRegistration();
+    m_connection->enterEventLoopAsync();
+  }
+  ~ChangeListener() { m_connection->leaveEventLoop(); }
+
+  // Waits until `done` holds for what arrived; answers what arrived.
+  std::vector<Change> WaitFor(const std::function<bool(const std::vector<Change>&)>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      {
+        const std::lock_guard lock(m_mutex);
+        if (done(m_changes)) {
+          return m_changes;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const std::lock_guard lock(m_mutex);
+    ADD_FAILURE() << "the expected changes did not come; came " << m_changes.size();
+    return m_changes;
+  }
+
+  // Waits for an entry from `origin` of `getter` with `results`.
+  std::vector<Change> WaitForEntry(const std::string& origin, std::string_view getter,
+                                   std::vector<int32_t> results) {
+    return WaitFor([&](const std::vector<Change>& changes) {
+      return std::ranges::any_of(changes, [&](const Change& c) {
+        return c.origin == origin && c.getter == getter && c.results == results;
+      });
+    });
+  }
+
+  std::vector<std::size_t> SignalSizes() {
+    const std::lock_guard lock(m_mutex);
+    return m_signalSizes;
+  }
+
+private:
+  std::unique_ptr<sdbus::IConnection> m_connection;
+  std::unique_ptr<sdbus::IProxy> m_proxy;
+  std::mutex m_mutex;
+  std::vector<Change> m_changes;
+  std::vector<std::size_t> m_signalSizes;
 };
 
 std::string Dump() {
@@ -257,6 +375,169 @@ TEST_F(MixerServerTest, ChangesAreSignalledToOtherClients) {
   }
   EXPECT_GE(signals.load(), 1);
   connection->leaveEventLoop();
+}
+
+TEST_F(MixerServerTest, TheWholeStateAnswersWhatEveryGetterAnswersInSlotOrder) {
+  RawClient client;
+  // Away from the defaults, so a value read from the wrong place shows.
+  std::string message;
+  ASSERT_EQ(client.SetMany({{"SetMasterVolume", {1, 11}},
+                            {"SetSourceVolume", {kSourceUser, 2, 22}},
+                            {"SetSourcePan", {kSourceDigital, 1, 33}},
+                            {"SetSendLevel", {kSourceMidi, 0, 1, 44}},
+                            {"SetSendBus", {kSourceAnalog, 3, 0, 3}},
+                            {"SetBusLevel", {2, 55}},
+                            {"SetBusRouted", {1, 0}},
+                            {"SetBusOutput", {0, 1, 2}},
+                            {"SetAuxEffect", {3, 9}},
+                            {"SetRecordLevel", {66}}},
+                           message),
+            "")
+      << message;
+  const auto values = client.State();
+  ASSERT_EQ(values.size(), mixer_dbus::kValueCount);
+  for (std::size_t slot = 0; slot < values.size(); ++slot) {
+    const mixer_dbus::ValueKey key = mixer_dbus::KeyOfSlot(slot);
+    const mixer_dbus::MethodInfo& info = mixer_dbus::Info(key.getter);
+    const std::vector<int32_t> args(key.args.begin(), key.args.begin() + info.inputCount);
+    SCOPED_TRACE(std::string(info.name) + ::testing::PrintToString(args));
+    EXPECT_EQ(values[slot].get<0>(), info.name);
+    EXPECT_EQ(values[slot].get<1>(), args);
+    EXPECT_EQ(values[slot].get<2>(), client.Call(info.name, args));
+  }
+}
+
+TEST_F(MixerServerTest, SetManyAppliesItsSettersInOrder) {
+  RawClient client;
+  std::string message;
+  ASSERT_EQ(client.SetMany({{"SetRecordLevel", {1}},
+                            {"SetRecordLevel", {2}},
+                            {"SetAuxEffect", {1, 7}},
+                            {"SetBusOutput", {1, 1, 2}},
+                            {"SetBusOutput", {2, 0, 0}},
+                            {"SetAuxEffect", {2, 4}}},
+                           message),
+            "")
+      << message;
+  EXPECT_EQ(client.Call("GetRecordLevel", {}), std::vector<int32_t>{2});
+  EXPECT_EQ(client.Call("IsBusOnOutput", {1}), std::vector<int32_t>{1});
+  EXPECT_EQ(client.Call("GetBusOutput", {1}), (std::vector<int32_t>{1, 2, 0}));
+  EXPECT_EQ(client.Call("GetBusEffect", {1}), std::vector<int32_t>{7});
+  EXPECT_EQ(client.Call("IsBusOnOutput", {2}), std::vector<int32_t>{0});
+  EXPECT_EQ(client.Call("GetBusEffect", {2}), std::vector<int32_t>{4});
+  EXPECT_EQ(client.SetMany({}, message), "");
+}
+
+TEST_F(MixerServerTest, SetManyWithOneBadEntryRefusesTheWholeCallAndChangesNothing) {
+  const std::string before = Dump();
+  RawClient client;
+  ChangeListener listener;
+  const SetterEntry good{"SetRecordLevel", {1234}};
+  const struct {
+    SetterEntry bad;
+    std::string says;
+  } cases[] = {
+      {{"SetNothing", {1}}, "\"SetNothing\" is not a method"},
+      {{"GetRecordLevel", {}}, "GetRecordLevel is a getter"},
+      {{"SetBusLevel", {1}}, "SetBusLevel takes 2 arguments (bus, level), not 1"},
+      {{"SetBusLevel", {1, 2, 3}}, "SetBusLevel takes 2 arguments (bus, level), not 3"},
+      {{"SetBusLevel", {4, 2}}, "SetBusLevel(4, 2): an argument is out of range"},
+      {{"SetSourceVolume", {kSourceWave, 1, 5}}, "SetSourceVolume(2, 1, 5): an argument"},
+      {{"SetBusRouted", {0, 2}}, "SetBusRouted(0, 2): an argument is out of range"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    std::string message;
+    EXPECT_EQ(client.SetMany({good, good, c.bad, good}, message),
+              mixer_dbus::kInvalidArgumentError);
+    EXPECT_NE(message.find("entry 3 of 4: " + c.says), std::string::npos) << message;
+  }
+  EXPECT_EQ(Dump(), before);
+  // A refused call announces nothing; the next accepted one comes first.
+  ASSERT_EQ(client.Call("SetBusLevel", {0, 9}), std::vector<int32_t>{});
+  const auto changes = listener.WaitForEntry(client.UniqueName(), "GetBusLevel", {9});
+  EXPECT_EQ(changes.front().getter, "GetBusLevel");
+}
+
+TEST_F(MixerServerTest, EverySetIsAnnouncedOnceInOrderWithItsCallersName) {
+  ChangeListener listener;
+  RawClient first;
+  RawClient second;
+  const std::string a = first.UniqueName();
+  const std::string b = second.UniqueName();
+  ASSERT_NE(a, b);
+  std::string message;
+  // Unchanged values are announced too: a client counts its answers.
+  first.Call("SetRecordLevel", {100});
+  first.Call("SetRecordLevel", {100});
+  second.Call("SetRecordLevel", {200});
+  ASSERT_EQ(first.SetMany({{"SetSourceVolume", {kSourceWave, 0, 300}},
+                           {"SetSourceVolume", {kSourceWave, 0, 300}},
+                           {"SetMasterVolume", {0, 400}}},
+                          message),
+            "");
+  second.Call("SetSourceVolume", {kSourceWave, 0, 500});
+  first.Call("SetBusLevel", {3, 777}); // the end
+  const auto changes = listener.WaitForEntry(a, "GetBusLevel", {777});
+  const std::vector<Change> expected = {
+      {"GetRecordLevel", {}, {100}, a},
+      {"GetRecordLevel", {}, {100}, a},
+      {"GetRecordLevel", {}, {200}, b},
+      {"GetSourceVolume", {kSourceWave, 0}, {300}, a},
+      {"GetSourceVolume", {kSourceWave, 0}, {300}, a},
+      {"GetMasterVolume", {0}, {400}, a},
+      {"GetSourceVolume", {kSourceWave, 0}, {500}, b},
+      {"GetBusLevel", {3}, {777}, a},
+  };
+  // Nothing else: every one of these values was announced by its setter.
+  EXPECT_EQ(changes, expected);
+}
+
+TEST_F(MixerServerTest, WhatASetterMovesAlongIsAnnouncedWithoutOrigin) {
+  RawClient client;
+  const std::string me = client.UniqueName();
+  const struct {
+    std::string setter;
+    std::vector<int32_t> args;
+    std::vector<Change> expected;
+  } cases[] = {
+      // Aux 3 starts on an output: an effect takes it off.
+      {"SetAuxEffect", {2, 5}, {{"GetBusEffect", {2}, {5}, me}, {"IsBusOnOutput", {2}, {0}, ""}}},
+      {"SetBusRouted", {0, 0}, {{"IsBusRouted", {0}, {0}, me}}},
+      {"SetBusOutput",
+       {0, 1, 2},
+       {{"GetBusOutput", {0}, {1, 2, 0}, me},
+        {"IsBusRouted", {0}, {1}, ""},
+        {"IsBusOnOutput", {0}, {1}, ""}}},
+      {"SetSendBus", {kSourceUser, 1, 1, 3}, {{"GetSendBus", {kSourceUser, 1, 1}, {3}, me}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setter);
+    ChangeListener listener;
+    client.Call(c.setter, c.args);
+    const auto changes = listener.WaitFor(
+        [&](const std::vector<Change>& got) { return got.size() >= c.expected.size(); });
+    EXPECT_EQ(changes, c.expected);
+  }
+}
+
+TEST_F(MixerServerTest, ALongBurstIsAnnouncedWhole) {
+  ChangeListener listener;
+  RawClient client;
+  std::vector<SetterEntry> setters;
+  std::vector<Change> expected;
+  for (int32_t i = 0; i < 10'000; ++i) {
+    setters.push_back({"SetSendLevel", {kSourceUser, 4, i % 2, i}});
+    expected.push_back({"GetSendLevel", {kSourceUser, 4, i % 2}, {i}, client.UniqueName()});
+  }
+  std::string message;
+  ASSERT_EQ(client.SetMany(setters, message), "") << message;
+  const auto changes = listener.WaitFor(
+      [&](const std::vector<Change>& got) { return got.size() >= expected.size(); });
+  EXPECT_TRUE(changes == expected);
+  const auto sizes = listener.SignalSizes();
+  EXPECT_GE(sizes.size(), 3u);
+  EXPECT_LE(std::ranges::max(sizes), 4096u);
 }
 
 TEST_F(MixerServerTest, StateSurvivesARestart) {

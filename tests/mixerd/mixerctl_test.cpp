@@ -4,6 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
 namespace vantrel::test {
 namespace {
 
@@ -24,6 +36,74 @@ int CountLines(const std::string& text, const std::string& start) {
 }
 
 using MixerctlTest = MixerdFixture;
+
+std::string ReadAll(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// "vantrel-mixerctl watch" running beside the test, its output in files.
+class Watch {
+public:
+  Watch(const std::string& dir, std::vector<std::string> args)
+      : m_out(dir + "/watch.out"), m_err(dir + "/watch.err") {
+    args.insert(args.begin(), {MixerctlProgram(), "watch"});
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (::posix_spawn(&m_pid, argv[0], &files, nullptr, argv.data(), environ) != 0) {
+      m_pid = 0;
+    }
+    posix_spawn_file_actions_destroy(&files);
+  }
+  ~Watch() {
+    Signal(SIGKILL);
+    Wait();
+  }
+
+  // Until the watch says on standard error that it listens.
+  bool WaitUntilWatching() const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadAll(m_err).find("watching") == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
+  void Signal(int signal) const {
+    if (m_pid > 0) { // never 0: that would signal the test's whole process group
+      ::kill(m_pid, signal);
+    }
+  }
+
+  // The exit code (-1: killed) and what it printed; killed after 30 s.
+  CommandResult Wait() {
+    int status = 0;
+    for (int waited = 0; m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == 0; ++waited) {
+      if (waited == 3000) {
+        Signal(SIGKILL);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_pid = 0;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(m_out), ReadAll(m_err)};
+  }
+
+private:
+  std::string m_out;
+  std::string m_err;
+  pid_t m_pid = 0;
+};
 
 TEST_F(MixerctlTest, DumpShowsEveryParameterAndRoute) {
   const CommandResult result = Ctl({"dump"});
@@ -66,6 +146,54 @@ TEST_F(MixerctlTest, SetAndRoutingCommandsAreSeenByGetAndDump) {
   EXPECT_EQ(Ctl({"get", "IsBusRouted", "2"}).out, "1\n");
 }
 
+TEST_F(MixerctlTest, SetManySetsInOrderOrRefusesEverything) {
+  EXPECT_EQ(
+      Ctl({"set-many", "RecordLevel", "7", "SetBusLevel", "1", "2", "RecordLevel", "8"}).exitCode,
+      0);
+  EXPECT_EQ(Ctl({"get", "RecordLevel"}).out, "8\n");
+  EXPECT_EQ(Ctl({"get", "BusLevel", "1"}).out, "2\n");
+  const std::string before = Ctl({"dump"}).out;
+  const CommandResult refused =
+      Ctl({"set-many", "RecordLevel", "9", "SourceVolume", "2", "1", "5"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("entry 2 of 2: SetSourceVolume(2, 1, 5)"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(Ctl({"dump"}).out, before);
+}
+
+TEST_F(MixerctlTest, WatchPrintsEachChangeWithItsOrigin) {
+  Watch watch(m_dir.Path(), {"--count", "5", "--timeout", "30"});
+  ASSERT_TRUE(watch.WaitUntilWatching());
+  EXPECT_EQ(Ctl({"set", "SourceVolume", "2", "0", "30000"}).exitCode, 0);
+  EXPECT_EQ(
+      Ctl({"set-many", "RecordLevel", "5", "RecordLevel", "5", "AuxEffect", "2", "13"}).exitCode,
+      0);
+  const CommandResult result = watch.Wait();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(std::regex_replace(result.out, std::regex(":1\\.[0-9]+"), "X"),
+            "SourceVolume Wave = 30000 (from X)\n"
+            "RecordLevel = 5 (from X)\n"
+            "RecordLevel = 5 (from X)\n"
+            "BusEffect Aux 3 = 13 (ParamEQ2) (from X)\n"
+            "BusOnOutput Aux 3 = 0\n");
+}
+
+TEST_F(MixerctlTest, WatchEndsCleanlyOnAStopSignalOrItsTimeout) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    Watch watch(m_dir.Path(), {});
+    ASSERT_TRUE(watch.WaitUntilWatching());
+    watch.Signal(signal);
+    EXPECT_EQ(watch.Wait().exitCode, 0) << signal;
+  }
+  const CommandResult quiet = Ctl({"watch", "--timeout", "1"});
+  EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
+  EXPECT_EQ(quiet.out, "");
+  // A script that waits for changes learns that they did not all come.
+  const CommandResult missing = Ctl({"watch", "--count", "1", "--timeout", "1"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("0 of 1 changes"), std::string::npos) << missing.err;
+}
+
 TEST_F(MixerctlTest, BadCommandsExitWithAUsageError) {
   const std::vector<std::vector<std::string>> cases = {
       {},
@@ -80,6 +208,14 @@ TEST_F(MixerctlTest, BadCommandsExitWithAUsageError) {
       {"route-output", "0", "optical", "0"},
       {"route-send", "0", "0"},
       {"dump", "extra"},
+      {"set-many"},
+      {"set-many", "GetRecordLevel"},
+      {"set-many", "RecordLevel", "1", "2"},
+      {"set-many", "RecordLevel", "1", "BusLevel", "0"},
+      {"set-many", "1", "RecordLevel", "1"},
+      {"watch", "--count", "0"},
+      {"watch", "--timeout"},
+      {"watch", "now"},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(::testing::PrintToString(args));
@@ -113,6 +249,8 @@ TEST(MixerctlHelpTest, HelpAndMethodsNeedNoServer) {
   EXPECT_NE(methods.out.find("GetBusOutput(bus) -> digital, pair, third\n"), std::string::npos)
       << methods.out;
   EXPECT_EQ(CountLines(methods.out, ""), 21);
+  EXPECT_NE(help.out.find("set-many"), std::string::npos);
+  EXPECT_NE(help.out.find("watch [--count N] [--timeout SECONDS]"), std::string::npos);
 }
 
 } // namespace
