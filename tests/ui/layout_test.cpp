@@ -1,8 +1,10 @@
 // The windows built from their templates: every control inside its window,
-// no two controls on top of each other, every caption wide enough for its
-// text. With VANTREL_SCREENSHOT_DIR set, each page is also saved as a PNG
-// of the whole main window, for people to look at.
+// no two controls on top of each other, every text wide enough for its
+// control by font metrics (run at 96 and at 144 dpi). With
+// VANTREL_SCREENSHOT_DIR set, each page is also saved as a PNG of the whole
+// main window, for people to look at.
 
+#include "app/about_dlg.h"
 #include "dialog/controls.h"
 #include "dialog/dialog_units.h"
 #include "res/control_ids.h"
@@ -10,8 +12,11 @@
 #include "ui_fixture.h"
 #include "window_run.h"
 
+#include <QAbstractItemView>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 using namespace vantrel;
@@ -54,6 +59,75 @@ QStringList LayoutProblems(const QWidget& window) {
   return problems;
 }
 
+// The width a chooser's field gives its text, as the style lays it out.
+int ChooserTextWidth(const QComboBox& chooser) {
+  QStyleOptionComboBox option;
+  option.initFrom(&chooser);
+  option.editable = chooser.isEditable();
+  option.frame = true;
+  return chooser.style()
+             ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &chooser)
+             .width() -
+         2;
+}
+
+// Texts that do not fit their controls, by font metrics: labels, group box
+// titles, buttons, every chooser item in the open list, every item of a
+// chooser with an edit field in that field, and the current item of the
+// others (whole, or cut in the middle with the whole text as tooltip).
+QStringList TextProblems(QWidget& window) {
+  QStringList problems;
+  for (QLabel* label : window.findChildren<QLabel*>()) {
+    if (label->isVisible() && !label->text().isEmpty() &&
+        label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width()) {
+      problems << QStringLiteral("label \"%1\"").arg(label->text());
+    }
+  }
+  for (QGroupBox* box : window.findChildren<QGroupBox*>()) {
+    if (box->fontMetrics().horizontalAdvance(box->title()) > box->width()) {
+      problems << QStringLiteral("group \"%1\"").arg(box->title());
+    }
+  }
+  for (QPushButton* button : window.findChildren<QPushButton*>()) {
+    const int margins = 2 * (button->style()->pixelMetric(QStyle::PM_ButtonMargin) +
+                             button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    if (button->fontMetrics().horizontalAdvance(button->text().remove(QLatin1Char('&'))) + margins >
+        button->width()) {
+      problems << QStringLiteral("button \"%1\"").arg(button->text());
+    }
+  }
+  for (auto* chooser : window.findChildren<ui::CDropList*>()) {
+    if (!chooser->isVisible()) {
+      continue;
+    }
+    chooser->showPopup();
+    QAbstractItemView* list = chooser->view();
+    const int itemMargins = 2 * (chooser->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (int i = 0; i < chooser->count(); ++i) {
+      const QString text = chooser->itemText(i);
+      if (list->fontMetrics().horizontalAdvance(text) + itemMargins > list->viewport()->width()) {
+        problems
+            << QStringLiteral("list item \"%1\" of chooser %2").arg(text, chooser->objectName());
+      }
+      if (chooser->isEditable() && chooser->lineEdit()->fontMetrics().horizontalAdvance(text) + 5 >
+                                       chooser->lineEdit()->width()) {
+        problems << QStringLiteral("item \"%1\" in the field of chooser %2")
+                        .arg(text, chooser->objectName());
+      }
+    }
+    chooser->hidePopup();
+    const QString shown = chooser->ShownText();
+    if (chooser->fontMetrics().horizontalAdvance(shown) > ChooserTextWidth(*chooser)) {
+      problems
+          << QStringLiteral("current item \"%1\" of chooser %2").arg(shown, chooser->objectName());
+    }
+    if (shown != chooser->currentText() && !chooser->toolTip().startsWith(chooser->currentText())) {
+      problems << QStringLiteral("cut item \"%1\" without its tooltip").arg(shown);
+    }
+  }
+  return problems;
+}
+
 } // namespace
 
 class LayoutTest : public QObject {
@@ -62,6 +136,8 @@ private slots:
   void dialogUnitsFollowTheFont();
   void everyPageAndTheMainWindowAreLaidOutCleanly_data();
   void everyPageAndTheMainWindowAreLaidOutCleanly();
+  void aLongGoneDeviceIsCutInTheMiddleWithItsNameAsTooltip();
+  void theAboutBoxTextsFit();
 };
 
 void LayoutTest::dialogUnitsFollowTheFont() {
@@ -103,13 +179,57 @@ void LayoutTest::everyPageAndTheMainWindowAreLaidOutCleanly() {
     QVERIFY2(!w->geometry().intersects(page->geometry()), qPrintable(w->objectName()));
   }
 
+  const QStringList problems = TextProblems(*run.window);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+
   const QByteArray folder = qgetenv("VANTREL_SCREENSHOT_DIR");
   if (!folder.isEmpty()) {
-    const QString file = QStringLiteral("%1/page-%2.png")
-                             .arg(QString::fromLocal8Bit(folder))
-                             .arg(page->TemplateId());
+    // Named by page and by the font's resolution (QT_FONT_DPI).
+    QString name = QString::fromUtf8(PageByNumber(PageOfChooserItem(item))->name.data())
+                       .toLower()
+                       .replace(QLatin1String(" & "), QLatin1String("-"))
+                       .replace(QLatin1Char(' '), QLatin1Char('-'));
+    bool set = false;
+    const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI", &set);
+    const QString file = QStringLiteral("%1/%2-%3dpi.png")
+                             .arg(QString::fromLocal8Bit(folder), name)
+                             .arg(set ? dpi : 96);
     QVERIFY(run.window->grab().save(file));
   }
+}
+
+void LayoutTest::aLongGoneDeviceIsCutInTheMiddleWithItsNameAsTooltip() {
+  Run run;
+  run.Start();
+  auto* input = run.Control<ui::CDropList>(ui::kMidiInChooserId);
+  input->SetNote(QStringLiteral("MIDI system: jack"));
+  // As the window shows a chosen device that went away.
+  const QString full =
+      QStringLiteral("VirtualKnobs:VirtualKnobs MIDI 1 with a long port name 128:0 (gone)");
+  input->addItem(full);
+  input->setCurrentIndex(1);
+  const QString shown = input->ShownText();
+  QVERIFY2(shown != full, qPrintable(shown));
+  QVERIFY2(shown.startsWith(QStringLiteral("Virtual")), qPrintable(shown));
+  QVERIFY2(shown.endsWith(QStringLiteral("(gone)")), qPrintable(shown));
+  QVERIFY(shown.contains(QChar(0x2026))); // the ellipsis
+  QCOMPARE(input->toolTip(), full + QStringLiteral("\n\nMIDI system: jack"));
+  const QStringList problems = TextProblems(*run.window);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+  // An item that fits is shown whole, and the tooltip is the note alone.
+  input->setCurrentIndex(0);
+  QCOMPARE(input->ShownText(), QStringLiteral("None"));
+  QCOMPARE(input->toolTip(), QStringLiteral("MIDI system: jack"));
+}
+
+void LayoutTest::theAboutBoxTextsFit() {
+  Run run;
+  run.Start();
+  ui::CAboutDlg about(run.window.get());
+  about.show();
+  const QStringList problems = TextProblems(about);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+  QVERIFY(about.rect().contains(about.childrenRect()));
 }
 
 QTEST_MAIN(LayoutTest)

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -89,6 +90,7 @@ private slots:
   void aTerminationSignalClosesTheWindowInOrder();
   void theAboutBoxIsOnF1AndInTheContextMenu();
   void theWindowAndTheAboutBoxShowTheProgramIcon();
+  void theMasterPageSpellsAuxiliary();
   void theDeviceRowSaysWhichMidiSystemsWereTriedAndWhy();
   void theOptionItemsStartOffAndAreRememberedInTheProfile();
 };
@@ -448,6 +450,17 @@ void MainWindowTest::theWindowAndTheAboutBoxShowTheProgramIcon() {
     }
   }
   QCOMPARE(pictures, 1);
+}
+
+void MainWindowTest::theMasterPageSpellsAuxiliary() {
+  Run run("[Program Options]\nActivePage=1\n");
+  run.Start();
+  QStringList titles;
+  for (QGroupBox* box : run.Visible()->findChildren<QGroupBox*>()) {
+    titles << box->title();
+  }
+  titles.sort();
+  QCOMPARE(titles, (QStringList{"Auxiliary Bus", "Master Volume", "Record Level"}));
 }
 
 void MainWindowTest::theDeviceRowSaysWhichMidiSystemsWereTriedAndWhy() {

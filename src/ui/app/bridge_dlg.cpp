@@ -85,6 +85,8 @@ void CBridgeDlg::BuildWindow() {
     m_pageChooser->addItem(ToQString(PageByNumber(number)->name));
   }
   m_pageChooser->setCurrentIndex(-1);
+  // The template's width cuts "User 5 & NRPN" in most desktop fonts.
+  FitToItems(*m_pageChooser);
   PlaceActivityLight();
 }
 
@@ -179,7 +181,9 @@ void CBridgeDlg::ShowMidiSystem() {
     }
   }
   for (QComboBox* chooser : {m_midiIn, m_midiOut}) {
-    chooser->setToolTip(m_midiSystemText);
+    if (auto* list = qobject_cast<CDropList*>(chooser)) {
+      list->SetNote(m_midiSystemText);
+    }
   }
 }
 

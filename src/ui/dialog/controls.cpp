@@ -2,11 +2,16 @@
 
 #include "pages/page_model.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace vantrel::ui {
 
@@ -53,9 +58,132 @@ CSpinButtons::CSpinButtons(QWidget* parent)
   connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
 }
 
+CDropList::CDropList(QWidget* parent) : QComboBox(parent) {
+  // Items are never cut in the list: it is made wide enough instead.
+  view()->setTextElideMode(Qt::ElideNone);
+  connect(this, &QComboBox::currentTextChanged, this, &CDropList::UpdateToolTip);
+}
+
 void CDropList::showPopup() {
   emit PopupOpening();
+  view()->setMinimumWidth(ListWidth());
   QComboBox::showPopup();
+}
+
+int CDropList::ListWidth() const {
+  QAbstractItemView* list = view();
+  int widest = list->sizeHintForColumn(modelColumn());
+  // The delegate measures with the list's font; an item's own font or a
+  // missing hint still gets its text's width.
+  const QFontMetrics metrics(list->font());
+  for (int i = 0; i < count(); ++i) {
+    widest = std::max(widest, metrics.horizontalAdvance(itemText(i)) +
+                                  2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1));
+  }
+  const int frame = 2 * list->frameWidth();
+  const int scrollBar = count() > maxVisibleItems()
+                            ? style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list)
+                            : 0;
+  return widest + frame + scrollBar;
+}
+
+void CDropList::SetNote(const QString& note) {
+  m_note = note;
+  UpdateToolTip();
+}
+
+QRect CDropList::TextRect() const {
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  // As the style draws the label: one pixel in from each side.
+  return style()
+      ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this)
+      .adjusted(1, 0, -1, 0);
+}
+
+QString CDropList::ShownText() const {
+  if (isEditable()) {
+    return currentText();
+  }
+  return fontMetrics().elidedText(currentText(), Qt::ElideMiddle, TextRect().width());
+}
+
+void CDropList::UpdateToolTip() {
+  QString tip = m_note;
+  if (ShownText() != currentText()) {
+    tip = m_note.isEmpty() ? currentText() : currentText() + QStringLiteral("\n\n") + m_note;
+  }
+  setToolTip(tip);
+}
+
+void CDropList::paintEvent(QPaintEvent* event) {
+  if (isEditable()) {
+    QComboBox::paintEvent(event);
+    return;
+  }
+  // QComboBox would clip the text at the field's right edge.
+  QStylePainter painter(this);
+  painter.setPen(palette().color(QPalette::Text));
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  option.currentText = ShownText();
+  painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+void CDropList::resizeEvent(QResizeEvent* event) {
+  QComboBox::resizeEvent(event);
+  UpdateToolTip();
+}
+
+void FitToItems(QComboBox& chooser) {
+  if (chooser.lineEdit() == nullptr) {
+    return;
+  }
+  QLineEdit& field = *chooser.lineEdit();
+  const QFontMetrics metrics(field.font());
+  int widest = 0;
+  for (int i = 0; i < chooser.count(); ++i) {
+    widest = std::max(widest, metrics.horizontalAdvance(chooser.itemText(i)));
+  }
+  // QLineEdit keeps two pixels free on each side of its text, and one for
+  // the cursor.
+  const QMargins margins = field.textMargins();
+  const int needed = widest + 5 + margins.left() + margins.right();
+  // The field's place in the chooser as the style lays it out; the field
+  // itself may not have been placed yet.
+  QStyleOptionComboBox option;
+  option.initFrom(&chooser);
+  option.editable = true;
+  option.frame = true;
+  const int missing = needed - chooser.style()
+                                   ->subControlRect(QStyle::CC_ComboBox, &option,
+                                                    QStyle::SC_ComboBoxEditField, &chooser)
+                                   .width();
+  if (missing <= 0) {
+    return;
+  }
+  // Each widget up to the window keeps the room it had right of the one
+  // inside it, and grows where that one now reaches further.
+  std::vector<std::pair<QWidget*, int>> outers;
+  for (QWidget* inner = &chooser; !inner->isWindow(); inner = inner->parentWidget()) {
+    QWidget* outer = inner->parentWidget();
+    outers.emplace_back(outer, std::max(0, outer->width() - inner->geometry().right() - 1));
+  }
+  chooser.resize(chooser.width() + missing, chooser.height());
+  QWidget* inner = &chooser;
+  for (const auto& [outer, room] : outers) {
+    const int right = inner->geometry().right() + 1 + room;
+    if (right <= outer->width()) {
+      break;
+    }
+    if (outer->minimumWidth() == outer->maximumWidth()) {
+      outer->setFixedWidth(right);
+    } else {
+      outer->resize(right, outer->height());
+    }
+    inner = outer;
+  }
 }
 
 void CSpinButtons::SetBuddy(CNumberEdit* buddy) {

@@ -59,15 +59,41 @@ private:
 };
 
 // A combo box that announces its list opening before it is shown, so that
-// its owner can bring the items up to date first.
+// its owner can bring the items up to date first. Its list is as wide as
+// its widest item. Without an edit field, a current item wider than the
+// field is shown cut in the middle, so both ends ("... (gone)") stay
+// readable, and its full text leads the tooltip.
 class CDropList : public QComboBox {
   Q_OBJECT
 public:
-  explicit CDropList(QWidget* parent) : QComboBox(parent) {}
+  explicit CDropList(QWidget* parent);
   void showPopup() override;
+  // Text for the tooltip beside the current item's own (shown alone when
+  // the item fits).
+  void SetNote(const QString& note);
+  // The current item as the field shows it.
+  QString ShownText() const;
+  // The width the list needs for its widest item, frame and scroll bar
+  // included.
+  int ListWidth() const;
 
 signals:
   void PopupOpening();
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+private:
+  QRect TextRect() const;
+  void UpdateToolTip();
+
+  QString m_note;
 };
+
+// Widens an editable chooser to the right until its field holds its widest
+// item, and its window with it when the window's fixed width is too small.
+// For choosers whose items are fixed names (pages, effects).
+void FitToItems(QComboBox& chooser);
 
 } // namespace vantrel::ui

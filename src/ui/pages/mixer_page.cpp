@@ -112,6 +112,7 @@ void CMixerPage::OnInitDialog() {
       combo->addItem(ToQString(name));
     }
     combo->setCurrentIndex(-1);
+    FitToItems(*combo); // "Compressor" is wider than the template's field
     const int bus = aux;
     QComboBox* chooser = combo;
     connect(chooser, &QComboBox::activated, this,

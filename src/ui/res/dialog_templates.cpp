@@ -100,7 +100,7 @@ constexpr auto kMasterControls =
          MasterStrip(21, 18, 12, 30, 0, "Vol L", {1019, 1020, 1021, 1022}),
          MasterStrip(48, 45, 39, 57, 0, "Vol R", {1023, 1024, 1025, 1026}),
          Controls1{{{0, K::GroupBox, 3, 0, 72, 153, "Master Volume"}}},
-         Controls1{{{0, K::GroupBox, 78, 0, 123, 153, "Auxilliary Bus"}}},
+         Controls1{{{0, K::GroupBox, 78, 0, 123, 153, "Auxiliary Bus"}}},
          MasterStrip(219, 216, 210, 228, 0, "Rec", {1154, 1155, 1156, 1157}),
          Controls1{{{0, K::GroupBox, 204, 0, 69, 153, "Record Level"}}});
 
