@@ -81,6 +81,7 @@ private slots:
   void aFaderMoveSendsOnTheChannelOfTheSpin();
   void theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen();
   void enterShowsTheChannelAgainAndEscDoesNothing();
+  void leavingOutChnShowsTheChannelInEffect();
   void deviceChoosersOfferNoneAndReportAFailedOpen();
   void reChoosingTheCurrentDeviceDoesNothing();
   void withoutAMixerTheUserIsToldOnceAndPagesStillSend();
@@ -294,6 +295,35 @@ void MainWindowTest::enterShowsTheChannelAgainAndEscDoesNothing() {
   QTest::keyClick(field, Qt::Key_Escape);
   QVERIFY(run.window->isVisible());
   QVERIFY(!run.session->IsShutDown());
+}
+
+void MainWindowTest::leavingOutChnShowsTheChannelInEffect() {
+  Run run;
+  run.Start();
+  run.UseFakes();
+  run.window->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(run.window.get()));
+  auto* field = run.Control<ui::CNumberEdit>(ui::kChannelFieldId);
+  field->setFocus();
+  QVERIFY(field->hasFocus());
+  field->selectAll();
+  QTest::keyClicks(field, QStringLiteral("5"));
+  QCOMPARE(field->text(), QStringLiteral("5"));
+  QTest::keyClick(field, Qt::Key_Tab);
+  QVERIFY(!field->hasFocus());
+  QCOMPARE(field->text(), QStringLiteral("1"));
+  // What the field shows is what a fader sends on.
+  auto* cc = run.Control<ui::CNumberEdit>(kMasterAux1.edit);
+  cc->setText(QStringLiteral("7"));
+  QTest::keyClick(cc, Qt::Key_Return);
+  run.Control<QSlider>(kMasterAux1.fader)->setValue(100);
+  QCOMPARE(run.sink.sent, std::vector<std::string>{"B0 07 64"});
+  // Typed digits still reach the channel through the spin, which keeps the focus.
+  field->setFocus();
+  field->setText(QStringLiteral("5"));
+  run.Control<ui::CSpinButtons>(ui::kChannelSpinId)->Step(1);
+  QCOMPARE(field->text(), QStringLiteral("6"));
+  QCOMPARE(run.session->State().outputChannel, 5);
 }
 
 void MainWindowTest::deviceChoosersOfferNoneAndReportAFailedOpen() {

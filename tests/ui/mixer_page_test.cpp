@@ -52,6 +52,9 @@ private slots:
   void positioningFromTheProgramNeverSends();
   void aRefreshShowsReadBacksAndLabelsReusingTheBusCell();
   void typingAloneCommitsNothingAndEnterCommitsThePage();
+  void aCcFieldTakesMinusOneButNoOtherMinus_data();
+  void aCcFieldTakesMinusOneButNoOtherMinus();
+  void homePutsAFaderAtTheTopAndEndAtTheBottom();
   void aSpinStepCommitsEveryFieldOfThePage();
   void spinsStayWithinMinusOneTo127();
   void aRefusedCommitStopsAtItsFieldWithAMessageAndTheFocus();
@@ -223,6 +226,62 @@ void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
   QCOMPARE(captions, (QStringList{"Aux 1", "Aux 2", "Aux 1", "Aux 2"}));
 }
 
+void MixerPageTest::aCcFieldTakesMinusOneButNoOtherMinus_data() {
+  QTest::addColumn<QString>("before"); // the field's text, cursor at its start
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("after");
+  QTest::addColumn<int>("controller"); // once Enter commits
+  QTest::newRow("-1 into an empty field is none") << ""
+                                                  << "-1"
+                                                  << "-1" << -1;
+  QTest::newRow("a sign before a number") << "7"
+                                          << "-"
+                                          << "-7" << -7;
+  QTest::newRow("no second sign") << "-1"
+                                  << "-"
+                                  << "-1" << -1;
+  QTest::newRow("no sign inside a number") << ""
+                                           << "1-2"
+                                           << "12" << 12;
+}
+
+void MixerPageTest::aCcFieldTakesMinusOneButNoOtherMinus() {
+  QFETCH(QString, before);
+  QFETCH(QString, typed);
+  QFETCH(QString, after);
+  QFETCH(int, controller);
+  MessageCatcher catcher; // -7 is refused at the commit
+  PageBench bench;
+  ui::CMixerPage& page = bench.Show(2);
+  auto* field = bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit);
+  field->setText(before);
+  field->setCursorPosition(0);
+  QTest::keyClicks(field, typed);
+  QCOMPARE(field->text(), after);
+  QTest::keyClick(field, Qt::Key_Return);
+  const std::size_t strip = *page.Model().StripOfFader(kAnalog1Vol.fader);
+  QCOMPARE(page.Model().Controller(strip), controller < -1 ? -1 : controller);
+  QCOMPARE(catcher.messages.size(), controller < -1 ? 1 : 0);
+}
+
+void MixerPageTest::homePutsAFaderAtTheTopAndEndAtTheBottom() {
+  PageBench bench;
+  bench.Show(2);
+  auto* field = bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit);
+  TypeInto(field, "7");
+  QTest::keyClick(field, Qt::Key_Return);
+  auto* fader = bench.Control<QSlider>(kAnalog1Vol.fader);
+  fader->setFocus();
+  bench.sink.sent.clear();
+  QTest::keyClick(fader, Qt::Key_Home);
+  QCOMPARE(fader->value(), 127);
+  QTest::keyClick(fader, Qt::Key_End);
+  QCOMPARE(fader->value(), 0);
+  QTest::keyClick(fader, Qt::Key_PageUp); // up the travel, as a trackbar's
+  QCOMPARE(fader->value(), 25);
+  QCOMPARE(bench.sink.sent, (std::vector<std::string>{"B0 07 7F", "B0 07 00", "B0 07 19"}));
+}
+
 void MixerPageTest::typingAloneCommitsNothingAndEnterCommitsThePage() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(2);
@@ -243,8 +302,8 @@ void MixerPageTest::typingAloneCommitsNothingAndEnterCommitsThePage() {
   QVERIFY(page.isVisible());
   QCOMPARE(volA->text(), QStringLiteral("12"));
 
-  // Only digits can be typed.
-  TypeInto(volA, "-a3+b4");
+  // Only digits can be typed (and a leading minus sign, below).
+  TypeInto(volA, "a3+b4");
   QCOMPARE(volA->text(), QStringLiteral("34"));
 }
 

@@ -218,6 +218,14 @@ void CBridgeDlg::ConnectSignals() {
           [this](int item) { OnDeviceChosen(MidiDirection::Output, item); });
   connect(m_pageChooser, &QComboBox::activated, this, &CBridgeDlg::OnPageChosen);
   connect(m_channelSpin, &CSpinButtons::Stepped, this, [this] { UpdateData(true); });
+  // Typed digits reach the channel only through the spin (Enter shows the
+  // channel again); leaving the field shows the channel in effect, so the
+  // field never names a channel that nothing is sent on.
+  connect(m_channelField, &CNumberEdit::FocusLost, this, [this] {
+    if (!m_closed) {
+      UpdateData(false);
+    }
+  });
   connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) { OnActivateApp(state == Qt::ApplicationActive); });
   // Controller changes that arrived during start-up wait in the queue until

@@ -3,6 +3,7 @@
 #include "pages/page_model.h"
 
 #include <QAbstractItemView>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -28,12 +29,44 @@ void CNumberEdit::keyPressEvent(QKeyEvent* event) {
   const QString text = event->text();
   const bool printable = !text.isEmpty() && text.at(0).isPrint();
   if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-    if (!std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); })) {
+    const bool minus = text == QStringLiteral("-") && TakesMinusHere();
+    if (!minus && !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); })) {
       event->accept(); // swallowed, as a digits-only field does
       return;
     }
   }
   QLineEdit::keyPressEvent(event);
+}
+
+bool CNumberEdit::TakesMinusHere() const {
+  if (m_spin == nullptr || m_spin->Minimum() >= 0) {
+    return false;
+  }
+  // At the start only, and once: what stays of the text after the typed
+  // sign replaces the selection holds no other sign.
+  const int start = hasSelectedText() ? selectionStart() : cursorPosition();
+  QString kept = text();
+  if (hasSelectedText()) {
+    kept.remove(selectionStart(), selectedText().size());
+  }
+  return start == 0 && !kept.contains(QLatin1Char('-'));
+}
+
+void CNumberEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  if (event->reason() != Qt::PopupFocusReason) {
+    emit FocusLost();
+  }
+}
+
+void CFader::keyPressEvent(QKeyEvent* event) {
+  // QSlider sends Home to the minimum, which is the bottom of a vertical one.
+  if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+    triggerAction(event->key() == Qt::Key_Home ? SliderToMaximum : SliderToMinimum);
+    event->accept();
+    return;
+  }
+  QSlider::keyPressEvent(event);
 }
 
 CSpinButtons::CSpinButtons(QWidget* parent)

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSlider>
 #include <QWidget>
 
 class QToolButton;
@@ -14,9 +15,9 @@ namespace vantrel::ui {
 
 class CSpinButtons;
 
-// A right-aligned field into which only digits can be typed (a minus sign
-// cannot, though a spin or the program may write "-1"). Up and Down step its
-// spin.
+// A right-aligned field into which only digits can be typed, and a leading
+// minus sign where its spin's range goes below zero (a CC field's "-1",
+// none). Up and Down step its spin.
 class CNumberEdit : public QLineEdit {
   Q_OBJECT
 public:
@@ -24,10 +25,18 @@ public:
   void SetSpin(CSpinButtons* spin) { m_spin = spin; }
   CSpinButtons* Spin() const { return m_spin; }
 
+signals:
+  // The focus went elsewhere (not to the field's own context menu).
+  void FocusLost();
+
 protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
 private:
+  // True when typing a minus sign here gives the start of a negative number.
+  bool TakesMinusHere() const;
+
   CSpinButtons* m_spin = nullptr;
 };
 
@@ -56,6 +65,18 @@ private:
   int m_min = 0;
   int m_max = 100;
   int m_position = 0;
+};
+
+// A vertical fader whose Home and End keys act as a trackbar's: Home puts it
+// at the top (the maximum), End at the bottom. The other keys are QSlider's,
+// which already match: Up and Page Up raise it.
+class CFader : public QSlider {
+  Q_OBJECT
+public:
+  explicit CFader(QWidget* parent) : QSlider(Qt::Vertical, parent) {}
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A combo box that announces its list opening before it is shown, so that

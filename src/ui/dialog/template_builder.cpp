@@ -67,7 +67,7 @@ QWidget* MakeControl(QWidget& window, const ControlTemplate& c, const QRect& rec
     return box;
   }
   case ControlKind::Fader: {
-    auto* fader = new QSlider(Qt::Vertical, &window);
+    auto* fader = new CFader(&window);
     fader->setRange(0, kFaderMax);
     fader->setSingleStep(1);
     fader->setPageStep(kFaderPageStep);
