@@ -6,9 +6,12 @@
 // program, whose Master strip drives the default sink through vantrel-mixerd
 // (--backend pulse); the time runs until a libpulse subscriber sees the
 // sink's new volume. SetterToSink: the mixer's part alone, from the
-// program's D-Bus setter to the sink. PactlPerChange: the same change made
-// the usual way, by one pactl process per change, seen by the same
-// subscriber.
+// program's D-Bus setter to the sink, also given as a ratio to
+// LibpulseToSink: a bare libpulse client setting the same sink's volume, the
+// least any road through the sound server can take; SetterToSignal times
+// the bus's share of the road (virtual back end). PactlPerChange: the
+// same change made the usual way, by one pactl process per change, seen by
+// the same subscriber.
 // BurstOnThreeStreams: 10,000 changes a second on the Wave strip, which
 // drives three playing streams; the time runs from the last change until
 // all three streams hold its value.
@@ -18,6 +21,7 @@
 #include "midi/midi_backend.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
+#include "mixer/mixer_values.h"
 #include "mixer/scales.h"
 #include "settings/settings.h"
 #include "support/bridge_process.h"
@@ -27,6 +31,7 @@
 
 #include <benchmark/benchmark.h>
 #include <pulse/pulseaudio.h>
+#include <sdbus-c++/sdbus-c++.h>
 
 #include <algorithm>
 #include <chrono>
@@ -41,24 +46,67 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A libpulse context on a threaded main loop of its own. `onReady` runs on
+// the loop's thread once connected. Declare it after everything its
+// callbacks touch: it is then built last and stops its loop first.
+class PulseContext {
+public:
+  PulseContext(const char* name, std::function<void(pa_context*)> onReady)
+      : m_onReady(std::move(onReady)), m_loop(pa_threaded_mainloop_new()),
+        m_context(pa_context_new(pa_threaded_mainloop_get_api(m_loop), name)) {
+    pa_context_set_state_callback(m_context, &PulseContext::OnState, this);
+    pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
+    pa_threaded_mainloop_start(m_loop);
+  }
+  ~PulseContext() {
+    pa_threaded_mainloop_stop(m_loop);
+    pa_context_disconnect(m_context);
+    pa_context_unref(m_context);
+    pa_threaded_mainloop_free(m_loop);
+  }
+  PulseContext(const PulseContext&) = delete;
+  PulseContext& operator=(const PulseContext&) = delete;
+
+  // Waits until the context is connected (true) or has failed.
+  bool WaitReady() const {
+    pa_threaded_mainloop_lock(m_loop);
+    pa_context_state_t state = pa_context_get_state(m_context);
+    while (state != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state)) {
+      pa_threaded_mainloop_wait(m_loop);
+      state = pa_context_get_state(m_context);
+    }
+    pa_threaded_mainloop_unlock(m_loop);
+    return state == PA_CONTEXT_READY;
+  }
+
+  // Runs `work` on the context with the loop locked.
+  void Locked(const std::function<void(pa_context*)>& work) const {
+    pa_threaded_mainloop_lock(m_loop);
+    work(m_context);
+    pa_threaded_mainloop_unlock(m_loop);
+  }
+
+private:
+  static void OnState(pa_context* context, void* self) {
+    auto* pulse = static_cast<PulseContext*>(self);
+    if (pa_context_get_state(context) == PA_CONTEXT_READY) {
+      pulse->m_onReady(context);
+    }
+    pa_threaded_mainloop_signal(pulse->m_loop, 0);
+  }
+
+  std::function<void(pa_context*)> m_onReady;
+  pa_threaded_mainloop* m_loop;
+  pa_context* m_context;
+};
+
 // Volumes of every sink (by name) and playback stream (by index), kept
 // current by a libpulse subscriber on its own thread.
 class ServerWatch {
 public:
   using Volumes = std::map<std::string, std::vector<uint32_t>>;
 
-  ServerWatch() : m_loop(pa_threaded_mainloop_new()) {
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "vantrel-bench-watch");
-    pa_context_set_state_callback(m_context, &ServerWatch::OnState, this);
-    pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-    pa_threaded_mainloop_start(m_loop);
-  }
-  ~ServerWatch() {
-    pa_threaded_mainloop_stop(m_loop);
-    pa_context_disconnect(m_context);
-    pa_context_unref(m_context);
-    pa_threaded_mainloop_free(m_loop);
-  }
+  ServerWatch() = default;
   ServerWatch(const ServerWatch&) = delete;
   ServerWatch& operator=(const ServerWatch&) = delete;
 
@@ -69,10 +117,8 @@ public:
   }
 
 private:
-  static void OnState(pa_context* context, void* self) {
-    if (pa_context_get_state(context) != PA_CONTEXT_READY) {
-      return;
-    }
+  void OnReady(pa_context* context) {
+    void* self = this;
     pa_context_set_subscribe_callback(context, &ServerWatch::OnEvent, self);
     pa_operation_unref(
         pa_context_subscribe(context,
@@ -117,11 +163,10 @@ private:
     }
   }
 
-  pa_threaded_mainloop* m_loop;
-  pa_context* m_context;
   std::mutex m_mutex;
   std::condition_variable m_changed;
   Volumes m_volumes;
+  PulseContext m_pulse{"vantrel-bench-watch", [this](pa_context* c) { OnReady(c); }};
 };
 
 bool Near(uint32_t a, uint32_t b) {
@@ -150,25 +195,24 @@ const Parameter& MasterLeftRow() {
   });
 }
 
-// Times each change until the subscriber sees the sink's left channel at
-// the volume `change(i)` returns: change makes the change (i counts from 0)
-// and is tried up to `attempts` times, the time running from the first.
-void TimeUntilSink(benchmark::State& state, const std::function<uint32_t(int)>& change,
-                   int attempts, const char* failure) {
-  ServerWatch watch;
+// Times each change until `arrived(expected)` says it was seen (waiting up
+// to 2 s): change makes the change (i counts from 0) and answers what to
+// expect; it is tried up to `attempts` times, the time running from the
+// first. Answers the median in microseconds.
+double TimeChanges(benchmark::State& state, const std::function<uint32_t(int)>& change,
+                   const std::function<bool(uint32_t)>& arrived, int attempts,
+                   const char* failure) {
   std::vector<double> micros;
   int i = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
     bool taken = false;
     for (int attempt = 0; attempt < attempts && !taken; ++attempt) {
-      const uint32_t expected = change(i);
-      taken = watch.WaitUntil([&](const auto& volumes) { return SinkLeftIs(volumes, expected); },
-                              std::chrono::seconds(2));
+      taken = arrived(change(i));
     }
     if (!taken) {
       state.SkipWithError(failure);
-      return;
+      return 0;
     }
     ++i;
     const double elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
@@ -178,7 +222,21 @@ void TimeUntilSink(benchmark::State& state, const std::function<uint32_t(int)>& 
     // paced on purpose; an isolated change is what is timed here.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ReportPercentiles(state, micros);
+  return ReportPercentiles(state, micros);
+}
+
+// TimeChanges until the subscriber sees the sink's left channel at the
+// volume `change(i)` answers.
+double TimeUntilSink(benchmark::State& state, const std::function<uint32_t(int)>& change,
+                     int attempts, const char* failure) {
+  ServerWatch watch;
+  return TimeChanges(
+      state, change,
+      [&](uint32_t expected) {
+        return watch.WaitUntil([&](const auto& volumes) { return SinkLeftIs(volumes, expected); },
+                               std::chrono::seconds(2));
+      },
+      attempts, failure);
 }
 
 void ControllerToSink(benchmark::State& state) {
@@ -219,6 +277,40 @@ void ControllerToSink(benchmark::State& state) {
       3, "the sink did not take the controller's value");
 }
 
+// The median of LibpulseToSink, when it ran before, for SetterToSink's ratio.
+double g_libpulseMedianUs = 0;
+
+// The values both roads alternate between.
+int32_t MasterValue(int i) {
+  return i % 2 == 0 ? 20000 : 40000;
+}
+
+// The baseline: a libpulse client of its own sets the sink's volume without
+// waiting for the answer, as the back end does, until the subscriber sees it.
+void LibpulseToSink(benchmark::State& state) {
+  PulseContext setter("vantrel-bench-setter", [](pa_context*) {});
+  if (!setter.WaitReady()) {
+    state.SkipWithError("cannot connect to the sound server");
+    return;
+  }
+  g_libpulseMedianUs = TimeUntilSink(
+      state,
+      [&](int i) {
+        const uint32_t volume = ServerVolume(MasterValue(i));
+        setter.Locked([volume](pa_context* context) {
+          pa_cvolume both{};
+          pa_cvolume_set(&both, 2, volume);
+          pa_operation* set =
+              pa_context_set_sink_volume_by_name(context, "vantrel_out", &both, nullptr, nullptr);
+          if (set != nullptr) {
+            pa_operation_unref(set);
+          }
+        });
+        return volume;
+      },
+      1, "the sink did not take libpulse's value");
+}
+
 // The mixer's part of the road alone: the program's own client sets Master
 // left, until the subscriber sees the sink change.
 void SetterToSink(benchmark::State& state) {
@@ -228,14 +320,61 @@ void SetterToSink(benchmark::State& state) {
     return;
   }
   const std::unique_ptr<CMixerLink> link = ConnectMixerLink();
-  TimeUntilSink(
+  const double median = TimeUntilSink(
       state,
       [&](int i) {
-        const int32_t value = i % 2 == 0 ? 20000 : 40000;
-        link->Server()->SetMasterVolume(0, value);
-        return ServerVolume(value);
+        link->Server()->SetMasterVolume(0, MasterValue(i));
+        return ServerVolume(MasterValue(i));
       },
       1, "the sink did not take the setter's value");
+  if (median > 0 && g_libpulseMedianUs > 0) {
+    state.counters["x_libpulse"] = median / g_libpulseMedianUs;
+  }
+}
+
+// The bus's part of the setter road, for comparison: the same setter, on
+// the virtual back end, until another connection hears ValuesChanged carry
+// it. Four hops through the bus daemon where the road to the sink has two.
+void SetterToSignal(benchmark::State& state) {
+  MixerdTempDir dir;
+  MixerdProcess server(dir.Path() + "/mixer.state");
+  if (!server.Start()) {
+    state.SkipWithError("cannot start the mixer server");
+    return;
+  }
+  using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
+  std::mutex mutex;
+  std::condition_variable heard;
+  int32_t master = -1;
+  auto connection = sdbus::createSessionBusConnection();
+  auto proxy = sdbus::createProxy(*connection, mixer_dbus::kBusName, mixer_dbus::kObjectPath);
+  proxy->uponSignal(mixer_dbus::kValuesChangedSignal)
+      .onInterface(mixer_dbus::kInterface)
+      .call([&](const std::vector<Entry>& entries) {
+        for (const Entry& entry : entries) {
+          if (entry.get<0>() == "GetMasterVolume" && entry.get<1>() == std::vector<int32_t>{0}) {
+            const std::lock_guard lock(mutex);
+            master = entry.get<2>()[0];
+            heard.notify_all();
+          }
+        }
+      });
+  proxy->finishRegistration();
+  connection->enterEventLoopAsync();
+  const std::unique_ptr<CMixerLink> link = ConnectMixerLink();
+  TimeChanges(
+      state,
+      [&](int i) {
+        link->Server()->SetMasterVolume(0, MasterValue(i));
+        return static_cast<uint32_t>(MasterValue(i));
+      },
+      [&](uint32_t expected) {
+        std::unique_lock lock(mutex);
+        return heard.wait_for(lock, std::chrono::seconds(2),
+                              [&] { return master == static_cast<int32_t>(expected); });
+      },
+      1, "the signal did not carry the setter's value");
+  connection->leaveEventLoop();
 }
 
 void PactlPerChange(benchmark::State& state) {
@@ -309,7 +448,9 @@ void BurstOnThreeStreams(benchmark::State& state) {
 }
 
 BENCHMARK(ControllerToSink)->UseManualTime()->Iterations(300)->Unit(benchmark::kMicrosecond);
+BENCHMARK(LibpulseToSink)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SetterToSink)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SetterToSignal)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PactlPerChange)->UseManualTime()->Iterations(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BurstOnThreeStreams)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
