@@ -1,5 +1,5 @@
 // The profile file: any bytes read and written back come out byte for byte,
-// and storing one key changes that key's line in place (or adds lines at one
+// storing one key reads back exactly, changes that key's line in place (or adds lines at one
 // place) and keeps every other line as it was.
 //
 // Input: three short strings (section, key, value), then the file.
@@ -67,16 +67,6 @@ bool ChangesOneLineOrInsertsAtOnePlace(std::string_view before, std::string_view
   return true;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -98,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string written = profile.Text();
   const CProfileFile reread(written);
   const std::optional<std::string> stored = reread.Get(section, key);
-  if (!stored || *stored != Trim(value) || reread.Text() != written ||
+  if (!stored || *stored != value || reread.Text() != written ||
       !ChangesOneLineOrInsertsAtOnePlace(text, written)) {
     std::abort();
   }

@@ -45,6 +45,23 @@ TEST_P(DeviceHotplugTest, TheSavedNameOpensItsDeviceWhereTheSavedIndexNamesAnoth
   }
 }
 
+TEST_P(DeviceHotplugTest, ASavedNameWithABlankAtEitherEndOpensThatDevice) {
+  // The saved index names the fixture's peer; the saved name, the device
+  // that must open, starts with a space.
+  JackPeer spaced(" vt-spaced-" + std::to_string(getpid()));
+  ASSERT_EQ(spaced.Error(), "");
+  WriteProfile({{"A1VolCC", 7}});
+  CSettings(m_profilePath).Write(kDefaultMidiInNameKey, spaced.OutputName(0));
+  ASSERT_EQ(CSettings(m_profilePath).Read(kDefaultMidiInNameKey), spaced.OutputName(0));
+  StartBridge();
+  EXPECT_NE(m_bridge->Output().find("(" + spaced.OutputName(0) + ")"), std::string::npos)
+      << m_bridge->Output();
+  ASSERT_TRUE(spaced.Send(0, {0xB0, 7, 60}));
+  EXPECT_EQ(WaitForValue(RowOfKey("A1VolCC"), GainFromValue(60)), GainFromValue(60));
+  EXPECT_EQ(StopBridge(), 0);
+  EXPECT_EQ(CSettings(m_profilePath).Read(kDefaultMidiInNameKey), spaced.OutputName(0));
+}
+
 TEST_P(DeviceHotplugTest, APeerThatClosesDuringAStreamIsReopenedByNameAndTheBridgeGoesOn) {
   WriteProfile({{"A1VolCC", 7}});
   StartBridge();

@@ -24,6 +24,30 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
+bool IsQuoted(std::string_view text) {
+  return text.size() >= 2 && text.front() == '"' && text.back() == '"';
+}
+
+// What a key line's text after '=' reads as: without surrounding blanks, and
+// without one pair of double quotes around it.
+std::string ValueOf(std::string_view text) {
+  text = Trim(text);
+  if (IsQuoted(text)) {
+    text = text.substr(1, text.size() - 2);
+  }
+  return std::string(text);
+}
+
+// How a value is written so that ValueOf reads it back exactly: in double
+// quotes when it has blanks at either end (a device name " Synth") or is in
+// quotes itself.
+std::string StoredValue(std::string_view value) {
+  if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || IsQuoted(value))) {
+    return "\"" + std::string(value) + "\"";
+  }
+  return std::string(value);
+}
+
 char FoldAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -137,10 +161,12 @@ std::optional<std::string> CProfileFile::Get(std::string_view section, std::stri
     return std::nullopt;
   }
   const Line& line = m_lines[keyIndex];
-  return std::string(Trim(std::string_view(line.body).substr(line.valueBegin)));
+  return ValueOf(std::string_view(line.body).substr(line.valueBegin));
 }
 
-void CProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+void CProfileFile::Set(std::string_view section, std::string_view key,
+                       std::string_view plainValue) {
+  const std::string value = StoredValue(plainValue);
   const std::size_t sectionIndex = FindSection(section);
   if (sectionIndex == npos) {
     // A blank line keeps the new section apart from the text before it.
@@ -148,7 +174,7 @@ void CProfileFile::Set(std::string_view section, std::string_view key, std::stri
       InsertLine(m_lines.size(), "");
     }
     InsertLine(m_lines.size(), "[" + std::string(section) + "]");
-    InsertLine(m_lines.size(), std::string(key) + "=" + std::string(value));
+    InsertLine(m_lines.size(), std::string(key) + "=" + value);
     return;
   }
   const std::size_t keyIndex = FindKey(sectionIndex, key);
@@ -169,7 +195,7 @@ void CProfileFile::Set(std::string_view section, std::string_view key, std::stri
       insertAt = i + 1;
     }
   }
-  InsertLine(insertAt, std::string(key) + "=" + std::string(value));
+  InsertLine(insertAt, std::string(key) + "=" + value);
 }
 
 std::vector<CProfileFile::Entry> CProfileFile::Entries() const {
@@ -188,7 +214,7 @@ std::vector<CProfileFile::Entry> CProfileFile::Entries() const {
     case LineKind::Key:
       entry.kind = Entry::Kind::Key;
       entry.key = std::string(line.Name());
-      entry.value = std::string(Trim(std::string_view(line.body).substr(line.valueBegin)));
+      entry.value = ValueOf(std::string_view(line.body).substr(line.valueBegin));
       break;
     case LineKind::Other: {
       const std::string_view text = Trim(line.body);

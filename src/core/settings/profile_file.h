@@ -8,8 +8,9 @@
 // - A section line is "[name]" (blanks around it and around the name are
 //   allowed; text after the closing bracket is ignored).
 // - A key line is "name=value" inside a section; name and value are read
-//   without surrounding blanks (space and tab). Lines whose first non-blank
-//   character is ';' or '#' are comments.
+//   without surrounding blanks (space and tab), and a value in double
+//   quotes without them. Lines whose first non-blank character is ';' or
+//   '#' are comments.
 // - Every other line (comments, blank lines, garbage, key lines before the
 //   first section) is kept byte for byte and otherwise ignored, as are NUL
 //   bytes and text that is not UTF-8.
@@ -61,8 +62,9 @@ public:
   // '=' in keys) or turn its line into a comment.
   static bool IsValidSectionName(std::string_view name);
   static bool IsValidKeyName(std::string_view name);
-  // Values that keep the file's lines as they are: no CR or LF. Blanks at
-  // either end are stored but not read back.
+  // Values that keep the file's lines as they are: no CR or LF. Every such
+  // value reads back exactly: one with blanks at either end, or in double
+  // quotes itself, is stored in double quotes.
   static bool IsValidValue(std::string_view value);
 
 private:

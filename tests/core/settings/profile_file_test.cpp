@@ -73,7 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
         GetCase{"comment_not_a_key", "[A]\n;k=1\n#k=2\n", "A", "k", std::nullopt},
         GetCase{"non_ascii_not_folded", "[A]\n\xc3\x84=1\n", "A", "\xc3\xa4", std::nullopt},
         GetCase{"nul_in_value", "[A]\nk=1\0x\n"s, "A", "k", "1\0x"s},
-        GetCase{"lone_cr_is_content", "[A]\nk=1\rj=2\n", "A", "j", std::nullopt}),
+        GetCase{"lone_cr_is_content", "[A]\nk=1\rj=2\n", "A", "j", std::nullopt},
+        GetCase{"quotes_removed", "[A]\nk = \" x \" \n", "A", "k", " x "},
+        GetCase{"one_quote_kept", "[A]\nk=\"x\n", "A", "k", "\"x"}),
     [](const testing::TestParamInfo<GetCase>& testInfo) {
       return std::string(testInfo.param.name);
     });
@@ -135,6 +137,18 @@ TEST(ProfileFile, ReadsBackEveryValueItSets) {
   EXPECT_EQ(reread.Get("CC Mapping", "A1VolCC"), "8");
   EXPECT_EQ(reread.Get("CC Mapping", "NRPN Res"), "-1");
   EXPECT_EQ(reread.Get("x", "y"), "z");
+}
+
+TEST(ProfileFile, ValuesWithBlanksAtTheEndsOrInQuotesReadBackExactly) {
+  for (const char* value : {" Synth", "Synth ", "\tA B\t", "\"x\"", "\"", "\"\"", " ", "a\"b"}) {
+    SCOPED_TRACE(value);
+    CProfileFile profile("[Midi Options]\nDefaultMidiInName=old\n");
+    profile.Set("Midi Options", "DefaultMidiInName", value);
+    profile.Set("Midi Options", "DefaultMidiOutName", value);
+    const CProfileFile reread(profile.Text());
+    EXPECT_EQ(reread.Get("Midi Options", "DefaultMidiInName"), value) << profile.Text();
+    EXPECT_EQ(reread.Get("Midi Options", "DefaultMidiOutName"), value) << profile.Text();
+  }
 }
 
 TEST(ProfileFile, KeepsAMultiMegabyteLineWhole) {
