@@ -139,11 +139,15 @@ public:
     return true;
   }
 
+  // The card has no mixer yet: tried again once a second from Poll, as
+  // after an unplug.
+  void WaitForCard() { m_nextTry = Clock::now() + kRetryDelay; }
+
   std::string_view Name() const override { return "alsa"; }
 
   std::string Status() const override {
     if (m_mixer == nullptr) {
-      return "waiting for the ALSA card \"" + m_config.card + "\" to come back, trying once a second";
+      return "waiting for the ALSA card \"" + m_config.card + "\", trying once a second";
     }
     return "ALSA mixer of card \"" + m_config.card + "\"";
   }
@@ -280,11 +284,12 @@ private:
   int PollWhileGone(std::span<pollfd> fds, int timeoutMs) {
     const auto untilTry = std::chrono::ceil<std::chrono::milliseconds>(m_nextTry - Clock::now());
     const int wait = static_cast<int>(std::max<int64_t>(untilTry.count(), 0));
-    const int result = ::poll(fds.data(), fds.size(), timeoutMs < 0 ? wait : std::min(timeoutMs, wait));
+    const int result =
+        ::poll(fds.data(), fds.size(), timeoutMs < 0 ? wait : std::min(timeoutMs, wait));
     if (result >= 0 && Clock::now() >= m_nextTry) {
       std::string why;
       if (Open(why)) {
-        std::cerr << "vantrel-mixerd: the ALSA card \"" << m_config.card << "\" is back.\n";
+        std::cerr << "vantrel-mixerd: the ALSA card \"" << m_config.card << "\" is there.\n";
       } else {
         m_nextTry = Clock::now() + kRetryDelay;
       }
@@ -335,11 +340,15 @@ private:
 };
 
 std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
-                                              std::string& why) {
+                                              MissingCard missing, std::string& why) {
   snd_lib_error_set_handler(&IgnoreAlsaMessage);
   auto backend = std::make_unique<AlsaBackend>(config, listener);
   if (!backend->Open(why)) {
-    return nullptr;
+    if (missing == MissingCard::Refuse) {
+      return nullptr;
+    }
+    why = "chosen, but " + why + "; trying again once a second";
+    backend->WaitForCard();
   }
   return backend;
 }

@@ -10,8 +10,14 @@
 
 namespace vantrel::mixerd {
 
-// Opens the mixer of `config.card`; null with `why` when it has none.
+// What MakeAlsaBackend does when the card has no mixer yet.
+enum class MissingCard {
+  Refuse, // null, so that the caller can choose another back end
+  Wait,   // a back end that tries the card once a second, as after an unplug
+};
+
+// Opens the mixer of `config.card`; `why` says what came of it.
 std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
-                                              std::string& why);
+                                              MissingCard missing, std::string& why);
 
 } // namespace vantrel::mixerd

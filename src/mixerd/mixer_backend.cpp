@@ -36,7 +36,7 @@ std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const Mixer
     return MakeVirtualBackend();
   }
   if (choice == "alsa") {
-    return MakeAlsaBackend(config, listener, why);
+    return MakeAlsaBackend(config, listener, MissingCard::Wait, why);
   }
   bool answered = false;
   auto pulse = MakePulseBackend(config, listener, kServerWait, answered);
@@ -50,7 +50,7 @@ std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const Mixer
   }
   pulse.reset();
   std::string alsaWhy;
-  if (auto alsa = MakeAlsaBackend(config, listener, alsaWhy)) {
+  if (auto alsa = MakeAlsaBackend(config, listener, MissingCard::Refuse, alsaWhy)) {
     why = "no sound server answers, but " + alsaWhy;
     return alsa;
   }

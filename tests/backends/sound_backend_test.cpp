@@ -173,6 +173,46 @@ TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
   EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
 }
 
+// A PulseAudio of the test's own stands in for an ALSA card: its mixer, the
+// pulse device's, is there only while that server runs.
+TEST_F(SoundBackendTest,
+       AnAlsaCardMissingAtStartIsWaitedForAndOneThatGoesAndComesBackGetsTheLastValue) {
+  OwnPulseServer server(m_dir.Path());
+  const ScopedPulseServer scope(server.Address());
+  Start("alsa", "[Mixer]\ncard = pulse\n");
+  EXPECT_NE(Ctl({"dump"}).out.find("backend alsa: waiting for the ALSA card \"pulse\""),
+            std::string::npos);
+  Set({"MasterVolume", "0", "32768"});
+
+  // The card appears at 100 %: the strip set before drives it.
+  ASSERT_TRUE(server.Start());
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {32768, 49152});
+  })) << Join(SinkVolume("vantrel_out"))
+      << m_server->Errors();
+  // An outside change reaches the strip: the card is followed.
+  Pactl({"set-sink-volume", "vantrel_out", "65536"});
+  EXPECT_TRUE(Eventually([] {
+    return Get({"MasterVolume", "1"}) == 65535;
+  })) << Get({"MasterVolume", "1"});
+
+  server.Stop();
+  EXPECT_TRUE(Eventually([] {
+    return Ctl({"dump"}).out.find("backend alsa: waiting for the ALSA card") != std::string::npos;
+  }));
+  Set({"MasterVolume", "0", "16384"});
+  EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
+  // Back at 100 %: the value set while it was away lands.
+  ASSERT_TRUE(server.Start());
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {16384, 65536});
+  })) << Join(SinkVolume("vantrel_out"))
+      << m_server->Errors();
+  const std::string errors = m_server->Errors();
+  EXPECT_NE(errors.find("the ALSA card \"pulse\" is gone"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("the ALSA card \"pulse\" is there"), std::string::npos) << errors;
+}
+
 TEST_F(SoundBackendTest, RecordAndAnalogDriveTheCaptureSourcesInOrder) {
   Start("pulse", "");
   Set({"RecordLevel", "32768"});

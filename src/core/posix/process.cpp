@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/auxv.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,14 +20,29 @@ bool IsExecutable(const std::string& path) {
   return ::access(path.c_str(), X_OK) == 0;
 }
 
-std::string OwnFolder() {
+// The path of this program's file: /proc/self/exe, else (a fresh chroot or
+// container without /proc) the path it was started by, as the kernel passed
+// it to execve, made absolute. Nothing has changed the working folder yet
+// when the first caller asks, and the answer is kept.
+std::string OwnPath() {
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) {
+  if (n > 0) {
+    return std::string(buffer, static_cast<std::size_t>(n));
+  }
+  const auto* started = reinterpret_cast<const char*>(::getauxval(AT_EXECFN));
+  if (started == nullptr || ::realpath(started, buffer) == nullptr) {
     return {};
   }
-  const std::string exe(buffer, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.rfind('/'));
+  return buffer;
+}
+
+std::string OwnFolder() {
+  static const std::string folder = [] {
+    const std::string path = OwnPath();
+    return path.substr(0, path.rfind('/') == std::string::npos ? 0 : path.rfind('/'));
+  }();
+  return folder;
 }
 
 std::string FindInPath(const std::string& name) {

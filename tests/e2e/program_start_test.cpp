@@ -1,0 +1,48 @@
+// The program started where /proc is missing, as in a fresh chroot: it still
+// finds the mixer server beside itself and starts it.
+
+#include "support/mixerd_server.h"
+#include "support/sound_server.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(ProgramStart, WithoutProcTheMixerServerBesideTheProgramIsStarted) {
+  if (RunCommand({"/usr/bin/unshare", "-m", "/bin/true"}).exitCode != 0) {
+    GTEST_SKIP() << "needs a mount namespace of its own (root)";
+  }
+  ASSERT_TRUE(WaitForMixerName(false, 10s)) << "another mixer server owns the name";
+  MixerdTempDir dir;
+  const std::string output = dir.Path() + "/output";
+  // unshare and sh each replace themselves, so the process id is the
+  // program's own.
+  pid_t program = StartProgram({"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+                                "umount -l /proc && XDG_STATE_HOME=\"$1\" exec \"$0\" --headless "
+                                "--profile \"$1/vantrel.INI\" "
+                                "--midi-api jack --no-mixer-warning >\"$1/output\" 2>&1",
+                                std::string(VANTREL_BIN_DIR) + "/vantrel", dir.Path()});
+  ASSERT_GT(program, 0);
+  EXPECT_TRUE(
+      Eventually([&] { return ReadText(output).find("Mixer: ") != std::string::npos; }, 30s))
+      << ReadText(output);
+  EndProgram(program);
+  EXPECT_NE(ReadText(output).find("Mixer: connected"), std::string::npos) << ReadText(output);
+  EXPECT_TRUE(StopMixerNameOwner());
+}
+
+} // namespace
+} // namespace vantrel::test
