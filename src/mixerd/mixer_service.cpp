@@ -252,8 +252,15 @@ void MixerService::EmitValuesChanged() {
 
 void MixerService::HandleBackendCall(sdbus::MethodCall call) {
   auto reply = call.createReply();
-  reply << std::string(m_backend ? m_backend->Name() : "virtual")
-        << (m_backend ? m_backend->Status() : std::string("starting"));
+  std::string status = m_backend ? m_backend->Status() : std::string("starting");
+  // Shown by vantrel-mixerctl targets and the program, where the user looks.
+  if (!m_backendChoice.configProblems.empty()) {
+    status += std::string("; ") + kMappingProblemsPhrase + ":";
+    for (const std::string& problem : m_backendChoice.configProblems) {
+      status += " " + problem;
+    }
+  }
+  reply << std::string(m_backend ? m_backend->Name() : "virtual") << status;
   reply.send();
 }
 
@@ -299,8 +306,16 @@ void MixerService::SaveNow() {
 
 int MixerService::Run() {
   std::string message;
-  if (LoadStateFile(m_statePath, m_state, message) != LoadResult::Loaded) {
+  switch (LoadStateFile(m_statePath, m_state, message)) {
+  case LoadResult::Loaded:
+    break;
+  case LoadResult::Missing:
+    // A first run: nothing was saved yet, which is no fault.
+    std::cerr << "vantrel-mixerd: " << message << '\n';
+    break;
+  case LoadResult::Invalid:
     std::cerr << "vantrel-mixerd: warning: " << message << '\n';
+    break;
   }
   std::string why;
   m_backend = MakeBackend(m_backendChoice.name, m_backendChoice.config, *this, why);

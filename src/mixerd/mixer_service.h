@@ -32,6 +32,8 @@ inline constexpr int kExitNameTaken = 3;
 struct BackendChoice {
   std::string name = "virtual"; // auto, virtual, pulse or alsa
   MixerConfig config;
+  // The mapping file's faults, one sentence each, for Backend()'s status.
+  std::vector<std::string> configProblems;
 };
 
 class MixerService final : private IBackendListener {

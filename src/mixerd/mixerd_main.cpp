@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -69,8 +70,15 @@ int main(int argc, char** argv) {
     statePath = DefaultStatePath();
   }
   BackendChoice choice;
+  std::ostringstream problems;
   choice.config =
-      LoadMixerConfig(configPath.empty() ? DefaultMixerConfigPath() : configPath, std::cerr);
+      LoadMixerConfig(configPath.empty() ? DefaultMixerConfigPath() : configPath, problems);
+  std::istringstream lines(problems.str());
+  const std::string prefix = "vantrel-mixerd: ";
+  for (std::string line; std::getline(lines, line);) {
+    std::cerr << line << '\n';
+    choice.configProblems.push_back(line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line);
+  }
   choice.name = !backend.empty()                 ? backend
                 : !choice.config.backend.empty() ? choice.config.backend
                                                  : "auto";

@@ -240,6 +240,26 @@ TEST_F(MixerctlTest, MissingServerExitsWithAnError) {
   EXPECT_NE(result.err.find("cannot reach the mixer server"), std::string::npos) << result.err;
 }
 
+TEST(MixerctlTargetsTest, TargetsNameTheMappingFilesMistakesAndAFirstRunWarnsOfNothing) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  MixerdTempDir dir;
+  const std::string config = dir.Path() + "/mixer.ini";
+  std::ofstream(config) << "[Wave]\nstream = no.such.property = x\n[Bogus]\n";
+  MixerdProcess server(dir.Path() + "/never-saved.state",
+                       {"--backend", "virtual", "--mixer-config", config});
+  ASSERT_TRUE(server.Start()) << server.Errors();
+  const CommandResult targets = RunCommand({MixerctlProgram(), "targets"});
+  EXPECT_EQ(targets.exitCode, 0) << targets.err;
+  for (const std::string& mistake :
+       {config + ":2: unknown property \"no.such.property\"", config + ":3: unknown section"}) {
+    EXPECT_NE(targets.out.find(mistake), std::string::npos) << targets.out;
+  }
+  // The state was read before the call was answered.
+  EXPECT_NE(server.Errors().find("no saved mixer state"), std::string::npos) << server.Errors();
+  EXPECT_EQ(server.Errors().find("warning"), std::string::npos) << server.Errors();
+  EXPECT_EQ(server.Stop(), 0);
+}
+
 TEST(MixerctlHelpTest, HelpAndMethodsNeedNoServer) {
   const CommandResult help = Ctl({"help"});
   EXPECT_EQ(help.exitCode, 0);

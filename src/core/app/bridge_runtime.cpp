@@ -53,6 +53,10 @@ CSettings& CBridgeRuntime::Settings() {
   return m_objects->settings;
 }
 
+std::string CBridgeRuntime::MixerBackendStatus() {
+  return m_objects->mixerLink.BackendStatus();
+}
+
 int CBridgeRuntime::ControllerWakeFd() const {
   return m_objects->midi.controllers.WakeFd();
 }

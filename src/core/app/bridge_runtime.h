@@ -30,6 +30,9 @@ public:
   // Readable while controller changes wait; watch it and call
   // Session().DrainControllers().
   int ControllerWakeFd() const;
+  // The mixer service's "BACK END: STATUS", with any faults of its mapping
+  // file; empty without a server.
+  std::string MixerBackendStatus();
 
 private:
   struct Objects;

@@ -40,7 +40,8 @@ int RunHeadless(const CommandLine& options) {
     PrintLine(line);
   }
   if (session.ConnectMixer()) {
-    std::printf("Mixer: connected\n");
+    const std::string backend = runtime.MixerBackendStatus();
+    std::printf("Mixer: connected%s%s\n", backend.empty() ? "" : ", back end ", backend.c_str());
   } else {
     const std::string& reason = session.MixerError();
     std::printf("Mixer: no mixer server could be reached; controllers pass through only%s%s\n",

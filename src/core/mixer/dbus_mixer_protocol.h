@@ -25,6 +25,9 @@ inline constexpr char kChangedSignal[] = "Changed";
 inline constexpr char kBackendInterface[] = "org.vantrel.MixerBackend1";
 inline constexpr char kBackendMethod[] = "Backend";
 inline constexpr char kTargetsMethod[] = "Targets";
+// Backend()'s status names the faults of the mapping file after this
+// phrase, so clients can tell the user where they look.
+inline constexpr char kMappingProblemsPhrase[] = "the mapping file has problems";
 
 enum class Method : int {
   SetMasterVolume,

@@ -248,6 +248,24 @@ bool CMixerLink::NameHasOwner() {
   }
 }
 
+std::string CMixerLink::BackendStatus() {
+  if (!m_connection || !m_server) {
+    return {};
+  }
+  try {
+    auto proxy = sdbus::createProxy(*m_connection, mixer_dbus::kBusName, mixer_dbus::kObjectPath);
+    std::string name;
+    std::string status;
+    proxy->callMethod(mixer_dbus::kBackendMethod)
+        .onInterface(mixer_dbus::kBackendInterface)
+        .withTimeout(m_options.callTimeout)
+        .storeResultsTo(name, status);
+    return name + ": " + status;
+  } catch (const sdbus::Error&) {
+    return {};
+  }
+}
+
 bool CMixerLink::StartServerProcess() {
   std::string program = m_options.serverProgram;
   if (program.empty()) {

@@ -83,6 +83,10 @@ public:
 
   // Whether someone owns org.vantrel.Mixer on the link's bus right now.
   bool NameHasOwner();
+  // "NAME: STATUS" of the server's back end (Backend() of
+  // org.vantrel.MixerBackend1), with any faults of its mapping file; empty
+  // when no server answers.
+  std::string BackendStatus();
 
   // Why the last step that failed did, in a sentence; empty before any
   // failure, and again once a server is reached.

@@ -36,7 +36,8 @@ int CBridgeApp::InitInstance(CBridgeRuntime& runtime, const CommandLine& options
   // them, for people starting the program from a terminal and for scripts
   // waiting on it.
   CBridgeDlg dialog(runtime.Session(), runtime.ControllerWakeFd(),
-                    WindowOptions{options.mixerWarning, PrintLine});
+                    WindowOptions{options.mixerWarning, PrintLine,
+                                  [&runtime] { return runtime.MixerBackendStatus(); }});
   CSignalWatch watch;
   // A stop closes any open box first; the window closes once the code that
   // opened the box has returned.

@@ -8,6 +8,7 @@
 #include "dialog/message_box.h"
 #include "dialog/template_builder.h"
 #include "midi/midi_backend.h"
+#include "mixer/dbus_mixer_protocol.h"
 #include "pages/page_classes.h"
 #include "res/control_ids.h"
 
@@ -140,12 +141,16 @@ void CBridgeDlg::LoadSettings() {
 }
 
 void CBridgeDlg::ConnectMixerAndDevices() {
-  if (!m_session.ConnectMixer() && m_options.mixerWarning) {
-    ShowMessage(nullptr, QString::fromLatin1(kProgramCaption),
-                tr("The mixer server could not be reached. Vantrel will pass MIDI through and "
-                   "send controllers, but it cannot set or show the mixer until it is "
-                   "started again."),
-                MessageKind::Warning, ToQString(m_session.MixerError()));
+  if (!m_session.ConnectMixer()) {
+    if (m_options.mixerWarning) {
+      ShowMessage(nullptr, QString::fromLatin1(kProgramCaption),
+                  tr("The mixer server could not be reached. Vantrel will pass MIDI through and "
+                     "send controllers, but it cannot set or show the mixer until it is "
+                     "started again."),
+                  MessageKind::Warning, ToQString(m_session.MixerError()));
+    }
+  } else {
+    ShowMixerBackend();
   }
   ShowMidiSystem();
   const SavedDevicesResult opened = m_session.OpenSavedDevices();
@@ -161,6 +166,25 @@ void CBridgeDlg::ConnectMixerAndDevices() {
   if (opened.inputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error,
                 ToQString(m_session.InputError()));
+  }
+}
+
+void CBridgeDlg::ShowMixerBackend() {
+  const std::string status = m_options.mixerBackend ? m_options.mixerBackend() : std::string();
+  if (status.empty()) {
+    return;
+  }
+  if (m_options.report) {
+    m_options.report("Mixer: connected, back end " + status);
+  }
+  // Mistakes in the mapping file would otherwise reach only the service's
+  // standard error, which nobody reads.
+  if (m_options.mixerWarning &&
+      status.find(mixer_dbus::kMappingProblemsPhrase) != std::string::npos) {
+    ShowMessage(nullptr, QString::fromLatin1(kProgramCaption),
+                tr("The mixer service found mistakes in its mapping file (mixer.ini); the rest "
+                   "of the file applies."),
+                MessageKind::Information, ToQString(status));
   }
 }
 

@@ -36,6 +36,9 @@ struct WindowOptions {
   // and came back) before any box about a device; null: the lines go
   // nowhere.
   std::function<void(const std::string& line)> report;
+  // Asks the mixer service what stands behind it ("BACK END: STATUS");
+  // null or empty: nothing is said.
+  std::function<std::string()> mixerBackend;
 };
 
 class CBridgeDlg : public CPageHost {
@@ -86,6 +89,9 @@ private:
   // Reports which MIDI system serves the devices, and why the others
   // cannot, and puts the same lines in the device row's tooltips.
   void ShowMidiSystem();
+  // Reports the mixer service's back end, and tells of mistakes in its
+  // mapping file.
+  void ShowMixerBackend();
   // Fills both device choosers as the session shows them now.
   void FillDeviceChoosers();
   // The light beside "MIDI In" and the timer that samples the counters

@@ -1,0 +1,66 @@
+// The window over the real vantrel-mixerd on the test bus, whose mapping
+// file has a mistake: the window reports the service's back end and tells
+// of the mistake, which would otherwise reach only the service's stderr.
+
+#include "app/bridge_dlg.h"
+#include "app/bridge_session.h"
+#include "midi/midi_process_objects.h"
+#include "mixer/mixer_link.h"
+#include "settings/settings.h"
+#include "support/mixerd_server.h"
+#include "support/temp_dir.h"
+#include "ui_fixture.h"
+
+#include <QTest>
+
+#include <fstream>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+class MixerStatusTest : public QObject {
+  Q_OBJECT
+private slots:
+  void aMistakeInTheMappingFileIsShownInTheWindow();
+};
+
+void MixerStatusTest::aMistakeInTheMappingFileIsShownInTheWindow() {
+  QVERIFY(StopMixerNameOwner());
+  MixerdTempDir stateDir;
+  const std::string config = stateDir.Path() + "/mixer.ini";
+  std::ofstream(config) << "[Wave]\nstream = no.such.property = x\n";
+  MixerdProcess server(stateDir.Path() + "/mixer.state",
+                       {"--backend", "virtual", "--mixer-config", config});
+  QVERIFY(server.Start());
+
+  TempDir dir;
+  MidiProcessObjects midi;
+  MixerLinkOptions options;
+  options.startServer = false;
+  CMixerLink link(options);
+  CSettings settings(dir.Path() / "vantrel.INI");
+  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  MessageCatcher catcher;
+  std::vector<std::string> lines;
+  {
+    ui::CBridgeDlg window(
+        session, midi.controllers.WakeFd(),
+        ui::WindowOptions{true, [&lines](const std::string& line) { lines.push_back(line); },
+                          [&link] { return link.BackendStatus(); }});
+    window.OnInitDialog();
+    window.close();
+  }
+  const std::string mistake = config + ":2: unknown property \"no.such.property\"";
+  const auto mixerLine = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("Mixer: connected, back end virtual: ", 0) == 0;
+  });
+  QVERIFY(mixerLine != lines.end());
+  QVERIFY2(mixerLine->find(mistake) != std::string::npos, mixerLine->c_str());
+  QCOMPARE(catcher.messages.size(), 1);
+  QVERIFY(catcher.messages.front().contains(QStringLiteral("mapping file")));
+  QVERIFY(catcher.details.front().contains(QString::fromStdString(mistake)));
+  QCOMPARE(server.Stop(), 0);
+}
+
+QTEST_MAIN(MixerStatusTest)
+#include "mixer_status_test.moc"
