@@ -2,10 +2,10 @@
 // Eight page models over a recording mixer, a recording MIDI sink and a
 // profile in a temporary folder, as the main window would hold them.
 
-#include "state/bridge_context.h"
 #include "pages/page_model.h"
 #include "pages/page_table.h"
 #include "settings/settings.h"
+#include "state/bridge_context.h"
 #include "support/recording_mixer.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -24,8 +24,10 @@ class RecordingView : public IPageView {
 public:
   std::vector<std::pair<std::size_t, int>> faders;
   int shows = 0;
+  std::vector<std::size_t> strips; // shown one by one
   void ShowFaderValue(std::size_t strip, int value) override { faders.emplace_back(strip, value); }
   void ShowMembers() override { ++shows; }
+  void ShowStrip(std::size_t strip) override { strips.push_back(strip); }
 };
 
 class PageFixture {

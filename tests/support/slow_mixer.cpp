@@ -1,6 +1,7 @@
 #include "support/slow_mixer.h"
 
 #include "mixer/dbus_mixer_protocol.h"
+#include "mixer/mixer_values.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -13,6 +14,22 @@ namespace vantrel::test {
 
 using namespace mixer_dbus;
 
+ValueResults SlowMixer::Value(Method getter, const std::array<int32_t, kMaxInputs>& args) {
+  switch (getter) {
+  case Method::GetSendBus:
+    return {2 + args[2], 0, 0}; // Aux 3 or Aux 4
+  case Method::IsBusRouted:
+    return {1, 0, 0};
+  case Method::IsBusOnOutput:
+  case Method::GetBusOutput:
+    return {0, 0, 0};
+  case Method::GetBusEffect:
+    return {kStateEffect, 0, 0};
+  default:
+    return {kStateLevel, 0, 0};
+  }
+}
+
 SlowMixer::SlowMixer(std::chrono::milliseconds delay) : m_delayMs(delay.count()) {
   try {
     m_connection = sdbus::createSessionBusConnection(kBusName);
@@ -21,20 +38,55 @@ SlowMixer::SlowMixer(std::chrono::milliseconds delay) : m_delayMs(delay.count())
       const std::size_t outputs = info.outputCount;
       object->registerMethod(
           kInterface, std::string(info.name), std::string(Signature(info.inputCount)),
-          std::string(Signature(outputs)), [this, outputs](sdbus::MethodCall call) {
+          std::string(Signature(outputs)), [this, outputs, info](sdbus::MethodCall call) {
             std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs.load()));
             ++m_answered;
+            if (!info.IsSetter()) {
+              ++m_getters;
+            }
             if (call.doesntExpectReply()) {
               return;
             }
+            std::array<int32_t, kMaxInputs> args{};
+            for (std::size_t i = 0; i < info.inputCount; ++i) {
+              call >> args[i];
+            }
+            const ValueResults results = Value(info.id, args);
             auto reply = call.createReply();
             for (std::size_t i = 0; i < outputs; ++i) {
-              reply << int32_t{0};
+              reply << results[i];
             }
             reply.send();
           });
     }
+    object->registerMethod(
+        kInterface, kGetStateMethod, "", "a(saiai)", [this](sdbus::MethodCall call) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs.load()));
+          ++m_answered;
+          using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
+          std::vector<Entry> entries;
+          for (std::size_t slot = 0; slot < kValueCount; ++slot) {
+            const ValueKey key = KeyOfSlot(slot);
+            const MethodInfo& getter = Info(key.getter);
+            const ValueResults results = Value(key.getter, key.args);
+            entries.emplace_back(
+                std::string(getter.name),
+                std::vector<int32_t>(key.args.begin(),
+                                     key.args.begin() +
+                                         static_cast<std::ptrdiff_t>(getter.inputCount)),
+                std::vector<int32_t>(results.begin(), results.begin() + static_cast<std::ptrdiff_t>(
+                                                                            getter.outputCount)));
+          }
+          auto reply = call.createReply();
+          reply << entries;
+          reply.send();
+        });
+    object->registerMethod(kInterface, kSetManyMethod, "a(sai)", "", [this](sdbus::MethodCall) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs.load()));
+      ++m_answered;
+    });
     object->registerSignal(kInterface, kChangedSignal, "");
+    object->registerSignal(kInterface, kValuesChangedSignal, "a(saiais)");
     object->finishRegistration();
     m_connection->enterEventLoopAsync();
     m_object = std::move(object);
@@ -42,6 +94,15 @@ SlowMixer::SlowMixer(std::chrono::milliseconds delay) : m_delayMs(delay.count())
     m_object.reset();
     m_connection.reset();
   }
+}
+
+void SlowMixer::EmitChange(Method getter, std::vector<int32_t> args, std::vector<int32_t> results) {
+  using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
+  std::vector<Entry> entries{
+      Entry(std::string(Info(getter).name), std::move(args), std::move(results), std::string())};
+  auto signal = m_object->createSignal(kInterface, kValuesChangedSignal);
+  signal << entries;
+  m_object->emitSignal(signal);
 }
 
 SlowMixer::~SlowMixer() {

@@ -44,7 +44,6 @@ CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeM
       m_queue(queue), m_mixerLink(mixerLink), m_devices(input, output, m_context.state) {
   m_context.midiOut = &m_output;
   m_context.settings = settings;
-  m_context.mirror = &m_mirror;
   for (const PageDef& def : kPages) {
     m_pages[static_cast<std::size_t>(def.number - 1)] =
         std::make_unique<CPageModel>(def, m_context);
@@ -79,10 +78,11 @@ void CBridgeSession::LoadMainSettings() {
   }
   m_devices.LoadSavedNames(m_settings != nullptr ? m_settings->Read(kDefaultMidiInNameKey) : "",
                            m_settings != nullptr ? m_settings->Read(kDefaultMidiOutNameKey) : "");
-  m_mirror.SetFeedback(m_feedbackForRun ||
-                       (m_settings != nullptr && m_settings->ReadInt(kFeedbackKey, 0) != 0));
-  m_mirror.SetSoftTakeover(m_softTakeoverForRun || (m_settings != nullptr &&
-                                                    m_settings->ReadInt(kSoftTakeoverKey, 0) != 0));
+  m_feedback.SetFeedback(m_feedbackForRun ||
+                         (m_settings != nullptr && m_settings->ReadInt(kFeedbackKey, 0) != 0));
+  m_context.table.SetSoftTakeover(
+      m_softTakeoverForRun ||
+      (m_settings != nullptr && m_settings->ReadInt(kSoftTakeoverKey, 0) != 0));
   // A channel outside 1..16 is kept as it is; its low four bits are sent.
   state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(m_channel) - 1);
 }
@@ -93,18 +93,18 @@ void CBridgeSession::SetChannelMember(int32_t channel) {
 }
 
 void CBridgeSession::SetFeedback(bool on, bool remember) {
-  const bool was = m_mirror.Feedback();
-  m_mirror.SetFeedback(on);
+  const bool was = m_feedback.Feedback();
+  m_feedback.SetFeedback(on);
   if (remember) {
     WriteOption(kFeedbackKey, on);
   }
   if (on && !was && m_output.IsOpen()) {
-    m_mirror.SendAll(m_context);
+    m_feedback.SendAll(m_context);
   }
 }
 
 void CBridgeSession::SetSoftTakeover(bool on, bool remember) {
-  m_mirror.SetSoftTakeover(on);
+  m_context.table.SetSoftTakeover(on);
   if (remember) {
     WriteOption(kSoftTakeoverKey, on);
   }
@@ -153,9 +153,11 @@ SavedDevicesResult CBridgeSession::OpenSavedDevices() {
 }
 
 void CBridgeSession::StartFollowingMixer() {
-  m_mirror.Follow(m_context);
+  // The pages on screen read the values as they are; the controller gets
+  // them all once instead of as changes.
+  m_mixerLink.TakeChangedValues();
   if (m_output.IsOpen()) {
-    m_mirror.SendAll(m_context);
+    m_feedback.SendAll(m_context);
   }
 }
 
@@ -213,7 +215,7 @@ DeviceChange CBridgeSession::ChooseOutput(int item) {
                                                                     : DeviceChange::OpenFailed;
   }
   if (change == DeviceChange::Opened) {
-    m_mirror.SendAll(m_context);
+    m_feedback.SendAll(m_context);
   }
   m_devices.NoteChosen(MidiDirection::Output);
   return change;
@@ -243,7 +245,7 @@ DeviceFollowResult CBridgeSession::FollowDevices() {
   const bool outputWasOpen = m_output.IsOpen();
   DeviceFollowResult result = m_devices.Follow();
   if (!outputWasOpen && m_output.IsOpen()) {
-    m_mirror.SendAll(m_context);
+    m_feedback.SendAll(m_context);
   }
   return result;
 }
@@ -259,17 +261,7 @@ void CBridgeSession::OnActivate() {
 }
 
 MixerEventWatch CBridgeSession::EventWatch() const {
-  MixerEventWatch watch = m_mixerLink.EventWatch();
-  if (m_shutDown) {
-    return {};
-  }
-  if (const auto due = LiveRefreshDue()) {
-    const auto wait =
-        std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
-    const int ms = static_cast<int>(std::max<int64_t>(wait.count(), 0));
-    watch.timeoutMs = watch.timeoutMs < 0 ? ms : std::min(watch.timeoutMs, ms);
-  }
-  return watch;
+  return m_shutDown ? MixerEventWatch{} : m_mixerLink.EventWatch();
 }
 
 void CBridgeSession::ProcessMixerEvents() {
@@ -278,62 +270,49 @@ void CBridgeSession::ProcessMixerEvents() {
   }
   m_mixerLink.ProcessEvents();
   FollowMixerLink();
-  // A stall that ended may have kept a refresh from reading anything.
-  const bool stalled = m_context.mixer != nullptr && m_context.mixer->IsStalled();
-  if (m_mixerLink.TakeChanged() || (m_mixerWasStalled && !stalled)) {
-    m_refreshPending = true;
+  if (std::string notice = m_mixerLink.TakeNotice(); !notice.empty()) {
+    m_mixerNotices.push_back(std::move(notice));
   }
-  m_mixerWasStalled = stalled;
-  RunLiveRefreshIfDue();
+  const CMixerMirror::Slots changed = m_mixerLink.TakeChangedValues();
+  if (changed.none()) {
+    return;
+  }
+  // The headless bridge shows no page: only feedback and soft takeover follow.
+  CPageModel* page = m_context.state.CurrentPageModel();
+  if (page != nullptr && page->HasView()) {
+    page->FollowMixerChanges(changed);
+  }
+  m_feedback.Follow(m_context, changed);
+}
+
+std::vector<std::string> CBridgeSession::TakeMixerNotices() {
+  return std::exchange(m_mixerNotices, {});
 }
 
 void CBridgeSession::SetEventWatchListener(std::function<void()> listener) {
   m_mixerLink.SetWatchListener(std::move(listener));
 }
 
-std::optional<std::chrono::steady_clock::time_point> CBridgeSession::LiveRefreshDue() const {
-  const IMixerServer* mixer = m_context.mixer;
-  if (!m_refreshPending || mixer == nullptr || mixer->IsStalled() ||
-      m_mixerLink.PendingSetters() > 0) {
-    return std::nullopt;
-  }
-  // Our own setters make the server say Changed too: wait until they have
-  // been quiet for a moment, so a sweep is not read back while it runs.
-  return std::max(m_lastRefresh, m_mixerLink.LastSetterAt()) + kLiveRefreshInterval;
-}
-
-void CBridgeSession::RunLiveRefreshIfDue() {
-  const auto due = LiveRefreshDue();
-  const auto now = std::chrono::steady_clock::now();
-  if (!due || now < *due) {
-    if (m_context.mixer == nullptr) {
-      m_refreshPending = false;
-    }
-    return;
-  }
-  m_refreshPending = false;
-  m_lastRefresh = now;
-  // The headless bridge shows no page: only feedback and soft takeover follow.
-  CPageModel* page = m_context.state.CurrentPageModel();
-  if (page != nullptr && page->HasView()) {
-    page->RefreshFromMixer();
-  }
-  m_mirror.Follow(m_context);
-  // A server that stalled during the refresh is read again once it answers.
-  m_refreshPending = m_context.mixer->IsStalled();
-}
-
 void CBridgeSession::DrainControllers() {
   m_queue.AcknowledgeWake();
   FollowMixerLink();
   ControllerChange change;
+  // Everything drained in one turn leaves for the mixer as one batch, in
+  // order.
+  IMixerServer* mixer = m_context.mixer;
+  if (mixer != nullptr) {
+    mixer->BeginBatch();
+  }
   // Changes still queued when the session shuts down are dropped: the mixer
   // is gone by then. The kept values of an overflow come after the ring.
   while (m_queue.Pop(change) || m_queue.PopLatest(change)) {
     if (!m_shutDown && !m_learn.Take(change)) {
-      OnMidiCc(m_context, change.controller, change.value);
+      OnMidiCc(m_context, change.controller, change.value, change.channel);
       ++m_applied;
     }
+  }
+  if (mixer != nullptr && m_context.mixer == mixer) {
+    mixer->EndBatch();
   }
 }
 

@@ -5,12 +5,12 @@
 // The Qt main window and the headless bridge both drive one of these.
 // Dialog thread only.
 
-#include "state/bridge_context.h"
+#include "app/controller_feedback.h"
 #include "app/controller_learn.h"
 #include "app/device_follower.h"
-#include "app/parameter_mirror.h"
 #include "mixer/mixer_link.h"
 #include "pages/page_model.h"
+#include "state/bridge_context.h"
 
 #include <array>
 #include <chrono>
@@ -81,11 +81,12 @@ public:
   // Feedback and SoftTakeover options.
   void LoadMainSettings();
 
-  // Controller feedback and soft takeover (see CParameterMirror). `remember`
-  // writes the option to the profile (never for the headless bridge).
-  // Turning feedback on with the output open sends every mapped value.
-  bool Feedback() const { return m_mirror.Feedback(); }
-  bool SoftTakeover() const { return m_mirror.SoftTakeover(); }
+  // Controller feedback (CControllerFeedback) and soft takeover (the
+  // parameter table). `remember` writes the option to the profile (never
+  // for the headless bridge). Turning feedback on with the output open
+  // sends every mapped value.
+  bool Feedback() const { return m_feedback.Feedback(); }
+  bool SoftTakeover() const { return m_context.table.SoftTakeover(); }
   void SetFeedback(bool on, bool remember);
   void SetSoftTakeover(bool on, bool remember);
   // Options the command line turned on: LoadMainSettings keeps them on
@@ -140,17 +141,18 @@ public:
   // The application became active: the page on screen refreshes.
   void OnActivate();
 
-  // The mixer's side of the event loop. Wait for what EventWatch() names
-  // (the link's needs plus the session's own deadline), then call
-  // ProcessMixerEvents(): it keeps queued setters flowing and, after a
-  // change made elsewhere, refreshes the page on screen (at most once per
-  // kLiveRefreshInterval, never while the program's own setters are still
-  // on their way) and lets feedback and soft takeover follow the mixer.
+  // The mixer's side of the event loop. Wait for what EventWatch() names,
+  // then call ProcessMixerEvents(): it keeps queued setters flowing and,
+  // for values changed elsewhere (never the program's own echoes), updates
+  // just those strips of the page on screen and lets feedback and soft
+  // takeover follow.
   MixerEventWatch EventWatch() const;
   void ProcessMixerEvents();
   // Called when EventWatch() may have changed; it must only take note.
   void SetEventWatchListener(std::function<void()> listener);
-  static constexpr std::chrono::milliseconds kLiveRefreshInterval{20};
+  // What the user should hear about the mixer since the last call (the bus
+  // went away or came back), one sentence each. Clears them.
+  std::vector<std::string> TakeMixerNotices();
   // Runs the dispatcher once per queued controller change, in order; a
   // change that learning takes is not applied.
   void DrainControllers();
@@ -168,10 +170,6 @@ private:
   // Takes the mixer link's current server: one started after the program,
   // or none after a release.
   void FollowMixerLink();
-  // When a pending live refresh may run, or nullopt while it has to wait
-  // for the program's own setters or a stalled server.
-  std::optional<std::chrono::steady_clock::time_point> LiveRefreshDue() const;
-  void RunLiveRefreshIfDue();
   void WriteOption(const SettingKey& key, bool on);
 
   CSettings* m_settings;
@@ -185,15 +183,13 @@ private:
   CControllerLearn m_learn;
   IDeviceWatch* m_deviceWatch = nullptr;
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
-  CParameterMirror m_mirror;
+  CControllerFeedback m_feedback;
+  std::vector<std::string> m_mixerNotices;
   int32_t m_channel = 0;
   bool m_shutDown = false;
   uint64_t m_applied = 0;
   bool m_feedbackForRun = false;
   bool m_softTakeoverForRun = false;
-  bool m_refreshPending = false;
-  bool m_mixerWasStalled = false;
-  std::chrono::steady_clock::time_point m_lastRefresh{};
 };
 
 } // namespace vantrel

@@ -3,17 +3,20 @@
 // carries the controller number is set, in catalogue order (levels with the
 // controller scale v x 512, gains with the gain scale, the filter rows by
 // their NRPN sequence on the output channel), and the strips of the page on
-// screen show the value. The incoming channel plays no part. With soft
-// takeover on, a row its controller has not picked up yet is left alone.
-// Dialog thread only; nothing is sent for mixer rows, since the message went
-// through already.
+// screen show the value. The rows come from the parameter table's reverse
+// index; the mixer setters of one change leave as one batch. The incoming
+// channel picks no rows; with soft takeover on it is the source that has to
+// pick a row up (each channel on its own) before it sets it. Dialog thread
+// only; nothing is sent for mixer rows, since the message went through
+// already.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vantrel {
 
 struct BridgeContext;
 
-void OnMidiCc(BridgeContext& context, uint32_t controller, uint32_t value);
+void OnMidiCc(BridgeContext& context, uint32_t controller, uint32_t value, std::size_t source = 0);
 
 } // namespace vantrel

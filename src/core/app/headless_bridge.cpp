@@ -91,6 +91,9 @@ int RunHeadless(const CommandLine& options) {
       PrintLine(StatsLine(session.Stats()));
     }
     session.ProcessMixerEvents();
+    for (const std::string& notice : session.TakeMixerNotices()) {
+      PrintLine("Mixer: " + notice);
+    }
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};
       if (read(signals.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {

@@ -18,6 +18,7 @@ namespace vantrel {
 struct ControllerChange {
   uint8_t controller = 0;
   uint8_t value = 0;
+  uint8_t channel = 0; // 0..15; 0 for a kept value after an overflow
   bool operator==(const ControllerChange&) const = default;
 };
 

@@ -108,7 +108,7 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   }
   if (IsControlChange(message.status)) {
     if (CControllerQueue* queue = m_controllers.load(std::memory_order_acquire)) {
-      queue->Push({message.data1, message.data2});
+      queue->Push({message.data1, message.data2, static_cast<uint8_t>(message.status & 0x0F)});
     }
   }
 }

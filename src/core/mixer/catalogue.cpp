@@ -2,6 +2,7 @@
 
 #include "midi/filter_nrpn.h"
 #include "mixer/mixer_server.h"
+#include "mixer/mixer_values.h"
 #include "mixer/scales.h"
 
 namespace vantrel {
@@ -26,29 +27,30 @@ using Args = std::array<int32_t, 3>;
 // SetOperation; the filter operations that follow are no mixer calls.
 struct MixerCalls {
   SetOperation op;
+  mixer_dbus::Method getter; // what the mirror and the bus call it
   int (*set)(IMixerServer&, const Args&, int32_t);
   int (*get)(IMixerServer&, const Args&, int32_t&);
 };
 
 constexpr std::array<MixerCalls, 6> kMixerCalls = {{
-    {SetOperation::BusLevel,
+    {SetOperation::BusLevel, mixer_dbus::Method::GetBusLevel,
      [](IMixerServer& m, const Args& a, int32_t v) { return m.SetBusLevel(a[0], v); },
      [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetBusLevel(a[0], c); }},
-    {SetOperation::MasterVolume,
+    {SetOperation::MasterVolume, mixer_dbus::Method::GetMasterVolume,
      [](IMixerServer& m, const Args& a, int32_t v) { return m.SetMasterVolume(a[0], v); },
      [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetMasterVolume(a[0], c); }},
-    {SetOperation::RecordLevel,
+    {SetOperation::RecordLevel, mixer_dbus::Method::GetRecordLevel,
      [](IMixerServer& m, const Args&, int32_t v) { return m.SetRecordLevel(v); },
      [](IMixerServer& m, const Args&, int32_t& c) { return m.GetRecordLevel(c); }},
-    {SetOperation::SendLevel,
+    {SetOperation::SendLevel, mixer_dbus::Method::GetSendLevel,
      [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSendLevel(a[0], a[1], a[2], v); },
      [](IMixerServer& m, const Args& a, int32_t& c) {
        return m.GetSendLevel(a[0], a[1], a[2], c);
      }},
-    {SetOperation::SourceVolume,
+    {SetOperation::SourceVolume, mixer_dbus::Method::GetSourceVolume,
      [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSourceVolume(a[0], a[1], v); },
      [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetSourceVolume(a[0], a[1], c); }},
-    {SetOperation::SourcePan,
+    {SetOperation::SourcePan, mixer_dbus::Method::GetSourcePan,
      [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSourcePan(a[0], a[1], v); },
      [](IMixerServer& m, const Args& a, int32_t& c) { return m.GetSourcePan(a[0], a[1], c); }},
 }};
@@ -78,6 +80,15 @@ int SetParameter(IMixerServer& mixer, const Parameter& p, int32_t value) {
 int ReadParameter(IMixerServer& mixer, const Parameter& p, int32_t& cell) {
   const MixerCalls* calls = FindMixerCalls(p.op);
   return calls != nullptr ? calls->get(mixer, p.args, cell) : kMixerFailed;
+}
+
+std::optional<std::size_t> ValueSlotOf(const Parameter& p) {
+  const MixerCalls* calls = FindMixerCalls(p.op);
+  if (calls == nullptr) {
+    return std::nullopt;
+  }
+  const std::size_t count = mixer_dbus::Info(calls->getter).inputCount;
+  return mixer_dbus::ValueSlot(calls->getter, std::span(p.args.data(), count));
 }
 
 void SendFilterParameter(IShortMessageSink& out, int32_t outputChannel, const Parameter& p, int v) {

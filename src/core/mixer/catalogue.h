@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace vantrel {
@@ -59,6 +60,10 @@ int FaderValueFromReading(const Parameter& p, int32_t reading);
 int SetParameter(IMixerServer& mixer, const Parameter& p, int32_t mixerValue);
 // Reads a Level or Gain parameter into cell; a failed read leaves cell as is.
 int ReadParameter(IMixerServer& mixer, const Parameter& p, int32_t& cell);
+
+// The mixer value slot (mixer_values.h) a Level or Gain parameter reads;
+// nullopt for a Filter row.
+std::optional<std::size_t> ValueSlotOf(const Parameter& p);
 
 // Sends a Filter row's NRPN sequence for value v on the output channel.
 void SendFilterParameter(IShortMessageSink& out, int32_t outputChannel, const Parameter& p, int v);

@@ -1,6 +1,7 @@
 #include "mixer/dbus_mixer_server.h"
 
 #include "mixer/dbus_mixer_protocol.h"
+#include "mixer/mixer_values.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 #include <systemd/sd-bus.h>
@@ -30,46 +31,92 @@ void DisableAutoStart(sdbus::MethodCall& call) {
 }
 
 // How long a setter may wait for the socket before the link counts as
-// stalled, and how long a probe of a stalled server waits for its answer.
+// stalled, and how long the whole-state answer may take.
 constexpr std::chrono::milliseconds kFlushBudget{250};
-constexpr std::chrono::seconds kProbeTimeout{5};
+constexpr std::chrono::seconds kStateTimeout{10};
+// Setters per SetMany message: a controller on every row is one message.
+constexpr std::size_t kBatchLimit = 256;
 
-// sd-bus reports a call that ran out of time with either name.
-bool IsTimeout(const sdbus::Error& error) {
-  return error.getName() == "org.freedesktop.DBus.Error.Timeout" ||
-         error.getName() == "org.freedesktop.DBus.Error.NoReply";
-}
+using SetEntry = sdbus::Struct<std::string, std::vector<int32_t>>;
+using StateEntry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
 
 } // namespace
 
-DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, std::chrono::milliseconds timeout)
-    : m_connection(connection), m_proxy(sdbus::createProxy(connection, kBusName, kObjectPath)),
-      m_timeoutUsec(static_cast<uint64_t>(timeout.count()) * 1000u) {}
+DbusMixerServer::DbusMixerServer(sdbus::IConnection& connection, CMixerMirror& mirror)
+    : m_connection(connection), m_mirror(mirror),
+      m_proxy(sdbus::createProxy(connection, kBusName, kObjectPath)) {}
 
 DbusMixerServer::~DbusMixerServer() = default;
 
 int DbusMixerServer::Set(Method method, std::initializer_list<int32_t> args) {
+  m_mirror.NoteOwnSet(method, std::span(args.begin(), args.size()));
   m_pending.Push(method, args);
-  // Within the budget the setter normally leaves at once. A link that
+  m_lastSetterAt = std::chrono::steady_clock::now();
+  if (m_batchDepth == 0) {
+    Flush();
+  }
+  return kMixerOk;
+}
+
+void DbusMixerServer::EndBatch() {
+  if (m_batchDepth > 0 && --m_batchDepth == 0 && !m_pending.Empty()) {
+    Flush();
+  }
+}
+
+void DbusMixerServer::Flush() {
+  // Within the budget the setters normally leave at once. A link that
   // already stalled does not wait again: the event loop writes the rest.
   const auto now = std::chrono::steady_clock::now();
-  m_lastSetterAt = now;
   const bool wasStalled = m_flushStalled;
   try {
     m_flushStalled = !WriteSetters(m_flushStalled ? now : now + kFlushBudget);
   } catch (const sdbus::Error&) {
     // The bus connection broke: nothing queued can ever be written.
     m_pending.Clear();
-    return kMixerFailed;
+    m_flushStalled = false;
   }
   if (m_flushStalled != wasStalled || m_flushStalled) {
     Notify();
   }
-  return kMixerOk;
 }
 
 bool DbusMixerServer::SocketBacklogged() const {
   return (m_connection.getEventLoopPollData().events & POLLOUT) != 0;
+}
+
+void DbusMixerServer::WriteFront() {
+  const std::size_t count = std::min(m_pending.Size(), kBatchLimit);
+  auto call = [&] {
+    if (count == 1) {
+      const QueuedSetter& setter = m_pending.Front();
+      auto single = m_proxy->createMethodCall(kInterface, std::string(Info(setter.method).name));
+      for (std::size_t i = 0; i < setter.count; ++i) {
+        single << setter.args[i];
+      }
+      return single;
+    }
+    std::vector<SetEntry> entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const QueuedSetter& setter = m_pending.At(i);
+      entries.emplace_back(
+          std::string(Info(setter.method).name),
+          std::vector<int32_t>(setter.args.begin(),
+                               setter.args.begin() + static_cast<std::ptrdiff_t>(setter.count)));
+    }
+    auto many = m_proxy->createMethodCall(kInterface, kSetManyMethod);
+    many << entries;
+    return many;
+  }();
+  DisableAutoStart(call);
+  call.dontExpectReply();
+  m_proxy->callMethod(call);
+  for (std::size_t i = 0; i < count; ++i) {
+    const QueuedSetter& setter = m_pending.Front();
+    m_mirror.NoteWritten(setter.method, std::span(setter.args.data(), setter.count));
+    m_pending.Pop();
+  }
 }
 
 bool DbusMixerServer::WriteSetters(std::chrono::steady_clock::time_point deadline) {
@@ -78,15 +125,7 @@ bool DbusMixerServer::WriteSetters(std::chrono::steady_clock::time_point deadlin
     // its queue costs a copy of the whole queue per message written, ours
     // costs nothing and has no length limit.
     while (!m_pending.Empty() && !SocketBacklogged()) {
-      const QueuedSetter setter = m_pending.Front();
-      m_pending.Pop();
-      auto call = m_proxy->createMethodCall(kInterface, std::string(Info(setter.method).name));
-      for (std::size_t i = 0; i < setter.count; ++i) {
-        call << setter.args[i];
-      }
-      DisableAutoStart(call);
-      call.dontExpectReply();
-      m_proxy->callMethod(call);
+      WriteFront();
     }
     const auto poll = m_connection.getEventLoopPollData();
     if ((poll.events & POLLOUT) == 0) {
@@ -103,8 +142,9 @@ bool DbusMixerServer::WriteSetters(std::chrono::steady_clock::time_point deadlin
   }
 }
 
-void DbusMixerServer::WritePendingSetters() {
-  const bool wasStalled = IsStalled();
+bool DbusMixerServer::WritePendingSetters() {
+  const bool wasStalled = m_flushStalled;
+  bool connected = true;
   try {
     if (WriteSetters(std::chrono::steady_clock::now())) {
       m_flushStalled = false;
@@ -112,43 +152,81 @@ void DbusMixerServer::WritePendingSetters() {
   } catch (const sdbus::Error&) {
     m_pending.Clear();
     m_flushStalled = false;
+    connected = false;
   }
-  if (IsStalled() != wasStalled) {
+  if (m_flushStalled != wasStalled) {
     Notify();
   }
+  return connected;
 }
 
 void DbusMixerServer::DropPendingSetters() {
   m_pending.Clear();
   m_flushStalled = false;
-  m_probing = false;
+  m_stateAwaited = false;
+  m_mirror.ForgetServer();
   Notify();
 }
 
-void DbusMixerServer::StartProbe() {
-  m_probing = true;
-  Notify();
+void DbusMixerServer::RequestState() {
+  if (m_stateAwaited) {
+    return;
+  }
   try {
-    auto call =
-        m_proxy->createMethodCall(kInterface, std::string(Info(Method::GetRecordLevel).name));
+    auto call = m_proxy->createMethodCall(kInterface, kGetStateMethod);
     DisableAutoStart(call);
-    // The answer comes in order after everything sent before it; any answer,
-    // even an error, shows that the server reads again. Only a timeout
-    // leaves it stalled, and then the next probe goes out.
     m_proxy->callMethod(
         call,
-        [this](sdbus::MethodReply&, const sdbus::Error* error) {
-          if (error != nullptr && IsTimeout(*error)) {
-            StartProbe();
-            return;
-          }
-          m_probing = false;
-          Notify();
+        [this](sdbus::MethodReply& reply, const sdbus::Error* error) {
+          OnStateReply(reply, error);
         },
-        kProbeTimeout);
+        kStateTimeout);
+    m_stateAwaited = true;
   } catch (const sdbus::Error&) {
-    m_probing = false;
+    // No bus: the link asks again once it has one.
   }
+}
+
+void DbusMixerServer::AwaitState(std::chrono::milliseconds budget) {
+  const auto deadline = std::chrono::steady_clock::now() + budget;
+  try {
+    for (;;) {
+      while (m_connection.processPendingRequest()) {
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (!m_stateAwaited || left.count() <= 0) {
+        return;
+      }
+      const auto poll = m_connection.getEventLoopPollData();
+      pollfd fd{poll.fd, static_cast<short>(poll.events | POLLIN), 0};
+      ::poll(&fd, 1, static_cast<int>(left.count()));
+    }
+  } catch (const sdbus::Error&) {
+    // The bus broke: the link notices on its next turn.
+  }
+}
+
+void DbusMixerServer::OnStateReply(sdbus::MethodReply& reply, const sdbus::Error* error) {
+  m_stateAwaited = false;
+  std::vector<StateEntry> entries;
+  try {
+    if (error == nullptr) {
+      reply >> entries;
+    }
+  } catch (const sdbus::Error&) {
+    entries.clear();
+  }
+  if (error == nullptr) {
+    for (const StateEntry& entry : entries) {
+      if (const auto value = ParseValueEntry(entry.get<0>(), entry.get<1>(), entry.get<2>())) {
+        m_mirror.ApplyState(value->slot, value->results);
+      }
+    }
+    m_mirror.FinishState();
+  }
+  // A server that could not answer is asked again by the link.
+  Notify();
 }
 
 void DbusMixerServer::Notify() {
@@ -158,46 +236,17 @@ void DbusMixerServer::Notify() {
 }
 
 int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
-                         std::initializer_list<int32_t*> out) {
-  try {
-    // Nothing else reads this connection between event loop turns: handle
-    // what arrived (a probe's answer, signals, error answers to setters) so
-    // it cannot pile up.
-    while (m_connection.processPendingRequest()) {
-    }
-    if (m_probing) {
-      return kMixerFailed;
-    }
-    // The getter must see every setter queued before it.
-    const auto now = std::chrono::steady_clock::now();
-    if (!m_pending.Empty() && !WriteSetters(m_flushStalled ? now : now + kFlushBudget)) {
-      if (!m_flushStalled) {
-        m_flushStalled = true;
-        Notify();
-      }
-      return kMixerFailed;
-    }
-    auto call = m_proxy->createMethodCall(kInterface, std::string(Info(method).name));
-    for (int32_t arg : args) {
-      call << arg;
-    }
-    DisableAutoStart(call);
-    auto reply = m_proxy->callMethod(call, m_timeoutUsec);
-    std::array<int32_t, kMaxOutputs> results{};
-    for (std::size_t i = 0; i < out.size(); ++i) {
-      reply >> results[i];
-    }
-    std::size_t i = 0;
-    for (int32_t* cell : out) {
-      *cell = results[i++];
-    }
-    return kMixerOk;
-  } catch (const sdbus::Error& error) {
-    if (IsTimeout(error) && !m_probing) {
-      StartProbe();
-    }
+                         std::initializer_list<int32_t*> out) const {
+  const auto slot = ValueSlot(method, std::span(args.begin(), args.size()));
+  const auto results = slot ? m_mirror.Get(*slot) : std::nullopt;
+  if (!results) {
     return kMixerFailed;
   }
+  std::size_t i = 0;
+  for (int32_t* cell : out) {
+    *cell = (*results)[i++];
+  }
+  return kMixerOk;
 }
 
 int DbusMixerServer::SetMasterVolume(int32_t channel, int32_t gain) {

@@ -4,21 +4,23 @@
 // anything. Calls never start a server through bus activation: when nobody
 // owns the name they fail at once. Dialog thread only.
 //
-// Setters are sent without waiting for an answer, in order, and never lost
-// to a busy bus: each one joins a queue of our own that is written out as
-// fast as the socket takes it. A setter first waits a short budget for the
-// socket; when that runs out the link counts as stalled, later setters only
-// queue, and the owner's event loop keeps writing whenever the socket is
-// writable (EventWatch in CMixerLink) until the queue is empty. A stall that
-// lasts so long that the queue passes its bound keeps each target's newest
-// setter only (CSetterQueue).
+// Getters answer from the program's mirror of the mixer (CMixerMirror) and
+// never wait on the bus; a value not heard of yet fails the getter, which
+// then leaves its out-arguments alone. IsStalled() is true until the
+// server's whole state has arrived: callers keep what they show till then.
 //
-// Getters wait for their answer up to a short timeout and write their
-// out-arguments only on success. A getter comes after every queued setter,
-// so it sees them; while the link is stalled it fails at once. A getter
-// that times out also stalls the link until the server answers a probe
-// sent without waiting.
+// Setters change the mirror at once and are sent without waiting for an
+// answer, in order, and never lost to a busy bus: each one joins a queue of
+// our own that is written out as fast as the socket takes it, several
+// queued setters in one SetMany message. Between BeginBatch() and EndBatch()
+// setters only queue, so everything one controller change sets leaves as
+// one message. A setter first waits a short budget for the socket; when
+// that runs out later setters only queue, and the owner's event loop keeps
+// writing whenever the socket is writable (EventWatch in CMixerLink) until
+// the queue is empty. A stall that lasts so long that the queue passes its
+// bound keeps each target's newest setter only (CSetterQueue).
 
+#include "mixer/mixer_mirror.h"
 #include "mixer/mixer_server.h"
 #include "mixer/setter_queue.h"
 
@@ -30,6 +32,8 @@
 namespace sdbus {
 class IConnection;
 class IProxy;
+class MethodReply;
+class Error;
 } // namespace sdbus
 
 namespace vantrel {
@@ -37,9 +41,9 @@ namespace vantrel {
 class DbusMixerServer final : public IMixerServer {
 public:
   // `connection` must outlive this object and must not run an event loop of
-  // its own: calls are made on the caller's thread.
-  explicit DbusMixerServer(sdbus::IConnection& connection,
-                           std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+  // its own: calls are made on the caller's thread. `mirror` holds the
+  // values and outlives this object too.
+  DbusMixerServer(sdbus::IConnection& connection, CMixerMirror& mirror);
   ~DbusMixerServer() override;
   DbusMixerServer(const DbusMixerServer&) = delete;
   DbusMixerServer& operator=(const DbusMixerServer&) = delete;
@@ -63,19 +67,27 @@ public:
   int SetRecordLevel(int32_t level) override;
   int GetRecordLevel(int32_t& level) override;
 
-  // True while the server or the bus does not keep up: setters queue
-  // without waiting and getters fail at once.
-  bool IsStalled() const override { return m_flushStalled || m_probing; }
+  // True until the server's whole state has arrived.
+  bool IsStalled() const override { return !m_mirror.HasState(); }
+  void BeginBatch() override { ++m_batchDepth; }
+  void EndBatch() override;
+
+  // Asks the server for its whole state, without waiting; the answer fills
+  // the mirror when it arrives. Nothing is asked while an answer is awaited.
+  void RequestState();
+  // Waits up to `budget` for the state asked for, handling what arrives.
+  void AwaitState(std::chrono::milliseconds budget);
 
   // Setters written to nobody yet.
   std::size_t PendingSetters() const { return m_pending.Size(); }
   // When the latest setter was issued.
   std::chrono::steady_clock::time_point LastSetterAt() const { return m_lastSetterAt; }
   // Writes queued setters as far as the socket takes them, without waiting.
-  // The socket-writable side of the owner's event loop calls it.
-  void WritePendingSetters();
-  // The server went away: what was meant for it is dropped, and a
-  // replacement starts unstalled.
+  // The socket-writable side of the owner's event loop calls it. False when
+  // the bus connection broke.
+  bool WritePendingSetters();
+  // The server went away: what was meant for it is dropped, and its
+  // replacement's state is asked for once it appears.
   void DropPendingSetters();
   // Called whenever IsStalled() or the queue's need for a writable socket
   // may have changed, so an event loop can watch for the right things.
@@ -91,21 +103,27 @@ private:
   // Writes queued setters until the queue is empty (true) or the deadline
   // passes with some still queued (false).
   bool WriteSetters(std::chrono::steady_clock::time_point deadline);
+  // Hands sd-bus the queued setters at the front: one plain call, or up to
+  // kBatchLimit of them in one SetMany.
+  void WriteFront();
+  // Writes within the flush budget, or not at all while stalled.
+  void Flush();
   // Whether sd-bus holds a message the socket has not taken yet.
   bool SocketBacklogged() const;
-  void StartProbe();
+  void OnStateReply(sdbus::MethodReply& reply, const sdbus::Error* error);
   void Notify();
-  // Writes the results into `out` only when the whole answer arrived.
+  // Writes the mirror's results into `out` when it knows the value.
   int Get(mixer_dbus::Method method, std::initializer_list<int32_t> args,
-          std::initializer_list<int32_t*> out);
+          std::initializer_list<int32_t*> out) const;
 
   sdbus::IConnection& m_connection;
+  CMixerMirror& m_mirror;
   std::unique_ptr<sdbus::IProxy> m_proxy;
-  uint64_t m_timeoutUsec;
   CSetterQueue m_pending;
   std::chrono::steady_clock::time_point m_lastSetterAt{};
   bool m_flushStalled = false; // a flush ran out of budget; the queue has not emptied since
-  bool m_probing = false;      // a getter timed out; no answer to the probe yet
+  bool m_stateAwaited = false; // GetState went out and has not been answered
+  int m_batchDepth = 0;
   std::function<void()> m_listener;
 };
 

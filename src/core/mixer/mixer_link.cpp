@@ -2,6 +2,7 @@
 
 #include "mixer/dbus_mixer_protocol.h"
 #include "mixer/dbus_mixer_server.h"
+#include "mixer/mixer_values.h"
 #include "posix/process.h"
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -29,6 +30,15 @@ constexpr auto kRestartInterval = std::chrono::seconds(1);
 // Incoming messages handled per ProcessEvents(), so a flood of signals
 // cannot hold the event loop; the rest is handled on the next turn.
 constexpr int kEventBatch = 256;
+// How long Create() waits for the server's state, so a first page shows
+// real values; a slower server's answer arrives later on its own.
+constexpr auto kFirstStateBudget = std::chrono::milliseconds(250);
+// A bus that went away, and a state that was not answered, are tried again
+// this often.
+constexpr auto kRetryInterval = std::chrono::seconds(1);
+
+using ChangeEntry =
+    sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
 
 // sdbus-c++ 1.2 leaks its half-made bus when a connection to an explicit
 // address fails, so try the address with plain sd-bus first.
@@ -62,8 +72,13 @@ int CMixerLink::Startup() {
     m_connection = m_options.busAddress.empty()
                        ? sdbus::createSessionBusConnection()
                        : sdbus::createSessionBusConnectionWithAddress(m_options.busAddress);
+    m_uniqueName = m_connection->getUniqueName();
   } catch (const sdbus::Error& error) {
+    m_connection.reset();
     m_lastError = "Cannot connect to the session bus: " + error.getMessage();
+    // Connect again later, as after losing the bus.
+    m_busLost = true;
+    m_nextReconnect = std::chrono::steady_clock::now() + kRetryInterval;
     return kMixerFailed;
   }
   Subscribe();
@@ -73,17 +88,15 @@ int CMixerLink::Startup() {
 void CMixerLink::Subscribe() {
   const std::string changed = std::string("type='signal',path='") + mixer_dbus::kObjectPath +
                               "',interface='" + mixer_dbus::kInterface + "',member='" +
-                              mixer_dbus::kChangedSignal + "'";
+                              mixer_dbus::kValuesChangedSignal + "'";
   const std::string owner = std::string("type='signal',sender='") + kDbusName + "',interface='" +
                             kDbusName + "',member='NameOwnerChanged',arg0='" +
                             mixer_dbus::kBusName + "'";
   // Without the subscriptions the link still works; it only no longer
   // hears of changes made elsewhere or of a server that died.
   try {
-    m_matches.push_back(m_connection->addMatch(changed, [this](sdbus::Message&) {
-      m_changed = true;
-      Notify();
-    }));
+    m_matches.push_back(m_connection->addMatch(
+        changed, [this](sdbus::Message& message) { OnValuesChanged(message); }));
     m_matches.push_back(m_connection->addMatch(owner, [this](sdbus::Message& message) {
       std::string name;
       std::string oldOwner;
@@ -99,11 +112,32 @@ void CMixerLink::Subscribe() {
   }
 }
 
+void CMixerLink::OnValuesChanged(sdbus::Message& message) {
+  std::vector<ChangeEntry> entries;
+  try {
+    message >> entries;
+  } catch (const sdbus::Error&) {
+    return;
+  }
+  for (const ChangeEntry& entry : entries) {
+    if (const auto value =
+            mixer_dbus::ParseValueEntry(entry.get<0>(), entry.get<1>(), entry.get<2>())) {
+      m_mirror.ApplyChange(value->slot, value->results, entry.get<3>() == m_uniqueName);
+    }
+  }
+  if (m_mirror.HasChanges()) {
+    Notify();
+  }
+}
+
 void CMixerLink::OnOwnerChanged(bool owned) {
   if (owned) {
     // A new server: what is shown came from the old one.
     m_restartWanted = false;
-    m_changed = true;
+    if (m_server) {
+      m_server->DropPendingSetters();
+      m_server->RequestState();
+    }
   } else {
     if (m_server) {
       m_server->DropPendingSetters();
@@ -127,40 +161,105 @@ void CMixerLink::RestartServerIfDue() {
 
 MixerEventWatch CMixerLink::EventWatch() const {
   MixerEventWatch watch;
+  const auto until = [&watch](std::chrono::steady_clock::time_point when) {
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+    const int ms = static_cast<int>(std::max<int64_t>(wait.count(), 0));
+    watch.timeoutMs = watch.timeoutMs < 0 ? ms : std::min(watch.timeoutMs, ms);
+  };
   if (!m_connection) {
+    if (m_busLost) {
+      until(m_nextReconnect);
+    }
     return watch;
   }
-  const auto poll = m_connection->getEventLoopPollData();
-  watch.fd = poll.fd;
-  watch.events = static_cast<short>(poll.events | POLLIN);
+  try {
+    const auto poll = m_connection->getEventLoopPollData();
+    watch.fd = poll.fd;
+    watch.events = static_cast<short>(poll.events | POLLIN);
+    watch.timeoutMs = poll.getPollTimeout();
+  } catch (const sdbus::Error&) {
+    // A broken connection: the next turn notices and lets it go.
+    watch.timeoutMs = 0;
+    return watch;
+  }
   if (m_server && m_server->PendingSetters() > 0) {
     watch.events = static_cast<short>(watch.events | POLLOUT);
   }
   // A change heard inside some other call waits for its owner to take it.
-  watch.timeoutMs = m_changed ? 0 : poll.getPollTimeout();
+  if (m_mirror.HasChanges()) {
+    watch.timeoutMs = 0;
+  }
   if (m_restartWanted) {
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-        m_nextRestart - std::chrono::steady_clock::now());
-    const int restartMs = static_cast<int>(std::max<int64_t>(wait.count(), 0));
-    watch.timeoutMs = watch.timeoutMs < 0 ? restartMs : std::min(watch.timeoutMs, restartMs);
+    until(m_nextRestart);
+  }
+  if (m_server && !m_server->IsStalled()) {
+    return watch;
+  }
+  if (m_server) {
+    until(m_nextStateRequest);
   }
   return watch;
 }
 
 void CMixerLink::ProcessEvents() {
   if (!m_connection) {
+    ReconnectIfDue();
     return;
   }
   try {
     for (int i = 0; i < kEventBatch && m_connection->processPendingRequest(); ++i) {
     }
   } catch (const sdbus::Error&) {
-    // The bus is gone; every call fails from now on, as without a server.
+    LoseBus();
+    return;
   }
-  if (m_server) {
-    m_server->WritePendingSetters();
+  if (m_server && !m_server->WritePendingSetters()) {
+    LoseBus();
+    return;
   }
+  RequestStateIfDue();
   RestartServerIfDue();
+}
+
+void CMixerLink::RequestStateIfDue() {
+  const auto now = std::chrono::steady_clock::now();
+  if (!m_server || !m_server->IsStalled() || now < m_nextStateRequest) {
+    return;
+  }
+  m_nextStateRequest = now + kRetryInterval;
+  m_server->RequestState();
+}
+
+void CMixerLink::LoseBus() {
+  m_server.reset();
+  m_mirror.ForgetServer();
+  m_matches.clear();
+  m_connection.reset();
+  m_restartWanted = false;
+  m_busLost = true;
+  m_nextReconnect = std::chrono::steady_clock::now() + kRetryInterval;
+  m_lastError = "The session bus went away: the mixer is unreachable.";
+  m_notice = m_lastError + " The last values stay until the bus is back.";
+  Notify();
+}
+
+void CMixerLink::ReconnectIfDue() {
+  const auto now = std::chrono::steady_clock::now();
+  if (!m_busLost || now < m_nextReconnect) {
+    return;
+  }
+  m_nextReconnect = now + kRetryInterval;
+  if (Startup() != kMixerOk) {
+    return;
+  }
+  m_busLost = false;
+  if (m_created) {
+    Create();
+  }
+  m_notice = m_server ? "The session bus is back: the mixer is reachable again."
+                      : "The session bus is back, but " + m_lastError;
+  Notify();
 }
 
 std::size_t CMixerLink::PendingSetters() const {
@@ -169,10 +268,6 @@ std::size_t CMixerLink::PendingSetters() const {
 
 std::chrono::steady_clock::time_point CMixerLink::LastSetterAt() const {
   return m_server ? m_server->LastSetterAt() : std::chrono::steady_clock::time_point{};
-}
-
-bool CMixerLink::TakeChanged() {
-  return std::exchange(m_changed, false);
 }
 
 void CMixerLink::SetWatchListener(std::function<void()> listener) {
@@ -195,6 +290,9 @@ int CMixerLink::Create() {
     if (NameHasOwner() ||
         (m_options.startServer && StartServerProcess() && WaitForName(m_options.startTimeout))) {
       BuildServer();
+      if (m_server) {
+        m_server->AwaitState(kFirstStateBudget);
+      }
     } else if (m_lastError.empty()) {
       m_lastError = std::string("No mixer server owns ") + mixer_dbus::kBusName + " on the bus.";
     }
@@ -227,6 +325,7 @@ void CMixerLink::Shutdown() {
   Release();
   m_matches.clear();
   m_connection.reset();
+  m_busLost = false;
 }
 
 bool CMixerLink::NameHasOwner() {
@@ -325,8 +424,10 @@ bool CMixerLink::WaitForName(std::chrono::milliseconds timeout) {
 
 void CMixerLink::BuildServer() {
   try {
-    m_server = std::make_unique<DbusMixerServer>(*m_connection, m_options.callTimeout);
+    m_server = std::make_unique<DbusMixerServer>(*m_connection, m_mirror);
     m_server->SetStateListener([this] { Notify(); });
+    m_server->RequestState();
+    m_nextStateRequest = std::chrono::steady_clock::now() + kRetryInterval;
     m_lastError.clear();
   } catch (const sdbus::Error& error) {
     m_lastError = "Cannot reach the mixer server: " + error.getMessage();

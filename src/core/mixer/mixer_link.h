@@ -12,20 +12,27 @@
 //   Shutdown() close the bus connection
 //
 // After a successful Create() every call goes to the current owner of the
-// name: when the server dies its calls fail quickly (getters leave the
-// caller's zeros) and a restarted server is reached by the next call. When
-// Create() failed, Server() looks for a server again, at most about once a
-// second, so one started later is found. Ask Server() for each use rather
-// than keeping its pointer across Release(). Dialog thread only.
+// name, and getters answer from the link's mirror of the mixer
+// (CMixerMirror): filled by the server's whole state (asked for when a
+// server is found; Create() waits a short moment for it, later answers
+// arrive on their own) and kept current by the program's setters and the
+// server's ValuesChanged signal. When the server dies the mirror keeps the
+// last values and a restarted server is read once again. When Create()
+// failed, Server() looks for a server again, at most about once a second,
+// so one started later is found. Ask Server() for each use rather than
+// keeping its pointer across a turn of the event loop. Dialog thread only.
 //
 // The owner's event loop drives the connection: it waits for what
 // EventWatch() names and then calls ProcessEvents(). That writes setters
-// the socket could not take at once, hears the server's Changed signal and
+// the socket could not take at once, hears the server's changes and
 // notices a server that went away. A server that dies is started again (at
 // most once a second) when the link may start servers; whatever was queued
 // for the dead one is dropped, so the new one gets values only when the
-// user or a controller moves them.
+// user or a controller moves them. A bus that goes away costs the server
+// object (Server() answers nullptr) but not the mirror; the link connects
+// again, about once a second, to the same address and carries on.
 
+#include "mixer/mixer_mirror.h"
 #include "mixer/mixer_server.h"
 
 #include <chrono>
@@ -33,11 +40,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sdbus {
 class IConnection;
-}
+class Message;
+} // namespace sdbus
 
 namespace vantrel {
 
@@ -96,11 +105,18 @@ public:
   std::size_t PendingSetters() const;
   std::chrono::steady_clock::time_point LastSetterAt() const;
   void ProcessEvents();
-  // Whether the server said Changed, or a new server took the name, since
-  // the last call: the values shown may be out of date. Clears the flag.
-  bool TakeChanged();
-  // Called whenever EventWatch() may have changed or TakeChanged() became
-  // true, from inside any call on the link; it must only take note.
+  // The mirror: every value the getters answer.
+  const CMixerMirror& Mirror() const { return m_mirror; }
+  // Values changed by anything but the program's own setters since the
+  // last call (outside changes, a new server's state). Clears them.
+  CMixerMirror::Slots TakeChangedValues() { return m_mirror.TakeChanged(); }
+  // Whether the bus connection was lost and is not back yet.
+  bool BusLost() const { return m_busLost; }
+  // A sentence about the link for the user when the bus went away or came
+  // back since the last call, else empty. Clears it.
+  std::string TakeNotice() { return std::exchange(m_notice, std::string()); }
+  // Called whenever EventWatch() may have changed or values changed, from
+  // inside any call on the link; it must only take note.
   void SetWatchListener(std::function<void()> listener);
 
 private:
@@ -109,7 +125,13 @@ private:
   void BuildServer();
   void Subscribe();
   void OnOwnerChanged(bool owned);
+  void OnValuesChanged(sdbus::Message& message);
   void RestartServerIfDue();
+  // The bus broke: keep the mirror, drop the connection, connect again later.
+  void LoseBus();
+  void ReconnectIfDue();
+  // Asks again for a state that was not answered.
+  void RequestStateIfDue();
   void Notify();
 
   MixerLinkOptions m_options;
@@ -121,7 +143,12 @@ private:
   // The signal subscriptions, as sdbus::Slot (unsubscribed when dropped).
   std::vector<std::unique_ptr<void, std::function<void(void*)>>> m_matches;
   std::function<void()> m_listener;
-  bool m_changed = false;
+  CMixerMirror m_mirror;
+  std::string m_uniqueName; // ours on the bus: the origin of our own changes
+  bool m_busLost = false;
+  std::chrono::steady_clock::time_point m_nextReconnect{};
+  std::chrono::steady_clock::time_point m_nextStateRequest{};
+  std::string m_notice;
   // The name lost its owner and the link may start servers: the next start
   // is due at m_nextRestart.
   bool m_restartWanted = false;

@@ -35,6 +35,10 @@ public:
   // stopped or slow): getters would fail at once, so whoever shows values
   // keeps what it shows. Setters still queue and arrive in order later.
   virtual bool IsStalled() const { return false; }
+  // Setters between these only queue; EndBatch sends them together. Nested
+  // batches end with the outermost.
+  virtual void BeginBatch() {}
+  virtual void EndBatch() {}
 
   virtual int SetMasterVolume(int32_t channel, int32_t gain) = 0;
   virtual int GetMasterVolume(int32_t channel, int32_t& gain) = 0;

@@ -1,5 +1,7 @@
 #include "mixer/mixer_values.h"
 
+#include <algorithm>
+
 namespace vantrel::mixer_dbus {
 
 namespace {
@@ -179,6 +181,21 @@ std::optional<ValueKey> PrimaryValueOf(Method setter, std::span<const int32_t> a
     key.args[i] = args[i];
   }
   return key;
+}
+
+std::optional<SlotValue> ParseValueEntry(std::string_view getter, std::span<const int32_t> args,
+                                         std::span<const int32_t> results) {
+  const MethodInfo* info = FindMethod(getter);
+  if (info == nullptr || info->IsSetter() || results.size() != info->outputCount) {
+    return std::nullopt;
+  }
+  const auto slot = ValueSlot(info->id, args);
+  if (!slot) {
+    return std::nullopt;
+  }
+  SlotValue value{*slot, {}};
+  std::copy(results.begin(), results.end(), value.results.begin());
+  return value;
 }
 
 ValueResults ResultsAfterSet(Method setter, std::span<const int32_t> args,

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace vantrel::mixer_dbus {
 
@@ -68,6 +69,17 @@ ValueKey KeyOfSlot(std::size_t slot);
 // (aux), SetBusRouted(bus, r) -> IsBusRouted(bus), SetBusOutput(bus, d, p)
 // -> GetBusOutput(bus), and so on. nullopt for a getter.
 std::optional<ValueKey> PrimaryValueOf(Method setter, std::span<const int32_t> args);
+
+// The slot and results of an entry as it comes over the bus (getter name,
+// arguments, results), or nullopt for anything that is not a value: an
+// unknown name, a setter, arguments out of range or of the wrong count, or
+// results of the wrong count.
+struct SlotValue {
+  std::size_t slot;
+  ValueResults results;
+};
+std::optional<SlotValue> ParseValueEntry(std::string_view getter, std::span<const int32_t> args,
+                                         std::span<const int32_t> results);
 
 // What a setter writes into its primary value's results, given the results
 // before: the last argument, except SetBusOutput (digital, pair, third

@@ -33,6 +33,7 @@ public:
   bool Empty() const { return m_setters.empty(); }
   std::size_t Size() const { return m_setters.size(); }
   const QueuedSetter& Front() const { return m_setters.front(); }
+  const QueuedSetter& At(std::size_t i) const { return m_setters[i]; }
   void Pop() { m_setters.pop_front(); }
   void Clear() { m_setters.clear(); }
 

@@ -48,4 +48,17 @@ void GetAuxBusLabel(IMixerServer& mixer, int32_t bus, std::string& label) {
   GetEffectLabel(effect, label);
 }
 
+bool AuxBusLabelChanged(int32_t bus, const CMixerMirror::Slots& changed) {
+  const std::array<int32_t, 1> args{bus};
+  for (const mixer_dbus::Method getter :
+       {mixer_dbus::Method::IsBusRouted, mixer_dbus::Method::IsBusOnOutput,
+        mixer_dbus::Method::GetBusEffect, mixer_dbus::Method::GetBusOutput}) {
+    const auto slot = mixer_dbus::ValueSlot(getter, args);
+    if (slot && changed.test(*slot)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 } // namespace vantrel

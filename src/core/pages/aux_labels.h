@@ -3,8 +3,10 @@
 // to it, an effect name, or an output pair. Built from fresh mixer answers at
 // every page refresh; never cached or stored.
 
+#include "mixer/mixer_mirror.h"
 #include <array>
 #include <cstdint>
+
 #include <string>
 #include <string_view>
 
@@ -28,5 +30,9 @@ void GetOutputPairLabel(int32_t digital, int32_t pair, int32_t third, std::strin
 // GetBusOutput or GetBusEffect. A getter that fails leaves the zeros it was
 // given, so the label reads "A1+2" or "Rvrb".
 void GetAuxBusLabel(IMixerServer& mixer, int32_t bus, std::string& label);
+
+// Whether a bus's label may read differently after the mixer values in
+// `changed` (slots of mixer_values.h) changed: its routing, output or effect.
+bool AuxBusLabelChanged(int32_t bus, const CMixerMirror::Slots& changed);
 
 } // namespace vantrel

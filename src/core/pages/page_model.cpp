@@ -6,7 +6,6 @@
 #include "pages/aux_labels.h"
 #include "settings/settings.h"
 #include "state/bridge_context.h"
-#include "state/value_follower.h"
 
 #include <charconv>
 
@@ -38,6 +37,21 @@ std::string AuxCaption(const StripDef& strip) {
   const int32_t aux = strip.label == LabelSource::Bus ? p.args[0] : p.args[2];
   return "Aux " + std::to_string(aux + 1);
 }
+// Whether a strip's aux label may read differently after `changed`: the
+// bus it names changed its routing or effect, or (for a send) the send now
+// feeds another bus.
+bool LabelDependsOn(const StripDef& strip, IMixerServer& mixer,
+                    const CMixerMirror::Slots& changed) {
+  const Parameter& p = ParameterOf(strip);
+  if (strip.label == LabelSource::Bus) {
+    return AuxBusLabelChanged(p.args[0], changed);
+  }
+  const std::array<int32_t, 3> send{p.args[0], p.args[1], p.args[2]};
+  const auto slot = mixer_dbus::ValueSlot(mixer_dbus::Method::GetSendBus, send);
+  int32_t bus = 0;
+  mixer.GetSendBus(p.args[0], p.args[1], p.args[2], bus);
+  return (slot && changed.test(*slot)) || AuxBusLabelChanged(bus, changed);
+}
 } // namespace
 
 CPageModel::CPageModel(const PageDef& def, BridgeContext& context)
@@ -51,6 +65,19 @@ CPageModel::CPageModel(const PageDef& def, BridgeContext& context)
 
 const Parameter& CPageModel::ParameterOfStrip(std::size_t strip) const {
   return ParameterOf(m_def.strips[strip]);
+}
+
+int32_t CPageModel::Controller(std::size_t strip) const {
+  return m_context.table.Controller(RowOf(strip));
+}
+
+int CPageModel::FaderValue(std::size_t strip) const {
+  return m_context.table.Shown(RowOf(strip));
+}
+
+void CPageModel::SetFader(std::size_t strip, int value) {
+  m_context.table.SetShown(RowOf(strip), value);
+  m_strips[strip].readout = std::to_string(value);
 }
 
 std::optional<std::size_t> CPageModel::StripOfFader(int faderId) const {
@@ -74,10 +101,11 @@ std::optional<std::size_t> CPageModel::StripOfRow(std::size_t row) const {
 void CPageModel::OnInit() {
   m_context.state.pageSlots[static_cast<std::size_t>(m_def.number - 1)] = this;
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
-    m_strips[i].controller =
+    m_context.table.SetController(
+        RowOf(i),
         m_context.settings == nullptr
             ? kNotMapped
-            : m_context.settings->ReadInt(CcMappingKey(ParameterOfStrip(i).key), kNotMapped);
+            : m_context.settings->ReadInt(CcMappingKey(ParameterOfStrip(i).key), kNotMapped));
   }
 }
 
@@ -94,56 +122,85 @@ void CPageModel::OnPageHide() const {
   std::vector<SettingWrite> writes;
   writes.reserve(m_strips.size());
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
-    writes.push_back(
-        {CcMappingKey(ParameterOfStrip(i).key), FormatProfileInt(m_strips[i].controller)});
+    writes.push_back({CcMappingKey(ParameterOfStrip(i).key), FormatProfileInt(Controller(i))});
   }
   m_context.settings->WriteMany(writes);
 }
 
+bool CPageModel::ReadFader(IMixerServer& mixer, std::size_t strip) {
+  const Parameter& p = ParameterOfStrip(strip);
+  int32_t cell = 0;
+  if (ReadParameter(mixer, p, cell) != kMixerOk) {
+    return false;
+  }
+  SetFader(strip, FaderValueFromReading(p, cell));
+  return true;
+}
+
+void CPageModel::ReadLabel(IMixerServer& mixer, std::size_t strip, int32_t& bus) {
+  const StripDef& def = m_def.strips[strip];
+  const Parameter& p = ParameterOf(def);
+  if (def.label == LabelSource::Bus) {
+    GetAuxBusLabel(mixer, p.args[0], m_strips[strip].label);
+  } else if (def.label == LabelSource::SendBus) {
+    mixer.GetSendBus(p.args[0], p.args[1], p.args[2], bus);
+    GetAuxBusLabel(mixer, bus, m_strips[strip].label);
+  }
+}
+
 void CPageModel::RefreshFromMixer() {
-  // Reads stop at the first sign of a stalled server: a getter that fails
-  // then would show zeros where the mixer holds values.
+  // Until the mixer's values are known a read would show zeros where the
+  // mixer holds values: keep what is shown.
   IMixerServer* mixer =
       m_context.mixer != nullptr && !m_context.mixer->IsStalled() ? m_context.mixer : nullptr;
   // One bus cell for the whole refresh: a bus read that fails labels its
   // strip with the bus of the strip before it.
   int32_t bus = 0;
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
-    const StripDef& def = m_def.strips[i];
-    const Parameter& p = ParameterOf(def);
-    Strip& strip = m_strips[i];
     const bool held = m_view != nullptr && m_view->IsFaderHeld(i);
-    if (p.kind == ParameterKind::Filter) {
-      strip.fader = held ? strip.fader : 0;
-    } else if (mixer != nullptr && !held) {
-      int32_t cell = 0;
-      ReadParameter(*mixer, p, cell);
-      if (mixer->IsStalled()) {
-        mixer = nullptr;
-      } else {
-        strip.fader = FaderValueFromReading(p, cell);
-      }
+    if (ParameterOfStrip(i).kind == ParameterKind::Filter) {
+      SetFader(i, held ? FaderValue(i) : 0);
+    } else if (mixer == nullptr || held || !ReadFader(*mixer, i)) {
+      SetFader(i, FaderValue(i));
     }
-    strip.readout = std::to_string(strip.fader);
     if (m_view != nullptr && !held) {
-      m_view->ShowFaderValue(i, strip.fader);
+      m_view->ShowFaderValue(i, FaderValue(i));
     }
-    if (mixer != nullptr && def.label == LabelSource::Bus) {
-      GetAuxBusLabel(*mixer, p.args[0], strip.label);
-    } else if (mixer != nullptr && def.label == LabelSource::SendBus) {
-      mixer->GetSendBus(p.args[0], p.args[1], p.args[2], bus);
-      GetAuxBusLabel(*mixer, bus, strip.label);
+    if (mixer != nullptr) {
+      ReadLabel(*mixer, i, bus);
     }
   }
   ShowMembers();
 }
 
+void CPageModel::FollowMixerChanges(const CMixerMirror::Slots& changed) {
+  IMixerServer* mixer = m_context.mixer;
+  if (mixer == nullptr || mixer->IsStalled()) {
+    return;
+  }
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    const StripDef& def = m_def.strips[i];
+    const Parameter& p = ParameterOf(def);
+    const auto slot = ValueSlotOf(p);
+    bool show = false;
+    if (slot && changed.test(*slot) && (m_view == nullptr || !m_view->IsFaderHeld(i))) {
+      show = ReadFader(*mixer, i);
+    }
+    if (def.label != LabelSource::None && LabelDependsOn(def, *mixer, changed)) {
+      int32_t bus = 0;
+      ReadLabel(*mixer, i, bus);
+      show = true;
+    }
+    if (show && m_view != nullptr) {
+      m_view->ShowStrip(i);
+    }
+  }
+}
+
 void CPageModel::MoveFader(std::size_t strip, int value) {
   const Parameter& p = ParameterOfStrip(strip);
-  Strip& s = m_strips[strip];
-  s.fader = value;
+  SetFader(strip, value);
   if (p.kind == ParameterKind::Filter) {
-    s.readout = std::to_string(value);
     ShowMembers();
     if (m_context.midiOut != nullptr) {
       SendFilterParameter(*m_context.midiOut, m_context.state.outputChannel, p, value);
@@ -151,27 +208,22 @@ void CPageModel::MoveFader(std::size_t strip, int value) {
     return;
   }
   if (m_context.mixer != nullptr) {
-    const int32_t mixerValue = MixerValueFromFader(p, value);
-    SetParameter(*m_context.mixer, p, mixerValue);
-    if (m_context.mirror != nullptr) {
-      m_context.mirror->NoteFromScreen(m_def.strips[strip].row, mixerValue);
-    }
+    SetParameter(*m_context.mixer, p, MixerValueFromFader(p, value));
+    m_context.table.NoteElsewhere(RowOf(strip));
   }
-  s.readout = std::to_string(value);
   ShowMembers();
   // A number outside 0..127 (from a hand-edited profile) is kept and saved
   // but never sent: its low byte would name some other controller.
-  if (IsMapped(s.controller) && m_context.midiOut != nullptr) {
+  const int32_t controller = Controller(strip);
+  if (IsMapped(controller) && m_context.midiOut != nullptr) {
     m_context.midiOut->SendShort(m_context.state.ControlChangeStatus(),
-                                 static_cast<uint8_t>(s.controller),
+                                 static_cast<uint8_t>(controller),
                                  static_cast<uint8_t>(value & 0x7F));
   }
 }
 
 void CPageModel::ShowIncoming(std::size_t strip, int value) {
-  Strip& s = m_strips[strip];
-  s.readout = std::to_string(value);
-  s.fader = value;
+  SetFader(strip, value);
   if (m_view != nullptr) {
     m_view->ShowFaderValue(strip, value);
   }
@@ -190,7 +242,7 @@ CommitResult CPageModel::Commit(std::span<const std::string> fieldTexts) {
     if (*value < kControllerMin || *value > kControllerMax) {
       return {CommitError::OutOfRange, strip};
     }
-    m_strips[strip].controller = *value;
+    m_context.table.SetController(RowOf(strip), *value);
   }
   return {};
 }

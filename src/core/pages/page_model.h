@@ -5,7 +5,9 @@
 // view of this; the headless bridge and most tests use it alone. Dialog
 // thread only.
 
+#include "mixer/mixer_mirror.h"
 #include "pages/page_table.h"
+#include "state/parameter_table.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +19,7 @@
 namespace vantrel {
 
 struct BridgeContext;
+class IMixerServer;
 
 // What a page model needs from its widgets.
 class IPageView {
@@ -27,13 +30,12 @@ public:
   // Shows every member in its control (controller numbers, read-outs,
   // labels), replacing any text typed and not committed.
   virtual void ShowMembers() = 0;
+  // Shows one strip's fader, read-out and label as the model has them,
+  // leaving its controller field (and any text typed there) alone.
+  virtual void ShowStrip(std::size_t strip) = 0;
   // Whether the user holds the fader (dragging it): a refresh leaves it be.
   virtual bool IsFaderHeld(std::size_t /*strip*/) const { return false; }
 };
-
-inline constexpr int32_t kNotMapped = -1;
-inline constexpr int32_t kControllerMin = -1;
-inline constexpr int32_t kControllerMax = 127;
 
 enum class CommitError { None, NotInteger, OutOfRange };
 
@@ -61,10 +63,10 @@ public:
   std::size_t StripCount() const { return m_def.strips.size(); }
   const Parameter& ParameterOfStrip(std::size_t strip) const;
 
-  int32_t Controller(std::size_t strip) const { return m_strips[strip].controller; }
+  int32_t Controller(std::size_t strip) const;
   const std::string& Readout(std::size_t strip) const { return m_strips[strip].readout; }
   const std::string& Label(std::size_t strip) const { return m_strips[strip].label; }
-  int FaderValue(std::size_t strip) const { return m_strips[strip].fader; }
+  int FaderValue(std::size_t strip) const;
   std::optional<std::size_t> StripOfFader(int faderId) const;
   std::optional<std::size_t> StripOfRow(std::size_t row) const;
 
@@ -80,10 +82,15 @@ public:
   void OnPageHide() const;
 
   // Reads every parameter back from the mixer and rebuilds the labels, then
-  // shows all members. Without a mixer the faders and read-outs keep their
-  // values and the labels their captions; so do a fader the user holds and,
-  // from the first read that finds the server stalled, every strip.
+  // shows all members. Without a mixer, or before the mixer's values are
+  // known, the faders and read-outs keep their values and the labels their
+  // captions; so does a fader the user holds.
   void RefreshFromMixer();
+  // Values changed elsewhere (`changed`: the mixer's value slots): the
+  // strips showing them, and the labels of buses whose routing or effect
+  // changed, follow; nothing else is touched: not the controller fields,
+  // not the filter faders, not a fader the user holds.
+  void FollowMixerChanges(const CMixerMirror::Slots& changed);
   // Whether a view shows this page (the headless bridge has none).
   bool HasView() const { return m_view != nullptr; }
 
@@ -105,20 +112,26 @@ public:
   void ChooseEffect(int32_t aux, int32_t effect);
 
   // Whether a controller number can be sent or matched: 0..127.
-  static bool IsMapped(int32_t controller) { return controller >= 0 && controller <= 127; }
+  static bool IsMapped(int32_t controller) { return CParameterTable::IsMapped(controller); }
 
 private:
-  struct Strip {
-    int32_t controller = 0;
-    std::string readout;
-    std::string label;
-    int fader = 0;
-  };
-
+  std::size_t RowOf(std::size_t strip) const { return m_def.strips[strip].row; }
+  // Sets the fader value and shows it in the read-out.
+  void SetFader(std::size_t strip, int value);
+  // Reads a strip's value into its fader; false when the mixer has none.
+  bool ReadFader(IMixerServer& mixer, std::size_t strip);
+  // Rebuilds an aux label from the mixer; `bus` is the refresh's one bus
+  // cell for send labels.
+  void ReadLabel(IMixerServer& mixer, std::size_t strip, int32_t& bus);
   void ShowMembers();
 
   const PageDef& m_def;
   BridgeContext& m_context;
+  // What a strip shows beside the table's fader value.
+  struct Strip {
+    std::string readout;
+    std::string label;
+  };
   std::vector<Strip> m_strips;
   IPageView* m_view = nullptr;
 };

@@ -20,8 +20,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSocketNotifier>
+
 #include <QTimer>
 
+#include <cstdio>
 #include <utility>
 
 namespace vantrel::ui {
@@ -261,6 +263,11 @@ void CBridgeDlg::ConnectSignals() {
   }
   // From here on setters are pushed out and changes made elsewhere shown.
   m_mixerPump = new CMixerEventPump(m_session, this);
+  // Printed as the headless bridge does: the window has no line for it.
+  connect(m_mixerPump, &CMixerEventPump::Notice, this, [](const QString& text) {
+    std::printf("Mixer: %s\n", qPrintable(text));
+    std::fflush(stdout);
+  });
 }
 
 void CBridgeDlg::AddOptionActions() {

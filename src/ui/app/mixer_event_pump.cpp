@@ -11,18 +11,9 @@ namespace vantrel::ui {
 
 CMixerEventPump::CMixerEventPump(CBridgeSession& session, QObject* parent)
     : QObject(parent), m_session(session) {
-  const MixerEventWatch watch = m_session.EventWatch();
-  if (watch.fd < 0) {
-    m_stopped = true;
-    return;
-  }
-  m_read = new QSocketNotifier(watch.fd, QSocketNotifier::Read, this);
-  m_write = new QSocketNotifier(watch.fd, QSocketNotifier::Write, this);
   m_timer = new QTimer(this);
   m_timer->setSingleShot(true);
   m_timer->setTimerType(Qt::PreciseTimer);
-  connect(m_read, &QSocketNotifier::activated, this, &CMixerEventPump::Process);
-  connect(m_write, &QSocketNotifier::activated, this, &CMixerEventPump::Process);
   connect(m_timer, &QTimer::timeout, this, &CMixerEventPump::Process);
   // The session calls this from inside mixer calls, even within a turn of
   // its own: the watch is worked out once control is back in the loop.
@@ -40,9 +31,33 @@ void CMixerEventPump::Stop() {
   }
   m_stopped = true;
   m_session.SetEventWatchListener(nullptr);
-  m_read->setEnabled(false);
-  m_write->setEnabled(false);
+  Watch(-1);
   m_timer->stop();
+}
+
+void CMixerEventPump::Watch(int fd) {
+  if (fd == m_fd) {
+    return;
+  }
+  // The bus connection is a new one (or gone): its old notifiers must not
+  // fire on a descriptor that may be closed or reused.
+  for (QSocketNotifier* notifier : {m_read, m_write}) {
+    if (notifier != nullptr) {
+      // Later: this may run inside the notifier's own signal.
+      notifier->setEnabled(false);
+      notifier->deleteLater();
+    }
+  }
+  m_read = nullptr;
+  m_write = nullptr;
+  m_fd = fd;
+  if (fd < 0) {
+    return;
+  }
+  m_read = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  m_write = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+  connect(m_read, &QSocketNotifier::activated, this, &CMixerEventPump::Process);
+  connect(m_write, &QSocketNotifier::activated, this, &CMixerEventPump::Process);
 }
 
 void CMixerEventPump::Process() {
@@ -50,6 +65,9 @@ void CMixerEventPump::Process() {
     return;
   }
   m_session.ProcessMixerEvents();
+  for (const std::string& notice : m_session.TakeMixerNotices()) {
+    emit Notice(QString::fromStdString(notice));
+  }
   Rearm();
 }
 
@@ -67,7 +85,10 @@ void CMixerEventPump::Rearm() {
     return;
   }
   const MixerEventWatch watch = m_session.EventWatch();
-  m_write->setEnabled((watch.events & POLLOUT) != 0);
+  Watch(watch.fd);
+  if (m_write != nullptr) {
+    m_write->setEnabled((watch.events & POLLOUT) != 0);
+  }
   if (watch.timeoutMs < 0) {
     m_timer->stop();
   } else if (!m_timer->isActive() || m_timer->remainingTime() > watch.timeoutMs) {

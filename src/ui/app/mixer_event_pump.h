@@ -20,22 +20,29 @@ namespace vantrel::ui {
 class CMixerEventPump : public QObject {
   Q_OBJECT
 public:
-  // Does nothing when the session has no bus connection.
+  // Follows the bus connection as it comes and goes.
   CMixerEventPump(CBridgeSession& session, QObject* parent);
   ~CMixerEventPump() override;
 
   // Stops watching for good, before the session closes the connection.
   void Stop();
 
+signals:
+  // A sentence for the user about the mixer (the bus went away or is back).
+  void Notice(const QString& text);
+
 private:
   void Process();
   void Rearm();
   void RearmSoon();
+  // Watches this descriptor (-1: none) from now on.
+  void Watch(int fd);
 
   CBridgeSession& m_session;
   QSocketNotifier* m_read = nullptr;
   QSocketNotifier* m_write = nullptr;
   QTimer* m_timer = nullptr;
+  int m_fd = -1;
   bool m_rearmQueued = false;
   bool m_stopped = false;
 };

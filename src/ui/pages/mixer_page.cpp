@@ -199,14 +199,21 @@ bool CMixerPage::IsFaderHeld(std::size_t strip) const {
 
 void CMixerPage::ShowMembers() {
   for (std::size_t i = 0; i < m_strips.size(); ++i) {
-    StripWidgets& s = m_strips[i];
-    s.field->setText(QString::number(m_model.Controller(i)));
-    s.readout->setText(QString::fromStdString(m_model.Readout(i)));
-    if (s.label != nullptr) {
-      s.label->setText(QString::fromStdString(m_model.Label(i)));
-    }
-    DescribeFader(i);
+    m_strips[i].field->setText(QString::number(m_model.Controller(i)));
+    ShowStrip(i);
   }
+}
+
+void CMixerPage::ShowStrip(std::size_t strip) {
+  StripWidgets& s = m_strips[strip];
+  if (!s.fader->isSliderDown()) {
+    ShowFaderValue(strip, m_model.FaderValue(strip));
+  }
+  s.readout->setText(QString::fromStdString(m_model.Readout(strip)));
+  if (s.label != nullptr) {
+    s.label->setText(QString::fromStdString(m_model.Label(strip)));
+  }
+  DescribeFader(strip);
 }
 
 QMenu* CMixerPage::FieldMenu(std::size_t strip) {

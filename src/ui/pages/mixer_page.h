@@ -72,6 +72,7 @@ public:
   // IPageView
   void ShowFaderValue(std::size_t strip, int value) override;
   void ShowMembers() override;
+  void ShowStrip(std::size_t strip) override;
   bool IsFaderHeld(std::size_t strip) const override;
 
   // MIDI learn. The context menu of a CC field: the field's own editing

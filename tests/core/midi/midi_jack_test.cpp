@@ -131,7 +131,8 @@ TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyContro
     ASSERT_TRUE(m_peer.Send(0, bytes));
   }
   EXPECT_EQ(m_peer.WaitForReceived(sent.size(), 5s), OnPort(0, sent));
-  EXPECT_EQ(WaitForChanges(2), (std::vector<ControllerChange>{{0x07, 0x64}, {0x0A, 0x7F}}));
+  EXPECT_EQ(WaitForChanges(2),
+            (std::vector<ControllerChange>{{0x07, 0x64, 0x0F}, {0x0A, 0x7F, 0x00}}));
   EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), sent.size());
 }
 
@@ -169,7 +170,7 @@ TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesA
     ASSERT_TRUE(m_peer.Send(0, whole[i]));
   }
   EXPECT_EQ(m_peer.WaitForReceived(whole.size(), 5s), OnPort(0, whole));
-  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x01, 0x02}}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x01, 0x02, 0x02}}));
   EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), whole.size());
   // Nothing malformed even reached the output port, which would refuse it.
   EXPECT_EQ(m_output.LastError(), "");
@@ -255,7 +256,7 @@ TEST_F(BridgeOnJack, ASecondPortOfTheSameKindInTheProcessIsRefusedAndTheFirstKee
   }
   ASSERT_TRUE(m_peer.Send(0, {0xB6, 0x10, 0x20}));
   EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB6, 0x10, 0x20}}));
-  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x10, 0x20}}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x10, 0x20, 0x06}}));
 }
 
 class IgnoringReceiver : public IMidiReceiver {
@@ -297,7 +298,7 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
   OpenBoth(0, 0);
   ASSERT_TRUE(m_peer.Send(0, {0xB1, 0x05, 0x06}));
   EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x05, 0x06}}));
-  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x05, 0x06}}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x05, 0x06, 0x01}}));
 }
 
 TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
@@ -306,7 +307,7 @@ TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
   ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.OutputName(0)).empty());
   ASSERT_TRUE(m_peer.Send(0, {0xB5, 0x20, 0x30}));
   ASSERT_TRUE(m_peer.Send(0, {0x95, 0x20, 0x30}));
-  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30}}));
+  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30, 0x05}}));
   EXPECT_TRUE(m_peer.ReceivedAfterQuiet().empty());
   EXPECT_EQ(m_input.ThruDroppedCount(), 0u);
 }
@@ -399,7 +400,7 @@ TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAnd
     const auto controller = static_cast<uint8_t>((i >> 4) & 0x7F);
     const auto value = static_cast<uint8_t>(i & 0x7F);
     sent.push_back({static_cast<uint8_t>(0xB0 | (i % 16)), controller, value});
-    sentChanges.push_back({controller, value});
+    sentChanges.push_back({controller, value, static_cast<uint8_t>(i % 16)});
   }
   // A run that JACK spoiled with an xrun proves little, so it is tried again.
   for (int attempt = 1; attempt <= 3; ++attempt) {
