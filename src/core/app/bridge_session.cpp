@@ -26,10 +26,11 @@ std::string DescribeDevice(const char* kind, int32_t index, const std::vector<st
   if (failed) {
     return head + "cannot open device " + std::to_string(index) +
            // A device waited for is missing: that says why already.
-           // Only a running MIDI system can bring it back.
-           (awaited && CurrentMidiApiAvailable() ? "; \"" + name + "\" is opened when it appears"
-            : reason.empty()                     ? std::string()
-                                                 : ". " + reason);
+           // Without a MIDI system the lists stay empty: nothing can appear.
+           (awaited && (CurrentMidiApiAvailable() || !names.empty())
+                ? "; \"" + name + "\" is opened when it appears"
+            : reason.empty() ? std::string()
+                             : ". " + reason);
   }
   const auto position = static_cast<std::size_t>(index);
   return head + "opened device " + std::to_string(index) + " (" +

@@ -13,7 +13,9 @@
 namespace vantrel {
 namespace {
 
-constexpr const char* kNoSystem = "No MIDI system is available.";
+// No system answered at start-up, so no device can appear either.
+constexpr const char* kNoSystem =
+    "No MIDI system is available, so no device can appear until Vantrel starts again with one.";
 
 // The full JACK name of the device at this index, or empty with a sentence.
 std::string JackDeviceName(const std::vector<std::string>& names, uint32_t device,
