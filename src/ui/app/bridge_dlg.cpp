@@ -51,7 +51,13 @@ CBridgeDlg::CBridgeDlg(CBridgeSession& session, int controllerWakeFd, WindowOpti
   setWindowIcon(ProgramIcon());
 }
 
-CBridgeDlg::~CBridgeDlg() = default;
+CBridgeDlg::~CBridgeDlg() {
+  // Hiding the window on its way out moves the focus; the field's notice
+  // must not reach a window that is half gone.
+  if (m_channelField != nullptr) {
+    m_channelField->disconnect(this);
+  }
+}
 
 void CBridgeDlg::OnInitDialog() {
   BuildWindow();

@@ -97,6 +97,12 @@ CDropList::CDropList(QWidget* parent) : QComboBox(parent) {
   connect(this, &QComboBox::currentTextChanged, this, &CDropList::UpdateToolTip);
 }
 
+CDropList::~CDropList() {
+  // QComboBox's own destruction may change the current item; the tooltip
+  // is not kept up any more.
+  disconnect(this, &QComboBox::currentTextChanged, this, &CDropList::UpdateToolTip);
+}
+
 void CDropList::showPopup() {
   emit PopupOpening();
   view()->setMinimumWidth(ListWidth());

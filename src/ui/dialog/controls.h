@@ -88,6 +88,7 @@ class CDropList : public QComboBox {
   Q_OBJECT
 public:
   explicit CDropList(QWidget* parent);
+  ~CDropList() override;
   void showPopup() override;
   // Text for the tooltip beside the current item's own (shown alone when
   // the item fits).
