@@ -1,6 +1,7 @@
 #include "e2e_fixture.h"
 
 #include "mixer/scales.h"
+#include "state/controller_modes.h"
 #include "support/slow_mixer.h"
 
 #include <set>
@@ -303,6 +304,59 @@ TEST_P(EndToEndTest, WithSoftTakeoverAFarValueIsIgnoredAndANearOneTakesOver) {
     WaitForValue(row, 63 * 512, 3s);
   }
   EXPECT_EQ(Read(row), 63 * 512);
+}
+
+TEST_P(EndToEndTest, EncodersStepInEveryModeAndClampAndAFourteenBitPairLandsItsValue) {
+  struct Encoder {
+    std::string key;
+    uint8_t controller;
+    ControllerMode mode;
+    uint8_t up3, down5, downFar; // +3, -5 and -63 in the mode's encoding
+  };
+  const std::vector<Encoder> encoders = {
+      {"Aux1CC", 16, ControllerMode::RelativeTwos, 3, 123, 65},
+      {"Aux2CC", 17, ControllerMode::RelativeSigned, 3, 69, 127},
+      {"Aux3CC", 18, ControllerMode::RelativeOffset, 67, 59, 1},
+  };
+  std::map<std::string, int> controllers = {{"VolLCC", 7}};
+  for (const Encoder& e : encoders) {
+    controllers[e.key] = e.controller;
+  }
+  WriteProfile(controllers);
+  CSettings settings(m_profilePath);
+  for (const Encoder& e : encoders) {
+    settings.Write(ControllerModeKey(e.controller), ControllerModeName(e.mode));
+  }
+  settings.Write(ControllerModeKey(7), "14BIT");
+  for (const Encoder& e : encoders) {
+    SetParameter(*m_link->Server(), kCatalogue[RowOfKey(e.key)], 64 * 512);
+  }
+  StartBridge();
+  // Played one by one: a step applied twice or lost shows in the value.
+  auto step = [this](uint8_t controller, uint8_t value) {
+    const std::size_t heard = m_peer->ReceivedAfterQuiet().size();
+    Play({Cc(0, controller, value)});
+    m_peer->WaitForReceived(heard + 1, 5s);
+  };
+  for (const Encoder& e : encoders) {
+    const std::size_t row = RowOfKey(e.key);
+    step(e.controller, e.up3);
+    EXPECT_EQ(WaitForValue(row, 67 * 512), 67 * 512) << e.key;
+    step(e.controller, e.down5);
+    EXPECT_EQ(WaitForValue(row, 62 * 512), 62 * 512) << e.key;
+    step(e.controller, e.downFar);
+    EXPECT_EQ(WaitForValue(row, 0), 0) << e.key;
+    step(e.controller, e.downFar);
+    step(e.controller, e.up3);
+    EXPECT_EQ(WaitForValue(row, 3 * 512), 3 * 512) << e.key << ": clamped at 0";
+  }
+  const std::size_t record = RowOfKey("VolLCC");
+  step(7, 100);
+  step(39, 77);
+  const int32_t fine = GainFromFineValue((100 << 7) | 77);
+  EXPECT_EQ(WaitForValue(record, fine), fine);
+  step(7, 50); // a 7-bit sender on the same number
+  EXPECT_EQ(WaitForValue(record, GainFromValue(50)), GainFromValue(50));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndTest, ::testing::Values(false, true),

@@ -12,6 +12,7 @@
 #include "settings/settings.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace vantrel {
 
@@ -84,8 +85,34 @@ void CBridgeSession::LoadMainSettings() {
   m_context.table.SetSoftTakeover(
       m_softTakeoverForRun ||
       (m_settings != nullptr && m_settings->ReadInt(kSoftTakeoverKey, 0) != 0));
+  LoadControllerModes();
   // A channel outside 1..16 is kept as it is; its low four bits are sent.
   state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(m_channel) - 1);
+}
+
+void CBridgeSession::LoadControllerModes() {
+  m_context.modes.Reset();
+  if (m_settings == nullptr) {
+    return;
+  }
+  for (uint8_t controller = 0; controller < 128; ++controller) {
+    const SettingKey key = ControllerModeKey(controller);
+    const std::string text = m_settings->Read(key);
+    if (text.empty()) {
+      continue;
+    }
+    const std::optional<ControllerMode> mode = ParseControllerMode(text);
+    if (!mode || !m_context.modes.SetMode(controller, *mode)) {
+      std::fprintf(stderr,
+                   "vantrel: the profile sets [%s] %s=%s, which %s; controller %d is read as "
+                   "absolute.\n",
+                   std::string(key.section).c_str(), std::string(key.name).c_str(), text.c_str(),
+                   mode ? "only controllers 0..31 can carry (their low halves are 32..63)"
+                        : "is none of absolute, relative-twos, relative-signed, "
+                          "relative-offset or 14bit",
+                   controller);
+    }
+  }
 }
 
 void CBridgeSession::SetChannelMember(int32_t channel) {

@@ -78,7 +78,7 @@ public:
 
   // Reads ActivePage, DefaultMidiOut, DefaultMidiIn and DefaultMidiOutChannel
   // and sets the state from them; nothing is range-checked. Also reads the
-  // Feedback and SoftTakeover options.
+  // Feedback and SoftTakeover options and the controller modes.
   void LoadMainSettings();
 
   // Controller feedback (CControllerFeedback) and soft takeover (the
@@ -171,6 +171,9 @@ private:
   // or none after a release.
   void FollowMixerLink();
   void WriteOption(const SettingKey& key, bool on);
+  // Reads "Controller Modes"; a value that names no mode, or a mode the
+  // number cannot carry, is reported and read as absolute.
+  void LoadControllerModes();
 
   CSettings* m_settings;
   bool m_writesProfile;

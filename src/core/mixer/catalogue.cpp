@@ -12,11 +12,27 @@ int32_t MixerValueFromFader(const Parameter& p, int v) {
 }
 
 int32_t MixerValueFromController(const Parameter& p, int v) {
-  return p.kind == ParameterKind::Gain ? GainFromValue(v) : LevelFromController(v);
+  return MixerValueFromFineController(p, v << kFineBits);
+}
+
+int32_t MixerValueFromFineController(const Parameter& p, int h) {
+  return p.kind == ParameterKind::Gain ? GainFromFineValue(h) : LevelFromFineController(h);
 }
 
 int FaderValueFromReading(const Parameter& p, int32_t reading) {
   return p.kind == ParameterKind::Gain ? ValueFromGain(reading) : ValueFromLevel(reading);
+}
+
+int ControllerValueFromReading(const Parameter& p, int32_t reading) {
+  const int shown = FaderValueFromReading(p, reading);
+  // The read-back truncates: the controller value is the shown one or the
+  // one above it.
+  for (const int v : {shown, shown + 1}) {
+    if (v <= kFaderMax && MixerValueFromController(p, v) == reading) {
+      return v;
+    }
+  }
+  return shown;
 }
 
 namespace {

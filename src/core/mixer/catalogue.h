@@ -52,8 +52,16 @@ extern const std::array<Parameter, kParameterCount> kCatalogue;
 int32_t MixerValueFromFader(const Parameter& p, int v);
 // Mixer value for an incoming controller value v (0..127).
 int32_t MixerValueFromController(const Parameter& p, int v);
+// Mixer value for a 14-bit controller value h (0..16383), on the same scale:
+// h = v x 128 gives what v gives.
+int32_t MixerValueFromFineController(const Parameter& p, int h);
 // Fader value shown for a mixer reading.
 int FaderValueFromReading(const Parameter& p, int32_t reading);
+// The controller value (0..127) that sets exactly this reading, else the
+// fader value shown for it: where a relative step starts from, so a level
+// set by a controller steps from its own value, not from the read-back's
+// truncation below it.
+int ControllerValueFromReading(const Parameter& p, int32_t reading);
 
 // Sets a Level or Gain parameter to a mixer value. Filter rows are not
 // mixer parameters and are refused (result non-zero, no call).

@@ -19,18 +19,35 @@ constexpr int32_t LevelFromFader(int v) {
   return v * kFaderLevelStep;
 }
 
+// A 14-bit controller value h (0..16383) is a 7-bit value with 7 more bits
+// below it: h = v x 128 gives exactly what v gives.
+inline constexpr int kFineBits = 7;
+
+// Linear level scale of an incoming controller at 14 bits: h x 4, that is
+// (h / 128) x 512, 0..65532.
+constexpr int32_t LevelFromFineController(int h) {
+  return h << (kControllerLevelShift - kFineBits);
+}
+
 // Linear level scale of an incoming controller: v x 512, 0..65024.
 constexpr int32_t LevelFromController(int v) {
-  return v << kControllerLevelShift;
+  return LevelFromFineController(v << kFineBits);
+}
+
+// Exponential gain scale at 14 bits: 0 for 0, else 10^(h / 128 x 0.0379...)
+// truncated. Scaling by 128 is exact in binary, so h = v x 128 gives the
+// very value of GainFromValue(v).
+inline int32_t GainFromFineValue(int h) {
+  if (h == 0) {
+    return 0;
+  }
+  return static_cast<int32_t>(std::pow(10.0, h * kGainExponentPerStep / (1 << kFineBits)));
 }
 
 // Exponential gain scale, the same from a fader and from a controller:
 // 0 for 0, else 10^(v x 0.0379...) truncated; 127 gives 65535.
 inline int32_t GainFromValue(int v) {
-  if (v == 0) {
-    return 0;
-  }
-  return static_cast<int32_t>(std::pow(10.0, v * kGainExponentPerStep));
+  return GainFromFineValue(v << kFineBits);
 }
 
 // Read-back of a level or pan: low 16 bits divided by 516.

@@ -247,6 +247,24 @@ CommitResult CPageModel::Commit(std::span<const std::string> fieldTexts) {
   return {};
 }
 
+ControllerMode CPageModel::ControllerModeOf(std::size_t strip) const {
+  const int32_t controller = Controller(strip);
+  return IsMapped(controller) ? m_context.modes.Mode(static_cast<uint8_t>(controller))
+                              : ControllerMode::Absolute;
+}
+
+bool CPageModel::SetControllerMode(std::size_t strip, ControllerMode mode) {
+  const int32_t controller = Controller(strip);
+  if (!IsMapped(controller) || !m_context.modes.SetMode(static_cast<uint8_t>(controller), mode)) {
+    return false;
+  }
+  if (m_context.settings != nullptr) {
+    m_context.settings->Write(ControllerModeKey(static_cast<uint8_t>(controller)),
+                              ControllerModeName(mode));
+  }
+  return true;
+}
+
 void CPageModel::ChooseEffect(int32_t aux, int32_t effect) {
   if (m_context.mixer != nullptr) {
     m_context.mixer->SetAuxEffect(aux, effect);

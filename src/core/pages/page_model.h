@@ -7,6 +7,7 @@
 
 #include "mixer/mixer_mirror.h"
 #include "pages/page_table.h"
+#include "state/controller_modes.h"
 #include "state/parameter_table.h"
 
 #include <cstdint>
@@ -107,6 +108,13 @@ public:
   // order, stopping at the first text that is not an integer in -1..127.
   // Fields before it keep their new numbers.
   CommitResult Commit(std::span<const std::string> fieldTexts);
+
+  // How the strip's controller number is read. Setting a mode applies to
+  // every strip on that number and is saved in the profile; false, with
+  // nothing changed, when the strip has no controller 0..127 or the number
+  // cannot carry the mode.
+  ControllerMode ControllerModeOf(std::size_t strip) const;
+  bool SetControllerMode(std::size_t strip, ControllerMode mode);
 
   // An effect chooser of the page picked an effect for an aux bus.
   void ChooseEffect(int32_t aux, int32_t effect);

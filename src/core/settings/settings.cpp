@@ -3,6 +3,7 @@
 #include "files/file_io.h"
 #include "settings/profile_file.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -69,6 +70,17 @@ std::optional<std::string> StoreKeys(const std::filesystem::path& target,
 }
 
 } // namespace
+
+SettingKey ControllerModeKey(uint8_t controller) {
+  static const std::array<std::string, 128> names = [] {
+    std::array<std::string, 128> all;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      all[i] = "CC" + std::to_string(i);
+    }
+    return all;
+  }();
+  return {kControllerModes, names[controller & 0x7F]};
+}
 
 CSettings::CSettings(std::filesystem::path profilePath) : m_path(std::move(profilePath)) {}
 

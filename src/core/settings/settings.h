@@ -25,6 +25,7 @@ struct SettingKey {
 inline constexpr std::string_view kProgramOptions = "Program Options";
 inline constexpr std::string_view kMidiOptions = "Midi Options";
 inline constexpr std::string_view kCcMapping = "CC Mapping";
+inline constexpr std::string_view kControllerModes = "Controller Modes";
 
 inline constexpr SettingKey kActivePageKey{kProgramOptions, "ActivePage"};
 inline constexpr SettingKey kDefaultMidiInKey{kMidiOptions, "DefaultMidiIn"};
@@ -42,6 +43,11 @@ inline constexpr SettingKey kSoftTakeoverKey{kProgramOptions, "SoftTakeover"};
 constexpr SettingKey CcMappingKey(std::string_view name) {
   return {kCcMapping, name};
 }
+
+// The key of one controller number's mode (0..127): "CC16" in
+// "Controller Modes". An extra section: a profile without it reads every
+// controller as absolute.
+SettingKey ControllerModeKey(uint8_t controller);
 
 // One key and the text to store under it, for CSettings::WriteMany.
 struct SettingWrite {

@@ -7,6 +7,7 @@
 #include "pages/aux_labels.h"
 #include "res/control_ids.h"
 
+#include <QActionGroup>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -225,7 +226,27 @@ QMenu* CMixerPage::FieldMenu(std::size_t strip) {
   learn->setToolTip(tr("Take the controller number from the next control moved on the MIDI "
                        "input; Esc or Learn again cancels"));
   connect(learn, &QAction::triggered, this, [this, strip] { emit LearnToggled(strip); });
+  AddModeMenu(*menu, strip);
   return menu;
+}
+
+void CMixerPage::AddModeMenu(QMenu& menu, std::size_t strip) {
+  QMenu* modes = menu.addMenu(tr("Controller mode"));
+  const int32_t controller = m_model.Controller(strip);
+  modes->setEnabled(CPageModel::IsMapped(controller));
+  auto* group = new QActionGroup(modes);
+  for (std::size_t i = 0; i < kControllerModeCount; ++i) {
+    const auto mode = static_cast<ControllerMode>(i);
+    QAction* action = modes->addAction(ToQString(ControllerModeName(mode)));
+    action->setCheckable(true);
+    action->setActionGroup(group);
+    action->setChecked(m_model.ControllerModeOf(strip) == mode);
+    action->setEnabled(ModeFitsController(mode, controller));
+    connect(action, &QAction::triggered, this,
+            [this, strip, mode] { m_model.SetControllerMode(strip, mode); });
+  }
+  modes->setToolTip(tr("How the controller's values are read: a knob's position, an encoder's "
+                       "steps, or a 14-bit pair with the number 32 above"));
 }
 
 void CMixerPage::ShowLearning(std::optional<std::size_t> strip) {

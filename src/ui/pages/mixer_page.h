@@ -77,8 +77,9 @@ public:
 
   // MIDI learn. The context menu of a CC field: the field's own editing
   // actions and "Learn", checked while that field is learning; choosing it
-  // asks for learning to start or, when checked, to stop. The caller owns
-  // the menu.
+  // asks for learning to start or, when checked, to stop. Beside it the
+  // "Controller mode" submenu sets how the field's number is read. The
+  // caller owns the menu.
   QMenu* FieldMenu(std::size_t strip);
   // Marks the field that waits for a controller, or none.
   void ShowLearning(std::optional<std::size_t> strip);
@@ -106,6 +107,7 @@ private:
 
   void OnInitDialog();
   void DescribeFader(std::size_t strip);
+  void AddModeMenu(QMenu& menu, std::size_t strip);
 
   const int m_templateId;
   CPageModel& m_model;

@@ -1,6 +1,7 @@
 #include "app/cc_dispatcher.h"
 
 #include "mixer/catalogue.h"
+#include "mixer/scales.h"
 #include "support/page_fixture.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,45 @@ TEST_F(DispatcherTest, ValuesBeyondSevenBitsAreClipped) {
   OnMidiCc(context, 9, 255);
   OnMidiCc(context, 137, 1); // no controller number is above 127
   EXPECT_EQ(mixer.calls, (Calls{"SetBusLevel(0, 65024)"}));
+}
+
+// The setters among the recorded calls (relative steps read the mixer first).
+Calls Setters(const Calls& calls) {
+  Calls setters;
+  for (const std::string& call : calls) {
+    if (call.starts_with("Set")) {
+      setters.push_back(call);
+    }
+  }
+  return setters;
+}
+
+TEST_F(DispatcherTest, RelativeStepsMoveEachRowFromItsOwnValueAndClamp) {
+  CreatePages();
+  Map(0, 16);  // Master Aux 1: a level
+  Map(4, 16);  // Master Left: a gain
+  Map(59, 16); // Cutoff: no mixer value, steps from what was shown
+  ASSERT_TRUE(context.modes.SetMode(16, ControllerMode::RelativeTwos));
+  mixer.answers["GetBusLevel(0)"] = 100 << 9;               // set by a controller: 100, not 99
+  mixer.answers["GetMasterVolume(0)"] = GainFromValue(126); // 126 - 3: 46213
+  context.table.SetShown(59, 10);
+  OnMidiCc(context, 16, 125); // three steps down
+  OnMidiCc(context, 16, 5);   // five up: the gain stops at 127
+  EXPECT_EQ(Setters(mixer.calls), (Calls{"SetBusLevel(0, 49664)", "SetMasterVolume(0, 46213)",
+                                         "SetBusLevel(0, 53760)", "SetMasterVolume(0, 65535)"}));
+  EXPECT_EQ(context.table.Shown(59), 12);
+}
+
+TEST_F(DispatcherTest, AFourteenBitPairLandsTheFullValueAndSevenBitsStillWork) {
+  CreatePages();
+  Map(0, 7); // Master Aux 1
+  ASSERT_TRUE(context.modes.SetMode(7, ControllerMode::Fine14Bit));
+  Map(1, 39); // its low half drives no rows of its own while paired
+  OnMidiCc(context, 7, 100);
+  OnMidiCc(context, 39, 77);
+  OnMidiCc(context, 7, 127);
+  EXPECT_EQ(mixer.calls,
+            (Calls{"SetBusLevel(0, 51200)", "SetBusLevel(0, 51508)", "SetBusLevel(0, 65024)"}));
 }
 
 } // namespace
