@@ -14,13 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(ProgramStart, WithoutProcTheMixerServerBesideTheProgramIsStarted) {
   if (RunCommand({"/usr/bin/unshare", "-m", "/bin/true"}).exitCode != 0) {
     GTEST_SKIP() << "needs a mount namespace of its own (root)";
@@ -37,10 +30,11 @@ TEST(ProgramStart, WithoutProcTheMixerServerBesideTheProgramIsStarted) {
                                 std::string(VANTREL_BIN_DIR) + "/vantrel", dir.Path()});
   ASSERT_GT(program, 0);
   EXPECT_TRUE(
-      Eventually([&] { return ReadText(output).find("Mixer: ") != std::string::npos; }, 30s))
-      << ReadText(output);
+      Eventually([&] { return ReadTextFile(output).find("Mixer: ") != std::string::npos; }, 30s))
+      << ReadTextFile(output);
   EndProgram(program);
-  EXPECT_NE(ReadText(output).find("Mixer: connected"), std::string::npos) << ReadText(output);
+  EXPECT_NE(ReadTextFile(output).find("Mixer: connected"), std::string::npos)
+      << ReadTextFile(output);
   EXPECT_TRUE(StopMixerNameOwner());
 }
 

@@ -14,13 +14,6 @@
 namespace vantrel::test {
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 using ProgramStopTest = MixerdFixture;
 
 TEST_F(ProgramStopTest, AStopSignalClosesAnOpenStartUpBoxAndSavesTheProfile) {
@@ -36,7 +29,7 @@ TEST_F(ProgramStopTest, AStopSignalClosesAnOpenStartUpBoxAndSavesTheProfile) {
     // Printed just before the box opens.
     ASSERT_TRUE(program.WaitForOutput("MIDI input:")) << program.Output() << program.Errors();
     EXPECT_EQ(program.Stop(signal), 0) << "signal " << signal << "\n" << program.Errors();
-    const std::string saved = ReadText(profile);
+    const std::string saved = ReadTextFile(profile);
     EXPECT_NE(saved.find("ActivePage="), std::string::npos) << saved;
     EXPECT_NE(saved.find("DefaultMidiIn=7"), std::string::npos) << saved;
   }

@@ -1,5 +1,7 @@
 #include "support/bridge_process.h"
 
+#include "support/mixerd_server.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,15 +12,6 @@
 #include <unistd.h>
 
 namespace vantrel::test {
-
-namespace {
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-} // namespace
 
 std::string BridgeProgram() {
   return std::string(VANTREL_BIN_DIR) + "/vantrel";
@@ -103,10 +96,10 @@ int BridgeProcess::Stop(int signal, std::chrono::milliseconds timeout) {
 }
 
 std::string BridgeProcess::Output() const {
-  return ReadFile(m_outPath);
+  return ReadTextFile(m_outPath);
 }
 std::string BridgeProcess::Errors() const {
-  return ReadFile(m_errPath);
+  return ReadTextFile(m_errPath);
 }
 
 } // namespace vantrel::test

@@ -23,13 +23,6 @@ namespace {
 constexpr int kNameTakenExit = 3;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 // Forks and runs `args` with standard output and error in the given files.
 // The child dies with the test process, so a crashed test leaves nothing.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath,
@@ -211,7 +204,7 @@ void MixerdProcess::Kill() {
 }
 
 std::string MixerdProcess::Errors() const {
-  return ReadFile(m_errorPath);
+  return ReadTextFile(m_errorPath);
 }
 
 CommandResult RunCommand(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
@@ -231,9 +224,16 @@ CommandResult RunCommand(const std::vector<std::string>& args, std::chrono::mill
     return result;
   }
   result.exitCode = ExitCode(status);
-  result.out = ReadFile(outPath);
-  result.err = ReadFile(errPath);
+  result.out = ReadTextFile(outPath);
+  result.err = ReadTextFile(errPath);
   return result;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
 }
 
 } // namespace vantrel::test

@@ -80,6 +80,9 @@ struct CommandResult {
   std::string err;
 };
 
+// The whole text of a file, empty when it cannot be read.
+std::string ReadTextFile(const std::string& path);
+
 // Runs a program to its end with a time limit and collects its output.
 CommandResult RunCommand(const std::vector<std::string>& args,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20));

@@ -359,9 +359,8 @@ void CBridgeSession::Shutdown() {
   m_mixerLink.SetWatchListener(nullptr);
   m_mixerLink.Release();
   m_mixerLink.Shutdown();
-  m_input.Stop();
-  m_input.Close();
-  m_output.Close();
+  // The profile first: closing a port may wait on the MIDI system, and a
+  // stop that overruns its deadline must not lose what the user chose.
   if (m_settings != nullptr && m_writesProfile) {
     const AppState& state = m_context.state;
     std::vector<SettingWrite> writes = {
@@ -384,6 +383,9 @@ void CBridgeSession::Shutdown() {
     }
     m_settings->WriteMany(writes);
   }
+  m_input.Stop();
+  m_input.Close();
+  m_output.Close();
 }
 
 void CBridgeSession::InitPages() {

@@ -17,10 +17,11 @@ namespace vantrel {
 
 int RunHeadless(const CommandLine& options) {
   // Stop signals arrive through a descriptor, so the loop handles them in
-  // order with everything else instead of inside a handler.
-  const CUniqueFd signals = BlockStopSignals() ? StopSignalFd(false) : CUniqueFd();
-  if (!signals.IsOpen()) {
-    std::perror("vantrel: cannot watch for stop signals");
+  // order with everything else instead of inside a handler; a stop that
+  // a JACK or bus call keeps from finishing ends at the deadline.
+  CStopSignalCatcher signals;
+  if (!signals.IsCatching()) {
+    std::fprintf(stderr, "vantrel: cannot watch for stop signals.\n");
     return 1;
   }
   // SIGUSR1 prints the counters; without it the bridge runs on regardless.
@@ -65,7 +66,7 @@ int RunHeadless(const CommandLine& options) {
     // device watch, no bus) is skipped by poll.
     const MixerEventWatch mixer = session.EventWatch();
     pollfd fds[5] = {{runtime.ControllerWakeFd(), POLLIN, 0},
-                     {signals.Get(), POLLIN, 0},
+                     {signals.Fd(), POLLIN, 0},
                      {session.DeviceWatchFd(), POLLIN, 0},
                      {countersAsked.Get(), POLLIN, 0},
                      {mixer.fd, mixer.events, 0}};
@@ -95,10 +96,8 @@ int RunHeadless(const CommandLine& options) {
       PrintLine("Mixer: " + notice);
     }
     if ((fds[1].revents & POLLIN) != 0) {
-      signalfd_siginfo info{};
-      if (read(signals.Get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        std::printf("Stopping on signal %u.\n", info.ssi_signo);
-      }
+      std::printf("Stopping on signal %d.\n", signals.TakeSignal());
+      std::fflush(stdout);
       break;
     }
   }

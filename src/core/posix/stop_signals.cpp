@@ -1,6 +1,12 @@
 #include "posix/stop_signals.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/signalfd.h>
+#include <thread>
+#include <unistd.h>
 
 namespace vantrel {
 
@@ -33,6 +39,119 @@ CUniqueFd BlockedSignalFd(int signal) {
     return CUniqueFd();
   }
   return CUniqueFd(signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+}
+
+namespace {
+
+// The event loop reads [0]; the handler writes [1].
+int g_caught[2] = {-1, -1};
+// The deadline thread reads [0]; the handler writes [1]. Never closed: the
+// deadline runs until the process ends.
+int g_deadline[2] = {-1, -1};
+
+// Signal context: only async-signal-safe calls.
+extern "C" void OnStopSignal(int number) {
+  const int saved = errno;
+  const auto byte = static_cast<unsigned char>(number);
+  [[maybe_unused]] ssize_t written = ::write(g_caught[1], &byte, 1);
+  written = ::write(g_deadline[1], &byte, 1);
+  errno = saved;
+}
+
+// Ends the catcher's countdown: signal numbers are never 0.
+constexpr unsigned char kCancel = 0;
+
+// From a caught stop, gives the process kStopDeadline to end or to let go of
+// its catcher (which sends kCancel); further stops meanwhile change nothing.
+void WatchDeadline() {
+  for (;;) {
+    unsigned char byte = kCancel;
+    while (byte == kCancel) {
+      if (::read(g_deadline[0], &byte, 1) < 0 && errno != EINTR) {
+        return;
+      }
+    }
+    const auto end = std::chrono::steady_clock::now() + kStopDeadline;
+    for (;;) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      pollfd fd{g_deadline[0], POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) == 0) {
+        std::fprintf(stderr,
+                     "vantrel: stopping took longer than %lld ms (the MIDI system or the bus "
+                     "does not answer); ending now.\n",
+                     static_cast<long long>(kStopDeadline.count()));
+        std::fflush(stderr);
+        ::_exit(kExitStopOverdue);
+      }
+      if ((fd.revents & POLLIN) != 0 && ::read(g_deadline[0], &byte, 1) == 1 && byte == kCancel) {
+        break;
+      }
+    }
+  }
+}
+
+bool StartDeadlineThread() {
+  if (g_deadline[0] >= 0) {
+    return true;
+  }
+  if (::pipe2(g_deadline, O_CLOEXEC) != 0) {
+    return false;
+  }
+  ::fcntl(g_deadline[1], F_SETFL, O_NONBLOCK);
+  try {
+    std::thread(WatchDeadline).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void SetStopHandlers(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int number : kStopSignals) {
+    ::sigaction(number, &action, nullptr);
+  }
+}
+
+} // namespace
+
+CStopSignalCatcher::CStopSignalCatcher() {
+  if (g_caught[0] >= 0 || ::pipe2(g_caught, O_CLOEXEC | O_NONBLOCK) != 0) {
+    return;
+  }
+  if (!StartDeadlineThread()) {
+    ::close(g_caught[0]);
+    ::close(g_caught[1]);
+    g_caught[0] = g_caught[1] = -1;
+    return;
+  }
+  SetStopHandlers(OnStopSignal);
+  m_catching = true;
+}
+
+CStopSignalCatcher::~CStopSignalCatcher() {
+  if (!m_catching) {
+    return;
+  }
+  SetStopHandlers(SIG_DFL);
+  // The stop it caught, if any, has ended in order.
+  [[maybe_unused]] const ssize_t written = ::write(g_deadline[1], &kCancel, 1);
+  ::close(g_caught[0]);
+  ::close(g_caught[1]);
+  g_caught[0] = g_caught[1] = -1;
+}
+
+int CStopSignalCatcher::Fd() const {
+  return m_catching ? g_caught[0] : -1;
+}
+
+int CStopSignalCatcher::TakeSignal() {
+  unsigned char byte = 0;
+  return m_catching && ::read(g_caught[0], &byte, 1) == 1 ? byte : 0;
 }
 
 } // namespace vantrel

@@ -7,11 +7,45 @@
 #include "posix/unique_fd.h"
 
 #include <array>
+#include <chrono>
 #include <csignal>
 
 namespace vantrel {
 
 inline constexpr std::array<int, 3> kStopSignals = {SIGINT, SIGTERM, SIGHUP};
+
+// A stop has this long to end the process in order. Past it the process ends
+// at once: a call that never returns (a JACK server that has wedged, a bus
+// that hangs) must not keep a stop signal from working.
+inline constexpr std::chrono::milliseconds kStopDeadline{900};
+// The exit status of a process that a stop ended past the deadline.
+inline constexpr int kExitStopOverdue = 4;
+
+// Catches the stop signals with a handler, for the programs that stop in
+// order on their event loop (the window and the headless bridge). Each
+// signal makes Fd() readable, and the first one starts the deadline: unless
+// the catcher is destroyed first (the stop it asked for has run: the window
+// has closed, the headless loop has shut down), a thread of its own ends the
+// process kStopDeadline later, with a line on standard error and
+// kExitStopOverdue, whatever the other threads are blocked in. One catcher
+// at a time.
+class CStopSignalCatcher {
+public:
+  CStopSignalCatcher();
+  ~CStopSignalCatcher();
+  CStopSignalCatcher(const CStopSignalCatcher&) = delete;
+  CStopSignalCatcher& operator=(const CStopSignalCatcher&) = delete;
+
+  // False when the handlers or the descriptors could not be set up.
+  bool IsCatching() const { return m_catching; }
+  // Readable while a caught signal waits to be taken; -1 when not catching.
+  int Fd() const;
+  // The next caught signal's number, or 0 when none waits.
+  int TakeSignal();
+
+private:
+  bool m_catching = false;
+};
 
 // Blocks the stop signals in the calling thread, and so in every thread it
 // starts afterwards. Call before any thread exists. False on failure.

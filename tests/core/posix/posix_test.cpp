@@ -108,5 +108,33 @@ TEST(StopSignals, ABlockedStopSignalMakesTheDescriptorReadable) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+TEST(StopSignals, ACaughtStopEndsAProcessThatHangsAndNotOneThatLetsGoOfItsCatcher) {
+  for (const bool hangs : {true, false}) {
+    SCOPED_TRACE(hangs ? "hangs" : "stops in order");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      {
+        CStopSignalCatcher catcher;
+        ::raise(SIGTERM);
+        if (!catcher.IsCatching() || catcher.TakeSignal() != SIGTERM || catcher.TakeSignal() != 0) {
+          ::_exit(1);
+        }
+        while (hangs) {
+          ::pause();
+        }
+      }
+      // Well past the deadline: only a countdown that was not called off
+      // could end the process now.
+      std::this_thread::sleep_for(kStopDeadline * 2);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), hangs ? kExitStopOverdue : 0);
+  }
+}
+
 } // namespace
 } // namespace vantrel
