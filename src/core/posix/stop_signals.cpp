@@ -99,12 +99,21 @@ bool StartDeadlineThread() {
     return false;
   }
   ::fcntl(g_deadline[1], F_SETFL, O_NONBLOCK);
+  // The thread takes no signal: one it left unblocked could reach it instead
+  // of the thread that waits for it (SIGUSR1 on a descriptor) and end the
+  // process.
+  sigset_t all;
+  sigset_t old;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &old);
+  bool started = true;
   try {
     std::thread(WatchDeadline).detach();
   } catch (const std::system_error&) {
-    return false;
+    started = false;
   }
-  return true;
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return started;
 }
 
 void SetStopHandlers(void (*handler)(int)) {
