@@ -30,9 +30,7 @@ void DisableAutoStart(sdbus::MethodCall& call) {
   sd_bus_message_set_auto_start(static_cast<sd_bus_message*>(call.*MessageHandle::kHandle), 0);
 }
 
-// How long a setter may wait for the socket before the link counts as
-// stalled, and how long the whole-state answer may take.
-constexpr std::chrono::milliseconds kFlushBudget{250};
+// How long the whole-state answer may take.
 constexpr std::chrono::seconds kStateTimeout{10};
 // Setters per SetMany message: a controller on every row is one message.
 constexpr std::size_t kBatchLimit = 256;
@@ -65,12 +63,11 @@ void DbusMixerServer::EndBatch() {
 }
 
 void DbusMixerServer::Flush() {
-  // Within the budget the setters normally leave at once. A link that
-  // already stalled does not wait again: the event loop writes the rest.
-  const auto now = std::chrono::steady_clock::now();
+  // Setters leave at once while the socket takes them; a socket that does
+  // not is never waited for: the event loop writes the rest.
   const bool wasStalled = m_flushStalled;
   try {
-    m_flushStalled = !WriteSetters(m_flushStalled ? now : now + kFlushBudget);
+    m_flushStalled = !WriteSetters(std::chrono::steady_clock::now());
   } catch (const sdbus::Error&) {
     // The bus connection broke: nothing queued can ever be written.
     m_pending.Clear();

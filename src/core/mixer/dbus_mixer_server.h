@@ -14,10 +14,10 @@
 // our own that is written out as fast as the socket takes it, several
 // queued setters in one SetMany message. Between BeginBatch() and EndBatch()
 // setters only queue, so everything one controller change sets leaves as
-// one message. A setter first waits a short budget for the socket; when
-// that runs out later setters only queue, and the owner's event loop keeps
-// writing whenever the socket is writable (EventWatch in CMixerLink) until
-// the queue is empty. A stall that lasts so long that the queue passes its
+// one message. A setter never waits for the socket: what it does not take
+// at once stays queued, and the owner's event loop keeps writing whenever
+// the socket is writable (EventWatch in CMixerLink) until the queue is
+// empty. A stall that lasts so long that the queue passes its
 // bound keeps each target's newest setter only (CSetterQueue).
 
 #include "mixer/mixer_mirror.h"

@@ -37,6 +37,10 @@ constexpr auto kFirstStateBudget = std::chrono::milliseconds(250);
 // this often.
 constexpr auto kRetryInterval = std::chrono::seconds(1);
 
+// How long the start-up line waits for the back end's status: a slow
+// server costs the window this much once, not its answer time.
+constexpr auto kStatusTimeout = std::chrono::milliseconds(250);
+
 using ChangeEntry =
     sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
 
@@ -357,7 +361,7 @@ std::string CMixerLink::BackendStatus() {
     std::string status;
     proxy->callMethod(mixer_dbus::kBackendMethod)
         .onInterface(mixer_dbus::kBackendInterface)
-        .withTimeout(m_options.callTimeout)
+        .withTimeout(kStatusTimeout)
         .storeResultsTo(name, status);
     return name + ": " + status;
   } catch (const sdbus::Error&) {
