@@ -75,7 +75,8 @@ public:
     window = std::make_unique<ui::CBridgeDlg>(
         *session, midi.controllers.WakeFd(),
         ui::WindowOptions{mixerWarning,
-                          [this](const std::string& line) { reported.push_back(line); }});
+                          [this](const std::string& line) { reported.push_back(line); },
+                          nullptr});
   }
   void Start() {
     window->OnInitDialog();
