@@ -323,6 +323,13 @@ void CBridgeSession::SetEventWatchListener(std::function<void()> listener) {
 
 void CBridgeSession::DrainControllers() {
   m_queue.AcknowledgeWake();
+  if (m_input.LoopFound() != m_loopReported) {
+    m_loopReported = m_input.LoopFound();
+    if (m_loopReported) {
+      std::fprintf(stderr, "vantrel: the MIDI output comes back to the MIDI input (a MIDI loop); "
+                           "messages that come back are no longer passed on.\n");
+    }
+  }
   FollowMixerLink();
   ControllerChange change;
   // Everything drained in one turn leaves for the mixer as one batch, in
@@ -345,8 +352,12 @@ void CBridgeSession::DrainControllers() {
 }
 
 BridgeStats CBridgeSession::Stats() const {
-  return {m_applied, m_queue.DroppedCount(), m_input.ThruDroppedCount(), m_output.DroppedCount(),
-          m_input.ReceivedCount()};
+  return {m_applied,
+          m_queue.DroppedCount(),
+          m_input.ThruDroppedCount(),
+          m_output.DroppedCount(),
+          m_input.ReceivedCount(),
+          m_input.LoopEchoesDropped()};
 }
 
 void CBridgeSession::Shutdown() {

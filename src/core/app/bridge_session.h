@@ -49,6 +49,7 @@ struct BridgeStats {
   uint64_t thruDropped = 0;        // thru messages the output could not queue
   uint64_t outputDropped = 0;      // any message the output could not queue
   uint64_t messagesReceived = 0;   // every short message the input delivered
+  uint64_t loopEchoesDropped = 0;  // own output that came back through a MIDI loop
 };
 
 inline constexpr std::string_view kCannotOpenInput = "Cannot open Midi input!";
@@ -191,6 +192,7 @@ private:
   int32_t m_channel = 0;
   bool m_shutDown = false;
   uint64_t m_applied = 0;
+  bool m_loopReported = false; // a MIDI loop is reported once per finding
   bool m_feedbackForRun = false;
   bool m_softTakeoverForRun = false;
 };

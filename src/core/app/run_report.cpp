@@ -15,7 +15,10 @@ std::string StatsLine(const BridgeStats& stats) {
   return "Controller changes applied: " + std::to_string(stats.controllersApplied) +
          ", dropped: " + std::to_string(stats.controllersDropped) +
          "; thru messages dropped: " + std::to_string(stats.thruDropped) +
-         "; MIDI messages received: " + std::to_string(stats.messagesReceived);
+         "; MIDI messages received: " + std::to_string(stats.messagesReceived) +
+         (stats.loopEchoesDropped == 0 ? std::string()
+                                       : "; dropped as come back through a MIDI loop: " +
+                                             std::to_string(stats.loopEchoesDropped));
 }
 
 } // namespace vantrel

@@ -32,11 +32,15 @@ bool CControllerQueue::Push(ControllerChange change) noexcept {
     slot.store(static_cast<uint16_t>(kSlotHolds | change.value), std::memory_order_relaxed);
     m_overflowed.store(true, std::memory_order_release);
   }
+  Wake();
+  return stored;
+}
+
+void CControllerQueue::Wake() noexcept {
   // Non-blocking: the counter cannot realistically overflow, and if it did the
   // consumer is already due to wake.
   const uint64_t one = 1;
   [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
-  return stored;
 }
 
 bool CControllerQueue::Pop(ControllerChange& change) noexcept {

@@ -44,6 +44,10 @@ public:
   // controller whose newest change found the ring full.
   bool PopLatest(ControllerChange& change) noexcept;
 
+  // MIDI callback thread: wakes the consumer with nothing queued, for news
+  // it reads elsewhere (a MIDI loop found).
+  void Wake() noexcept;
+
   // Readable while a wake-up is pending.
   int WakeFd() const { return m_wakeFd; }
 

@@ -49,6 +49,7 @@ int CMidiInPort::Close() {
   m_connection.reset();
   m_open = false;
   m_started = false;
+  OnClosed();
   return kMidiOk;
 }
 
@@ -101,6 +102,9 @@ CBridgeMidiIn::~CBridgeMidiIn() {
 
 void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   if (CMidiOutPort* thru = m_thru.load(std::memory_order_acquire)) {
+    if (CameBack(*thru, message)) {
+      return;
+    }
     if (thru->Send(message.status, message.data1, message.data2) ==
         CMidiOutPort::SendOutcome::Dropped) {
       m_thruDropped.fetch_add(1, std::memory_order_relaxed);
@@ -111,6 +115,42 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
       queue->Push({message.data1, message.data2, static_cast<uint8_t>(message.status & 0x0F)});
     }
   }
+}
+
+bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message) noexcept {
+  if (const uint32_t generation = thru.DeviceGeneration(); generation != m_outputGeneration) {
+    m_outputGeneration = generation;
+    m_run = 0;
+    m_loopFound.store(false, std::memory_order_release);
+  }
+  const int64_t now = MonotonicMicros();
+  if (!thru.TakeRecentSend(message)) {
+    // A controller playing something of its own ends a run; clock and other
+    // system messages neither start nor end one.
+    if (message.status < 0xF0) {
+      m_run = 0;
+    }
+    return false;
+  }
+  if (!m_loopFound.load(std::memory_order_relaxed)) {
+    m_run = now - m_lastCameBack <= CRecentSends::kWindowMicros ? m_run + 1 : 1;
+    m_lastCameBack = now;
+    if (m_run < kLoopRun) {
+      return false;
+    }
+    m_loopFound.store(true, std::memory_order_release);
+    // The dialog thread says so once; nothing else may wake it now.
+    if (CControllerQueue* queue = m_controllers.load(std::memory_order_acquire)) {
+      queue->Wake();
+    }
+  }
+  m_loopDropped.fetch_add(1, std::memory_order_relaxed);
+  return true;
+}
+
+void CBridgeMidiIn::OnClosed() {
+  m_run = 0;
+  m_loopFound.store(false, std::memory_order_release);
 }
 
 } // namespace vantrel

@@ -62,6 +62,8 @@ public:
 protected:
   // MIDI thread, under the receive lock. The base does nothing.
   virtual void OnReceive(const CMidiMessage& message);
+  // Dialog thread, once the device is closed: no delivery runs any more.
+  virtual void OnClosed() {}
 
 private:
   void Receive(const CMidiMessage& message) noexcept override;
@@ -96,13 +98,35 @@ public:
   // Thru messages the output could not queue; they were dropped.
   uint64_t ThruDroppedCount() const { return m_thruDropped.load(std::memory_order_relaxed); }
 
+  // A MIDI loop: the thru port's own messages keep coming back to this
+  // input (kLoopRun of them in a row, each within CRecentSends' window of
+  // its send). From then on a message that comes back is neither passed on
+  // nor handed to the dialog thread, so nothing circulates; everything else
+  // is, as before. Found again after the input closes or the output opens
+  // another device. Any thread.
+  static constexpr uint32_t kLoopRun = 100;
+  bool LoopFound() const { return m_loopFound.load(std::memory_order_acquire); }
+  // Messages that came back through a loop and were dropped.
+  uint64_t LoopEchoesDropped() const { return m_loopDropped.load(std::memory_order_relaxed); }
+
 protected:
   void OnReceive(const CMidiMessage& message) override;
+  void OnClosed() override;
 
 private:
+  // MIDI thread: true when the message came back through a loop and must
+  // not be fed on.
+  bool CameBack(CMidiOutPort& thru, const CMidiMessage& message) noexcept;
+
   std::atomic<CMidiOutPort*> m_thru{nullptr};
   std::atomic<CControllerQueue*> m_controllers{nullptr};
   std::atomic<uint64_t> m_thruDropped{0};
+  // The loop watch; the plain members belong to the MIDI thread.
+  uint32_t m_run = 0;
+  int64_t m_lastCameBack = 0;
+  uint32_t m_outputGeneration = 0;
+  std::atomic<bool> m_loopFound{false};
+  std::atomic<uint64_t> m_loopDropped{0};
 };
 
 } // namespace vantrel

@@ -47,6 +47,8 @@ int CMidiOutPort::Open(uint32_t index) {
   }
   m_connection = std::move(connection);
   m_open = true;
+  m_recent.Clear();
+  m_generation.fetch_add(1, std::memory_order_acq_rel);
   return kMidiOk;
 }
 
@@ -91,6 +93,7 @@ CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1,
     m_dropped.fetch_add(1, std::memory_order_relaxed);
     return SendOutcome::Dropped;
   }
+  m_recent.Note({0, status, data1, data2}, MonotonicMicros());
   return SendOutcome::Sent;
 }
 

@@ -5,6 +5,7 @@
 // never waits for the device.
 
 #include "midi/midi_device.h"
+#include "midi/recent_sends.h"
 #include "midi/short_message_sink.h"
 
 #include <array>
@@ -53,6 +54,15 @@ public:
   // Messages the device could not queue.
   uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
+  // Any thread, never waits: true when `message` is one this port sent
+  // moments ago (see CRecentSends), which is then taken.
+  bool TakeRecentSend(const CMidiMessage& message) noexcept {
+    return m_recent.Take(message, MonotonicMicros());
+  }
+  // Changes each time the port opens a device, so that what the input
+  // learnt about the old one can be forgotten. Any thread.
+  uint32_t DeviceGeneration() const { return m_generation.load(std::memory_order_acquire); }
+
 private:
   void KeepError(const char* text) noexcept; // caller holds m_sendLock
 
@@ -63,6 +73,8 @@ private:
   std::unique_ptr<IMidiOutConnection> m_connection;
   std::array<char, 256> m_lastError{};
   std::atomic<uint64_t> m_dropped{0};
+  CRecentSends m_recent;
+  std::atomic<uint32_t> m_generation{0};
 };
 
 } // namespace vantrel

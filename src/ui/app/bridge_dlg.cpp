@@ -128,14 +128,22 @@ void CBridgeDlg::ShowActivity() {
   if (stats.messagesReceived != m_shownStats.messagesReceived ||
       stats.controllersApplied != m_shownStats.controllersApplied ||
       stats.controllersDropped != m_shownStats.controllersDropped ||
-      stats.thruDropped != m_shownStats.thruDropped || m_activityLight->toolTip().isEmpty()) {
-    m_activityLight->setToolTip(
+      stats.thruDropped != m_shownStats.thruDropped ||
+      stats.loopEchoesDropped != m_shownStats.loopEchoesDropped ||
+      m_activityLight->toolTip().isEmpty()) {
+    QString text =
         tr("MIDI messages received: %1\nController changes applied: %2\nDropped: %3 controller "
            "changes, %4 thru messages")
             .arg(stats.messagesReceived)
             .arg(stats.controllersApplied)
             .arg(stats.controllersDropped)
-            .arg(stats.thruDropped));
+            .arg(stats.thruDropped);
+    if (stats.loopEchoesDropped != 0) {
+      text += tr("\nMIDI loop: the output comes back to the input; %1 messages that came back "
+                 "were not passed on")
+                  .arg(stats.loopEchoesDropped);
+    }
+    m_activityLight->setToolTip(text);
   }
   m_shownStats = stats;
 }

@@ -9,6 +9,7 @@
 #include "midi/midi_out_port.h"
 #include "midi/midi_process_objects.h"
 #include "support/jack_peer.h"
+#include "support/sound_server.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -214,6 +215,57 @@ TEST_F(BridgeOnJack, EverySendBeforeACloseGoesOutOnceBeforeThePortCloses) {
     ASSERT_EQ(m_output.Close(), kMidiOk);
     EXPECT_EQ(m_peer.ReceivedAfterQuiet(), OnPort(0, sent));
   }
+}
+
+// Waits until the input has received nothing new for a while; false when
+// messages keep coming.
+bool InputFallsQuiet(const CBridgeMidiIn& input) {
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  uint64_t seen = input.ReceivedCount();
+  auto since = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+    if (const uint64_t now = input.ReceivedCount(); now != seen) {
+      seen = now;
+      since = std::chrono::steady_clock::now();
+    } else if (std::chrono::steady_clock::now() - since > 200ms) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(BridgeOnJack, ItsOwnOutputComingBackIsALoopThatStopsWhileEverythingElseStillPassesOnce) {
+  OpenBoth(0, 0);
+  const std::string bridgeIn = RunningConnectionsOf(m_peer, m_peer.OutputName(0)).front();
+  const std::string bridgeOut = RunningConnectionsOf(m_peer, m_peer.InputName(0)).front();
+  // A wire from the bridge's output back to its input, as a device that
+  // echoes what it gets would make.
+  jack_client_t* wire =
+      jack_client_open(("vt-wire-" + std::to_string(getpid())).c_str(), JackNoStartServer, nullptr);
+  ASSERT_NE(wire, nullptr);
+  ASSERT_EQ(jack_connect(wire, bridgeOut.c_str(), bridgeIn.c_str()), 0);
+  ASSERT_EQ(RunningConnectionsOf(m_peer, bridgeOut).size(), 2u);
+
+  // One controller played: without the loop watch it would circulate forever.
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x07, 0x40}));
+  EXPECT_TRUE(test::Eventually([&] { return m_input.LoopFound(); }));
+  EXPECT_TRUE(InputFallsQuiet(m_input));
+  EXPECT_GE(m_input.LoopEchoesDropped(), 1u);
+  const std::size_t before = WaitForChanges(1).size();
+  EXPECT_GE(before, CBridgeMidiIn::kLoopRun - 1);
+
+  // What the controller plays next passes through and reaches the dialog
+  // thread once; its copy that comes back is dropped.
+  m_peer.ClearReceived();
+  ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x08, 0x11}));
+  EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB0, 0x08, 0x11}}));
+  EXPECT_TRUE(InputFallsQuiet(m_input));
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet(), OnPort(0, {{0xB0, 0x08, 0x11}}));
+  const std::vector<ControllerChange> changes = ChangesAfterQuiet();
+  ASSERT_EQ(changes.size(), before + 1);
+  EXPECT_EQ(changes.back(), (ControllerChange{0x08, 0x11, 0}));
+  jack_client_close(wire);
 }
 
 TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortAway) {

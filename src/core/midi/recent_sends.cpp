@@ -1,0 +1,66 @@
+#include "midi/recent_sends.h"
+
+#include <ctime>
+
+namespace vantrel {
+
+namespace {
+
+// A slot: the message's three bytes in bits 0..23, bit 24 set while it holds
+// one, and the send time in microseconds, modulo 2^39 (six days), above.
+constexpr uint64_t kHolds = uint64_t{1} << 24;
+constexpr int kTimeShift = 25;
+constexpr uint64_t kTimeMask = (uint64_t{1} << (64 - kTimeShift)) - 1;
+
+constexpr bool IsChannelMessage(uint8_t status) {
+  return status >= 0x80 && status < 0xF0;
+}
+
+uint64_t BytesOf(const CMidiMessage& message) {
+  return message.status | (uint64_t{message.data1} << 8) | (uint64_t{message.data2} << 16);
+}
+
+} // namespace
+
+int64_t MonotonicMicros() noexcept {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
+
+void CRecentSends::Note(const CMidiMessage& message, int64_t nowMicros) noexcept {
+  if (!IsChannelMessage(message.status)) {
+    return;
+  }
+  const std::size_t at = m_next.fetch_add(1, std::memory_order_relaxed) % kSize;
+  const uint64_t time = static_cast<uint64_t>(nowMicros) & kTimeMask;
+  m_slots[at].store((time << kTimeShift) | kHolds | BytesOf(message), std::memory_order_release);
+}
+
+bool CRecentSends::Take(const CMidiMessage& message, int64_t nowMicros) noexcept {
+  if (!IsChannelMessage(message.status)) {
+    return false;
+  }
+  const uint64_t wanted = kHolds | BytesOf(message);
+  const uint64_t now = static_cast<uint64_t>(nowMicros) & kTimeMask;
+  for (std::atomic<uint64_t>& slot : m_slots) {
+    uint64_t held = slot.load(std::memory_order_acquire);
+    if ((held & (kHolds | 0xFFFFFF)) != wanted) {
+      continue;
+    }
+    const uint64_t age = (now - (held >> kTimeShift)) & kTimeMask;
+    if (age <= static_cast<uint64_t>(kWindowMicros) &&
+        slot.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void CRecentSends::Clear() noexcept {
+  for (std::atomic<uint64_t>& slot : m_slots) {
+    slot.store(0, std::memory_order_relaxed);
+  }
+}
+
+} // namespace vantrel
