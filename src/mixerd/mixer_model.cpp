@@ -118,12 +118,36 @@ int32_t* SendCell(MixerState& state, In in, int32_t SendState::*cell) {
   return send != nullptr ? &(send->*cell) : nullptr;
 }
 
-InvokeResult LoadFlag(const BusState* bus, bool BusState::*flag, Out out) {
-  if (bus == nullptr) {
+// Stores a flag (0 or 1 only) into `cell`.
+InvokeResult StoreFlag(bool* cell, int32_t value, bool& changed) {
+  if (cell == nullptr || !IsValidFlag(value)) {
     return InvokeResult::InvalidArgument;
   }
-  out[0] = bus->*flag ? 1 : 0;
+  changed = *cell != (value == 1);
+  *cell = value == 1;
   return InvokeResult::Ok;
+}
+
+InvokeResult LoadFlag(const bool* cell, Out out) {
+  if (cell == nullptr) {
+    return InvokeResult::InvalidArgument;
+  }
+  out[0] = *cell ? 1 : 0;
+  return InvokeResult::Ok;
+}
+
+bool* SourceMute(MixerState& state, In in) {
+  SourceState* source = FindSource(state, in[0], in[1]);
+  return source != nullptr ? &source->muted : nullptr;
+}
+
+bool* BusMute(MixerState& state, int32_t number) {
+  BusState* bus = FindBus(state, number);
+  return bus != nullptr ? &bus->muted : nullptr;
+}
+
+InvokeResult LoadFlag(const BusState* bus, bool BusState::*flag, Out out) {
+  return LoadFlag(bus != nullptr ? &(bus->*flag) : nullptr, out);
 }
 
 // Sends a bus to its effect or to an output pair; both route it.
@@ -242,12 +266,7 @@ constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
     {Method::SetBusRouted,
      [](MixerState& s, In in, Out, bool& changed) {
        BusState* bus = FindBus(s, in[0]);
-       if (bus == nullptr || (in[1] != 0 && in[1] != 1)) {
-         return InvokeResult::InvalidArgument;
-       }
-       changed = bus->routed != (in[1] == 1);
-       bus->routed = in[1] == 1;
-       return InvokeResult::Ok;
+       return StoreFlag(bus != nullptr ? &bus->routed : nullptr, in[1], changed);
      }},
     {Method::SetBusOutput,
      [](MixerState& s, In in, Out, bool& changed) {
@@ -257,6 +276,30 @@ constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
        }
        return RouteBus(bus, true, in[1] == 1, in[2], 0, changed);
      }},
+    {Method::SetMasterMute,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreFlag(&s.masterMuted, in[0], changed);
+     }},
+    {Method::GetMasterMute,
+     [](MixerState& s, In, Out out, bool&) { return LoadFlag(&s.masterMuted, out); }},
+    {Method::SetSourceMute,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreFlag(SourceMute(s, in), in[2], changed);
+     }},
+    {Method::GetSourceMute,
+     [](MixerState& s, In in, Out out, bool&) { return LoadFlag(SourceMute(s, in), out); }},
+    {Method::SetBusMute,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreFlag(BusMute(s, in[0]), in[1], changed);
+     }},
+    {Method::GetBusMute,
+     [](MixerState& s, In in, Out out, bool&) { return LoadFlag(BusMute(s, in[0]), out); }},
+    {Method::SetRecordMute,
+     [](MixerState& s, In in, Out, bool& changed) {
+       return StoreFlag(&s.recordMuted, in[0], changed);
+     }},
+    {Method::GetRecordMute,
+     [](MixerState& s, In, Out out, bool&) { return LoadFlag(&s.recordMuted, out); }},
 }};
 
 constexpr bool HandlersFollowEnum() {

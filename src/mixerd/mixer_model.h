@@ -21,6 +21,7 @@ struct SourceState {
   int32_t volume = 0;
   int32_t pan = 0;
   std::array<SendState, mixer_dbus::kSendCount> sends{};
+  bool muted = false;
 
   bool operator==(const SourceState&) const = default;
 };
@@ -33,6 +34,7 @@ struct BusState {
   // The output pair, used while onOutput is set.
   bool digital = false;
   int32_t pair = 0;
+  bool muted = false;
 
   bool operator==(const BusState&) const = default;
 };
@@ -42,13 +44,17 @@ struct MixerState {
   std::array<SourceState, mixer_dbus::kSourceCount> sources{};
   std::array<BusState, kBusCount> buses{};
   int32_t record = 0;
+  // Mutes beside the levels: a level change never touches them.
+  bool masterMuted = false; // both sides
+  bool recordMuted = false;
 
   bool operator==(const MixerState&) const = default;
 };
 
 // What a user would expect of a fresh card: faders at three quarters, pans
 // centred, no sends, send 1 feeding Aux 1 and send 2 Aux 2, Aux 1 on the
-// reverb, Aux 2 on the chorus, Aux 3 and Aux 4 on analog outputs, all routed.
+// reverb, Aux 2 on the chorus, Aux 3 and Aux 4 on analog outputs, all routed,
+// nothing muted.
 MixerState DefaultMixerState();
 
 // True when every value of `state` is one the interface could have set.

@@ -115,6 +115,29 @@ bool ParseBus(LineReader& r, MixerState& state, std::array<bool, kBusCount>& see
   return true;
 }
 
+// "mutes master M record R buses B1..B4 sources S1..S13", every flag 0 or 1.
+// Files written before mutes existed have no such line: nothing is muted.
+bool ParseMutes(LineReader& r, MixerState& state) {
+  if (!r.Keyword("master") || !r.Flag(state.masterMuted) || !r.Keyword("record") ||
+      !r.Flag(state.recordMuted) || !r.Keyword("buses")) {
+    return false;
+  }
+  for (BusState& bus : state.buses) {
+    if (!r.Flag(bus.muted)) {
+      return false;
+    }
+  }
+  if (!r.Keyword("sources")) {
+    return false;
+  }
+  for (SourceState& source : state.sources) {
+    if (!r.Flag(source.muted)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 template <std::size_t N> bool AllSeen(const std::array<bool, N>& seen) {
   for (bool s : seen) {
     if (!s) {
@@ -155,6 +178,16 @@ std::string FormatState(const MixerState& state) {
         << (b.digital ? 1 : 0) << " pair " << b.pair << '\n';
   }
   out << "record " << state.record << '\n';
+  out << "mutes master " << (state.masterMuted ? 1 : 0) << " record " << (state.recordMuted ? 1 : 0)
+      << " buses";
+  for (const BusState& b : state.buses) {
+    out << ' ' << (b.muted ? 1 : 0);
+  }
+  out << " sources";
+  for (const SourceState& source : state.sources) {
+    out << ' ' << (source.muted ? 1 : 0);
+  }
+  out << '\n';
   // The last line proves the file is whole.
   out << "end\n";
   return out.str();
@@ -201,6 +234,8 @@ bool ParseState(const std::string& text, MixerState& state, std::string& message
     } else if (key == "record") {
       ok = r.Number(parsed.record);
       recordSeen = true;
+    } else if (key == "mutes") {
+      ok = ParseMutes(r, parsed);
     } else if (key == "end") {
       ok = true;
       endSeen = true;

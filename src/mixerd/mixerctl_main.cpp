@@ -307,6 +307,18 @@ int RunDump(MixerClient& client) {
       std::cout << '\n';
     }
   }
+  std::cout << "mute master " << value(Method::GetMasterMute, {}) << " record "
+            << value(Method::GetRecordMute, {}) << " aux";
+  for (int32_t bus = 0; bus < kBusCount; ++bus) {
+    std::cout << ' ' << value(Method::GetBusMute, {bus});
+  }
+  std::cout << " sources";
+  for (int32_t type = 0; type < kSourceTypeCount; ++type) {
+    for (int32_t index = 0; index < kSourcesPerType[static_cast<std::size_t>(type)]; ++index) {
+      std::cout << ' ' << value(Method::GetSourceMute, {type, index});
+    }
+  }
+  std::cout << '\n';
   for (int32_t bus = 0; bus < kBusCount; ++bus) {
     std::cout << "bus " << bus << " Aux " << bus + 1 << " level "
               << value(Method::GetBusLevel, {bus}) << " routed "
@@ -350,6 +362,7 @@ std::string DescribeChange(const ChangeEntry& change) {
       break;
     case Method::GetSourceVolume:
     case Method::GetSourcePan:
+    case Method::GetSourceMute:
       line << ' ' << SourceName(args[0], args[1]);
       break;
     case Method::GetSendBus:
@@ -357,6 +370,8 @@ std::string DescribeChange(const ChangeEntry& change) {
       line << ' ' << SourceName(args[0], args[1]) << " send" << args[2];
       break;
     case Method::GetRecordLevel:
+    case Method::GetRecordMute:
+    case Method::GetMasterMute:
       break;
     default:
       line << " Aux " << args[0] + 1;

@@ -5,6 +5,7 @@
 #include "mixer/dbus_mixer_protocol.h"
 #include "mixer/dbus_mixer_server.h"
 #include "mixer/mixer_values.h"
+#include "mixer/mute_targets.h"
 #include "support/mixerd_fixture.h"
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -568,6 +569,51 @@ TEST_F(MixerServerTest, StateSurvivesARestart) {
   ASSERT_TRUE(m_server.Start());
   EXPECT_EQ(Dump(), before);
   EXPECT_NE(before.find("master left 49152 right 111"), std::string::npos) << before;
+}
+
+TEST_F(MixerServerTest, EveryMuteIsSetReadAnnouncedAndKeptApartFromTheLevels) {
+  ChangeListener listener;
+  RawClient client;
+  const std::string me = client.UniqueName();
+  std::vector<Change> expected;
+  for (const MuteTarget& target : kMutes) {
+    SCOPED_TRACE(target.key);
+    const Method getter = MuteGetter(target);
+    const std::vector<int32_t> address(target.args.begin(),
+                                       target.args.begin() + mixer_dbus::Info(getter).inputCount);
+    const std::string name(mixer_dbus::Info(getter).name);
+    const std::string setter = "S" + name.substr(1);
+    std::vector<int32_t> args = address;
+    args.push_back(1);
+    EXPECT_EQ(client.ErrorOf(setter, args), "");
+    expected.push_back({name, address, {1}, me});
+    EXPECT_EQ(client.Call(name, address), std::vector<int32_t>{1});
+    args.back() = 2; // only 0 and 1 are mutes
+    EXPECT_EQ(client.ErrorOf(setter, args), mixer_dbus::kInvalidArgumentError);
+    EXPECT_EQ(client.Call(name, address), std::vector<int32_t>{1});
+  }
+  EXPECT_EQ(client.ErrorOf("SetBusMute", {4, 1}), mixer_dbus::kInvalidArgumentError);
+  EXPECT_EQ(client.ErrorOf("SetSourceMute", {kSourceWave, 1, 1}),
+            mixer_dbus::kInvalidArgumentError);
+  // Levels leave the mutes alone.
+  client.Call("SetMasterVolume", {0, 0});
+  client.Call("SetSourceVolume", {kSourceWave, 0, 65535});
+  expected.push_back({"GetMasterVolume", {0}, {0}, me});
+  expected.push_back({"GetSourceVolume", {kSourceWave, 0}, {65535}, me});
+  EXPECT_EQ(listener.WaitForEntry(me, "GetSourceVolume", {65535}), expected);
+  EXPECT_EQ(client.Call("GetMasterMute", {}), std::vector<int32_t>{1});
+  EXPECT_EQ(client.Call("GetSourceMute", {kSourceWave, 0}), std::vector<int32_t>{1});
+
+  // vantrel-mixerctl reaches them by name.
+  EXPECT_EQ(RunCommand({MixerctlProgram(), "set", "SourceMute", "2", "0", "0"}).exitCode, 0);
+  EXPECT_EQ(RunCommand({MixerctlProgram(), "get", "SourceMute", "2", "0"}).out, "0\n");
+  const std::string before = Dump();
+  EXPECT_NE(before.find("mute master 1 record 1 aux 1 1 1 1 sources 1 1 1 1 1 1 0 1"),
+            std::string::npos)
+      << before;
+  EXPECT_EQ(m_server.Stop(), 0);
+  ASSERT_TRUE(m_server.Start());
+  EXPECT_EQ(Dump(), before);
 }
 
 TEST_F(MixerServerTest, ChangesReachTheDiskSoonWithoutAStop) {

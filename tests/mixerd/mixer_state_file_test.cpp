@@ -18,6 +18,9 @@ MixerState ChangedState() {
   state.sources[7].sends[1] = {3, 65535};
   state.buses[1] = {500, false, true, 15, true, 2};
   state.record = 7;
+  state.masterMuted = true;
+  state.buses[3].muted = true;
+  state.sources[12].muted = true;
   return state;
 }
 
@@ -37,6 +40,21 @@ TEST(MixerStateFile, SavedStateReadsBackUnchanged) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() + "/deeper/still"),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+TEST(MixerStateFile, AFileFromBeforeMutesReadsWithNothingMuted) {
+  std::string text = FormatState(ChangedState());
+  const std::size_t mutes = text.find("mutes ");
+  ASSERT_NE(mutes, std::string::npos);
+  text.erase(mutes, text.find('\n', mutes) + 1 - mutes);
+  MixerState parsed;
+  std::string message;
+  ASSERT_TRUE(ParseState(text, parsed, message)) << message;
+  MixerState expected = ChangedState();
+  expected.masterMuted = false;
+  expected.buses[3].muted = false;
+  expected.sources[12].muted = false;
+  EXPECT_EQ(parsed, expected);
 }
 
 TEST(MixerStateFile, MissingFileGivesTheDefaultsWithAMessage) {

@@ -268,7 +268,7 @@ TEST(MixerctlHelpTest, HelpAndMethodsNeedNoServer) {
   EXPECT_EQ(methods.exitCode, 0);
   EXPECT_NE(methods.out.find("GetBusOutput(bus) -> digital, pair, third\n"), std::string::npos)
       << methods.out;
-  EXPECT_EQ(CountLines(methods.out, ""), 21);
+  EXPECT_EQ(CountLines(methods.out, ""), 29);
   EXPECT_NE(help.out.find("set-many"), std::string::npos);
   EXPECT_NE(help.out.find("watch [--count N] [--timeout SECONDS]"), std::string::npos);
 }

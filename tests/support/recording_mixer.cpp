@@ -100,5 +100,29 @@ int RecordingMixer::SetRecordLevel(int32_t l) {
 int RecordingMixer::GetRecordLevel(int32_t& l) {
   return Get("GetRecordLevel()", l);
 }
+int RecordingMixer::SetMasterMute(int32_t m) {
+  return Set("SetMasterMute" + Args({m}));
+}
+int RecordingMixer::GetMasterMute(int32_t& m) {
+  return Get("GetMasterMute()", m);
+}
+int RecordingMixer::SetSourceMute(int32_t t, int32_t i, int32_t m) {
+  return Set("SetSourceMute" + Args({t, i, m}));
+}
+int RecordingMixer::GetSourceMute(int32_t t, int32_t i, int32_t& m) {
+  return Get("GetSourceMute" + Args({t, i}), m);
+}
+int RecordingMixer::SetBusMute(int32_t b, int32_t m) {
+  return Set("SetBusMute" + Args({b, m}));
+}
+int RecordingMixer::GetBusMute(int32_t b, int32_t& m) {
+  return Get("GetBusMute" + Args({b}), m);
+}
+int RecordingMixer::SetRecordMute(int32_t m) {
+  return Set("SetRecordMute" + Args({m}));
+}
+int RecordingMixer::GetRecordMute(int32_t& m) {
+  return Get("GetRecordMute()", m);
+}
 
 } // namespace vantrel::test

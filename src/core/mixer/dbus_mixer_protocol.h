@@ -52,6 +52,16 @@ enum class Method : int {
   SetSendBus,
   SetBusRouted,
   SetBusOutput,
+  // Mutes: 0 sounding, 1 muted. One for the master (both sides), one per
+  // source, per aux bus and for the record strip.
+  SetMasterMute,
+  GetMasterMute,
+  SetSourceMute,
+  GetSourceMute,
+  SetBusMute,
+  GetBusMute,
+  SetRecordMute,
+  GetRecordMute,
   Count,
 };
 inline constexpr std::size_t kMethodCount = static_cast<std::size_t>(Method::Count);
@@ -92,6 +102,14 @@ inline constexpr std::array<MethodInfo, kMethodCount> kMethods = {{
     {Method::SetSendBus, "SetSendBus", 4, {"type", "index", "send", "bus"}, 0, {}},
     {Method::SetBusRouted, "SetBusRouted", 2, {"bus", "routed"}, 0, {}},
     {Method::SetBusOutput, "SetBusOutput", 3, {"bus", "digital", "pair"}, 0, {}},
+    {Method::SetMasterMute, "SetMasterMute", 1, {"muted"}, 0, {}},
+    {Method::GetMasterMute, "GetMasterMute", 0, {}, 1, {"muted"}},
+    {Method::SetSourceMute, "SetSourceMute", 3, {"type", "index", "muted"}, 0, {}},
+    {Method::GetSourceMute, "GetSourceMute", 2, {"type", "index"}, 1, {"muted"}},
+    {Method::SetBusMute, "SetBusMute", 2, {"bus", "muted"}, 0, {}},
+    {Method::GetBusMute, "GetBusMute", 1, {"bus"}, 1, {"muted"}},
+    {Method::SetRecordMute, "SetRecordMute", 1, {"muted"}, 0, {}},
+    {Method::GetRecordMute, "GetRecordMute", 0, {}, 1, {"muted"}},
 }};
 
 constexpr bool MethodTableFollowsEnum() {
@@ -135,6 +153,9 @@ inline constexpr int32_t kSendCount = 2;
 inline constexpr int32_t kAnalogPairCount = 5;
 inline constexpr int32_t kDigitalPairCount = 3;
 
+constexpr bool IsValidFlag(int32_t value) {
+  return value == 0 || value == 1;
+}
 constexpr bool IsValidValue(int32_t value) {
   return value >= 0 && value <= kMixerValueMax;
 }

@@ -304,6 +304,31 @@ int DbusMixerServer::SetRecordLevel(int32_t level) {
 int DbusMixerServer::GetRecordLevel(int32_t& level) {
   return Get(Method::GetRecordLevel, {}, {&level});
 }
+
+int DbusMixerServer::SetMasterMute(int32_t muted) {
+  return Set(Method::SetMasterMute, {muted});
+}
+int DbusMixerServer::GetMasterMute(int32_t& muted) {
+  return Get(Method::GetMasterMute, {}, {&muted});
+}
+int DbusMixerServer::SetSourceMute(int32_t type, int32_t index, int32_t muted) {
+  return Set(Method::SetSourceMute, {type, index, muted});
+}
+int DbusMixerServer::GetSourceMute(int32_t type, int32_t index, int32_t& muted) {
+  return Get(Method::GetSourceMute, {type, index}, {&muted});
+}
+int DbusMixerServer::SetBusMute(int32_t bus, int32_t muted) {
+  return Set(Method::SetBusMute, {bus, muted});
+}
+int DbusMixerServer::GetBusMute(int32_t bus, int32_t& muted) {
+  return Get(Method::GetBusMute, {bus}, {&muted});
+}
+int DbusMixerServer::SetRecordMute(int32_t muted) {
+  return Set(Method::SetRecordMute, {muted});
+}
+int DbusMixerServer::GetRecordMute(int32_t& muted) {
+  return Get(Method::GetRecordMute, {}, {&muted});
+}
 int DbusMixerServer::SetSendBus(int32_t type, int32_t index, int32_t send, int32_t bus) {
   return Set(Method::SetSendBus, {type, index, send, bus});
 }

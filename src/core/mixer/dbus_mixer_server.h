@@ -66,6 +66,14 @@ public:
   int GetBusLevel(int32_t bus, int32_t& level) override;
   int SetRecordLevel(int32_t level) override;
   int GetRecordLevel(int32_t& level) override;
+  int SetMasterMute(int32_t muted) override;
+  int GetMasterMute(int32_t& muted) override;
+  int SetSourceMute(int32_t type, int32_t index, int32_t muted) override;
+  int GetSourceMute(int32_t type, int32_t index, int32_t& muted) override;
+  int SetBusMute(int32_t bus, int32_t muted) override;
+  int GetBusMute(int32_t bus, int32_t& muted) override;
+  int SetRecordMute(int32_t muted) override;
+  int GetRecordMute(int32_t& muted) override;
 
   // True until the server's whole state has arrived.
   bool IsStalled() const override { return !m_mirror.HasState(); }

@@ -61,6 +61,15 @@ public:
   virtual int GetBusLevel(int32_t bus, int32_t& level) = 0;
   virtual int SetRecordLevel(int32_t level) = 0;
   virtual int GetRecordLevel(int32_t& level) = 0;
+  // Mutes: muted 0 (sounding) or 1. The master's mutes both sides.
+  virtual int SetMasterMute(int32_t muted) = 0;
+  virtual int GetMasterMute(int32_t& muted) = 0;
+  virtual int SetSourceMute(int32_t type, int32_t index, int32_t muted) = 0;
+  virtual int GetSourceMute(int32_t type, int32_t index, int32_t& muted) = 0;
+  virtual int SetBusMute(int32_t bus, int32_t muted) = 0;
+  virtual int GetBusMute(int32_t bus, int32_t& muted) = 0;
+  virtual int SetRecordMute(int32_t muted) = 0;
+  virtual int GetRecordMute(int32_t& muted) = 0;
 };
 
 } // namespace vantrel

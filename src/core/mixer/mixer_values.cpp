@@ -15,7 +15,7 @@ struct GetterBlock {
 };
 
 // The getters in slot order.
-constexpr std::array<GetterBlock, 11> kBlocks = {{
+constexpr std::array<GetterBlock, 15> kBlocks = {{
     {Method::GetMasterVolume, ArgShape::Channel},
     {Method::GetSourceVolume, ArgShape::Source},
     {Method::GetSourcePan, ArgShape::Source},
@@ -27,6 +27,10 @@ constexpr std::array<GetterBlock, 11> kBlocks = {{
     {Method::GetBusOutput, ArgShape::Bus},
     {Method::GetBusLevel, ArgShape::Bus},
     {Method::GetRecordLevel, ArgShape::None},
+    {Method::GetMasterMute, ArgShape::None},
+    {Method::GetSourceMute, ArgShape::Source},
+    {Method::GetBusMute, ArgShape::Bus},
+    {Method::GetRecordMute, ArgShape::None},
 }};
 
 constexpr std::size_t BlockSize(ArgShape shape) {
@@ -170,6 +174,18 @@ std::optional<ValueKey> PrimaryValueOf(Method setter, std::span<const int32_t> a
   case Method::SetRecordLevel:
     getter = Method::GetRecordLevel, addressCount = 0;
     break;
+  case Method::SetMasterMute:
+    getter = Method::GetMasterMute, addressCount = 0;
+    break;
+  case Method::SetSourceMute:
+    getter = Method::GetSourceMute, addressCount = 2;
+    break;
+  case Method::SetBusMute:
+    getter = Method::GetBusMute, addressCount = 1;
+    break;
+  case Method::SetRecordMute:
+    getter = Method::GetRecordMute, addressCount = 0;
+    break;
   default:
     return std::nullopt;
   }
@@ -209,7 +225,10 @@ ValueResults ResultsAfterSet(Method setter, std::span<const int32_t> args,
     results[1] = args[2];
     return results;
   }
-  results[0] = setter == Method::SetBusRouted ? (args.back() != 0 ? 1 : 0) : args.back();
+  const bool flag = setter == Method::SetBusRouted || setter == Method::SetMasterMute ||
+                    setter == Method::SetSourceMute || setter == Method::SetBusMute ||
+                    setter == Method::SetRecordMute;
+  results[0] = flag ? (args.back() != 0 ? 1 : 0) : args.back();
   return results;
 }
 

@@ -52,8 +52,9 @@ struct ValueKey {
 using ValueResults = std::array<int32_t, kMaxOutputs>;
 
 // Master 2, source volume and pan 13 each, send bus and level 26 each,
-// and per bus routed, on output, effect, output, level 4 each, record 1.
-inline constexpr std::size_t kValueCount = 2 + 13 + 13 + 26 + 26 + 4 * 5 + 1;
+// and per bus routed, on output, effect, output, level 4 each, record 1;
+// then the mutes: master 1, sources 13, buses 4, record 1.
+inline constexpr std::size_t kValueCount = 2 + 13 + 13 + 26 + 26 + 4 * 5 + 1 + 1 + 13 + 4 + 1;
 
 // The slot of a getter with these arguments, or nullopt when the method is
 // not a getter or an argument is out of range.
@@ -83,7 +84,7 @@ std::optional<SlotValue> ParseValueEntry(std::string_view getter, std::span<cons
 
 // What a setter writes into its primary value's results, given the results
 // before: the last argument, except SetBusOutput (digital, pair, third
-// kept) and SetBusRouted (0 or 1).
+// kept), SetBusRouted and the mute setters (0 or 1).
 ValueResults ResultsAfterSet(Method setter, std::span<const int32_t> args,
                              const ValueResults& before);
 

@@ -1,0 +1,81 @@
+#include "mixer/mute_targets.h"
+
+#include "mixer/mixer_server.h"
+#include "mixer/mixer_values.h"
+
+namespace vantrel {
+
+using mixer_dbus::Method;
+
+const std::array<MuteTarget, kMuteCount> kMutes = {{
+    {"VolMute", "Master", MuteKind::Master, {0, 0}},
+    {"Aux1Mute", "Aux 1", MuteKind::Bus, {0, 0}},
+    {"Aux2Mute", "Aux 2", MuteKind::Bus, {1, 0}},
+    {"Aux3Mute", "Aux 3", MuteKind::Bus, {2, 0}},
+    {"Aux4Mute", "Aux 4", MuteKind::Bus, {3, 0}},
+    {"RecMute", "Record", MuteKind::Record, {0, 0}},
+    {"A1Mute", "Analog 1", MuteKind::Source, {kSourceAnalog, 0}},
+    {"A2Mute", "Analog 2", MuteKind::Source, {kSourceAnalog, 1}},
+    {"A3Mute", "Analog 3", MuteKind::Source, {kSourceAnalog, 2}},
+    {"A4Mute", "Analog 4", MuteKind::Source, {kSourceAnalog, 3}},
+    {"D1Mute", "Digital 1", MuteKind::Source, {kSourceDigital, 0}},
+    {"D2Mute", "Digital 2", MuteKind::Source, {kSourceDigital, 1}},
+    {"WaveMute", "Wave", MuteKind::Source, {kSourceWave, 0}},
+    {"MidiMute", "MIDI", MuteKind::Source, {kSourceMidi, 0}},
+    {"U1Mute", "User 1", MuteKind::Source, {kSourceUser, 0}},
+    {"U2Mute", "User 2", MuteKind::Source, {kSourceUser, 1}},
+    {"U3Mute", "User 3", MuteKind::Source, {kSourceUser, 2}},
+    {"U4Mute", "User 4", MuteKind::Source, {kSourceUser, 3}},
+    {"U5Mute", "User 5", MuteKind::Source, {kSourceUser, 4}},
+}};
+
+Method MuteGetter(const MuteTarget& target) {
+  switch (target.kind) {
+  case MuteKind::Master:
+    return Method::GetMasterMute;
+  case MuteKind::Bus:
+    return Method::GetBusMute;
+  case MuteKind::Record:
+    return Method::GetRecordMute;
+  case MuteKind::Source:
+    break;
+  }
+  return Method::GetSourceMute;
+}
+
+int SetMute(IMixerServer& mixer, const MuteTarget& target, bool muted) {
+  const int32_t flag = muted ? 1 : 0;
+  switch (target.kind) {
+  case MuteKind::Master:
+    return mixer.SetMasterMute(flag);
+  case MuteKind::Bus:
+    return mixer.SetBusMute(target.args[0], flag);
+  case MuteKind::Record:
+    return mixer.SetRecordMute(flag);
+  case MuteKind::Source:
+    break;
+  }
+  return mixer.SetSourceMute(target.args[0], target.args[1], flag);
+}
+
+int ReadMute(IMixerServer& mixer, const MuteTarget& target, int32_t& muted) {
+  switch (target.kind) {
+  case MuteKind::Master:
+    return mixer.GetMasterMute(muted);
+  case MuteKind::Bus:
+    return mixer.GetBusMute(target.args[0], muted);
+  case MuteKind::Record:
+    return mixer.GetRecordMute(muted);
+  case MuteKind::Source:
+    break;
+  }
+  return mixer.GetSourceMute(target.args[0], target.args[1], muted);
+}
+
+std::size_t MuteSlotOf(const MuteTarget& target) {
+  const Method getter = MuteGetter(target);
+  const std::size_t count = mixer_dbus::Info(getter).inputCount;
+  return *mixer_dbus::ValueSlot(getter, std::span(target.args.data(), count));
+}
+
+} // namespace vantrel
