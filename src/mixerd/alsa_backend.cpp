@@ -83,6 +83,7 @@ struct Element {
   }
 
   void Set(SideLevels levels) {
+    const std::vector<int64_t> before = Values();
     const double sides[] = {levels.left, levels.right};
     for (std::size_t i = 0; i < kSides.size(); ++i) {
       const snd_mixer_selem_channel_id_t channel = Mono() ? SND_MIXER_SCHN_MONO : kSides[i];
@@ -96,7 +97,7 @@ struct Element {
                 : snd_mixer_selem_set_playback_volume(elem, channel, value);
       }
     }
-    echo.Sent(Values());
+    echo.Sent(Values(), before, 0, EchoFilter::Clock::now());
   }
 };
 
@@ -325,7 +326,7 @@ private:
 
   void OnElementChanged(Element& element) {
     const std::vector<int64_t> values = element.Values();
-    if (element.echo.IsEcho(values, 0)) {
+    if (element.echo.Classify(values, 0, EchoFilter::Clock::now()) != EchoFilter::Report::Outside) {
       return;
     }
     m_listener.OnStripLevels(element.strip, element.Levels());

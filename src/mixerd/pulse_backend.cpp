@@ -24,10 +24,11 @@ constexpr std::chrono::seconds kRetryDelay{1};
 // 200 a second is smoother than any ear can tell.
 constexpr std::chrono::milliseconds kSetInterval{5};
 // PipeWire restores a stream's remembered volume just after the stream
-// appears, over the value the strip gave it. The first outside change this
-// soon after the strip's value went out is that restore: the value is put
-// back instead of taken.
+// appears, over the value the strip gave it. Outside changes this soon
+// after the strip's value came back (and at most kRestoreLatest after the
+// stream appeared) are that restore: the value is put back instead of taken.
 constexpr std::chrono::milliseconds kRestoreWindow{500};
+constexpr std::chrono::seconds kRestoreLatest{2};
 
 using Clock = std::chrono::steady_clock;
 
@@ -89,17 +90,21 @@ public:
     return m_serverName + " at " + m_serverAddress;
   }
 
+  // A strip set while it drives nothing (the server away or still listing
+  // its objects, or no object bound) gives its value to the next object
+  // that comes to it, instead of taking that object's volume.
   void Apply(int strip) override {
-    if (!m_ready) {
-      m_pendingWhileAway[static_cast<std::size_t>(strip)] = true;
-      return;
-    }
-    const SideLevels levels = m_listener.StripLevels(strip);
-    for (auto& [key, object] : m_objects) {
-      if (object.strip == strip) {
-        SetVolume(object, levels);
+    bool heard = false;
+    if (m_listed) {
+      const SideLevels levels = m_listener.StripLevels(strip);
+      for (auto& [key, object] : m_objects) {
+        if (object.strip == strip) {
+          SetVolume(object, levels);
+          heard = true;
+        }
       }
     }
+    m_unheard[static_cast<std::size_t>(strip)] = !heard;
   }
 
   std::vector<BackendTarget> Targets() const override {
@@ -240,8 +245,16 @@ private:
     }
   }
 
-  // Objects are forgotten; strips keep their values until the server is back.
+  // Objects are forgotten; strips keep their values until the server is
+  // back, and those whose last value may not have landed give it again.
   void OnLost() {
+    for (const auto& [key, setting] : m_settings) {
+      const auto found = m_objects.find(key);
+      if ((setting.inFlight || setting.next) && found != m_objects.end() &&
+          found->second.strip >= 0) {
+        m_unheard[static_cast<std::size_t>(found->second.strip)] = true;
+      }
+    }
     m_failedOnce = true;
     m_ready = false;
     m_listed = false;
@@ -317,8 +330,11 @@ private:
     }
     const Key key{kind, index};
     if (what == PA_SUBSCRIPTION_EVENT_REMOVE) {
-      // The strip keeps its value.
-      if (m_objects.erase(key) > 0 && kind != TargetKind::Stream) {
+      // The strip keeps its value. Records of requests still in flight go
+      // when they are answered.
+      const bool known = m_objects.erase(key) > 0;
+      ForgetIdle(key);
+      if (known && kind != TargetKind::Stream) {
         RebindDevices(kind);
       }
       return;
@@ -363,6 +379,25 @@ private:
     if (request.again) {
       request.again = false;
       request.owner->RequestInfo(request.key);
+      return;
+    }
+    request.owner->ForgetIdle(request.key);
+  }
+
+  // Drops the request and volume records of an object that is gone (or was
+  // never kept) once nothing is in flight for it, so streams that come and
+  // go cost nothing after they went.
+  void ForgetIdle(const Key& key) {
+    if (m_objects.contains(key)) {
+      return;
+    }
+    if (const auto request = m_requests.find(key);
+        request != m_requests.end() && !request->second.inFlight) {
+      m_requests.erase(request);
+    }
+    if (const auto setting = m_settings.find(key);
+        setting != m_settings.end() && !setting->second.inFlight) {
+      m_settings.erase(setting);
     }
   }
 
@@ -427,9 +462,9 @@ private:
     }
     if (eol != 0) {
       backend.m_listed = true;
-      // What was set while the server was away is now applied everywhere.
+      // What was set while the server was away now reaches what is bound.
       for (int strip = 0; strip < kStripCount; ++strip) {
-        if (std::exchange(backend.m_pendingWhileAway[static_cast<std::size_t>(strip)], false)) {
+        if (backend.m_unheard[static_cast<std::size_t>(strip)]) {
           backend.Apply(strip);
         }
       }
@@ -448,6 +483,7 @@ private:
     object.target = PropertiesOf(list, name);
     object.target.isMonitor = monitor;
     object.map = map;
+    const std::vector<int64_t> previous = VolumeValues(object.volume);
     object.volume = volume;
     if (isNew) {
       if (rebind) {
@@ -455,7 +491,7 @@ private:
       }
       return;
     }
-    CheckOutsideChange(object);
+    CheckOutsideChange(object, previous);
   }
 
   void OnStream(const pa_sink_input_info& info, bool listed) {
@@ -470,9 +506,10 @@ private:
     const std::string* application = object.target.Find("application.name");
     object.name = (application ? *application + ": " : "") + (info.name ? info.name : "");
     object.map = info.channel_map;
+    const std::vector<int64_t> previous = VolumeValues(object.volume);
     object.volume = info.volume;
     if (!isNew) {
-      CheckOutsideChange(object);
+      CheckOutsideChange(object, previous);
       return;
     }
     const TargetProperties target = object.target;
@@ -480,28 +517,49 @@ private:
     // Streams playing before we came keep their volume; later ones take
     // their strip's value at once.
     if (!listed && object.strip >= 0) {
-      SetVolume(object, m_listener.StripLevels(object.strip));
-      object.restoreUntil = Clock::now() + kRestoreWindow;
+      const SideLevels levels = m_listener.StripLevels(object.strip);
+      const bool already = SameVolumes(VolumeValues(VolumeOfLevels(object.map, levels)),
+                                       VolumeValues(object.volume), kVolumeTolerance);
+      SetVolume(object, levels);
+      m_unheard[static_cast<std::size_t>(object.strip)] = false;
+      object.restoreUntil = Clock::now() + (already ? kRestoreWindow : kRestoreLatest);
     }
   }
 
-  void CheckOutsideChange(Object& object) {
+  // A report of a bound object: the echo of our own set, older news than a
+  // set still on its way, the server restoring a new stream's remembered
+  // volume (undone), or a change made elsewhere, which the strip takes.
+  void CheckOutsideChange(Object& object, const std::vector<int64_t>& previous) {
     if (object.strip < 0) {
       return;
     }
+    const auto now = Clock::now();
     const SideLevels wanted = m_listener.StripLevels(object.strip);
     const std::vector<int64_t> reported = VolumeValues(object.volume);
-    EchoFilter current;
-    current.Sent(VolumeValues(VolumeOfLevels(object.map, wanted)));
-    if (current.IsEcho(reported, kVolumeTolerance) ||
-        object.echo.IsEcho(reported, kVolumeTolerance)) {
+    const bool restoring = object.restoreUntil && now < *object.restoreUntil;
+    const bool wantedVolume =
+        SameVolumes(VolumeValues(VolumeOfLevels(object.map, wanted)), reported, kVolumeTolerance);
+    if (wantedVolume) {
+      object.echo.Settled();
+    }
+    const EchoFilter::Report report = wantedVolume
+                                          ? EchoFilter::Report::Echo
+                                          : object.echo.Classify(reported, kVolumeTolerance, now);
+    if (report == EchoFilter::Report::Echo) {
+      if (restoring) {
+        // The restore follows the stream's first volume closely.
+        object.restoreUntil = std::min(*object.restoreUntil, now + kRestoreWindow);
+      }
       return;
     }
-    if (object.restoreUntil && Clock::now() < *object.restoreUntil) {
-      object.restoreUntil.reset();
+    if (report == EchoFilter::Report::Stale || SameVolumes(reported, previous, kVolumeTolerance)) {
+      return;
+    }
+    if (restoring) {
       SetVolume(object, wanted);
       return;
     }
+    object.restoreUntil.reset();
     m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
   }
 
@@ -519,6 +577,7 @@ private:
       }
     }
     const std::vector<int> strips = BindTargets(m_config, kind, targets);
+    std::array<bool, kStripCount> heard{};
     for (std::size_t i = 0; i < devices.size(); ++i) {
       Object& object = *devices[i];
       if (object.strip == strips[i]) {
@@ -528,11 +587,16 @@ private:
       if (object.strip < 0) {
         continue;
       }
-      if (m_pendingWhileAway[static_cast<std::size_t>(object.strip)]) {
+      const auto strip = static_cast<std::size_t>(object.strip);
+      if (m_unheard[strip]) {
         SetVolume(object, m_listener.StripLevels(object.strip));
+        heard[strip] = true;
       } else {
         m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
       }
+    }
+    for (std::size_t strip = 0; strip < heard.size(); ++strip) {
+      m_unheard[strip] = m_unheard[strip] && !heard[strip];
     }
   }
 
@@ -573,7 +637,7 @@ private:
     if (!pa_cvolume_valid(&volume)) {
       return;
     }
-    object.echo.Sent(VolumeValues(volume));
+    object.echo.Sent(VolumeValues(volume), VolumeValues(object.volume), kVolumeTolerance, now);
     pa_operation* operation = nullptr;
     switch (object.kind) {
     case TargetKind::Sink:
@@ -598,6 +662,9 @@ private:
     auto& setting = *static_cast<Setting*>(tag);
     setting.inFlight = false;
     setting.owner->SendWaiting(setting);
+    if (!setting.inFlight) {
+      setting.owner->ForgetIdle(setting.key);
+    }
   }
 
   // Sends what waited for kSetInterval to pass.
@@ -642,7 +709,7 @@ private:
   std::map<Key, Object> m_objects;
   std::map<Key, Request> m_requests;
   std::map<Key, Setting> m_settings;
-  std::array<bool, kStripCount> m_pendingWhileAway{};
+  std::array<bool, kStripCount> m_unheard{}; // see Apply
   std::span<pollfd> m_serviceFds;
   int m_serviceEvents = 0;
   std::vector<pollfd> m_pollScratch;

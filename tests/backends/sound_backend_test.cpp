@@ -4,8 +4,7 @@
 // vantrel_out (default) and the null sources vantrel_in_a (default) and
 // vantrel_in_b.
 
-#include "support/mixerd_server.h"
-#include "support/sound_server.h"
+#include "sound_backend_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,54 +15,6 @@
 
 namespace vantrel::test {
 namespace {
-
-using namespace std::chrono_literals;
-
-// Mixer value 32768 is half amplitude: the server's cubic volume of 0.5.
-constexpr long kHalfVolume = 52016;
-
-CommandResult Ctl(std::vector<std::string> args) {
-  args.insert(args.begin(), MixerctlProgram());
-  return RunCommand(args);
-}
-
-long Get(std::vector<std::string> args) {
-  args.insert(args.begin(), "get");
-  const CommandResult result = Ctl(args);
-  return result.exitCode == 0 ? std::stol(result.out) : -1;
-}
-
-void Set(std::vector<std::string> args) {
-  args.insert(args.begin(), "set");
-  const CommandResult result = Ctl(args);
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-}
-
-class SoundBackendTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
-      GTEST_SKIP() << "needs a private sound server: run through scripts/with-sound-server.sh";
-    }
-    // Known volumes before each start.
-    Pactl({"set-sink-volume", "vantrel_out", "100%"});
-    Pactl({"set-source-volume", "vantrel_in_a", "100%"});
-    Pactl({"set-source-volume", "vantrel_in_b", "100%"});
-  }
-
-  // Starts the server with `backend` and a mapping file holding `mapping`.
-  void Start(const std::string& backend, const std::string& mapping) {
-    const std::string config = m_dir.Path() + "/mixer.ini";
-    std::ofstream(config) << mapping;
-    m_server = std::make_unique<MixerdProcess>(
-        m_dir.Path() + "/mixer.state",
-        std::vector<std::string>{"--backend", backend, "--mixer-config", config});
-    ASSERT_TRUE(m_server->Start()) << m_server->Errors();
-  }
-
-  MixerdTempDir m_dir;
-  std::unique_ptr<MixerdProcess> m_server;
-};
 
 TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
   Pactl({"set-sink-volume", "vantrel_out", "40%"});
@@ -103,52 +54,6 @@ TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
   Pactl({"set-default-sink", "vantrel_out"});
   Pactl({"unload-module", module.substr(0, module.find('\n'))});
 }
-
-// A PulseAudio of the test's own, on a socket of its own, that the test can
-// stop and start again.
-class OwnPulseServer {
-public:
-  explicit OwnPulseServer(std::string folder) : m_folder(std::move(folder)) {}
-  ~OwnPulseServer() { Stop(); }
-  OwnPulseServer(const OwnPulseServer&) = delete;
-  OwnPulseServer& operator=(const OwnPulseServer&) = delete;
-
-  std::string Address() const { return "unix:" + m_folder + "/native"; }
-
-  bool Start() {
-    // Off the session bus, where the suite's own server holds the names.
-    m_pid =
-        StartProgram({"/usr/bin/env", "-u", "DBUS_SESSION_BUS_ADDRESS", "pulseaudio", "-n", "-F",
-                      "/dev/null", "--exit-idle-time=-1", "--daemonize=no", "--use-pid-file=no",
-                      "-L", "module-native-protocol-unix socket=" + m_folder + "/native", "-L",
-                      "module-null-sink sink_name=vantrel_out"});
-    return m_pid > 0 && Eventually([] {
-             return RunCommand({"/usr/bin/pactl", "info"}).exitCode == 0;
-           });
-  }
-
-  void Stop() { EndProgram(m_pid); }
-
-private:
-  std::string m_folder;
-  pid_t m_pid = 0;
-};
-
-// Points this process and the programs it starts at another sound server.
-class ScopedPulseServer {
-public:
-  explicit ScopedPulseServer(const std::string& address) {
-    const char* old = std::getenv("PULSE_SERVER");
-    m_old = old != nullptr ? old : "";
-    ::setenv("PULSE_SERVER", address.c_str(), 1);
-  }
-  ~ScopedPulseServer() { ::setenv("PULSE_SERVER", m_old.c_str(), 1); }
-  ScopedPulseServer(const ScopedPulseServer&) = delete;
-  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
-
-private:
-  std::string m_old;
-};
 
 TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
   OwnPulseServer server(m_dir.Path());

@@ -14,6 +14,8 @@
 namespace vantrel::mixerd {
 namespace {
 
+using namespace std::chrono_literals;
+
 TargetProperties Target(std::vector<std::pair<std::string, std::string>> properties,
                         bool isDefault = false, bool isMonitor = false) {
   TargetProperties target;
@@ -164,21 +166,42 @@ TEST(PulseVolume, SidesMapToChannelsAndHalfAmplitudeIsTheServersCubeRoot) {
   }
 }
 
-TEST(EchoFilter, OnlyTheLastSentVolumesWithinTheToleranceAreEchoes) {
+TEST(EchoFilter, AReportIsAnEchoOnlyOfASetNotYetSeenBack) {
+  using Report = EchoFilter::Report;
+  const auto t0 = EchoFilter::Clock::now();
   EchoFilter filter;
-  EXPECT_FALSE(filter.IsEcho({}, 2));
-  EXPECT_FALSE(filter.IsEcho({100, 100}, 2));
-  filter.Sent({100, 200});
-  EXPECT_TRUE(filter.IsEcho({100, 200}, 0));
-  EXPECT_TRUE(filter.IsEcho({102, 198}, 2));
-  EXPECT_FALSE(filter.IsEcho({103, 200}, 2));
-  EXPECT_FALSE(filter.IsEcho({100}, 2)); // another channel count
-  // A sweep longer than the memory forgets its oldest values.
-  for (int64_t v = 0; v < static_cast<int64_t>(EchoFilter::kRemembered); ++v) {
-    filter.Sent({1000 + v * 10, 1000 + v * 10});
+  EXPECT_EQ(filter.Classify({100, 100}, 2, t0), Report::Outside);
+  filter.Sent({100, 200}, {50, 50}, 2, t0);
+  filter.Sent({300, 300}, {50, 50}, 2, t0);
+  EXPECT_EQ(filter.Classify({100}, 2, t0), Report::Outside);  // another channel count
+  EXPECT_EQ(filter.Classify({50, 51}, 2, t0), Report::Stale); // before the sets landed
+  EXPECT_EQ(filter.Classify({102, 198}, 2, t0), Report::Echo);
+  // Seen back once, a value is someone else's the next time.
+  EXPECT_EQ(filter.Classify({100, 200}, 2, t0), Report::Outside);
+  // The later echo settles everything sent before it.
+  filter.Sent({400, 400}, {300, 300}, 2, t0);
+  EXPECT_EQ(filter.Classify({400, 400}, 0, t0), Report::Echo);
+  EXPECT_EQ(filter.Classify({300, 300}, 0, t0), Report::Outside);
+  EXPECT_EQ(filter.Classify({50, 50}, 0, t0), Report::Outside);
+}
+
+TEST(EchoFilter, SetsThatNeverComeBackAreForgotten) {
+  using Report = EchoFilter::Report;
+  const auto t0 = EchoFilter::Clock::now();
+  EchoFilter filter;
+  // A set of the volume the object has is never reported.
+  filter.Sent({100, 100}, {101, 99}, 2, t0);
+  EXPECT_EQ(filter.Classify({100, 100}, 2, t0), Report::Outside);
+  filter.Sent({200, 200}, {100, 100}, 2, t0);
+  EXPECT_EQ(filter.Classify({100, 100}, 2, t0 + EchoFilter::kForgetAfter + 1ms), Report::Outside);
+  filter.Sent({200, 200}, {100, 100}, 2, t0);
+  filter.Settled();
+  EXPECT_EQ(filter.Classify({200, 200}, 2, t0), Report::Outside);
+  for (std::size_t i = 0; i <= EchoFilter::kMostWaiting; ++i) {
+    filter.Sent({static_cast<int64_t>(1000 + i * 10)}, {0}, 2, t0);
   }
-  EXPECT_FALSE(filter.IsEcho({100, 200}, 2));
-  EXPECT_TRUE(filter.IsEcho({1000, 1000}, 0));
+  EXPECT_EQ(filter.Classify({1000}, 2, t0), Report::Outside);
+  EXPECT_EQ(filter.Classify({1010}, 2, t0), Report::Echo);
 }
 
 } // namespace

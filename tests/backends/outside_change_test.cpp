@@ -1,0 +1,89 @@
+// Which reports of the sound server count as changes made elsewhere: the
+// server's own restore of a remembered stream volume never does, a value
+// the service sent earlier and has seen come back does, and a value set
+// while the service reconnects is kept for the objects that come.
+
+#include "sound_backend_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace vantrel::test {
+namespace {
+
+TEST_F(SoundBackendTest, ARememberedStreamVolumeNeverTakesOverItsStrip) {
+  Start("pulse", "");
+  {
+    Player first("Remembered Player");
+    ASSERT_TRUE(Eventually([] {
+      const long wave = ServerVolumeOf(49152);
+      return Near(StreamVolume("Remembered Player"), {wave, wave});
+    })) << Join(StreamVolume("Remembered Player"));
+    std::this_thread::sleep_for(600ms);
+    // PipeWire remembers this for the application's next stream.
+    Pactl({"set-sink-input-volume", StreamIndex("Remembered Player"), "20%"});
+    ASSERT_TRUE(Eventually([] { return Get({"SourceVolume", "2", "0"}) == 524; }));
+  }
+  Set({"SourceVolume", "2", "0", "30000"});
+  const long wanted = ServerVolumeOf(30000);
+  for (int trial = 0; trial < 3; ++trial) {
+    Player again("Remembered Player");
+    EXPECT_TRUE(Eventually([&] {
+      return Near(StreamVolume("Remembered Player"), {wanted, wanted});
+    })) << Join(StreamVolume("Remembered Player"));
+    // Past the time the server takes to restore its remembered volume.
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(Get({"SourceVolume", "2", "0"}), 30000) << "trial " << trial;
+    EXPECT_TRUE(Near(StreamVolume("Remembered Player"), {wanted, wanted}))
+        << Join(StreamVolume("Remembered Player"));
+  }
+}
+
+TEST_F(SoundBackendTest, AnOutsideChangeToAValueSentEarlierIsTaken) {
+  Start("pulse", "");
+  Set({"MasterVolume", "1", "50000"});
+  Set({"MasterVolume", "0", "40000"});
+  const std::vector<long> earlier = {ServerVolumeOf(40000), ServerVolumeOf(50000)};
+  ASSERT_TRUE(Eventually([&] { return Near(SinkVolume("vantrel_out"), earlier); }))
+      << Join(SinkVolume("vantrel_out"));
+  Set({"MasterVolume", "0", "50000"});
+  ASSERT_TRUE(Eventually([&] {
+    return Near(SinkVolume("vantrel_out"), {earlier[1], earlier[1]});
+  })) << Join(SinkVolume("vantrel_out"));
+
+  // Another program sets the very volumes the service sent before.
+  Pactl({"set-sink-volume", "vantrel_out", std::to_string(earlier[0]), std::to_string(earlier[1])});
+  EXPECT_TRUE(Eventually([] {
+    return std::abs(Get({"MasterVolume", "0"}) - 40000) <= 8;
+  })) << Get({"MasterVolume", "0"});
+  EXPECT_EQ(Get({"MasterVolume", "1"}), 50000);
+}
+
+TEST_F(SoundBackendTest, AValueSetBeforeTheDevicesAreKnownAgainLandsOnThem) {
+  OwnPulseServer server(m_dir.Path());
+  const ScopedPulseServer scope(server.Address());
+  ASSERT_TRUE(server.Start());
+  Start("pulse", "");
+  for (int trial = 0; trial < 3; ++trial) {
+    server.Stop();
+    ASSERT_TRUE(Eventually(
+        [] { return Ctl({"dump"}).out.find("backend pulse: waiting") != std::string::npos; }));
+    // The service reconnects to a server whose sink comes a moment later, as
+    // a server that is still loading its devices.
+    ASSERT_TRUE(server.Start(false));
+    ASSERT_TRUE(Eventually(
+        [] { return Ctl({"dump"}).out.find("backend pulse: waiting") == std::string::npos; }));
+    const long value = 20000 + trial * 5000;
+    Set({"MasterVolume", "0", std::to_string(value)});
+    Pactl({"load-module", "module-null-sink", "sink_name=vantrel_out"});
+    EXPECT_TRUE(Eventually([&] {
+      return Near(SinkVolume("vantrel_out"), {ServerVolumeOf(value), 65536});
+    })) << "trial "
+        << trial << ": " << Join(SinkVolume("vantrel_out"));
+    EXPECT_EQ(Get({"MasterVolume", "0"}), value);
+  }
+}
+
+} // namespace
+} // namespace vantrel::test

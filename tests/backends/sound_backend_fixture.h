@@ -1,0 +1,129 @@
+#pragma once
+// What the back-end tests share: the command-line client, a fixture that
+// starts the real server on the private sound server of
+// scripts/with-sound-server.sh, and a PulseAudio of a test's own that it can
+// stop and start again.
+
+#include "support/mixerd_server.h"
+#include "support/sound_server.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+
+namespace vantrel::test {
+
+using namespace std::chrono_literals;
+
+// Mixer value 32768 is half amplitude: the server's cubic volume of 0.5.
+inline constexpr long kHalfVolume = 52016;
+
+// The server volume the conversion gives a mixer value (cubic, 65536 unity).
+inline long ServerVolumeOf(long value) {
+  return std::lround(std::cbrt(value / 65535.0) * 65536);
+}
+
+inline CommandResult Ctl(std::vector<std::string> args) {
+  args.insert(args.begin(), MixerctlProgram());
+  return RunCommand(args);
+}
+
+inline long Get(std::vector<std::string> args) {
+  args.insert(args.begin(), "get");
+  const CommandResult result = Ctl(args);
+  return result.exitCode == 0 ? std::stol(result.out) : -1;
+}
+
+inline void Set(std::vector<std::string> args) {
+  args.insert(args.begin(), "set");
+  const CommandResult result = Ctl(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+}
+
+class SoundBackendTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
+      GTEST_SKIP() << "needs a private sound server: run through scripts/with-sound-server.sh";
+    }
+    // Known volumes before each start.
+    Pactl({"set-sink-volume", "vantrel_out", "100%"});
+    Pactl({"set-source-volume", "vantrel_in_a", "100%"});
+    Pactl({"set-source-volume", "vantrel_in_b", "100%"});
+  }
+
+  // Starts the server with `backend` and a mapping file holding `mapping`.
+  void Start(const std::string& backend, const std::string& mapping) {
+    const std::string config = m_dir.Path() + "/mixer.ini";
+    std::ofstream(config) << mapping;
+    m_server = std::make_unique<MixerdProcess>(
+        m_dir.Path() + "/mixer.state",
+        std::vector<std::string>{"--backend", backend, "--mixer-config", config});
+    ASSERT_TRUE(m_server->Start()) << m_server->Errors();
+  }
+
+  MixerdTempDir m_dir;
+  std::unique_ptr<MixerdProcess> m_server;
+};
+
+// A PulseAudio of the test's own, on a socket of its own, that the test can
+// stop and start again.
+class OwnPulseServer {
+public:
+  explicit OwnPulseServer(std::string folder) : m_folder(std::move(folder)) {}
+  ~OwnPulseServer() { Stop(); }
+  OwnPulseServer(const OwnPulseServer&) = delete;
+  OwnPulseServer& operator=(const OwnPulseServer&) = delete;
+
+  std::string Address() const { return "unix:" + m_folder + "/native"; }
+
+  // Starts it with the sink vantrel_out, or with no device at all.
+  bool Start(bool withSink = true) {
+    // Off the session bus, where the suite's own server holds the names.
+    std::vector<std::string> args = {"/usr/bin/env",
+                                     "-u",
+                                     "DBUS_SESSION_BUS_ADDRESS",
+                                     "pulseaudio",
+                                     "-n",
+                                     "-F",
+                                     "/dev/null",
+                                     "--exit-idle-time=-1",
+                                     "--daemonize=no",
+                                     "--use-pid-file=no",
+                                     "-L",
+                                     "module-native-protocol-unix socket=" + m_folder + "/native"};
+    if (withSink) {
+      args.insert(args.end(), {"-L", "module-null-sink sink_name=vantrel_out"});
+    }
+    m_pid = StartProgram(args);
+    return m_pid > 0 && Eventually([] {
+             return RunCommand({"/usr/bin/pactl", "info"}).exitCode == 0;
+           });
+  }
+
+  void Stop() { EndProgram(m_pid); }
+
+private:
+  std::string m_folder;
+  pid_t m_pid = 0;
+};
+
+// Points this process and the programs it starts at another sound server.
+class ScopedPulseServer {
+public:
+  explicit ScopedPulseServer(const std::string& address) {
+    const char* old = std::getenv("PULSE_SERVER");
+    m_old = old != nullptr ? old : "";
+    ::setenv("PULSE_SERVER", address.c_str(), 1);
+  }
+  ~ScopedPulseServer() { ::setenv("PULSE_SERVER", m_old.c_str(), 1); }
+  ScopedPulseServer(const ScopedPulseServer&) = delete;
+  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
+
+private:
+  std::string m_old;
+};
+
+} // namespace vantrel::test
