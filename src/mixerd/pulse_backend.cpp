@@ -153,6 +153,9 @@ private:
     Key key;
     bool inFlight = false;
     bool again = false;
+    // The object went while the request was in flight: PipeWire may still
+    // answer with it, and that answer must not bring it back.
+    bool gone = false;
   };
 
   // A volume set in flight for one object, and the value that waits for it.
@@ -333,6 +336,10 @@ private:
       // The strip keeps its value. Records of requests still in flight go
       // when they are answered.
       const bool known = m_objects.erase(key) > 0;
+      if (const auto request = m_requests.find(key); request != m_requests.end()) {
+        request->second.gone = request->second.inFlight;
+        request->second.again = false;
+      }
       ForgetIdle(key);
       if (known && kind != TargetKind::Stream) {
         RebindDevices(kind);
@@ -346,6 +353,7 @@ private:
     Request& request = m_requests[key];
     request.owner = this;
     request.key = key;
+    request.gone = false;
     if (request.inFlight) {
       request.again = true;
       return;
@@ -402,7 +410,7 @@ private:
   }
 
   static void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* tag) {
-    if (info != nullptr) {
+    if (info != nullptr && !static_cast<Request*>(tag)->gone) {
       auto& self = *static_cast<Request*>(tag)->owner;
       self.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist, info->channel_map,
                     info->volume, false, true);
@@ -413,7 +421,7 @@ private:
   }
 
   static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* tag) {
-    if (info != nullptr) {
+    if (info != nullptr && !static_cast<Request*>(tag)->gone) {
       auto& self = *static_cast<Request*>(tag)->owner;
       self.OnDevice(TargetKind::Source, info->index, info->name, info->proplist, info->channel_map,
                     info->volume, info->monitor_of_sink != PA_INVALID_INDEX, true);
@@ -424,7 +432,7 @@ private:
   }
 
   static void OnStreamInfo(pa_context*, const pa_sink_input_info* info, int eol, void* tag) {
-    if (info != nullptr) {
+    if (info != nullptr && !static_cast<Request*>(tag)->gone) {
       static_cast<Request*>(tag)->owner->OnStream(*info, false);
     }
     if (eol != 0) {
