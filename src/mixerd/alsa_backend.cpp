@@ -326,7 +326,9 @@ private:
 
   void OnElementChanged(Element& element) {
     const std::vector<int64_t> values = element.Values();
-    if (element.echo.Classify(values, 0, EchoFilter::Clock::now()) != EchoFilter::Report::Outside) {
+    // alsa-lib reads its own cache, which holds what was set at once: a
+    // report is never older than a set, so only echoes are ignored.
+    if (element.echo.Classify(values, 0, EchoFilter::Clock::now()) == EchoFilter::Report::Echo) {
       return;
     }
     m_listener.OnStripLevels(element.strip, element.Levels());
