@@ -245,7 +245,7 @@ TEST_F(BridgeOnJack, ItsOwnOutputComingBackIsALoopThatStopsWhileEverythingElseSt
       jack_client_open(("vt-wire-" + std::to_string(getpid())).c_str(), JackNoStartServer, nullptr);
   ASSERT_NE(wire, nullptr);
   ASSERT_EQ(jack_connect(wire, bridgeOut.c_str(), bridgeIn.c_str()), 0);
-  ASSERT_EQ(RunningConnectionsOf(m_peer, bridgeOut).size(), 2u);
+  ASSERT_TRUE(test::Eventually([&] { return m_peer.ConnectionsOf(bridgeOut).size() == 2; }));
 
   // One controller played: without the loop watch it would circulate forever.
   ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x07, 0x40}));
