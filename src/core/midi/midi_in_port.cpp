@@ -102,10 +102,11 @@ CBridgeMidiIn::~CBridgeMidiIn() {
 
 void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   if (CMidiOutPort* thru = m_thru.load(std::memory_order_acquire)) {
-    if (CameBack(*thru, message)) {
+    bool echo = false;
+    if (CameBack(*thru, message, echo)) {
       return;
     }
-    if (thru->Send(message.status, message.data1, message.data2) ==
+    if (thru->Send(message.status, message.data1, message.data2, !echo) ==
         CMidiOutPort::SendOutcome::Dropped) {
       m_thruDropped.fetch_add(1, std::memory_order_relaxed);
     }
@@ -117,7 +118,8 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   }
 }
 
-bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message) noexcept {
+bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message,
+                             bool& echo) noexcept {
   if (const uint32_t generation = thru.DeviceGeneration(); generation != m_outputGeneration) {
     m_outputGeneration = generation;
     m_run = 0;
@@ -132,6 +134,7 @@ bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message) no
     }
     return false;
   }
+  echo = true;
   if (!m_loopFound.load(std::memory_order_relaxed)) {
     m_run = now - m_lastCameBack <= CRecentSends::kWindowMicros ? m_run + 1 : 1;
     m_lastCameBack = now;

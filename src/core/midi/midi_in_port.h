@@ -115,8 +115,9 @@ protected:
 
 private:
   // MIDI thread: true when the message came back through a loop and must
-  // not be fed on.
-  bool CameBack(CMidiOutPort& thru, const CMidiMessage& message) noexcept;
+  // not be fed on; `echo` is set when it was one of ours coming back,
+  // dropped or not (its thru copy then keeps the long window).
+  bool CameBack(CMidiOutPort& thru, const CMidiMessage& message, bool& echo) noexcept;
 
   std::atomic<CMidiOutPort*> m_thru{nullptr};
   std::atomic<CControllerQueue*> m_controllers{nullptr};

@@ -74,8 +74,8 @@ int CMidiOutPort::SendShort(uint8_t status, uint8_t data1, uint8_t data2) {
   return Send(status, data1, data2) == SendOutcome::Sent ? 0 : 100;
 }
 
-CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1,
-                                             uint8_t data2) noexcept {
+CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1, uint8_t data2,
+                                             bool freshThru) noexcept {
   const std::size_t size = ShortMessageLength(status);
   const uint8_t bytes[3] = {status, data1, data2};
   const std::lock_guard lock(m_sendLock);
@@ -93,7 +93,7 @@ CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1,
     m_dropped.fetch_add(1, std::memory_order_relaxed);
     return SendOutcome::Dropped;
   }
-  m_recent.Note({0, status, data1, data2}, MonotonicMicros());
+  m_recent.Note({0, status, data1, data2}, MonotonicMicros(), freshThru);
   return SendOutcome::Sent;
 }
 

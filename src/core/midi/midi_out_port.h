@@ -43,7 +43,9 @@ public:
   // message is dropped and counted).
   int SendShort(uint8_t status, uint8_t data1, uint8_t data2) override;
   // The same, saying why. Never allocates or waits beyond the port's lock.
-  SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2) noexcept;
+  // `freshThru`: a thru copy of a message a controller played, which may
+  // come back only within CRecentSends' short window to count as our own.
+  SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2, bool freshThru = false) noexcept;
 
   bool IsOpen() const { return m_open; }
   uint32_t Device() const { return m_device; }

@@ -7,9 +7,11 @@ namespace vantrel {
 namespace {
 
 // A slot: the message's three bytes in bits 0..23, bit 24 set while it holds
-// one, and the send time in microseconds, modulo 2^39 (six days), above.
+// one, bit 25 set for a fresh thru copy (the short window), and the send
+// time in microseconds, modulo 2^38 (three days), above.
 constexpr uint64_t kHolds = uint64_t{1} << 24;
-constexpr int kTimeShift = 25;
+constexpr uint64_t kFreshThru = uint64_t{1} << 25;
+constexpr int kTimeShift = 26;
 constexpr uint64_t kTimeMask = (uint64_t{1} << (64 - kTimeShift)) - 1;
 
 constexpr bool IsChannelMessage(uint8_t status) {
@@ -28,13 +30,15 @@ int64_t MonotonicMicros() noexcept {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
 }
 
-void CRecentSends::Note(const CMidiMessage& message, int64_t nowMicros) noexcept {
+void CRecentSends::Note(const CMidiMessage& message, int64_t nowMicros, bool freshThru) noexcept {
   if (!IsChannelMessage(message.status)) {
     return;
   }
   const std::size_t at = m_next.fetch_add(1, std::memory_order_relaxed) % kSize;
   const uint64_t time = static_cast<uint64_t>(nowMicros) & kTimeMask;
-  m_slots[at].store((time << kTimeShift) | kHolds | BytesOf(message), std::memory_order_release);
+  m_slots[at].store((time << kTimeShift) | (freshThru ? kFreshThru : 0) | kHolds |
+                        BytesOf(message),
+                    std::memory_order_release);
 }
 
 bool CRecentSends::Take(const CMidiMessage& message, int64_t nowMicros) noexcept {
@@ -49,7 +53,8 @@ bool CRecentSends::Take(const CMidiMessage& message, int64_t nowMicros) noexcept
       continue;
     }
     const uint64_t age = (now - (held >> kTimeShift)) & kTimeMask;
-    if (age <= static_cast<uint64_t>(kWindowMicros) &&
+    const int64_t window = (held & kFreshThru) != 0 ? kFreshThruWindowMicros : kWindowMicros;
+    if (age <= static_cast<uint64_t>(window) &&
         slot.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) {
       return true;
     }

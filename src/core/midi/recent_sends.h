@@ -23,10 +23,19 @@ public:
   // loop through ALSA takes well under a millisecond, through JACK one or
   // two periods (up to 21 ms at 1024 frames and 48 kHz).
   static constexpr int64_t kWindowMicros = 50'000;
+  // The window of a thru copy of a message a controller played: an encoder
+  // turned fast repeats one message, each a few milliseconds after the copy
+  // of the one before went out, and must not look like a loop. A loop of
+  // thru alone (ALSA, or JACK up to 256-frame periods at 48 kHz) returns
+  // within it; anything the program said itself keeps the long window, and
+  // so does the thru copy of a message that came back.
+  static constexpr int64_t kFreshThruWindowMicros = 8'000;
 
   // Any thread, with sends serialised by the caller: remembers a channel
-  // message sent now. Other messages (clock, real time) are not kept.
-  void Note(const CMidiMessage& message, int64_t nowMicros) noexcept;
+  // message sent now, as a thru copy of a message a controller played
+  // (`freshThru`) or anything else. Other messages (clock, real time) are
+  // not kept.
+  void Note(const CMidiMessage& message, int64_t nowMicros, bool freshThru = false) noexcept;
   // Any thread: true when the same message was sent within the window and
   // not taken yet; it is then taken, so each send comes back at most once.
   bool Take(const CMidiMessage& message, int64_t nowMicros) noexcept;

@@ -268,6 +268,22 @@ TEST_F(BridgeOnJack, ItsOwnOutputComingBackIsALoopThatStopsWhileEverythingElseSt
   jack_client_close(wire);
 }
 
+// An encoder turned fast repeats one message, each a little after the thru
+// copy of the one before went out: that is no loop, and every step passes
+// and reaches the dialog thread.
+TEST_F(BridgeOnJack, AControllerRepeatingOneMessageFastIsNoLoop) {
+  OpenBoth(0, 0);
+  constexpr std::size_t kSteps = CBridgeMidiIn::kLoopRun + 20;
+  for (std::size_t i = 0; i < kSteps; ++i) {
+    ASSERT_TRUE(m_peer.Send(0, {0xB0, 0x10, 0x01}));
+    std::this_thread::sleep_for(15ms);
+  }
+  EXPECT_EQ(m_peer.WaitForReceived(kSteps, 10s).size(), kSteps);
+  EXPECT_EQ(WaitForChanges(kSteps).size(), kSteps);
+  EXPECT_FALSE(m_input.LoopFound());
+  EXPECT_EQ(m_input.LoopEchoesDropped(), 0u);
+}
+
 TEST_F(BridgeOnJack, OneClientServesTheListsAndBothPortsAndClosingTakesEachPortAway) {
   OpenBoth(0, 0);
   const std::string client = BridgeClientOf(m_peer, 0);
