@@ -69,8 +69,8 @@ TEST_P(MidiLoopTest, WithFeedbackALoopIsFoundStopsAndLeavesOutsideChangesAlone) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, MidiLoopTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Window" : "Headless";
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                           return mode.param ? "Window" : "Headless";
                          });
 
 } // namespace
