@@ -262,11 +262,20 @@ TEST_F(MixerServerTest, RoutingCallsMoveSendsAndBuses) {
   ASSERT_NE(mixer, nullptr);
   int32_t value = -1;
 
-  mixer->SetSendBus(kSourceDigital, 1, 1, 3);
+  // The program never sets routing itself; another client does, and the
+  // link's mirror hears of it.
+  RawClient client;
+  const auto heard = [&](const std::function<bool()>& done) {
+    return PumpLinkUntil(*link, done, std::chrono::seconds(10));
+  };
+  client.Call("SetSendBus", {kSourceDigital, 1, 1, 3});
+  ASSERT_TRUE(heard(
+      [&] { return mixer->GetSendBus(kSourceDigital, 1, 1, value) == kMixerOk && value == 3; }));
   EXPECT_EQ(mixer->GetSendBus(kSourceDigital, 1, 1, value), kMixerOk);
   EXPECT_EQ(value, 3);
 
-  mixer->SetBusOutput(0, 1, 2);
+  client.Call("SetBusOutput", {0, 1, 2});
+  ASSERT_TRUE(heard([&] { return mixer->IsBusOnOutput(0) != 0; }));
   EXPECT_NE(mixer->IsBusOnOutput(0), 0);
   int32_t digital = -1;
   int32_t pair = -1;
@@ -275,7 +284,8 @@ TEST_F(MixerServerTest, RoutingCallsMoveSendsAndBuses) {
   EXPECT_EQ(digital, 1);
   EXPECT_EQ(pair, 2);
 
-  mixer->SetBusRouted(0, 0);
+  client.Call("SetBusRouted", {0, 0});
+  ASSERT_TRUE(heard([&] { return mixer->IsBusRouted(0) == 0; }));
   EXPECT_EQ(mixer->IsBusRouted(0), 0);
 
   // Choosing an effect sends the bus to it and routes it again.
@@ -557,9 +567,10 @@ TEST_F(MixerServerTest, StateSurvivesARestart) {
     ASSERT_NE(mixer, nullptr);
     mixer->SetMasterVolume(1, 111);
     mixer->SetSourcePan(kSourceUser, 4, 222);
-    mixer->SetSendBus(kSourceMidi, 0, 0, 2);
-    mixer->SetBusOutput(1, 1, 0);
-    mixer->SetBusRouted(2, 0);
+    RawClient client;
+    client.Call("SetSendBus", {kSourceMidi, 0, 0, 2});
+    client.Call("SetBusOutput", {1, 1, 0});
+    client.Call("SetBusRouted", {2, 0});
     mixer->SetRecordLevel(333);
     int32_t flush = 0;
     mixer->GetRecordLevel(flush);

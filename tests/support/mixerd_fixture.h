@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace vantrel::test {
@@ -21,6 +26,23 @@ inline std::unique_ptr<CMixerLink> ConnectMixerLink() {
   link->Startup();
   link->Create();
   return link;
+}
+
+// Runs the link as the program's event loop does until done() holds (true)
+// or the timeout passes (false).
+inline bool PumpLinkUntil(CMixerLink& link, const std::function<bool()>& done,
+                          std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) {
+      return false;
+    }
+    const MixerEventWatch watch = link.EventWatch();
+    pollfd fd{watch.fd, watch.events, 0};
+    ::poll(&fd, watch.fd >= 0 ? 1 : 0, watch.timeoutMs < 0 ? 50 : std::min(watch.timeoutMs, 50));
+    link.ProcessEvents();
+  }
+  return true;
 }
 
 class MixerdFixture : public ::testing::Test {

@@ -172,7 +172,7 @@ void MixerPageTest::positioningFromTheProgramNeverSends() {
   QTest::keyClick(field, Qt::Key_Return);
   bench.mixer.answers["GetSourceVolume(0, 0)"] = 65535;
 
-  page.RefreshFromMixer();
+  page.Model().RefreshFromMixer();
   page.Model().ShowIncoming(*page.Model().StripOfFader(kAnalog1Vol.fader), 100);
 
   QVERIFY(bench.sink.sent.empty());
@@ -200,7 +200,7 @@ void MixerPageTest::aRefreshShowsReadBacksAndLabelsReusingTheBusCell() {
   answers["GetBusOutput(1).digital"] = 1;
   answers["GetBusOutput(1).pair"] = 2;
 
-  page.RefreshFromMixer();
+  page.Model().RefreshFromMixer();
 
   QCOMPARE(bench.Control<QLabel>(kAnalog1Aux1.readout)->text(), QStringLiteral("50"));
   QCOMPARE(bench.Control<QSlider>(kAnalog1Aux1.fader)->value(), 50);
@@ -386,7 +386,7 @@ void MixerPageTest::typedTextIsReplacedByAFaderMoveOrARefresh() {
   QCOMPARE(field->text(), QStringLiteral("-1"));
 
   TypeInto(field, "12");
-  page.RefreshFromMixer();
+  page.Model().RefreshFromMixer();
   QCOMPARE(field->text(), QStringLiteral("-1"));
 
   TypeInto(field, "12");
@@ -493,7 +493,7 @@ void MixerPageTest::aProfileNumberOutsideTheRangeIsShownSavedAndNeverSent() {
 void MixerPageTest::aPageOnATemplateOfAnotherPageIsNotCreated() {
   PageBench bench;
   CPageModel master(*PageByNumber(1), bench.context);
-  ui::CAnalog12Page wrong(master);
+  ui::CMixerPage wrong(kAnalog12PageTemplate, master);
   QVERIFY(!wrong.Create(bench.host));
   QVERIFY(wrong.findChildren<QWidget*>().isEmpty());
   QCOMPARE(bench.context.state.Slot(1), nullptr);

@@ -3,14 +3,17 @@
 // recording MIDI sink and a profile in a temporary folder, their pages
 // created inside one host widget. And a catcher for the program's messages.
 
-#include "state/bridge_context.h"
-#include "dialog/message_box.h"
 #include "mixer/catalogue.h"
-#include "pages/page_classes.h"
+#include "pages/mixer_page.h"
 #include "settings/settings.h"
+#include "state/bridge_context.h"
 #include "support/page_fixture.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QMessageBox>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -19,21 +22,26 @@
 
 namespace vantrel::test {
 
-// Takes every message the program would show while it lives.
-class MessageCatcher {
+// Takes every message box the program shows while it lives: notes it and
+// closes it as a click on OK would.
+class MessageCatcher : public QObject {
 public:
   QStringList messages; // "caption: text"
   QStringList details;  // each message's detail, in the same order
-  MessageCatcher() {
-    ui::SetMessageHandler(
-        [this](const QString& caption, const QString& text, const QString& detail) {
-          messages << caption + QStringLiteral(": ") + text;
-          details << detail;
-        });
-  }
-  ~MessageCatcher() { ui::SetMessageHandler({}); }
+  MessageCatcher() { qApp->installEventFilter(this); }
+  ~MessageCatcher() override { qApp->removeEventFilter(this); }
   MessageCatcher(const MessageCatcher&) = delete;
   MessageCatcher& operator=(const MessageCatcher&) = delete;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* box = qobject_cast<QMessageBox*>(watched);
+    if (box != nullptr && event->type() == QEvent::Show) {
+      messages << box->windowTitle() + QStringLiteral(": ") + box->text();
+      details << box->informativeText();
+      QTimer::singleShot(0, box, [box] { box->done(QMessageBox::Ok); });
+    }
+    return false;
+  }
 };
 
 class PageBench : public PageFixture {
@@ -51,7 +59,7 @@ public:
     const PageDef& def = *PageByNumber(number);
     auto& model = pages[static_cast<std::size_t>(number - 1)];
     model = std::make_unique<CPageModel>(def, context);
-    views.push_back(ui::MakePage(def.templateId, *model));
+    views.push_back(std::make_unique<ui::CMixerPage>(def.templateId, *model));
     ui::CMixerPage& page = *views.back();
     page.Create(host);
     page.setEnabled(true);

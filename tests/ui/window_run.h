@@ -12,6 +12,7 @@
 #include "settings/settings.h"
 #include "support/recording_mixer.h"
 #include "support/recording_sink.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <QComboBox>
@@ -43,7 +44,6 @@ public:
 
 inline MixerLinkOptions NoMixer() {
   MixerLinkOptions options;
-  options.busAddress = "unix:path=/nonexistent/vantrel-test-bus";
   options.startServer = false;
   return options;
 }
@@ -55,6 +55,7 @@ public:
   TempDir dir;
   std::filesystem::path profile = dir.Path() / "vantrel.INI";
   MidiProcessObjects midi;
+  ScopedEnv noBus{"DBUS_SESSION_BUS_ADDRESS", kNoBusAddress};
   CMixerLink mixerLink{NoMixer()};
   CSettings settings{profile};
   std::unique_ptr<CBridgeSession> session;

@@ -109,7 +109,6 @@ public:
   bool ConnectMixer();
   // Why no mixer is present, in a sentence; empty when nothing said why.
   const std::string& MixerError() const;
-  bool MixerPresent() const { return m_context.mixer != nullptr; }
 
   // Opens the saved output, hands the output and the controller queue to the
   // input, then opens and starts the saved input.

@@ -329,14 +329,5 @@ int DbusMixerServer::SetRecordMute(int32_t muted) {
 int DbusMixerServer::GetRecordMute(int32_t& muted) {
   return Get(Method::GetRecordMute, {}, {&muted});
 }
-int DbusMixerServer::SetSendBus(int32_t type, int32_t index, int32_t send, int32_t bus) {
-  return Set(Method::SetSendBus, {type, index, send, bus});
-}
-int DbusMixerServer::SetBusRouted(int32_t bus, int32_t routed) {
-  return Set(Method::SetBusRouted, {bus, routed});
-}
-int DbusMixerServer::SetBusOutput(int32_t bus, int32_t digital, int32_t pair) {
-  return Set(Method::SetBusOutput, {bus, digital, pair});
-}
 
 } // namespace vantrel

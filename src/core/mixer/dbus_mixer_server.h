@@ -101,11 +101,6 @@ public:
   // may have changed, so an event loop can watch for the right things.
   void SetStateListener(std::function<void()> listener) { m_listener = std::move(listener); }
 
-  // The routing additions of the server, for tools and tests.
-  int SetSendBus(int32_t type, int32_t index, int32_t send, int32_t bus);
-  int SetBusRouted(int32_t bus, int32_t routed);
-  int SetBusOutput(int32_t bus, int32_t digital, int32_t pair);
-
 private:
   int Set(mixer_dbus::Method method, std::initializer_list<int32_t> args);
   // Writes queued setters until the queue is empty (true) or the deadline

@@ -6,10 +6,9 @@
 #include "posix/process.h"
 
 #include <sdbus-c++/sdbus-c++.h>
-#include <systemd/sd-bus.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 #include <poll.h>
 #include <thread>
 #include <utility>
@@ -24,6 +23,8 @@ constexpr char kServerName[] = "vantrel-mixerd";
 constexpr char kDbusName[] = "org.freedesktop.DBus";
 constexpr char kDbusPath[] = "/org/freedesktop/DBus";
 constexpr auto kLookupInterval = std::chrono::seconds(1);
+// How long Create() waits for a server it started to take the name.
+constexpr auto kStartTimeout = std::chrono::milliseconds(2000);
 constexpr auto kNamePollInterval = std::chrono::milliseconds(20);
 // A server that dies is started again at most this often.
 constexpr auto kRestartInterval = std::chrono::seconds(1);
@@ -44,14 +45,14 @@ constexpr auto kStatusTimeout = std::chrono::milliseconds(250);
 using ChangeEntry =
     sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
 
-// sdbus-c++ 1.2 leaks its half-made bus when a connection to an explicit
-// address fails, so try the address with plain sd-bus first.
-bool CanConnectTo(const std::string& address) {
-  sd_bus* bus = nullptr;
-  bool ok = sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
-            sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0;
-  sd_bus_flush_close_unref(bus);
-  return ok;
+// Names the address that failed when the environment gives one, since that
+// is what a user can check; else what sd-bus said.
+std::string BusFailure(const sdbus::Error& error) {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address != nullptr && *address != '\0') {
+    return std::string("Cannot connect to the bus at ") + address + ".";
+  }
+  return "Cannot connect to the session bus: " + error.getMessage();
 }
 
 } // namespace
@@ -68,18 +69,12 @@ int CMixerLink::Startup() {
   if (m_connection) {
     return kMixerOk;
   }
-  if (!m_options.busAddress.empty() && !CanConnectTo(m_options.busAddress)) {
-    m_lastError = "Cannot connect to the bus at " + m_options.busAddress + ".";
-    return kMixerFailed;
-  }
   try {
-    m_connection = m_options.busAddress.empty()
-                       ? sdbus::createSessionBusConnection()
-                       : sdbus::createSessionBusConnectionWithAddress(m_options.busAddress);
+    m_connection = sdbus::createSessionBusConnection();
     m_uniqueName = m_connection->getUniqueName();
   } catch (const sdbus::Error& error) {
     m_connection.reset();
-    m_lastError = "Cannot connect to the session bus: " + error.getMessage();
+    m_lastError = BusFailure(error);
     // Connect again later, as after losing the bus.
     m_busLost = true;
     m_nextReconnect = std::chrono::steady_clock::now() + kRetryInterval;
@@ -292,7 +287,7 @@ int CMixerLink::Create() {
   if (!m_server) {
     m_lastError.clear();
     if (NameHasOwner() ||
-        (m_options.startServer && StartServerProcess() && WaitForName(m_options.startTimeout))) {
+        (m_options.startServer && StartServerProcess() && WaitForName(kStartTimeout))) {
       BuildServer();
       if (m_server) {
         m_server->AwaitState(kFirstStateBudget);
@@ -370,10 +365,7 @@ std::string CMixerLink::BackendStatus() {
 }
 
 bool CMixerLink::StartServerProcess() {
-  std::string program = m_options.serverProgram;
-  if (program.empty()) {
-    program = FindProgram(kServerName);
-  }
+  const std::string program = FindProgram(kServerName);
   if (program.empty()) {
     // No program to run: let the bus start the server from its service file.
     try {
@@ -381,7 +373,7 @@ bool CMixerLink::StartServerProcess() {
       uint32_t result = 0;
       bus->callMethod("StartServiceByName")
           .onInterface(kDbusName)
-          .withTimeout(m_options.startTimeout)
+          .withTimeout(kStartTimeout)
           .withArguments(std::string(mixer_dbus::kBusName), uint32_t{0})
           .storeResultsTo(result);
       return true;
@@ -390,19 +382,11 @@ bool CMixerLink::StartServerProcess() {
       return false;
     }
   }
-  std::vector<std::string> args{program};
-  args.insert(args.end(), m_options.serverArguments.begin(), m_options.serverArguments.end());
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (m_options.busAddress.empty() ||
-        std::strncmp(*entry, "DBUS_SESSION_BUS_ADDRESS=", 25) != 0) {
-      env.emplace_back(*entry);
-    }
+    env.emplace_back(*entry);
   }
-  if (!m_options.busAddress.empty()) {
-    env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_options.busAddress);
-  }
-  if (!SpawnDetached(args, env)) {
+  if (!SpawnDetached({program}, env)) {
     m_lastError = "Cannot run " + program + ".";
     return false;
   }

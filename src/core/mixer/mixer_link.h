@@ -52,16 +52,13 @@ namespace vantrel {
 
 class DbusMixerServer;
 
+// The link uses the session bus of the environment
+// (DBUS_SESSION_BUS_ADDRESS) and starts vantrel-mixerd from the program's
+// folder, else from PATH, else through bus activation; the server inherits
+// the program's environment.
 struct MixerLinkOptions {
-  // The bus to use; empty means the session bus.
-  std::string busAddress;
-  // The server program to start; empty means vantrel-mixerd from the
-  // program's folder, else from PATH, else bus activation.
-  std::string serverProgram;
-  std::vector<std::string> serverArguments;
   // Whether Create() may start a server at all.
   bool startServer = true;
-  std::chrono::milliseconds startTimeout{2000};
   // How long a getter waits for its answer.
   std::chrono::milliseconds callTimeout{1000};
 };

@@ -8,8 +8,6 @@
 #include "app/single_instance.h"
 #include "dialog/message_box.h"
 
-#include <QTimer>
-
 #include <cstdio>
 
 namespace vantrel::ui {
@@ -30,8 +28,7 @@ int CBridgeApp::TellProfileInUse(const std::string& sentence) {
   return kExitProfileInUse;
 }
 
-int CBridgeApp::InitInstance(CBridgeRuntime& runtime, const CommandLine& options,
-                             const std::function<void(QWidget& window)>& onShown) {
+int CBridgeApp::InitInstance(CBridgeRuntime& runtime, const CommandLine& options) {
   // The device lines go to standard output as the headless bridge prints
   // them, for people starting the program from a terminal and for scripts
   // waiting on it.
@@ -49,9 +46,6 @@ int CBridgeApp::InitInstance(CBridgeRuntime& runtime, const CommandLine& options
     dialog.close();
   } else {
     dialog.show();
-    if (onShown) {
-      QTimer::singleShot(0, &dialog, [&dialog, &onShown] { onShown(dialog); });
-    }
     exec();
   }
   PrintLine(StatsLine(runtime.Session().Stats()));

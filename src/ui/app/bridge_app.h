@@ -4,7 +4,6 @@
 
 #include <QApplication>
 
-#include <functional>
 #include <string>
 
 namespace vantrel {
@@ -20,11 +19,8 @@ public:
   CBridgeApp(int& argc, char** argv);
 
   // Starts the main window, runs until it closes (close button, Alt+F4,
-  // SIGINT, SIGTERM or SIGHUP) and returns the exit code. onShown, when
-  // given, runs from the event loop once the window with its first page is
-  // on screen (the start-up benchmark closes the window there).
-  int InitInstance(CBridgeRuntime& runtime, const CommandLine& options,
-                   const std::function<void(QWidget& window)>& onShown = {});
+  // SIGINT, SIGTERM or SIGHUP) and returns the exit code.
+  int InitInstance(CBridgeRuntime& runtime, const CommandLine& options);
   // Says on standard error and in a box that another program holds the
   // profile (a stop signal closes the box) and returns the exit code.
   int TellProfileInUse(const std::string& sentence);

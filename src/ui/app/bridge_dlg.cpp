@@ -9,7 +9,7 @@
 #include "dialog/template_builder.h"
 #include "midi/midi_backend.h"
 #include "mixer/dbus_mixer_protocol.h"
-#include "pages/page_classes.h"
+#include "pages/mixer_page.h"
 #include "res/control_ids.h"
 
 #include <QAbstractItemView>
@@ -385,7 +385,8 @@ std::unique_ptr<CMixerPage> CBridgeDlg::CreatePageObject(int templateId) {
   if (def == nullptr) {
     return nullptr;
   }
-  std::unique_ptr<CMixerPage> page = MakePage(templateId, m_session.Page(def->number));
+  std::unique_ptr<CMixerPage> page =
+      std::make_unique<CMixerPage>(templateId, m_session.Page(def->number));
   if (page != nullptr) {
     const int number = def->number;
     connect(page.get(), &CMixerPage::LearnToggled, this, [this, number](std::size_t strip) {

@@ -28,7 +28,6 @@ PageEntry& CPageHost::AddPage(int templateId) {
     entry.page->move(frame->mapTo(this, QPoint(0, 0)));
   }
   entry.page->setEnabled(true);
-  entry.page->OnPageCreate();
   entry.created = true;
   return entry;
 }
@@ -83,7 +82,6 @@ void CPageHost::DestroyPages() {
     }
     entry->created = false;
     entry->page->OnPageHide();
-    entry->page->OnPageDestroy();
     entry->page.reset();
   }
   m_pages.clear();

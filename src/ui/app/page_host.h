@@ -29,15 +29,15 @@ public:
   ~CPageHost() override;
 
   // Adds one page: asks for its object, creates it hidden inside the page
-  // frame, enables it and calls its OnPageCreate. A template without a page
+  // frame and enables it. A template without a page
   // object, or whose page cannot be created, stays in the list uncreated and
   // is never shown, hidden or destroyed.
   PageEntry& AddPage(int templateId);
   // Hides the page on screen (even the one asked for) and shows the page of
   // that template, if there is one.
   void SelectPage(int templateId);
-  // Every created page in the order of adding: OnPageHide, OnPageDestroy,
-  // then its window and object go. The list is emptied.
+  // Every created page in the order of adding: OnPageHide, then its window and object go. The list
+  // is emptied.
   void DestroyPages();
 
   const std::vector<std::unique_ptr<PageEntry>>& Entries() const { return m_pages; }

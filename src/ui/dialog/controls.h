@@ -51,7 +51,6 @@ public:
   void SetBuddy(CNumberEdit* buddy);
   void SetRange(int minimum, int maximum);
   int Minimum() const { return m_min; }
-  int Maximum() const { return m_max; }
   // One step up (+1) or down (-1), as a click would make.
   void Step(int delta);
 

@@ -11,11 +11,6 @@ namespace vantrel::ui {
 
 namespace {
 
-MessageHandler& Handler() {
-  static MessageHandler handler;
-  return handler;
-}
-
 // The modal dialogs open now, innermost last, and what a stop left to do.
 struct ModalState {
   std::vector<QPointer<QDialog>> open;
@@ -33,20 +28,12 @@ ModalState& Modals() {
 
 void ShowMessage(QWidget* owner, const QString& caption, const QString& text, MessageKind kind,
                  const QString& detail) {
-  if (Handler()) {
-    Handler()(caption, text, detail);
-    return;
-  }
   const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
                                  : kind == MessageKind::Warning ? QMessageBox::Warning
                                                                 : QMessageBox::Information;
   QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
   box.setInformativeText(detail);
   ExecModal(box);
-}
-
-void SetMessageHandler(MessageHandler handler) {
-  Handler() = std::move(handler);
 }
 
 int ExecModal(QDialog& dialog) {

@@ -1,7 +1,6 @@
 #pragma once
-// Every message the program shows goes through here, so that tests can take
-// the messages instead of a modal box waiting for a click, and so that a
-// stop signal can close whatever box is open.
+// Every message the program shows goes through here, so that a stop signal
+// can close whatever box is open.
 
 #include <QString>
 
@@ -19,12 +18,6 @@ enum class MessageKind { Information, Warning, Error };
 // not empty, is shown below the text (why something failed).
 void ShowMessage(QWidget* owner, const QString& caption, const QString& text, MessageKind kind,
                  const QString& detail = {});
-
-// Replaces the message box with a function (tests); an empty function
-// restores the box.
-using MessageHandler =
-    std::function<void(const QString& caption, const QString& text, const QString& detail)>;
-void SetMessageHandler(MessageHandler handler);
 
 // Runs a modal dialog as QDialog::exec does, but one that a stop closes.
 // After a stop it returns QDialog::Rejected at once without showing it.

@@ -150,14 +150,6 @@ void CMixerPage::OnPageHide() {
   m_model.OnPageHide();
 }
 
-void CMixerPage::OnPageCreate() {}
-
-void CMixerPage::OnPageDestroy() {}
-
-void CMixerPage::RefreshFromMixer() {
-  m_model.RefreshFromMixer();
-}
-
 bool CMixerPage::UpdateData(bool saveAndValidate) {
   if (!saveAndValidate) {
     ShowMembers();

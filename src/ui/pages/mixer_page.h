@@ -51,12 +51,9 @@ public:
   bool Create(QWidget& host);
 
   // Hooks of the page host.
-  virtual void OnPageShow();
-  virtual void OnPageHide();
-  virtual void OnPageCreate();
-  virtual void OnPageDestroy();
+  void OnPageShow();
+  void OnPageHide();
 
-  void RefreshFromMixer();
   // false: show the members; true: commit the CC fields. Returns false when
   // a field was refused.
   bool UpdateData(bool saveAndValidate);

@@ -4,6 +4,7 @@
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
 #include "support/recording_mixer.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,11 @@ protected:
   std::filesystem::path m_profile = m_dir.Path() / "vantrel.INI";
   CSettings m_settings{m_profile};
   MidiProcessObjects m_midi;
+  test::ScopedEnv m_noBus{"DBUS_SESSION_BUS_ADDRESS", test::kNoBusAddress};
   CMixerLink m_link{UnreachableBus()};
 
   static MixerLinkOptions UnreachableBus() {
     MixerLinkOptions options;
-    options.busAddress = "unix:path=/nonexistent/vantrel-test-bus";
     options.startServer = false;
     return options;
   }

@@ -9,6 +9,7 @@
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
 #include "support/fake_midi_devices.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -31,13 +32,13 @@ protected:
   CMidiOutPort output{test::MakeFakeOutBackend(devices)};
   CBridgeMidiIn input{receiveLock, test::MakeFakeInBackend(devices)};
   CControllerQueue queue;
+  test::ScopedEnv noBus{"DBUS_SESSION_BUS_ADDRESS", test::kNoBusAddress};
   CMixerLink link{UnreachableBus()};
   test::CountingDeviceWatch watch;
   std::unique_ptr<CBridgeSession> session;
 
   static MixerLinkOptions UnreachableBus() {
     MixerLinkOptions options;
-    options.busAddress = "unix:path=/nonexistent/vantrel-test-bus";
     options.startServer = false;
     return options;
   }

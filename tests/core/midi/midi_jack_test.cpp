@@ -9,6 +9,7 @@
 #include "midi/midi_out_port.h"
 #include "midi/midi_process_objects.h"
 #include "support/jack_peer.h"
+#include "support/scoped_env.h"
 #include "support/sound_server.h"
 
 #include <gtest/gtest.h>
@@ -544,27 +545,10 @@ TEST_F(BridgeOnJack, TheProcessObjectsShutDownWhileMessagesAreStillArriving) {
   EXPECT_FALSE(m_peer.SendQueueEmpty());
 }
 
-class EnvironmentVariable {
-public:
-  EnvironmentVariable(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) {
-      m_old = old;
-    }
-    setenv(name, value.c_str(), 1);
-  }
-  ~EnvironmentVariable() { setenv(m_name, m_old.c_str(), 1); }
-  EnvironmentVariable(const EnvironmentVariable&) = delete;
-  EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
-
-private:
-  const char* m_name;
-  std::string m_old;
-};
-
 TEST(MidiWithoutJackServer, ThereAreNoDevicesAndNoServerIsStarted) {
   const std::string absent = "vantrel-absent-" + std::to_string(getpid());
   {
-    const EnvironmentVariable server("JACK_DEFAULT_SERVER", absent);
+    const test::ScopedEnv server("JACK_DEFAULT_SERVER", absent);
     EXPECT_EQ(SelectMidiApi(MidiApi::Jack), MidiApi::Jack);
     EXPECT_FALSE(CurrentMidiApiAvailable());
     EXPECT_TRUE(MidiInputNames().empty());

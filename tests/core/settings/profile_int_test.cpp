@@ -1,4 +1,5 @@
 #include "settings/settings.h"
+#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -55,48 +56,20 @@ TEST(ProfileInt, FormatsAsPercentIAndParsesBack) {
   }
 }
 
-// Sets or clears an environment variable for one scope.
-class CScopedEnvironment {
-public:
-  CScopedEnvironment(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) {
-      m_old = old;
-    }
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~CScopedEnvironment() {
-    if (m_old) {
-      ::setenv(m_name, m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name);
-    }
-  }
-  CScopedEnvironment(const CScopedEnvironment&) = delete;
-  CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
-
-private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
-
 TEST(ProfilePath, FollowsXdgConfigHomeThenHomeThenTheCurrentFolder) {
   {
-    CScopedEnvironment config("XDG_CONFIG_HOME", "/cfg");
-    CScopedEnvironment home("HOME", "/home/u");
+    test::ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
+    test::ScopedEnv home("HOME", "/home/u");
     EXPECT_EQ(DefaultProfilePath("vantrel"), "/cfg/vantrel/vantrel.INI");
   }
   for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/cfg"}) {
-    CScopedEnvironment config("XDG_CONFIG_HOME", ignored);
-    CScopedEnvironment home("HOME", "/home/u");
+    test::ScopedEnv config("XDG_CONFIG_HOME", ignored);
+    test::ScopedEnv home("HOME", "/home/u");
     EXPECT_EQ(DefaultProfilePath("vantrel"), "/home/u/.config/vantrel/vantrel.INI");
   }
   {
-    CScopedEnvironment config("XDG_CONFIG_HOME", nullptr);
-    CScopedEnvironment home("HOME", nullptr);
+    test::ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    test::ScopedEnv home("HOME", nullptr);
     testing::internal::CaptureStderr();
     const std::filesystem::path path = DefaultProfilePath("vantrel");
     EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
