@@ -1,5 +1,6 @@
 #include "e2e_fixture.h"
 
+#include "mixer/mute_targets.h"
 #include "mixer/scales.h"
 #include "state/controller_modes.h"
 #include "support/slow_mixer.h"
@@ -357,6 +358,73 @@ TEST_P(EndToEndTest, EncodersStepInEveryModeAndClampAndAFourteenBitPairLandsItsV
   EXPECT_EQ(WaitForValue(record, fine), fine);
   step(7, 50); // a 7-bit sender on the same number
   EXPECT_EQ(WaitForValue(record, GainFromValue(50)), GainFromValue(50));
+}
+
+TEST_P(EndToEndTest, MuteButtonsToggleOnPressLatchFollowsAndEveryMuteChangeLightsItsButton) {
+  WriteProfile({}, 2);
+  CSettings settings(m_profilePath);
+  settings.Write(ButtonMappingKey("WaveMute"), "Note 36");
+  settings.Write(ButtonMappingKey("VolMute"), "cc 20");
+  settings.Write(ButtonMappingKey("Aux1Mute"), "CC 21 latch");
+  StartBridge();
+  // Opening the output lights every mapped button once, in table order.
+  std::vector<PeerMessage> got = m_peer->WaitForReceived(3, 10s);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].bytes, Cc(1, 20, 0));
+  EXPECT_EQ(got[1].bytes, Cc(1, 21, 0));
+  EXPECT_EQ(got[2].bytes, (Message{0x91, 36, 0}));
+  std::size_t heard = got.size();
+  // Plays one message; what came back after it: its thru copy, then the
+  // light when a mute changed. Nothing may follow.
+  auto play = [&](const Message& message, std::size_t back) {
+    Play({message});
+    m_peer->WaitForReceived(heard + back, 5s);
+    std::this_thread::sleep_for(200ms); // time for a light that must not come
+    got = m_peer->ReceivedAfterQuiet();
+    std::vector<Message> after;
+    for (std::size_t i = heard; i < got.size(); ++i) {
+      after.push_back(got[i].bytes);
+    }
+    heard = got.size();
+    return after;
+  };
+  auto waitMute = [&](std::size_t mute, int32_t expected) {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    int32_t muted = -1;
+    do {
+      m_link->ProcessEvents();
+      ReadMute(*m_link->Server(), kMutes[mute], muted);
+    } while (muted != expected && std::chrono::steady_clock::now() < end &&
+             (std::this_thread::sleep_for(5ms), true));
+    return muted;
+  };
+  constexpr std::size_t kVol = 0;
+  constexpr std::size_t kAux1 = 1;
+  constexpr std::size_t kWave = 12;
+  const Message noteOn{0x90, 36, 100};
+  const Message noteOff{0x80, 36, 64};
+  EXPECT_EQ(play(noteOn, 2), (std::vector<Message>{noteOn, {0x91, 36, 127}}));
+  EXPECT_EQ(waitMute(kWave, 1), 1);
+  EXPECT_EQ(play(noteOff, 1), std::vector<Message>{noteOff});
+  EXPECT_EQ(waitMute(kWave, 1), 1);
+  EXPECT_EQ(play(noteOn, 2), (std::vector<Message>{noteOn, {0x91, 36, 0}}));
+  EXPECT_EQ(waitMute(kWave, 0), 0);
+
+  EXPECT_EQ(play(Cc(5, 20, 127), 2), (std::vector<Message>{Cc(5, 20, 127), Cc(1, 20, 127)}));
+  EXPECT_EQ(waitMute(kVol, 1), 1);
+  EXPECT_EQ(play(Cc(5, 20, 0), 1), std::vector<Message>{Cc(5, 20, 0)});
+  EXPECT_EQ(waitMute(kVol, 1), 1);
+
+  EXPECT_EQ(play(Cc(0, 21, 100), 2), (std::vector<Message>{Cc(0, 21, 100), Cc(1, 21, 127)}));
+  EXPECT_EQ(waitMute(kAux1, 1), 1);
+  EXPECT_EQ(play(Cc(0, 21, 10), 2), (std::vector<Message>{Cc(0, 21, 10), Cc(1, 21, 0)}));
+  EXPECT_EQ(waitMute(kAux1, 0), 0);
+
+  // A mute changed elsewhere lights its button too.
+  EXPECT_EQ(RunCommand({MixerctlProgram(), "set", "SourceMute", "2", "0", "1"}).exitCode, 0);
+  got = m_peer->WaitForReceived(heard + 1, 10s);
+  ASSERT_EQ(got.size(), heard + 1);
+  EXPECT_EQ(got[heard].bytes, (Message{0x91, 36, 127}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndTest, ::testing::Values(false, true),

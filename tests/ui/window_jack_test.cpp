@@ -1,14 +1,16 @@
 // The window with a JACK peer playing into the program's input on the
 // private JACK server. MIDI learn: the context menu of a CC field offers
 // Learn, the next Control Change fills the field and commits the page
-// without reaching the mixer, and Esc or Learn again cancels. The activity
-// light: lit while messages arrive, with the counters in its tooltip.
+// without reaching the mixer, and Esc or Learn again cancels; a fader's menu
+// learns a mute button the same way, from a note too. The activity light:
+// lit while messages arrive, with the counters in its tooltip.
 
 #include "app/bridge_dlg.h"
 #include "dialog/activity_light.h"
 #include "dialog/controls.h"
 #include "midi/device_watch.h"
 #include "midi/midi_backend.h"
+#include "mixer/mute_targets.h"
 #include "pages/mixer_page.h"
 #include "res/control_ids.h"
 #include "support/jack_peer.h"
@@ -59,6 +61,7 @@ private slots:
   void escapeOrASecondClickCancelsAndChangesAreAppliedAgain();
   void theActivityLightShowsArrivingMessagesAndTheirCounts();
   void aDeviceThatGoesIsShownAsGoneAndOpenedAgainWhenItReturns();
+  void aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute();
 
 private:
   void Play(std::vector<uint8_t> bytes) { QVERIFY(m_peer->Send(0, std::move(bytes))); }
@@ -187,6 +190,44 @@ void WindowJackTest::aDeviceThatGoesIsShownAsGoneAndOpenedAgainWhenItReturns() {
   QVERIFY(chooser->findText(QString::fromStdString(other.OutputName(0))) >= 0);
   QCOMPARE(chooser->currentText(), name);
   chooser->hidePopup();
+}
+
+void WindowJackTest::aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute() {
+  auto actionOf = [](QMenu& menu, const QString& text) -> QAction* {
+    for (QAction* action : menu.actions()) {
+      if (action->text() == text) {
+        return action;
+      }
+    }
+    return nullptr;
+  };
+  {
+    std::unique_ptr<QMenu> menu(m_page->MuteMenu(0)); // Aux 1
+    QVERIFY(menu != nullptr);
+    actionOf(*menu, QStringLiteral("Learn mute button"))->trigger();
+  }
+  QCOMPARE(m_page->Learning(), std::optional<std::size_t>(0));
+  QVERIFY(PlayUntil({0x93, 40, 100}, [&] {
+    return ReadFile(m_run->profile).find("Aux1Mute=Note 40\n") != std::string::npos;
+  }));
+  QCOMPARE(m_page->Learning(), std::nullopt);
+  // Each drain takes the link's mixer (none here): the fakes again.
+  m_run->UseFakes();
+  QVERIFY(!m_page->Readout(0)->font().strikeOut());
+  m_run->mixer.answers["GetBusMute(0)"] = 1;
+  CMixerMirror::Slots changed;
+  changed.set(MuteSlotOf(kMutes[1]));
+  m_page->Model().FollowMixerChanges(changed);
+  QVERIFY(m_page->Readout(0)->font().strikeOut());
+  QVERIFY(m_page->Fader(0)->value() == 0);
+  {
+    std::unique_ptr<QMenu> menu(m_page->MuteMenu(0));
+    QAction* mute = actionOf(*menu, QStringLiteral("Mute"));
+    QVERIFY(mute->isChecked());
+    mute->trigger();
+  }
+  const auto& calls = m_run->mixer.calls;
+  QVERIFY(std::find(calls.begin(), calls.end(), "SetBusMute(0, 0)") != calls.end());
 }
 
 QTEST_MAIN(WindowJackTest)

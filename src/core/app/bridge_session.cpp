@@ -86,6 +86,7 @@ void CBridgeSession::LoadMainSettings() {
       m_softTakeoverForRun ||
       (m_settings != nullptr && m_settings->ReadInt(kSoftTakeoverKey, 0) != 0));
   LoadControllerModes();
+  m_buttons.Load(m_settings);
   // A channel outside 1..16 is kept as it is; its low four bits are sent.
   state.outputChannel = static_cast<int32_t>(static_cast<int64_t>(m_channel) - 1);
 }
@@ -185,8 +186,17 @@ void CBridgeSession::StartFollowingMixer() {
   // them all once instead of as changes.
   m_mixerLink.TakeChangedValues();
   if (m_output.IsOpen()) {
-    m_feedback.SendAll(m_context);
+    SendAllToOutput();
   }
+}
+
+void CBridgeSession::SendAllToOutput() {
+  m_feedback.SendAll(m_context);
+  m_buttons.SendAll(m_context);
+}
+
+void CBridgeSession::SetButton(std::size_t mute, const ButtonBinding& binding) {
+  m_buttons.SetBinding(m_writesProfile ? m_settings : nullptr, mute, binding);
 }
 
 std::vector<std::string>
@@ -243,7 +253,7 @@ DeviceChange CBridgeSession::ChooseOutput(int item) {
                                                                     : DeviceChange::OpenFailed;
   }
   if (change == DeviceChange::Opened) {
-    m_feedback.SendAll(m_context);
+    SendAllToOutput();
   }
   m_devices.NoteChosen(MidiDirection::Output);
   return change;
@@ -273,7 +283,7 @@ DeviceFollowResult CBridgeSession::FollowDevices() {
   const bool outputWasOpen = m_output.IsOpen();
   DeviceFollowResult result = m_devices.Follow();
   if (!outputWasOpen && m_output.IsOpen()) {
-    m_feedback.SendAll(m_context);
+    SendAllToOutput();
   }
   return result;
 }
@@ -311,6 +321,7 @@ void CBridgeSession::ProcessMixerEvents() {
     page->FollowMixerChanges(changed);
   }
   m_feedback.Follow(m_context, changed);
+  m_buttons.Follow(m_context, changed);
 }
 
 std::vector<std::string> CBridgeSession::TakeMixerNotices() {
@@ -342,8 +353,11 @@ void CBridgeSession::DrainControllers() {
   // is gone by then. The kept values of an overflow come after the ring.
   while (m_queue.Pop(change) || m_queue.PopLatest(change)) {
     if (!m_shutDown && !m_learn.Take(change)) {
-      OnMidiCc(m_context, change.controller, change.value, change.channel);
-      ++m_applied;
+      if (!change.note) {
+        OnMidiCc(m_context, change.controller, change.value, change.channel);
+        ++m_applied;
+      }
+      m_buttons.OnInput(m_context, change);
     }
   }
   if (mixer != nullptr && m_context.mixer == mixer) {

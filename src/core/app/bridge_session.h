@@ -8,6 +8,7 @@
 #include "app/controller_feedback.h"
 #include "app/controller_learn.h"
 #include "app/device_follower.h"
+#include "app/mute_buttons.h"
 #include "mixer/mixer_link.h"
 #include "pages/page_model.h"
 #include "state/bridge_context.h"
@@ -79,7 +80,8 @@ public:
 
   // Reads ActivePage, DefaultMidiOut, DefaultMidiIn and DefaultMidiOutChannel
   // and sets the state from them; nothing is range-checked. Also reads the
-  // Feedback and SoftTakeover options and the controller modes.
+  // Feedback and SoftTakeover options, the controller modes and the
+  // button mapping.
   void LoadMainSettings();
 
   // Controller feedback (CControllerFeedback) and soft takeover (the
@@ -157,6 +159,14 @@ public:
   // change that learning takes is not applied.
   void DrainControllers();
   CControllerLearn& Learn() { return m_learn; }
+  // The mute buttons and their lights ("Button Mapping", read by
+  // LoadMainSettings).
+  CMuteButtons& Buttons() { return m_buttons; }
+  // Mutes or unmutes (the window's menu), lighting the mute's button.
+  void SetMute(std::size_t mute, bool muted) { m_buttons.SetMute(m_context, mute, muted); }
+  bool IsMuted(std::size_t mute) { return CMuteButtons::IsMuted(m_context, mute); }
+  // A learned button: kept and, unless headless, saved.
+  void SetButton(std::size_t mute, const ButtonBinding& binding);
 
   BridgeStats Stats() const;
 
@@ -171,6 +181,8 @@ private:
   // or none after a release.
   void FollowMixerLink();
   void WriteOption(const SettingKey& key, bool on);
+  // The output has just opened: feedback's values and the buttons' lights.
+  void SendAllToOutput();
   // Reads "Controller Modes"; a value that names no mode, or a mode the
   // number cannot carry, is reported and read as absolute.
   void LoadControllerModes();
@@ -187,6 +199,7 @@ private:
   IDeviceWatch* m_deviceWatch = nullptr;
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;
   CControllerFeedback m_feedback;
+  CMuteButtons m_buttons;
   std::vector<std::string> m_mixerNotices;
   int32_t m_channel = 0;
   bool m_shutDown = false;

@@ -5,7 +5,8 @@
 namespace vantrel {
 
 const std::string_view kUsage =
-    "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless | --list-midi]\n"
+    "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless | --list-midi | "
+    "--list-buttons]\n"
     "               [--no-mixer-warning] [--feedback] [--soft-takeover]\n"
     "\n"
     "Bridges a MIDI controller and the sound card's mixer.\n"
@@ -20,6 +21,8 @@ const std::string_view kUsage =
     "                       could be reached (for MIDI thru without a mixer)\n"
     "  --list-midi          print the MIDI devices with their indices and names\n"
     "                       (DefaultMidiIn/Out and DefaultMidiIn/OutName) and exit\n"
+    "  --list-buttons       print the mute buttons of the profile's Button Mapping\n"
+    "                       (-1, CC n or Note n, optionally latch) and exit\n"
     "  --feedback           send the mixer's values to the controller: all of them\n"
     "                       when the output opens, then each one changed elsewhere\n"
     "  --soft-takeover      a controller takes over a parameter only once it\n"
@@ -53,6 +56,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       options.mixerWarning = false;
     } else if (arg == "--list-midi") {
       options.listMidi = true;
+    } else if (arg == "--list-buttons") {
+      options.listButtons = true;
     } else if (arg == "--feedback") {
       options.feedback = true;
     } else if (arg == "--soft-takeover") {

@@ -1,6 +1,6 @@
 #pragma once
 // The program's options: --profile PATH, --midi-api alsa|jack, --headless,
-// --no-mixer-warning, --list-midi, --feedback, --soft-takeover, --help.
+// --no-mixer-warning, --list-midi, --list-buttons, --feedback, --soft-takeover, --help.
 
 #include "midi/midi_backend.h"
 
@@ -17,6 +17,7 @@ struct CommandLine {
   bool headless = false;
   bool mixerWarning = true; // the window says at start-up when no mixer server answers
   bool listMidi = false;
+  bool listButtons = false;
   // Turn these on for this run, whatever the profile says.
   bool feedback = false;
   bool softTakeover = false;

@@ -15,7 +15,8 @@ void CControllerLearn::Cancel() {
 }
 
 bool CControllerLearn::Take(const ControllerChange& change) {
-  if (!m_target) {
+  // Notes only make buttons: a fader's learn lets them pass.
+  if (!m_target || (change.note && !m_target->mute)) {
     return false;
   }
   // Disarmed before the listener runs, so that it may arm again.
@@ -23,7 +24,7 @@ bool CControllerLearn::Take(const ControllerChange& change) {
   Listener listener = std::move(m_listener);
   Cancel();
   if (listener) {
-    listener(target, change.controller);
+    listener(target, change);
   }
   return true;
 }

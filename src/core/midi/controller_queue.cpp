@@ -19,7 +19,8 @@ CControllerQueue::~CControllerQueue() {
 }
 
 bool CControllerQueue::Push(ControllerChange change) noexcept {
-  std::atomic<uint16_t>& slot = m_latest[change.controller];
+  std::atomic<uint16_t>& slot =
+      m_latest[(change.note ? kNoteSlots : 0) + (change.controller & 0x7F)];
   // A value kept from an earlier overflow is older than this one: clear it
   // before the ring makes this one visible, so the consumer, which takes
   // slots after the ring, can never apply the older value last.
@@ -55,10 +56,11 @@ bool CControllerQueue::PopLatest(ControllerChange& change) noexcept {
     m_scan = 0;
   }
   while (m_scan < kSlots) {
-    const std::size_t controller = m_scan++;
-    const uint16_t held = m_latest[controller].exchange(0, std::memory_order_acq_rel);
+    const std::size_t index = m_scan++;
+    const uint16_t held = m_latest[index].exchange(0, std::memory_order_acq_rel);
     if (held != 0) {
-      change = {static_cast<uint8_t>(controller), static_cast<uint8_t>(held & 0xFF)};
+      change = {static_cast<uint8_t>(index % kNoteSlots), static_cast<uint8_t>(held & 0xFF), 0,
+                index >= kNoteSlots};
       return true;
     }
   }

@@ -1,5 +1,6 @@
 #pragma once
-// Hands Control Changes from the MIDI callback thread to the dialog thread:
+// Hands Control Changes (and the notes that mute buttons send) from the MIDI
+// callback thread to the dialog thread:
 // a preallocated single-producer single-consumer ring plus an eventfd that a
 // QSocketNotifier or a plain poll() can watch. Changes are never merged or
 // reordered while the ring has room. A change that finds the ring full is
@@ -16,9 +17,10 @@
 namespace vantrel {
 
 struct ControllerChange {
-  uint8_t controller = 0;
-  uint8_t value = 0;
-  uint8_t channel = 0; // 0..15; 0 for a kept value after an overflow
+  uint8_t controller = 0; // a note's number when `note` is set
+  uint8_t value = 0;      // a note's velocity: 0 for Note Off and its Note On form
+  uint8_t channel = 0;    // 0..15; 0 for a kept value after an overflow
+  bool note = false;      // a note for the mute buttons, not a Control Change
   bool operator==(const ControllerChange&) const = default;
 };
 
@@ -58,7 +60,9 @@ public:
   uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
 private:
-  static constexpr std::size_t kSlots = 256; // one per controller byte
+  // One per controller number and one per note number.
+  static constexpr std::size_t kSlots = 256;
+  static constexpr std::size_t kNoteSlots = 128;
   static constexpr uint16_t kSlotHolds = 0x100;
 
   SpscRing<ControllerChange, kCapacity> m_ring;

@@ -111,9 +111,13 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
       m_thruDropped.fetch_add(1, std::memory_order_relaxed);
     }
   }
-  if (IsControlChange(message.status)) {
+  const bool note = IsNote(message.status);
+  if (IsControlChange(message.status) || note) {
     if (CControllerQueue* queue = m_controllers.load(std::memory_order_acquire)) {
-      queue->Push({message.data1, message.data2, static_cast<uint8_t>(message.status & 0x0F)});
+      // A Note Off goes as its Note On form, velocity 0: a release.
+      const bool noteOff = (message.status & 0xF0) == 0x80;
+      queue->Push({message.data1, noteOff ? uint8_t{0} : message.data2,
+                   static_cast<uint8_t>(message.status & 0x0F), note});
     }
   }
 }

@@ -47,4 +47,9 @@ constexpr bool IsControlChange(uint8_t status) {
   return (status & 0xF0) == 0xB0;
 }
 
+// Note On (0x9n) or Note Off (0x8n).
+constexpr bool IsNote(uint8_t status) {
+  return (status & 0xE0) == 0x80;
+}
+
 } // namespace vantrel

@@ -1,5 +1,6 @@
 #include "mixer/mute_targets.h"
 
+#include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"
 #include "mixer/mixer_values.h"
 
@@ -76,6 +77,29 @@ std::size_t MuteSlotOf(const MuteTarget& target) {
   const Method getter = MuteGetter(target);
   const std::size_t count = mixer_dbus::Info(getter).inputCount;
   return *mixer_dbus::ValueSlot(getter, std::span(target.args.data(), count));
+}
+
+std::optional<std::size_t> MuteOfParameter(const Parameter& p) {
+  auto find = [](MuteKind kind, int32_t a, int32_t b) -> std::optional<std::size_t> {
+    for (std::size_t mute = 0; mute < kMutes.size(); ++mute) {
+      if (kMutes[mute].kind == kind && kMutes[mute].args == std::array<int32_t, 2>{a, b}) {
+        return mute;
+      }
+    }
+    return std::nullopt;
+  };
+  switch (p.op) {
+  case SetOperation::MasterVolume:
+    return find(MuteKind::Master, 0, 0);
+  case SetOperation::BusLevel:
+    return find(MuteKind::Bus, p.args[0], 0);
+  case SetOperation::RecordLevel:
+    return find(MuteKind::Record, 0, 0);
+  case SetOperation::SourceVolume:
+    return find(MuteKind::Source, p.args[0], p.args[1]);
+  default:
+    return std::nullopt;
+  }
 }
 
 } // namespace vantrel

@@ -14,6 +14,7 @@
 namespace vantrel {
 
 class IMixerServer;
+struct Parameter;
 
 enum class MuteKind : uint8_t { Master, Bus, Record, Source };
 
@@ -35,5 +36,9 @@ int SetMute(IMixerServer& mixer, const MuteTarget& target, bool muted);
 int ReadMute(IMixerServer& mixer, const MuteTarget& target, int32_t& muted);
 // The mixer value slot (mixer_values.h) that holds the mute.
 std::size_t MuteSlotOf(const MuteTarget& target);
+// The mute (index into kMutes) of the strip a level or gain parameter sets:
+// the master volumes, a bus level, the record level or a source's volume;
+// nullopt for pans, sends and filters.
+std::optional<std::size_t> MuteOfParameter(const Parameter& p);
 
 } // namespace vantrel

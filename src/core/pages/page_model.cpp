@@ -3,6 +3,7 @@
 #include "midi/short_message_sink.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_server.h"
+#include "mixer/mute_targets.h"
 #include "pages/aux_labels.h"
 #include "settings/settings.h"
 #include "state/bridge_context.h"
@@ -186,6 +187,9 @@ void CPageModel::FollowMixerChanges(const CMixerMirror::Slots& changed) {
     if (slot && changed.test(*slot) && (m_view == nullptr || !m_view->IsFaderHeld(i))) {
       show = ReadFader(*mixer, i);
     }
+    if (const auto mute = MuteOfStrip(i); mute && changed.test(MuteSlotOf(kMutes[*mute]))) {
+      show = true;
+    }
     if (def.label != LabelSource::None && LabelDependsOn(def, *mixer, changed)) {
       int32_t bus = 0;
       ReadLabel(*mixer, i, bus);
@@ -245,6 +249,17 @@ CommitResult CPageModel::Commit(std::span<const std::string> fieldTexts) {
     m_context.table.SetController(RowOf(strip), *value);
   }
   return {};
+}
+
+std::optional<std::size_t> CPageModel::MuteOfStrip(std::size_t strip) const {
+  return MuteOfParameter(ParameterOfStrip(strip));
+}
+
+bool CPageModel::IsMuted(std::size_t strip) const {
+  const auto mute = MuteOfStrip(strip);
+  int32_t muted = 0;
+  return mute && m_context.mixer != nullptr &&
+         ReadMute(*m_context.mixer, kMutes[*mute], muted) == kMixerOk && muted != 0;
 }
 
 ControllerMode CPageModel::ControllerModeOf(std::size_t strip) const {

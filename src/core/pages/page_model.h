@@ -89,8 +89,8 @@ public:
   void RefreshFromMixer();
   // Values changed elsewhere (`changed`: the mixer's value slots): the
   // strips showing them, and the labels of buses whose routing or effect
-  // changed, follow; nothing else is touched: not the controller fields,
-  // not the filter faders, not a fader the user holds.
+  // changed, and strips whose mute changed, follow; nothing else is touched: not the controller
+  // fields, not the filter faders, not a fader the user holds.
   void FollowMixerChanges(const CMixerMirror::Slots& changed);
   // Whether a view shows this page (the headless bridge has none).
   bool HasView() const { return m_view != nullptr; }
@@ -115,6 +115,11 @@ public:
   // cannot carry the mode.
   ControllerMode ControllerModeOf(std::size_t strip) const;
   bool SetControllerMode(std::size_t strip, ControllerMode mode);
+
+  // The mute of the strip's channel (kMutes), for volume strips; and
+  // whether the mixer holds it muted.
+  std::optional<std::size_t> MuteOfStrip(std::size_t strip) const;
+  bool IsMuted(std::size_t strip) const;
 
   // An effect chooser of the page picked an effect for an aux bus.
   void ChooseEffect(int32_t aux, int32_t effect);

@@ -26,6 +26,7 @@ inline constexpr std::string_view kProgramOptions = "Program Options";
 inline constexpr std::string_view kMidiOptions = "Midi Options";
 inline constexpr std::string_view kCcMapping = "CC Mapping";
 inline constexpr std::string_view kControllerModes = "Controller Modes";
+inline constexpr std::string_view kButtonMapping = "Button Mapping";
 
 inline constexpr SettingKey kActivePageKey{kProgramOptions, "ActivePage"};
 inline constexpr SettingKey kDefaultMidiInKey{kMidiOptions, "DefaultMidiIn"};
@@ -48,6 +49,12 @@ constexpr SettingKey CcMappingKey(std::string_view name) {
 // "Controller Modes". An extra section: a profile without it reads every
 // controller as absolute.
 SettingKey ControllerModeKey(uint8_t controller);
+
+// The key of one mute's button ("VolMute"; names come from the mute table).
+// An extra section: a profile without it has no buttons.
+constexpr SettingKey ButtonMappingKey(std::string_view name) {
+  return {kButtonMapping, name};
+}
 
 // One key and the text to store under it, for CSettings::WriteMany.
 struct SettingWrite {

@@ -392,6 +392,11 @@ std::unique_ptr<CMixerPage> CBridgeDlg::CreatePageObject(int templateId) {
     connect(page.get(), &CMixerPage::LearnToggled, this, [this, number](std::size_t strip) {
       ToggleLearn({number, strip});
     });
+    connect(page.get(), &CMixerPage::MuteLearnToggled, this, [this, number](std::size_t strip) {
+      ToggleLearn({number, strip, true});
+    });
+    connect(page.get(), &CMixerPage::MuteToggled, this,
+            [this](std::size_t mute) { m_session.SetMute(mute, !m_session.IsMuted(mute)); });
     connect(page.get(), &CMixerPage::LearnCancelRequested, this, &CBridgeDlg::CancelLearn);
   }
   return page;
@@ -405,13 +410,12 @@ void CBridgeDlg::ToggleLearn(LearnTarget target) {
   }
   // The listener runs inside the controller drain; the commit (which may
   // show a box) waits until the drain is over.
-  m_session.Learn().Arm(target, [this](LearnTarget learned, int controller) {
+  m_session.Learn().Arm(target, [this](LearnTarget learned, const ControllerChange& change) {
     QMetaObject::invokeMethod(
-        this, [this, learned, controller] { OnLearned(learned, controller); },
-        Qt::QueuedConnection);
+        this, [this, learned, change] { OnLearned(learned, change); }, Qt::QueuedConnection);
   });
   if (CMixerPage* page = PageOfNumber(target.page)) {
-    page->ShowLearning(target.strip);
+    page->ShowLearning(target.strip, target.mute);
   }
 }
 
@@ -424,13 +428,23 @@ void CBridgeDlg::CancelLearn() {
   m_session.Learn().Cancel();
 }
 
-void CBridgeDlg::OnLearned(LearnTarget target, int controller) {
+void CBridgeDlg::OnLearned(LearnTarget target, const ControllerChange& change) {
   CMixerPage* page = m_closed ? nullptr : PageOfNumber(target.page);
   if (page == nullptr) {
     return;
   }
   page->ShowLearning(std::nullopt);
-  page->TakeLearned(target.strip, controller);
+  if (!target.mute) {
+    page->TakeLearned(target.strip, change.controller);
+    return;
+  }
+  // The message decides CC or Note; a latch button stays one.
+  if (const auto mute = page->Model().MuteOfStrip(target.strip)) {
+    ButtonBinding binding = m_session.Buttons().Map().Binding(*mute);
+    binding.kind = change.note ? ButtonBinding::Kind::Note : ButtonBinding::Kind::Controller;
+    binding.number = change.controller & 0x7F;
+    m_session.SetButton(*mute, binding);
+  }
 }
 
 CMixerPage* CBridgeDlg::PageOfNumber(int number) const {

@@ -104,7 +104,7 @@ private:
   // the choosers anew.
   void OnDeviceWatch();
   // The controller number learned: the strip's field takes it.
-  void OnLearned(LearnTarget target, int controller);
+  void OnLearned(LearnTarget target, const ControllerChange& change);
   // A device chooser's item was picked.
   void OnDeviceChosen(MidiDirection direction, int item);
   void OnPageChosen(int item);

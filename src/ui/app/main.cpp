@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/device_list.h"
 #include "app/headless_bridge.h"
+#include "app/mute_buttons.h"
 #include "app/single_instance.h"
 #include "midi/pipewire_jack.h"
 
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
   }
   if (options.listMidi) {
     return vantrel::ListMidiDevices(options);
+  }
+  if (options.listButtons) {
+    return vantrel::ListButtons(options);
   }
   if (options.headless) {
     return vantrel::RunHeadless(options);

@@ -128,6 +128,13 @@ void CMixerPage::OnInitDialog() {
             [this, i](int value) { m_model.MoveFader(i, value); });
     connect(fader, &QSlider::sliderReleased, this,
             [this, i, fader] { m_model.MoveFader(i, fader->value()); });
+    fader->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(fader, &QWidget::customContextMenuRequested, this, [this, i, fader](QPoint at) {
+      if (QMenu* menu = MuteMenu(i)) {
+        menu->exec(fader->mapToGlobal(at));
+        delete menu;
+      }
+    });
     CNumberEdit* field = s.field;
     field->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(field, &QWidget::customContextMenuRequested, this, [this, i, field](QPoint at) {
@@ -203,6 +210,15 @@ void CMixerPage::ShowStrip(std::size_t strip) {
     ShowFaderValue(strip, m_model.FaderValue(strip));
   }
   s.readout->setText(QString::fromStdString(m_model.Readout(strip)));
+  // A muted strip shows it in its read-out, struck through, so no control
+  // of the page moves.
+  const bool muted = m_model.IsMuted(strip);
+  if (s.readout->font().strikeOut() != muted) {
+    QFont font = s.readout->font();
+    font.setStrikeOut(muted);
+    s.readout->setFont(font);
+    s.readout->setToolTip(muted ? tr("Muted") : QString());
+  }
   if (s.label != nullptr) {
     s.label->setText(QString::fromStdString(m_model.Label(strip)));
   }
@@ -241,20 +257,47 @@ void CMixerPage::AddModeMenu(QMenu& menu, std::size_t strip) {
                        "steps, or a 14-bit pair with the number 32 above"));
 }
 
-void CMixerPage::ShowLearning(std::optional<std::size_t> strip) {
+QMenu* CMixerPage::MuteMenu(std::size_t strip) {
+  const auto mute = m_model.MuteOfStrip(strip);
+  if (!mute) {
+    return nullptr;
+  }
+  auto* menu = new QMenu(this);
+  QAction* toggle = menu->addAction(tr("Mute"));
+  toggle->setCheckable(true);
+  toggle->setChecked(m_model.IsMuted(strip));
+  connect(toggle, &QAction::triggered, this, [this, mute] { emit MuteToggled(*mute); });
+  QAction* learn = menu->addAction(tr("Learn mute button"));
+  learn->setCheckable(true);
+  learn->setChecked(m_learning == strip && m_learningMute);
+  learn->setToolTip(tr("Take the next button (Control Change or note) pressed on the MIDI "
+                       "input as this strip's mute button; Esc cancels"));
+  connect(learn, &QAction::triggered, this, [this, strip] { emit MuteLearnToggled(strip); });
+  return menu;
+}
+
+void CMixerPage::ShowLearning(std::optional<std::size_t> strip, bool mute) {
   if (m_learning) {
-    CNumberEdit* field = m_strips[*m_learning].field;
-    field->setPalette(QPalette());
-    field->setToolTip(QString());
+    QWidget* marked = m_learningMute ? static_cast<QWidget*>(m_strips[*m_learning].readout)
+                                     : m_strips[*m_learning].field;
+    marked->setPalette(QPalette());
+    marked->setAutoFillBackground(false);
+    marked->setToolTip(QString());
   }
   m_learning = strip;
+  m_learningMute = mute;
   if (m_learning) {
-    CNumberEdit* field = m_strips[*m_learning].field;
-    QPalette marked = field->palette();
+    QWidget* widget =
+        mute ? static_cast<QWidget*>(m_strips[*m_learning].readout) : m_strips[*m_learning].field;
+    QPalette marked = widget->palette();
     marked.setColor(QPalette::Base, marked.color(QPalette::Highlight));
+    marked.setColor(QPalette::Window, marked.color(QPalette::Highlight));
     marked.setColor(QPalette::Text, marked.color(QPalette::HighlightedText));
-    field->setPalette(marked);
-    field->setToolTip(tr("Waiting for a control on the MIDI input (Esc cancels)"));
+    marked.setColor(QPalette::WindowText, marked.color(QPalette::HighlightedText));
+    widget->setPalette(marked);
+    widget->setAutoFillBackground(mute);
+    widget->setToolTip(mute ? tr("Waiting for a button on the MIDI input (Esc cancels)")
+                            : tr("Waiting for a control on the MIDI input (Esc cancels)"));
   }
 }
 

@@ -78,8 +78,13 @@ public:
   // "Controller mode" submenu sets how the field's number is read. The
   // caller owns the menu.
   QMenu* FieldMenu(std::size_t strip);
-  // Marks the field that waits for a controller, or none.
-  void ShowLearning(std::optional<std::size_t> strip);
+  // The context menu of a volume strip's fader: "Mute", checked while the
+  // strip is muted, and "Learn mute button", checked while it learns. The
+  // caller owns the menu; null for a strip without a mute.
+  QMenu* MuteMenu(std::size_t strip);
+  // Marks the field that waits for a controller (or, for a mute button,
+  // the strip's read-out), or none.
+  void ShowLearning(std::optional<std::size_t> strip, bool mute = false);
   std::optional<std::size_t> Learning() const { return m_learning; }
   // A controller number was learned for the strip: it goes into the field
   // and the page commits as Enter would.
@@ -87,6 +92,9 @@ public:
 
 signals:
   void LearnToggled(std::size_t strip);
+  void MuteLearnToggled(std::size_t strip);
+  // "Mute" chosen: the strip's mute should turn over.
+  void MuteToggled(std::size_t mute);
   // Esc while a field of this page is learning.
   void LearnCancelRequested();
 
@@ -111,6 +119,7 @@ private:
   std::vector<StripWidgets> m_strips;
   std::vector<std::pair<QComboBox*, int>> m_effectChoosers; // chooser, aux bus
   std::optional<std::size_t> m_learning;
+  bool m_learningMute = false;
 };
 
 } // namespace vantrel::ui

@@ -159,8 +159,11 @@ TEST_F(SessionTest, LearningTakesTheNextChangeInsteadOfApplyingItAndOnlyThatOne)
   session->InitPages();
   session->Page(1).Commit(std::vector<std::string>{"7", "-1", "-1", "-1", "-1", "-1", "-1"});
   std::vector<std::pair<LearnTarget, int>> heard;
-  session->Learn().Arm(
-      {1, 2}, [&](LearnTarget target, int controller) { heard.emplace_back(target, controller); });
+  session->Learn().Arm({1, 2}, [&](LearnTarget target, const ControllerChange& change) {
+    heard.emplace_back(target, change.controller);
+  });
+  // A note makes no controller number: it passes by a fader's learn.
+  ASSERT_TRUE(m_midi.controllers.Push({36, 100, 0, true}));
   ASSERT_TRUE(m_midi.controllers.Push({7, 90}));
   ASSERT_TRUE(m_midi.controllers.Push({7, 91}));
   session->DrainControllers();

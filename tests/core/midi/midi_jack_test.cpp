@@ -124,7 +124,7 @@ protected:
   std::vector<ControllerChange> m_changes;
 };
 
-TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyControlChanges) {
+TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyControlsAndNotes) {
   OpenBoth(0, 0);
   const std::vector<Bytes> sent = {
       {0xBF, 0x07, 0x64}, {0xC0, 0x05}, {0x90, 0x3C, 0x64}, {0xF8},
@@ -133,8 +133,11 @@ TEST_F(BridgeOnJack, ThruPassesEveryShortMessageWholeInOrderAndHandsOnOnlyContro
     ASSERT_TRUE(m_peer.Send(0, bytes));
   }
   EXPECT_EQ(m_peer.WaitForReceived(sent.size(), 5s), OnPort(0, sent));
-  EXPECT_EQ(WaitForChanges(2),
-            (std::vector<ControllerChange>{{0x07, 0x64, 0x0F}, {0x0A, 0x7F, 0x00}}));
+  // Notes go too, for mute buttons; a Note Off as velocity 0.
+  EXPECT_EQ(WaitForChanges(4), (std::vector<ControllerChange>{{0x07, 0x64, 0x0F},
+                                                              {0x3C, 0x64, 0x00, true},
+                                                              {0x0A, 0x7F, 0x00},
+                                                              {0x3C, 0x00, 0x00, true}}));
   EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), sent.size());
 }
 
@@ -376,7 +379,8 @@ TEST_F(BridgeOnJack, WithNoOutputOpenControlChangesStillReachTheDialogThread) {
   ASSERT_FALSE(RunningConnectionsOf(m_peer, m_peer.OutputName(0)).empty());
   ASSERT_TRUE(m_peer.Send(0, {0xB5, 0x20, 0x30}));
   ASSERT_TRUE(m_peer.Send(0, {0x95, 0x20, 0x30}));
-  EXPECT_EQ(WaitForChanges(1), (std::vector<ControllerChange>{{0x20, 0x30, 0x05}}));
+  EXPECT_EQ(WaitForChanges(2),
+            (std::vector<ControllerChange>{{0x20, 0x30, 0x05}, {0x20, 0x30, 0x05, true}}));
   EXPECT_TRUE(m_peer.ReceivedAfterQuiet().empty());
   EXPECT_EQ(m_input.ThruDroppedCount(), 0u);
 }

@@ -287,9 +287,10 @@ TEST_F(BridgeReceivePath, AThruMessageTheOutputCannotQueueIsCountedAndTheChangeS
   Deliver(0x92, 60, 100);
   EXPECT_EQ(m_input.ThruDroppedCount(), 2u);
   const std::vector<ControllerChange> changes = Drain();
-  ASSERT_EQ(changes.size(), 1u);
+  ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0].controller, 10);
   EXPECT_EQ(changes[0].value, 20);
+  EXPECT_EQ(changes[1], (ControllerChange{60, 100, 2, true}));
 }
 
 TEST_F(BridgeReceivePath, ThruIsNotCountedAsDroppedWhenNoOutputIsOpen) {

@@ -1,0 +1,80 @@
+#include "state/button_map.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <vector>
+
+namespace vantrel {
+
+namespace {
+
+bool SameWord(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t start = text.find_first_not_of(" \t", at);
+    if (start == std::string_view::npos) {
+      break;
+    }
+    const std::size_t end = std::min(text.find_first_of(" \t", start), text.size());
+    words.push_back(text.substr(start, end - start));
+    at = end;
+  }
+  return words;
+}
+
+} // namespace
+
+std::optional<ButtonBinding> ParseButtonBinding(std::string_view text) {
+  const std::vector<std::string_view> words = Words(text);
+  if (words.size() == 1 && words[0] == "-1") {
+    return ButtonBinding{};
+  }
+  if (words.size() != 2 && words.size() != 3) {
+    return std::nullopt;
+  }
+  ButtonBinding binding;
+  if (SameWord(words[0], "CC")) {
+    binding.kind = ButtonBinding::Kind::Controller;
+  } else if (SameWord(words[0], "Note")) {
+    binding.kind = ButtonBinding::Kind::Note;
+  } else {
+    return std::nullopt;
+  }
+  int number = -1;
+  const std::string_view digits = words[1];
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (error != std::errc() || end != digits.data() + digits.size() || number < 0 || number > 127) {
+    return std::nullopt;
+  }
+  binding.number = static_cast<uint8_t>(number);
+  if (words.size() == 3) {
+    if (!SameWord(words[2], "latch")) {
+      return std::nullopt;
+    }
+    binding.latch = true;
+  }
+  return binding;
+}
+
+std::string FormatButtonBinding(const ButtonBinding& binding) {
+  if (!binding.IsMapped()) {
+    return "-1";
+  }
+  std::string text = binding.kind == ButtonBinding::Kind::Note ? "Note " : "CC ";
+  text += std::to_string(binding.number);
+  if (binding.latch) {
+    text += " latch";
+  }
+  return text;
+}
+
+} // namespace vantrel
