@@ -25,6 +25,8 @@ public:
   virtual void OnStripLevels(int strip, SideLevels levels) = 0;
   // The strip's current levels, to apply to an object that appears later.
   virtual SideLevels StripLevels(int strip) const = 0;
+  // The whole model, for the aux side (bus levels, sends, routing, effects).
+  virtual const MixerState& State() const = 0;
 };
 
 // One object the back end sees, for "vantrel-mixerctl targets".
@@ -45,6 +47,9 @@ public:
   virtual std::string Status() const = 0;
   // The strip's value changed in the model: drive every object bound to it.
   virtual void Apply(int strip) = 0;
+  // Something on the aux side changed in the model (a bus level, a send, a
+  // bus's routing or effect); back ends without an aux side ignore it.
+  virtual void ApplyAux() {}
   virtual std::vector<BackendTarget> Targets() const = 0;
 
   // Runs one poll over `fds` (the service's own descriptors, whose revents

@@ -14,6 +14,12 @@ namespace vantrel::mixerd {
 namespace {
 
 constexpr std::string_view kMixerSection = "Mixer";
+constexpr std::string_view kOutputsSection = "Outputs";
+constexpr std::array<std::string_view, 5> kAnalogPairKeys = {"A1+2", "A3+4", "A5+6", "A5+8",
+                                                             "A7+8"};
+constexpr std::array<std::string_view, 3> kDigitalPairKeys = {"D1", "D", "D2"};
+
+
 // A mapping file is a few dozen lines; anything this large is not one.
 constexpr std::size_t kMaxConfigBytes = 1 << 20;
 
@@ -23,6 +29,23 @@ char FoldAscii(char c) {
 
 bool SameName(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+// Reads "PAIR = SINK" of [Outputs]; false when PAIR is no output pair.
+bool ReadOutput(MixerConfig& config, const std::string& key, const std::string& value) {
+  for (std::size_t i = 0; i < kAnalogPairKeys.size(); ++i) {
+    if (SameName(key, kAnalogPairKeys[i])) {
+      config.analogPairs[i] = value;
+      return true;
+    }
+  }
+  for (std::size_t i = 0; i < kDigitalPairKeys.size(); ++i) {
+    if (SameName(key, kDigitalPairKeys[i])) {
+      config.digitalPairs[i] = value;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -228,14 +251,15 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
       continue;
     }
     const bool mixerSection = SameName(entry.section, kMixerSection);
+    const bool outputsSection = SameName(entry.section, kOutputsSection);
     const std::optional<int> strip = FindStrip(entry.section);
     if (entry.kind == Kind::Section) {
       if (strip) {
         configured[static_cast<std::size_t>(*strip)] = true;
-      } else if (!mixerSection) {
+      } else if (!mixerSection && !outputsSection) {
         parser.Fault(entry.line, "unknown section [" + entry.value +
                                      "] (a strip name such as [Master], [Wave] or [Analog 1], "
-                                     "or [Mixer]); its lines are ignored.");
+                                     "[Mixer] or [Outputs]); its lines are ignored.");
       }
       continue;
     }
@@ -256,6 +280,13 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
         config.card = entry.value;
       } else {
         parser.Fault(entry.line, "unknown key \"" + entry.key + "\" in [Mixer]; ignored.");
+      }
+      continue;
+    }
+    if (outputsSection) {
+      if (!ReadOutput(config, entry.key, entry.value)) {
+        parser.Fault(entry.line, "unknown output pair \"" + entry.key +
+                                     "\" (A1+2, A3+4, A5+6, A5+8, A7+8, D1, D or D2); ignored.");
       }
       continue;
     }

@@ -17,12 +17,15 @@
 //   stream = *                          ; every stream no other rule claims
 //   [Record]
 //   element = Capture                   ; an ALSA simple element
+//   [Outputs]
+//   A3+4 = alsa_output.usb-headphones   ; the sink an aux bus routed to A3+4 plays into
 //
 // Each object goes to the first rule that matches it, in file order, then
 // the defaults; "#N" rules come after the others and "*" rules last.
 
 #include "rule_matcher.h"
 
+#include <array>
 #include <memory>
 #include <ostream>
 #include <span>
@@ -72,6 +75,11 @@ struct MixerConfig {
   std::string backend; // empty when the file names none
   std::string card = "default";
   std::vector<BindingRule> rules;
+  // [Outputs]: the sink of each output pair an aux bus can be routed to
+  // ("default": the default sink, following it; empty: plays nowhere), by
+  // pair index: A1+2, A3+4, A5+6, A5+8 (the pair between), A7+8; D1, D, D2.
+  std::array<std::string, 5> analogPairs = {"default"};
+  std::array<std::string, 3> digitalPairs{};
 };
 
 // $XDG_CONFIG_HOME/vantrel/mixer.ini, else ~/.config/vantrel/mixer.ini.

@@ -187,6 +187,8 @@ InvokeResult MixerService::ApplySetter(Method setter, std::span<const int32_t> a
     const std::optional<int> strip = StripOfSetter(setter, args);
     if (strip && m_backend) {
       m_backend->Apply(*strip);
+    } else if (m_backend) {
+      m_backend->ApplyAux();
     }
   }
   m_changes.AddSetter(m_state, setter, args, origin);
@@ -289,6 +291,10 @@ void MixerService::OnStripLevels(int strip, SideLevels levels) {
     m_dirty = true;
     m_unsignalled = true;
   }
+}
+
+const MixerState& MixerService::State() const {
+  return m_state;
 }
 
 SideLevels MixerService::StripLevels(int strip) const {

@@ -69,6 +69,7 @@ private:
 
   void OnStripLevels(int strip, SideLevels levels) override;
   SideLevels StripLevels(int strip) const override;
+  const MixerState& State() const override;
 
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IObject> m_object;

@@ -1,6 +1,7 @@
 #include "pulse_backend.h"
 
 #include "echo_filter.h"
+#include "pulse_aux.h"
 #include "pulse_volume.h"
 
 #include <pulse/pulseaudio.h>
@@ -20,6 +21,8 @@ namespace {
 // reports within this many steps of what was sent are the same volume.
 constexpr int64_t kVolumeTolerance = 2;
 constexpr std::chrono::seconds kRetryDelay{1};
+// How long the exit waits for the server to unload the aux modules.
+constexpr std::chrono::seconds kUnloadWait{1};
 // The shortest time between two volume sets to one object during a sweep:
 // 200 a second is smoother than any ear can tell.
 constexpr std::chrono::milliseconds kSetInterval{5};
@@ -58,6 +61,15 @@ public:
   }
 
   ~PulseBackend() override {
+    // The buses, routes, sends and effects go with the service.
+    m_serviceFds = {};
+    m_aux.UnloadAll();
+    const auto end = Clock::now() + kUnloadWait;
+    while (m_aux.Busy() && m_context != nullptr && Clock::now() < end) {
+      if (pa_mainloop_iterate(m_loop, 1, nullptr) < 0) {
+        break;
+      }
+    }
     DropContext();
     for (pa_time_event* timer : {m_retry, m_flush}) {
       if (timer != nullptr) {
@@ -107,8 +119,11 @@ public:
     m_unheard[static_cast<std::size_t>(strip)] = !heard;
   }
 
+  void ApplyAux() override { SyncAux(); }
+
   std::vector<BackendTarget> Targets() const override {
-    std::vector<BackendTarget> targets;
+    std::vector<BackendTarget> targets =
+        m_auxStarted ? m_aux.Targets() : std::vector<BackendTarget>{};
     for (const auto& [key, object] : m_objects) {
       targets.push_back({object.kind, object.name, object.strip, object.target.properties});
       if (object.target.isDefault) {
@@ -262,6 +277,7 @@ private:
     m_ready = false;
     m_listed = false;
     m_objects.clear();
+    m_aux.OnLost();
     ScheduleRetry();
   }
 
@@ -278,7 +294,9 @@ private:
         PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK_INPUT |
         PA_SUBSCRIPTION_MASK_SERVER);
     Done(pa_context_subscribe(m_context, mask, nullptr, nullptr));
-    // The server answers in order: defaults, devices, then streams.
+    // The server answers in order: defaults (and with them our modules),
+    // devices, then streams.
+    m_auxStarted = false;
     RequestServerInfo();
     Done(pa_context_get_sink_info_list(m_context, &PulseBackend::OnSinkListed, this));
     Done(pa_context_get_source_info_list(m_context, &PulseBackend::OnSourceListed, this));
@@ -305,6 +323,13 @@ private:
   void OnServerInfo(const pa_server_info& info) {
     m_serverName = std::string(info.server_name ? info.server_name : "?") + " " +
                    (info.server_version ? info.server_version : "");
+    // The aux side is built on PipeWire only: PulseAudio's LADSPA sink
+    // refuses the effects' plugins, and its first null sink becomes the
+    // default of a server that has no other.
+    if (!m_auxStarted && m_serverName.find("PipeWire") != std::string::npos) {
+      m_auxStarted = true;
+      m_aux.OnReady(m_context);
+    }
     const std::string sink = info.default_sink_name ? info.default_sink_name : "";
     const std::string source = info.default_source_name ? info.default_source_name : "";
     const bool changed = sink != m_defaultSink || source != m_defaultSource;
@@ -313,6 +338,7 @@ private:
     if (changed) {
       RebindDevices(TargetKind::Sink);
       RebindDevices(TargetKind::Source);
+      SyncAux();
     }
   }
 
@@ -470,6 +496,7 @@ private:
     }
     if (eol != 0) {
       backend.m_listed = true;
+      backend.SyncAux();
       // What was set while the server was away now reaches what is bound.
       for (int strip = 0; strip < kStripCount; ++strip) {
         if (backend.m_unheard[static_cast<std::size_t>(strip)]) {
@@ -503,6 +530,10 @@ private:
   }
 
   void OnStream(const pa_sink_input_info& info, bool listed) {
+    if (m_aux.OnStream(info)) {
+      m_objects.erase(Key{TargetKind::Stream, info.index});
+      return;
+    }
     if (info.has_volume == 0 || info.volume_writable == 0) {
       return;
     }
@@ -606,6 +637,21 @@ private:
     for (std::size_t strip = 0; strip < heard.size(); ++strip) {
       m_unheard[strip] = m_unheard[strip] && !heard[strip];
     }
+    if (kind == TargetKind::Source && m_listed) {
+      SyncAux();
+    }
+  }
+
+  // The aux side follows the model, the capture source of each strip (what
+  // its sends take) and the default sink (where effects play).
+  void SyncAux() {
+    std::array<std::string, kStripCount> sources;
+    for (const auto& [key, object] : m_objects) {
+      if (object.kind == TargetKind::Source && object.strip >= 0) {
+        sources[static_cast<std::size_t>(object.strip)] = object.name;
+      }
+    }
+    m_aux.Sync(m_listener.State(), sources, m_defaultSink);
   }
 
   // At most one volume set per object is in flight, and sets to one object
@@ -702,6 +748,8 @@ private:
 
   const MixerConfig m_config;
   IBackendListener& m_listener;
+  PulseAux m_aux{m_config};
+  bool m_auxStarted = false; // see OnServerInfo
   pa_mainloop* m_loop;
   pa_context* m_context = nullptr;
   pa_time_event* m_retry = nullptr;

@@ -1,0 +1,353 @@
+#include "pulse_aux.h"
+
+#include "pulse_effects.h"
+
+#include <iostream>
+#include <span>
+
+namespace vantrel::mixerd {
+
+namespace {
+
+using namespace mixer_dbus;
+
+// Short enough for a send to sound with its source, long enough for a busy
+// machine's scheduler.
+constexpr std::string_view kLoopbackLatency = "latency_msec=10";
+constexpr std::string_view kBusPrefix = "vantrel_aux";
+constexpr std::string_view kEffectPrefix = "vantrel_fx";
+
+std::string BusSink(int bus) {
+  return std::string(kBusPrefix) + std::to_string(bus + 1);
+}
+
+std::string EffectSink(int bus) {
+  return std::string(kEffectPrefix) + std::to_string(bus + 1);
+}
+
+std::string Described(const std::string& text) {
+  return "sink_properties='device.description=\"" + text + "\"'";
+}
+
+double Level(int32_t value) {
+  return value / static_cast<double>(kMixerValueMax);
+}
+
+void Done(pa_operation* operation) {
+  if (operation != nullptr) {
+    pa_operation_unref(operation);
+  }
+}
+
+struct Wanted {
+  std::string name;
+  std::string arguments;
+  double volume = -1;
+};
+
+} // namespace
+
+void PulseAux::OnReady(pa_context* context) {
+  m_context = context;
+  m_adopted = false;
+  m_modules.clear();
+  m_loads.clear();
+  Done(pa_context_get_module_info_list(
+      context,
+      [](pa_context*, const pa_module_info* info, int eol, void* self) {
+        auto& aux = *static_cast<PulseAux*>(self);
+        if (info != nullptr) {
+          aux.Adopt(*info);
+        }
+        if (eol != 0) {
+          aux.m_adopted = true;
+          aux.Resync();
+        }
+      },
+      this));
+}
+
+// A bus left by a run that crashed is taken over as it is; whatever else
+// it left (routes, sends, effects) is unloaded and built again.
+void PulseAux::Adopt(const pa_module_info& info) {
+  const std::string arguments = info.argument != nullptr ? info.argument : "";
+  if (arguments.find(kBusPrefix) == std::string::npos &&
+      arguments.find(kEffectPrefix) == std::string::npos) {
+    return;
+  }
+  for (int bus = 0; bus < kBusCount; ++bus) {
+    if (std::string_view(info.name) == "module-null-sink" &&
+        arguments.find("sink_name=" + BusSink(bus) + " ") != std::string::npos) {
+      Module& module = m_modules["bus " + std::to_string(bus)];
+      if (module.index == PA_INVALID_INDEX) {
+        module.arguments = arguments;
+        module.index = info.index;
+        return;
+      }
+    }
+  }
+  ++m_inFlight;
+  Done(pa_context_unload_module(m_context, info.index, &PulseAux::OnUnloaded, this));
+}
+
+void PulseAux::OnLost() {
+  m_context = nullptr;
+  m_adopted = false;
+  m_modules.clear();
+  m_loads.clear();
+  m_unclaimed.clear();
+  m_inFlight = 0;
+  m_busVolumes.fill(-1);
+}
+
+void PulseAux::Sync(const MixerState& state, const std::array<std::string, kStripCount>& sources,
+                    const std::string& defaultSink) {
+  m_state = state;
+  m_sources = sources;
+  m_defaultSink = defaultSink;
+  Resync();
+}
+
+void PulseAux::Resync() {
+  if (!m_state) {
+    return;
+  }
+  const MixerState& state = *m_state;
+  std::map<std::string, Wanted> wanted;
+  m_graph.clear();
+  for (int bus = 0; bus < kBusCount; ++bus) {
+    const BusState& b = state.buses[static_cast<std::size_t>(bus)];
+    const std::string sink = BusSink(bus);
+    const std::string label = "Aux " + std::to_string(bus + 1);
+    wanted["bus " + std::to_string(bus)] = {"module-null-sink", "sink_name=" + sink + " " +
+                                                                    Described("Vantrel " + label)};
+    std::string to = "nowhere (not routed)";
+    const std::string monitor = "source=" + sink + ".monitor ";
+    if (b.routed && b.onOutput) {
+      const std::string& pairSink = OutputSink(b.digital, b.pair);
+      const std::string pairName = PairName(b.digital, b.pair);
+      if (pairSink.empty()) {
+        to = "output " + pairName + ": nowhere (no sink configured for it)";
+      } else {
+        const bool followDefault = pairSink == "default";
+        wanted["route " + std::to_string(bus)] = {
+            "module-loopback", monitor + (followDefault ? "" : "sink=" + pairSink + " ") +
+                                   std::string(kLoopbackLatency)};
+        to = "output " + pairName + " -> " + (followDefault ? "the default sink" : pairSink);
+      }
+    } else if (b.routed) {
+      const EffectPlugin& effect = EffectPlugins()[static_cast<std::size_t>(b.effect)];
+      if (EffectPluginInstalled(effect.plugin)) {
+        const std::string fx = EffectSink(bus);
+        wanted["effect " + std::to_string(bus)] = {
+            "module-ladspa-sink",
+            "sink_name=" + fx + " " +
+                Described("Vantrel " + label + " " + std::string(effect.effect)) +
+                (m_defaultSink.empty() ? "" : " master=" + m_defaultSink) +
+                " plugin=" + std::string(effect.plugin) + " label=" + std::string(effect.label) +
+                (effect.controls.empty() ? "" : " control=" + std::string(effect.controls))};
+        wanted["route " + std::to_string(bus)] = {
+            "module-loopback", monitor + "sink=" + fx + " " + std::string(kLoopbackLatency)};
+        to = "effect " + std::string(effect.effect) + " (" + std::string(effect.plugin) + ":" +
+             std::string(effect.label) + ") -> the default sink";
+      } else {
+        wanted["route " + std::to_string(bus)] = {"module-loopback",
+                                                  monitor + std::string(kLoopbackLatency)};
+        to = "effect " + std::string(effect.effect) + ": plugin " + std::string(effect.plugin) +
+             ".so is missing, so the bus plays dry -> the default sink";
+        if (m_missingSaid.insert(std::string(effect.plugin)).second) {
+          std::cerr << "vantrel-mixerd: the LADSPA plugin " << effect.plugin << ".so for "
+                    << effect.effect << " is not installed (Debian: swh-plugins, tap-plugins); "
+                    << label << " plays dry.\n";
+        }
+      }
+    }
+    m_graph.push_back({sink, {{"bus", label}, {"level", std::to_string(b.level)}, {"to", to}}});
+  }
+  for (int type = 0; type < kSourceTypeCount; ++type) {
+    for (int index = 0; index < kSourcesPerType[type]; ++index) {
+      const int strip = SourceStrip(type, index);
+      const SourceState& source = state.sources[static_cast<std::size_t>(SourceSlot(type, index))];
+      for (int send = 0; send < kSendCount; ++send) {
+        const SendState& s = source.sends[static_cast<std::size_t>(send)];
+        const std::string& from = m_sources[static_cast<std::size_t>(strip)];
+        if (s.level <= 0 || from.empty()) {
+          continue;
+        }
+        wanted["send " + std::to_string(strip) + " " + std::to_string(send)] = {
+            "module-loopback",
+            "source=" + from + " sink=" + BusSink(s.bus) + " " + std::string(kLoopbackLatency),
+            Level(s.level)};
+        m_graph[static_cast<std::size_t>(s.bus)].second.push_back(
+            {"send from " + std::string(kStripNames[static_cast<std::size_t>(strip)]),
+             std::to_string(s.level) + " (" + from + ")"});
+      }
+    }
+  }
+  if (m_context == nullptr || !m_adopted) {
+    return;
+  }
+  for (auto it = m_modules.begin(); it != m_modules.end();) {
+    const auto found = wanted.find(it->first);
+    if (found == wanted.end() || found->second.arguments != it->second.arguments) {
+      it = Unload(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const auto& [key, want] : wanted) {
+    auto [at, isNew] = m_modules.try_emplace(key);
+    Module& module = at->second;
+    if (isNew) {
+      module.arguments = want.arguments;
+      module.volume = want.volume;
+      module.loading = true;
+      module.load = m_nextLoad++;
+      m_loads.emplace_back(key, module.load);
+      ++m_inFlight;
+      Done(pa_context_load_module(m_context, want.name.c_str(), want.arguments.c_str(),
+                                  &PulseAux::OnLoaded, this));
+    } else if (module.volume != want.volume) {
+      module.volume = want.volume;
+      SetStreamVolume(module);
+    }
+  }
+  SetBusVolumes();
+}
+
+PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
+  // One still loading is unloaded when its index comes (OnLoaded).
+  if (!it->second.loading && it->second.index != PA_INVALID_INDEX) {
+    ++m_inFlight;
+    Done(pa_context_unload_module(m_context, it->second.index, &PulseAux::OnUnloaded, this));
+  }
+  if (it->first.starts_with("bus ")) {
+    m_busVolumes[static_cast<std::size_t>(std::stoi(it->first.substr(4)))] = -1;
+  }
+  return m_modules.erase(it);
+}
+
+void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
+  auto& aux = *static_cast<PulseAux*>(self);
+  --aux.m_inFlight;
+  if (aux.m_loads.empty()) {
+    return;
+  }
+  const auto [key, load] = aux.m_loads.front();
+  aux.m_loads.pop_front();
+  const auto found = aux.m_modules.find(key);
+  if (found == aux.m_modules.end() || !found->second.loading || found->second.load != load) {
+    // No longer wanted by the time it was built.
+    if (index != PA_INVALID_INDEX && aux.m_context != nullptr) {
+      ++aux.m_inFlight;
+      Done(pa_context_unload_module(aux.m_context, index, &PulseAux::OnUnloaded, self));
+    }
+    return;
+  }
+  Module& module = found->second;
+  module.loading = false;
+  module.index = index;
+  if (index == PA_INVALID_INDEX) {
+    std::cerr << "vantrel-mixerd: the sound server refused to build " << key << " ("
+              << module.arguments << "): " << pa_strerror(pa_context_errno(aux.m_context)) << ".\n";
+    return;
+  }
+  for (auto it = aux.m_unclaimed.begin(); it != aux.m_unclaimed.end(); ++it) {
+    if (it->second == index) {
+      module.stream = it->first;
+      aux.m_unclaimed.erase(it);
+      break;
+    }
+  }
+  aux.SetStreamVolume(module);
+  aux.SetBusVolumes();
+}
+
+void PulseAux::OnUnloaded(pa_context*, int, void* self) {
+  --static_cast<PulseAux*>(self)->m_inFlight;
+}
+
+bool PulseAux::OnStream(const pa_sink_input_info& info) {
+  if (info.owner_module == PA_INVALID_INDEX) {
+    return false;
+  }
+  for (auto& [key, module] : m_modules) {
+    if (module.index == info.owner_module) {
+      if (module.stream != info.index) {
+        module.stream = info.index;
+        SetStreamVolume(module);
+      }
+      return true;
+    }
+  }
+  if (!m_loads.empty()) {
+    m_unclaimed[info.index] = info.owner_module;
+    return true;
+  }
+  m_unclaimed.erase(info.index);
+  return false;
+}
+
+void PulseAux::SetStreamVolume(Module& module) {
+  if (m_context == nullptr || module.stream == PA_INVALID_INDEX || module.volume < 0) {
+    return;
+  }
+  pa_cvolume volume;
+  pa_cvolume_set(&volume, 2, pa_sw_volume_from_linear(module.volume));
+  Done(pa_context_set_sink_input_volume(m_context, module.stream, &volume, nullptr, nullptr));
+}
+
+void PulseAux::SetBusVolumes() {
+  if (m_context == nullptr || !m_state) {
+    return;
+  }
+  for (int bus = 0; bus < kBusCount; ++bus) {
+    const auto found = m_modules.find("bus " + std::to_string(bus));
+    const int32_t level = m_state->buses[static_cast<std::size_t>(bus)].level;
+    if (found == m_modules.end() || found->second.index == PA_INVALID_INDEX ||
+        m_busVolumes[static_cast<std::size_t>(bus)] == level) {
+      continue;
+    }
+    m_busVolumes[static_cast<std::size_t>(bus)] = level;
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, 2, pa_sw_volume_from_linear(Level(level)));
+    Done(pa_context_set_sink_volume_by_name(m_context, BusSink(bus).c_str(), &volume, nullptr,
+                                            nullptr));
+  }
+}
+
+void PulseAux::UnloadAll() {
+  if (m_context == nullptr) {
+    return;
+  }
+  for (auto it = m_modules.begin(); it != m_modules.end();) {
+    it = Unload(it);
+  }
+}
+
+const std::string& PulseAux::OutputSink(bool digital, int32_t pair) const {
+  static const std::string kNone;
+  const std::span<const std::string> sinks =
+      digital ? std::span<const std::string>(m_config.digitalPairs) : m_config.analogPairs;
+  return pair >= 0 && static_cast<std::size_t>(pair) < sinks.size()
+             ? sinks[static_cast<std::size_t>(pair)]
+             : kNone;
+}
+
+std::string PulseAux::PairName(bool digital, int32_t pair) {
+  const std::span<const std::string_view> names =
+      digital ? std::span<const std::string_view>(kDigitalPairNames) : kAnalogPairNames;
+  return pair >= 0 && static_cast<std::size_t>(pair) < names.size()
+             ? std::string(names[static_cast<std::size_t>(pair)])
+             : "?";
+}
+
+std::vector<BackendTarget> PulseAux::Targets() const {
+  std::vector<BackendTarget> targets;
+  for (const auto& [name, properties] : m_graph) {
+    targets.push_back({TargetKind::Sink, name, -1, properties});
+  }
+  return targets;
+}
+
+} // namespace vantrel::mixerd

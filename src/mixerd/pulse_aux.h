@@ -1,0 +1,92 @@
+#pragma once
+// The aux side on the sound server: four buses as null sinks ("Vantrel Aux
+// 1" ...) whose volume is the bus level, each routed by a loopback from its
+// monitor to an output pair's sink, or through its effect (a LADSPA sink)
+// into the default sink, or nowhere; and each send above 0 a loopback from
+// its strip's capture source into its bus. Everything is a module of the
+// server, found again after a crash (by the names in its arguments) and
+// unloaded at exit.
+
+#include "mixer_backend.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <array>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vantrel::mixerd {
+
+class PulseAux {
+public:
+  explicit PulseAux(const MixerConfig& config) : m_config(config) {}
+
+  // Connected: adopts the modules a previous run left, then builds.
+  void OnReady(pa_context* context);
+  void OnLost();
+
+  // Builds what the model asks for. `sources` holds, per strip, the name of
+  // the capture source it drives (empty: none); `defaultSink` the server's.
+  void Sync(const MixerState& state, const std::array<std::string, kStripCount>& sources,
+            const std::string& defaultSink);
+
+  // A stream appeared or changed; true when it is one of ours (a loopback
+  // or an effect's output), which no strip may take. A stream of a module
+  // that appears while modules of ours are still loading counts as ours
+  // until they are built; if it is not, its next report is another's.
+  bool OnStream(const pa_sink_input_info& info);
+
+  // Unloads every module of ours; the caller runs the loop until Busy() is
+  // false.
+  void UnloadAll();
+  bool Busy() const { return m_inFlight > 0; }
+
+  std::vector<BackendTarget> Targets() const;
+
+private:
+  struct Module {
+    std::string arguments;
+    uint32_t index = PA_INVALID_INDEX;
+    bool loading = false;
+    uint64_t load = 0;                  // which load request it waits for
+    double volume = -1;                 // a loopback's level; < 0: left as it is
+    uint32_t stream = PA_INVALID_INDEX; // a loopback's sink input
+  };
+  using Modules = std::map<std::string, Module>;
+
+  void Adopt(const pa_module_info& info);
+  void Resync();
+  Modules::iterator Unload(Modules::iterator it);
+  static void OnLoaded(pa_context*, uint32_t index, void* self);
+  static void OnUnloaded(pa_context*, int, void* self);
+  void SetStreamVolume(Module& module);
+  void SetBusVolumes();
+  const std::string& OutputSink(bool digital, int32_t pair) const;
+  static std::string PairName(bool digital, int32_t pair);
+
+  MixerConfig m_config;
+  pa_context* m_context = nullptr;
+  bool m_adopted = false; // the server's module list has been read
+  Modules m_modules;      // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND"
+  std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order
+  std::map<uint32_t, uint32_t> m_unclaimed; // stream -> its module, while loads are in flight
+  uint64_t m_nextLoad = 1;
+  int m_inFlight = 0;
+  std::array<int32_t, kBusCount> m_busVolumes{-1, -1, -1, -1}; // last level set on each bus
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> m_graph;
+  std::set<std::string> m_missingSaid;
+  std::optional<MixerState> m_state;
+  std::array<std::string, kStripCount> m_sources;
+  std::string m_defaultSink;
+};
+
+// Output pair names as the mapping file's [Outputs] section writes them.
+inline constexpr std::array<std::string_view, 5> kAnalogPairNames = {"A1+2", "A3+4", "A5+6", "A5+8",
+                                                                     "A7+8"};
+inline constexpr std::array<std::string_view, 3> kDigitalPairNames = {"D1", "D", "D2"};
+
+} // namespace vantrel::mixerd

@@ -1,0 +1,173 @@
+// The aux side on a real sound server, measured as sound: a sine played
+// into a strip's capture source reaches its bus through a send at the send
+// level, nothing does at 0, the buses exist once however often the service
+// restarts and go when it stops.
+
+#include "sound_backend_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <signal.h>
+#include <thread>
+
+namespace vantrel::test {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr double kSineAmplitude = 0.5;
+
+// Analog 1 takes the monitor of the sink the test plays its sine into (its
+// name on PulseAudio, its node's name on PipeWire).
+constexpr const char* kToneMapping = "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
+
+int CountBusSinks() {
+  const std::string sinks = Pactl({"list", "short", "sinks"});
+  int count = 0;
+  for (std::size_t at = sinks.find("vantrel_aux"); at != std::string::npos;
+       at = sinks.find("vantrel_aux", at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// A stereo 440 Hz sine, 16-bit, long enough for any measurement here.
+std::string WriteSine(const std::string& folder) {
+  const std::string path = folder + "/sine.raw";
+  std::ofstream file(path, std::ios::binary);
+  for (int i = 0; i < kRate * 30; ++i) {
+    const auto sample = static_cast<int16_t>(
+        std::lround(kSineAmplitude * 32767 * std::sin(2 * M_PI * 440.0 * i / kRate)));
+    file.write(reinterpret_cast<const char*>(&sample), 2);
+    file.write(reinterpret_cast<const char*>(&sample), 2);
+  }
+  return path;
+}
+
+// RMS (full scale 1) of `seconds` recorded from `source`, the first quarter
+// second left out while the graph settles.
+double RecordedRms(const std::string& source, double seconds) {
+  const CommandResult result = RunCommand(
+      {"/usr/bin/timeout", std::to_string(seconds + 0.25), "/usr/bin/parec", "--latency-msec=20",
+       "--raw", "--format=s16le", "--rate=48000", "--channels=2", "--device=" + source});
+  const std::string& data = result.out;
+  const std::size_t skip = kRate / 4 * 4;
+  double sum = 0;
+  std::size_t count = 0;
+  for (std::size_t at = skip; at + 2 <= data.size(); at += 2) {
+    int16_t sample = 0;
+    std::memcpy(&sample, data.data() + at, 2);
+    sum += (sample / 32768.0) * (sample / 32768.0);
+    ++count;
+  }
+  return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
+}
+
+double Db(double ratio) {
+  return 20 * std::log10(std::max(ratio, 1e-9));
+}
+
+class AuxBusTest : public SoundBackendTest {
+protected:
+  void SetUp() override {
+    SoundBackendTest::SetUp();
+    if (IsSkipped()) {
+      return;
+    }
+    m_tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
+    ASSERT_TRUE(Eventually([] { return !SinkVolume("vantrel_tone").empty(); }));
+  }
+  void TearDown() override {
+    if (m_player > 0) {
+      EndProgram(m_player);
+    }
+    m_server.reset();
+    if (!m_tone.empty()) {
+      Pactl({"unload-module", m_tone.substr(0, m_tone.find('\n'))});
+    }
+  }
+  // The aux side is built on PipeWire only.
+  void SkipUnlessPipeWire() {
+    if (std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
+      GTEST_SKIP() << "the aux side is built on PipeWire";
+    }
+  }
+  void PlaySine() {
+    m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone",
+                             "--property=application.name=Sine", WriteSine(m_dir.Path())});
+    ASSERT_GT(m_player, 0);
+  }
+
+  std::string m_tone;
+  pid_t m_player = 0;
+};
+
+TEST_F(AuxBusTest, TheBusesExistOnceAcrossRestartsAndGoAtExit) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  Start("pulse", "");
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; })) << CountBusSinks();
+  EXPECT_NE(Pactl({"list", "sinks"}).find("Vantrel Aux 3"), std::string::npos);
+  m_server->Kill();
+  Start("pulse", "");
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(CountBusSinks(), 4);
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("to = effect Reverb"), std::string::npos) << targets;
+  EXPECT_EQ(m_server->Stop(), 0);
+  EXPECT_TRUE(Eventually([] { return CountBusSinks() == 0; })) << CountBusSinks();
+}
+
+TEST_F(AuxBusTest, ASendFeedsItsBusAtItsLevelAndAtZeroNothing) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  Start("pulse", kToneMapping);
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  Set({"BusLevel", "0", "65535"});
+  Set({"SourceVolume", "0", "0", "65535"});
+  PlaySine();
+  // The sine as the strip's source carries it (the player's stream is at
+  // the Wave strip's level).
+  const double input = RecordedRms("vantrel_tone.monitor", 0.75);
+  ASSERT_GT(input, 0.1 * kSineAmplitude);
+
+  EXPECT_LT(RecordedRms("vantrel_aux1.monitor", 0.5), 1e-4);
+  Set({"SendLevel", "0", "0", "0", "32768"});
+  const double half = RecordedRms("vantrel_aux1.monitor", 1.0);
+  EXPECT_NEAR(Db(half / input), Db(32768 / 65535.0), 1.0) << half << " of " << input;
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("send from Analog 1 = 32768"), std::string::npos) << targets;
+
+  Set({"SendLevel", "0", "0", "0", "0"});
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Pactl({"list", "short", "modules"}).find("source=vantrel_tone"), std::string::npos);
+  EXPECT_LT(RecordedRms("vantrel_aux1.monitor", 0.5), 1e-4);
+}
+
+TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  Start("pulse", kToneMapping);
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  Set({"SourceVolume", "0", "0", "65535"});
+  Set({"BusLevel", "0", "65535"});
+  Set({"SendLevel", "0", "0", "0", "65535"});
+  PlaySine();
+  std::this_thread::sleep_for(1500ms);
+  EndProgram(m_player);
+  // The tail of a 2.5 s reverb is still there half a second later, on the
+  // default sink where the effect plays.
+  std::this_thread::sleep_for(200ms);
+  EXPECT_GT(RecordedRms("vantrel_out.monitor", 0.5), 1e-3);
+}
+
+} // namespace
+} // namespace vantrel::test
