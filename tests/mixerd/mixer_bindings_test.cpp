@@ -4,6 +4,7 @@
 #include "echo_filter.h"
 #include "mixer_config.h"
 #include "mixer_strips.h"
+#include "pulse_effects.h"
 #include "pulse_volume.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,35 @@ TEST(MixerConfig, AMissingFileGivesTheDefaultsSilently) {
   const MixerConfig config = LoadMixerConfig("/nonexistent/vantrel/mixer.ini", errors);
   EXPECT_EQ(errors.str(), "");
   EXPECT_EQ(config.rules.size(), DefaultMixerConfig().rules.size());
+}
+
+TEST(MixerConfig, OutputPairsNameTheirSinksAndOnlyA12PlaysByDefault) {
+  const MixerConfig defaults = DefaultMixerConfig();
+  EXPECT_EQ(defaults.analogPairs, (std::array<std::string, 5>{"default", "", "", "", ""}));
+  EXPECT_EQ(defaults.digitalPairs, (std::array<std::string, 3>{}));
+
+  std::ostringstream errors;
+  const MixerConfig config = ParseMixerConfig(
+      "[Outputs]\na3+4 = phones\nA1+2 = speakers\nD2 = spdif_out\nA9+10 = nowhere\n", "m.ini",
+      errors);
+  EXPECT_EQ(config.analogPairs, (std::array<std::string, 5>{"speakers", "phones", "", "", ""}));
+  EXPECT_EQ(config.digitalPairs, (std::array<std::string, 3>{"", "", "spdif_out"}));
+  EXPECT_EQ(errors.str(), "vantrel-mixerd: m.ini:5: unknown output pair \"A9+10\" (A1+2, A3+4, "
+                          "A5+6, A5+8, A7+8, D1, D or D2); ignored.\n");
+}
+
+TEST(EffectPlugins, EveryEffectTypeHasAPluginAndTheDefaultsAreInstalledHere) {
+  const auto& plugins = EffectPlugins();
+  EXPECT_EQ(plugins[0].effect, "Reverb");
+  EXPECT_EQ(plugins[15].effect, "ParamEQ4");
+  for (const EffectPlugin& plugin : plugins) {
+    EXPECT_FALSE(plugin.plugin.empty()) << plugin.effect;
+    EXPECT_FALSE(plugin.label.empty()) << plugin.effect;
+    // The test machine has tap-plugins and swh-plugins: a misspelt file
+    // name would leave that effect dry everywhere.
+    EXPECT_TRUE(EffectPluginInstalled(plugin.plugin)) << plugin.plugin;
+  }
+  EXPECT_FALSE(EffectPluginInstalled("no_such_plugin_anywhere"));
 }
 
 TEST(MixerStrips, LevelsRoundTripThroughTheModelForEveryKindOfStrip) {
