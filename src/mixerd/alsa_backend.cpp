@@ -31,6 +31,31 @@ struct Element {
   long max = 0;
   EchoFilter echo;
   AlsaBackend* owner = nullptr;
+  bool muted = false; // as last set or heard; a report that differs is an outside mute
+
+  // The element's switch (on: sounding) on the side it drives, if it has one.
+  bool HasSwitch() const {
+    return capture ? snd_mixer_selem_has_capture_switch(elem) != 0
+                   : snd_mixer_selem_has_playback_switch(elem) != 0;
+  }
+  // Muted when every side's switch is off.
+  bool ReadMuted() const {
+    for (const snd_mixer_selem_channel_id_t channel : kSides) {
+      int on = 1;
+      capture
+          ? snd_mixer_selem_get_capture_switch(elem, Mono() ? SND_MIXER_SCHN_MONO : channel, &on)
+          : snd_mixer_selem_get_playback_switch(elem, Mono() ? SND_MIXER_SCHN_MONO : channel, &on);
+      if (on != 0) {
+        return false;
+      }
+    }
+    return true;
+  }
+  void SetMuted(bool mute) {
+    muted = mute;
+    capture ? snd_mixer_selem_set_capture_switch_all(elem, mute ? 0 : 1)
+            : snd_mixer_selem_set_playback_switch_all(elem, mute ? 0 : 1);
+  }
 
   bool Mono() const {
     return capture ? snd_mixer_selem_is_capture_mono(elem) != 0
@@ -166,6 +191,19 @@ public:
     }
   }
 
+  void ApplyMute(int strip) override {
+    if (m_mixer == nullptr) {
+      m_changedWhileGone[static_cast<std::size_t>(strip)] = true;
+      return;
+    }
+    const bool muted = StripMuted(m_listener.State(), strip);
+    for (const auto& element : m_elements) {
+      if (element->strip == strip && element->HasSwitch()) {
+        element->SetMuted(muted);
+      }
+    }
+  }
+
   std::vector<BackendTarget> Targets() const override {
     std::vector<BackendTarget> targets;
     for (const auto& element : m_elements) {
@@ -257,10 +295,18 @@ private:
       if (element.strip < 0) {
         continue;
       }
+      const bool hasSwitch = element.HasSwitch();
       if (m_changedWhileGone[static_cast<std::size_t>(element.strip)]) {
         element.Set(m_listener.StripLevels(element.strip));
+        if (hasSwitch) {
+          element.SetMuted(StripMuted(m_listener.State(), element.strip));
+        }
       } else {
         m_listener.OnStripLevels(element.strip, element.Levels());
+        if (hasSwitch) {
+          element.muted = element.ReadMuted();
+          m_listener.OnStripMute(element.strip, element.muted);
+        }
       }
     }
     m_changedWhileGone = {};
@@ -325,6 +371,12 @@ private:
   }
 
   void OnElementChanged(Element& element) {
+    if (element.HasSwitch()) {
+      if (const bool muted = element.ReadMuted(); muted != element.muted) {
+        element.muted = muted;
+        m_listener.OnStripMute(element.strip, muted);
+      }
+    }
     const std::vector<int64_t> values = element.Values();
     // alsa-lib reads its own cache, which holds what was set at once: a
     // report is never older than a set, so only echoes are ignored.

@@ -27,6 +27,9 @@ public:
   virtual SideLevels StripLevels(int strip) const = 0;
   // The whole model, for the aux side (bus levels, sends, routing, effects).
   virtual const MixerState& State() const = 0;
+  // A bound object's mute changed elsewhere (or the strip binds to it); the
+  // mute the strip holds is in State().
+  virtual void OnStripMute(int strip, bool muted) = 0;
 };
 
 // One object the back end sees, for "vantrel-mixerctl targets".
@@ -50,6 +53,9 @@ public:
   // Something on the aux side changed in the model (a bus level, a send, a
   // bus's routing or effect); back ends without an aux side ignore it.
   virtual void ApplyAux() {}
+  // The strip's mute changed in the model: mute or unmute every object
+  // bound to it. A volume set never touches a mute.
+  virtual void ApplyMute(int /*strip*/) {}
   virtual std::vector<BackendTarget> Targets() const = 0;
 
   // Runs one poll over `fds` (the service's own descriptors, whose revents

@@ -185,9 +185,13 @@ InvokeResult MixerService::ApplySetter(Method setter, std::span<const int32_t> a
     m_dirty = true;
     m_unsignalled = true;
     const std::optional<int> strip = StripOfSetter(setter, args);
+    const std::optional<int> muted = StripOfMuteSetter(setter, args);
     if (strip && m_backend) {
       m_backend->Apply(*strip);
+    } else if (muted && m_backend) {
+      m_backend->ApplyMute(*muted);
     } else if (m_backend) {
+      // Bus mutes belong to the aux side with the bus levels.
       m_backend->ApplyAux();
     }
   }
@@ -300,6 +304,14 @@ const MixerState& MixerService::State() const {
 SideLevels MixerService::StripLevels(int strip) const {
   return LevelsOfStrip(m_state, strip);
 }
+
+void MixerService::OnStripMute(int strip, bool muted) {
+  if (StoreStripMute(m_state, strip, muted)) {
+    m_dirty = true;
+    m_unsignalled = true;
+  }
+}
+
 
 void MixerService::SaveNow() {
   std::string message;

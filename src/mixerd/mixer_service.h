@@ -70,6 +70,7 @@ private:
   void OnStripLevels(int strip, SideLevels levels) override;
   SideLevels StripLevels(int strip) const override;
   const MixerState& State() const override;
+  void OnStripMute(int strip, bool muted) override;
 
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IObject> m_object;

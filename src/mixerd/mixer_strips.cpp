@@ -71,6 +71,45 @@ std::optional<int> StripOfSetter(Method method, std::span<const int32_t> in) {
   }
 }
 
+std::optional<int> StripOfMuteSetter(Method method, std::span<const int32_t> in) {
+  switch (method) {
+  case Method::SetMasterMute:
+    return kMasterStrip;
+  case Method::SetRecordMute:
+    return kRecordStrip;
+  case Method::SetSourceMute:
+    if (IsValidSource(in[0], in[1])) {
+      return SourceStrip(in[0], in[1]);
+    }
+    return std::nullopt;
+  default:
+    return std::nullopt;
+  }
+}
+
+namespace {
+template <typename State> auto& MuteOfStrip(State& state, int strip) {
+  if (strip == kMasterStrip) {
+    return state.masterMuted;
+  }
+  if (strip == kRecordStrip) {
+    return state.recordMuted;
+  }
+  return state.sources[static_cast<std::size_t>(strip - kFirstSourceStrip)].muted;
+}
+} // namespace
+
+bool StripMuted(const MixerState& state, int strip) {
+  return MuteOfStrip(state, strip);
+}
+
+bool StoreStripMute(MixerState& state, int strip, bool muted) {
+  bool& cell = MuteOfStrip(state, strip);
+  const bool changed = cell != muted;
+  cell = muted;
+  return changed;
+}
+
 SideLevels LevelsOfStrip(const MixerState& state, int strip) {
   if (strip == kMasterStrip) {
     return {state.master[0] / kValueMax, state.master[1] / kValueMax};

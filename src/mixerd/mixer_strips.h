@@ -31,6 +31,14 @@ std::optional<int> FindStrip(std::string_view name);
 // The strip that a setter with arguments `in` moves, if it moves one.
 std::optional<int> StripOfSetter(mixer_dbus::Method method, std::span<const int32_t> in);
 
+// The strip whose mute a setter with arguments `in` sets, if it sets one
+// (the master, record and source mutes; the aux buses are no strips here).
+std::optional<int> StripOfMuteSetter(mixer_dbus::Method method, std::span<const int32_t> in);
+// The strip's mute, and storing one reported by an object (true when it
+// changed). Mutes stand apart from the levels: neither touches the other.
+bool StripMuted(const MixerState& state, int strip);
+bool StoreStripMute(MixerState& state, int strip, bool muted);
+
 // Linear amplitude of each side, 0..1 (1 = unity).
 struct SideLevels {
   double left = 0;

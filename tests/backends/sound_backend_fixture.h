@@ -48,10 +48,11 @@ protected:
     if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
       GTEST_SKIP() << "needs a private sound server: run through scripts/with-sound-server.sh";
     }
-    // Known volumes before each start.
+    // Known volumes and mutes before each start.
     Pactl({"set-sink-volume", "vantrel_out", "100%"});
     Pactl({"set-source-volume", "vantrel_in_a", "100%"});
     Pactl({"set-source-volume", "vantrel_in_b", "100%"});
+    Pactl({"set-sink-mute", "vantrel_out", "0"});
   }
 
   // Starts the server with `backend` and a mapping file holding `mapping`.

@@ -229,6 +229,30 @@ TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
   EXPECT_NE(targets.find("element \"Master\" -> Master"), std::string::npos) << targets;
 }
 
+// The sink's mute as pactl tells it.
+bool SinkMuted(const std::string& sink) {
+  return Pactl({"get-sink-mute", sink}).find("yes") != std::string::npos;
+}
+
+TEST_F(SoundBackendTest, AlsaBackendMutesThroughTheSwitchAndHearsAnOutsideMute) {
+  Pactl({"set-sink-mute", "vantrel_out", "0"});
+  Start("alsa", "[Mixer]\ncard = pulse\n");
+  EXPECT_EQ(Get({"MasterMute"}), 0);
+  Set({"MasterMute", "1"});
+  EXPECT_TRUE(Eventually([] { return SinkMuted("vantrel_out"); }));
+  // A volume change leaves the mute alone.
+  Set({"MasterVolume", "0", "16384"});
+  EXPECT_TRUE(Eventually([] { return SinkVolume("vantrel_out").front() == 16384; }));
+  EXPECT_TRUE(SinkMuted("vantrel_out"));
+  EXPECT_EQ(Get({"MasterMute"}), 1);
+  Pactl({"set-sink-mute", "vantrel_out", "0"});
+  EXPECT_TRUE(Eventually([] { return Get({"MasterMute"}) == 0; }));
+  Pactl({"set-sink-mute", "vantrel_out", "1"});
+  EXPECT_TRUE(Eventually([] { return Get({"MasterMute"}) == 1; }));
+  Set({"MasterMute", "0"});
+  EXPECT_TRUE(Eventually([] { return !SinkMuted("vantrel_out"); }));
+}
+
 TEST_F(SoundBackendTest, HostileStreamTitlesNeitherCrashNorStallTheServer) {
   // Any program names its streams: a browser tab's title can be this long,
   // and a title can be made to defeat a backtracking engine.
