@@ -6,6 +6,11 @@
 // the bus's monitor carries sound (a recorder at 5 ms latency reads it).
 // The time includes one vantrel-mixerctl process start (a few ms), the
 // module load, the loopback's 10 ms latency and the recorder's latency.
+//
+// ServerCpuWithFourBusesAndEffects: the share of one core that the private
+// sound server's processes (pipewire and pipewire-pulse, which runs the
+// effects) take while all four buses run through an effect, a send feeding
+// each and a sine playing, against the same server idle with a stream.
 
 #include "percentiles.h"
 
@@ -19,10 +24,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <signal.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -126,6 +133,44 @@ private:
   std::thread m_thread;
 };
 
+// Clock ticks of CPU (user + system) of the private server's processes:
+// those named pipewire or pipewire-pulse in this test's runtime folder.
+long ServerTicks() {
+  const std::string runtime = std::string("XDG_RUNTIME_DIR=") + std::getenv("XDG_RUNTIME_DIR");
+  long ticks = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string folder = entry.path().string();
+    std::string comm;
+    std::getline(std::ifstream(folder + "/comm"), comm);
+    if (comm != "pipewire" && comm != "pipewire-pulse") {
+      continue;
+    }
+    std::ifstream environment(folder + "/environ");
+    const std::string text((std::istreambuf_iterator<char>(environment)), {});
+    if (text.find(runtime + '\0') == std::string::npos) {
+      continue;
+    }
+    std::ifstream stat(folder + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+      if (i == 14 || i == 15) {
+        ticks += std::stol(field);
+      }
+    }
+  }
+  return ticks;
+}
+
+// Percent of one core the server's processes used over `seconds`.
+double ServerCpuPercent(double seconds) {
+  const long before = ServerTicks();
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  return 100.0 * static_cast<double>(ServerTicks() - before) /
+         static_cast<double>(::sysconf(_SC_CLK_TCK)) / seconds;
+}
+
 void SendRaisedToSoundOnBus(benchmark::State& state) {
   if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr ||
       std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
@@ -178,6 +223,55 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
   server.Stop();
   Pactl({"unload-module", tone.substr(0, tone.find('\n'))});
 }
+void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
+  if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr ||
+      std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
+    state.SkipWithError("run inside scripts/with-sound-server.sh pipewire");
+    return;
+  }
+  MixerdTempDir dir;
+  const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
+  Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
+  std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
+  {
+    std::ofstream sine(dir.Path() + "/sine.raw", std::ios::binary);
+    for (int i = 0; i < 48000 * 60; ++i) {
+      const auto sample = static_cast<int16_t>(std::lround(16000 * std::sin(i * 0.0576)));
+      sine.write(reinterpret_cast<const char*>(&sample), 2);
+      sine.write(reinterpret_cast<const char*>(&sample), 2);
+    }
+  }
+  const pid_t player = StartProgram(
+      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.Path() + "/sine.raw"});
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const double idle = ServerCpuPercent(5);
+  MixerdProcess server(dir.Path() + "/mixer.state",
+                       {"--backend", "pulse", "--mixer-config", dir.Path() + "/mixer.ini"});
+  if (!server.Start()) {
+    state.SkipWithError("vantrel-mixerd did not start");
+    return;
+  }
+  // Aux 1 reverb and Aux 2 chorus by default; Aux 3 flanger, Aux 4 echo.
+  Ctl({"route-effect", "2", "2"});
+  Ctl({"route-effect", "3", "3"});
+  Ctl({"set", "SendLevel", "0", "0", "0", "40000"});
+  Ctl({"set", "SendLevel", "0", "0", "1", "40000"});
+  Ctl({"route-send", "0", "1", "0", "2"});
+  Ctl({"route-send", "0", "1", "1", "3"});
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  double busy = 0;
+  for (auto _ : state) {
+    busy = ServerCpuPercent(5);
+  }
+  state.counters["idle_percent"] = idle;
+  state.counters["busy_percent"] = busy;
+  pid_t stopped = player;
+  EndProgram(stopped);
+  server.Stop();
+  Pactl({"unload-module", tone.substr(0, tone.find('\n'))});
+}
+BENCHMARK(ServerCpuWithFourBusesAndEffects)->Iterations(1)->Unit(benchmark::kSecond);
+
 BENCHMARK(SendRaisedToSoundOnBus)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
