@@ -119,6 +119,20 @@ public:
     m_unheard[static_cast<std::size_t>(strip)] = !heard;
   }
 
+  void ApplyMute(int strip) override {
+    bool heard = false;
+    if (m_listed) {
+      const bool muted = StripMuted(m_listener.State(), strip);
+      for (auto& [key, object] : m_objects) {
+        if (object.strip == strip) {
+          SetMute(object, muted);
+          heard = true;
+        }
+      }
+    }
+    m_muteUnheard[static_cast<std::size_t>(strip)] = !heard;
+  }
+
   void ApplyAux() override { SyncAux(); }
 
   std::vector<BackendTarget> Targets() const override {
@@ -159,6 +173,10 @@ private:
     int strip = -1;
     EchoFilter echo;
     std::optional<Clock::time_point> restoreUntil; // see kRestoreWindow
+    bool muted = false;
+    // Until then a report that differs from the strip's mute is older than
+    // our own set (PipeWire answers a set before it has applied it).
+    std::optional<Clock::time_point> muteSettleUntil;
   };
   using Key = std::pair<TargetKind, uint32_t>;
 
@@ -439,7 +457,7 @@ private:
     if (info != nullptr && !static_cast<Request*>(tag)->gone) {
       auto& self = *static_cast<Request*>(tag)->owner;
       self.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist, info->channel_map,
-                    info->volume, false, true);
+                    info->volume, info->mute != 0, false, true);
     }
     if (eol != 0) {
       Answered(tag);
@@ -450,7 +468,7 @@ private:
     if (info != nullptr && !static_cast<Request*>(tag)->gone) {
       auto& self = *static_cast<Request*>(tag)->owner;
       self.OnDevice(TargetKind::Source, info->index, info->name, info->proplist, info->channel_map,
-                    info->volume, info->monitor_of_sink != PA_INVALID_INDEX, true);
+                    info->volume, info->mute != 0, info->monitor_of_sink != PA_INVALID_INDEX, true);
     }
     if (eol != 0) {
       Answered(tag);
@@ -470,7 +488,7 @@ private:
     auto& backend = *static_cast<PulseBackend*>(self);
     if (info != nullptr) {
       backend.OnDevice(TargetKind::Sink, info->index, info->name, info->proplist, info->channel_map,
-                       info->volume, false, false);
+                       info->volume, info->mute != 0, false, false);
     }
     if (eol != 0) {
       backend.RebindDevices(TargetKind::Sink);
@@ -481,8 +499,8 @@ private:
     auto& backend = *static_cast<PulseBackend*>(self);
     if (info != nullptr) {
       backend.OnDevice(TargetKind::Source, info->index, info->name, info->proplist,
-                       info->channel_map, info->volume, info->monitor_of_sink != PA_INVALID_INDEX,
-                       false);
+                       info->channel_map, info->volume, info->mute != 0,
+                       info->monitor_of_sink != PA_INVALID_INDEX, false);
     }
     if (eol != 0) {
       backend.RebindDevices(TargetKind::Source);
@@ -502,6 +520,9 @@ private:
         if (backend.m_unheard[static_cast<std::size_t>(strip)]) {
           backend.Apply(strip);
         }
+        if (backend.m_muteUnheard[static_cast<std::size_t>(strip)]) {
+          backend.ApplyMute(strip);
+        }
       }
     }
   }
@@ -509,7 +530,8 @@ private:
   // A sink or source was listed or changed. A new one may change which
   // device each strip drives; a known one may report an outside change.
   void OnDevice(TargetKind kind, uint32_t index, const char* name, const pa_proplist* list,
-                const pa_channel_map& map, const pa_cvolume& volume, bool monitor, bool rebind) {
+                const pa_channel_map& map, const pa_cvolume& volume, bool muted, bool monitor,
+                bool rebind) {
     auto [at, isNew] = m_objects.try_emplace(Key{kind, index});
     Object& object = at->second;
     object.kind = kind;
@@ -521,11 +543,13 @@ private:
     const std::vector<int64_t> previous = VolumeValues(object.volume);
     object.volume = volume;
     if (isNew) {
+      object.muted = muted;
       if (rebind) {
         RebindDevices(kind);
       }
       return;
     }
+    CheckOutsideMute(object, muted);
     CheckOutsideChange(object, previous);
   }
 
@@ -548,9 +572,11 @@ private:
     const std::vector<int64_t> previous = VolumeValues(object.volume);
     object.volume = info.volume;
     if (!isNew) {
+      CheckOutsideMute(object, info.mute != 0);
       CheckOutsideChange(object, previous);
       return;
     }
+    object.muted = info.mute != 0;
     const TargetProperties target = object.target;
     object.strip = BindTargets(m_config, TargetKind::Stream, std::span(&target, 1)).front();
     // Streams playing before we came keep their volume; later ones take
@@ -562,6 +588,40 @@ private:
       SetVolume(object, levels);
       m_unheard[static_cast<std::size_t>(object.strip)] = false;
       object.restoreUntil = Clock::now() + (already ? kRestoreWindow : kRestoreLatest);
+      if (const bool muted = StripMuted(m_listener.State(), object.strip); muted != object.muted) {
+        SetMute(object, muted);
+      }
+    }
+  }
+
+  // A bound object's mute as reported: our own set (or older news than it)
+  // is ignored; a mute changed elsewhere goes to the strip.
+  void CheckOutsideMute(Object& object, bool reported) {
+    const bool changed = reported != object.muted;
+    object.muted = reported;
+    if (object.strip < 0 || !changed || reported == StripMuted(m_listener.State(), object.strip) ||
+        (object.muteSettleUntil && Clock::now() < *object.muteSettleUntil)) {
+      return;
+    }
+    m_listener.OnStripMute(object.strip, reported);
+  }
+
+  void SetMute(Object& object, bool muted) {
+    if (m_context == nullptr || !m_ready) {
+      return;
+    }
+    object.muteSettleUntil = Clock::now() + kRestoreWindow;
+    const int flag = muted ? 1 : 0;
+    switch (object.kind) {
+    case TargetKind::Sink:
+      Done(pa_context_set_sink_mute_by_index(m_context, object.index, flag, nullptr, nullptr));
+      break;
+    case TargetKind::Source:
+      Done(pa_context_set_source_mute_by_index(m_context, object.index, flag, nullptr, nullptr));
+      break;
+    default:
+      Done(pa_context_set_sink_input_mute(m_context, object.index, flag, nullptr, nullptr));
+      break;
     }
   }
 
@@ -617,6 +677,7 @@ private:
     }
     const std::vector<int> strips = BindTargets(m_config, kind, targets);
     std::array<bool, kStripCount> heard{};
+    std::array<bool, kStripCount> muteHeard{};
     for (std::size_t i = 0; i < devices.size(); ++i) {
       Object& object = *devices[i];
       if (object.strip == strips[i]) {
@@ -633,9 +694,16 @@ private:
       } else {
         m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
       }
+      if (m_muteUnheard[strip]) {
+        SetMute(object, StripMuted(m_listener.State(), object.strip));
+        muteHeard[strip] = true;
+      } else {
+        m_listener.OnStripMute(object.strip, object.muted);
+      }
     }
     for (std::size_t strip = 0; strip < heard.size(); ++strip) {
       m_unheard[strip] = m_unheard[strip] && !heard[strip];
+      m_muteUnheard[strip] = m_muteUnheard[strip] && !muteHeard[strip];
     }
     if (kind == TargetKind::Source && m_listed) {
       SyncAux();
@@ -765,7 +833,8 @@ private:
   std::map<Key, Object> m_objects;
   std::map<Key, Request> m_requests;
   std::map<Key, Setting> m_settings;
-  std::array<bool, kStripCount> m_unheard{}; // see Apply
+  std::array<bool, kStripCount> m_unheard{};     // see Apply
+  std::array<bool, kStripCount> m_muteUnheard{}; // the same for ApplyMute
   std::span<pollfd> m_serviceFds;
   int m_serviceEvents = 0;
   std::vector<pollfd> m_pollScratch;

@@ -253,6 +253,32 @@ TEST_F(SoundBackendTest, AlsaBackendMutesThroughTheSwitchAndHearsAnOutsideMute) 
   EXPECT_TRUE(Eventually([] { return !SinkMuted("vantrel_out"); }));
 }
 
+TEST_F(SoundBackendTest, PulseBackendMutesSinksAndStreamsAndHearsAnOutsideMute) {
+  Player early("Early Player");
+  Start("pulse", "");
+  EXPECT_EQ(Get({"MasterMute"}), 0);
+  Set({"MasterMute", "1"});
+  EXPECT_TRUE(Eventually([] { return SinkMuted("vantrel_out"); }));
+  // A volume change leaves the mute alone.
+  Set({"MasterVolume", "0", "32768"});
+  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }));
+  EXPECT_TRUE(SinkMuted("vantrel_out"));
+  std::this_thread::sleep_for(600ms); // past the time our own set may still be reported
+  Pactl({"set-sink-mute", "vantrel_out", "0"});
+  EXPECT_TRUE(Eventually([] { return Get({"MasterMute"}) == 0; }));
+
+  // Wave drives the streams no rule names, those playing and those to come.
+  Set({"SourceMute", "2", "0", "1"});
+  EXPECT_TRUE(Eventually([] { return StreamMuted("Early Player"); }));
+  Player late("Late Player");
+  EXPECT_TRUE(Eventually([] { return StreamMuted("Late Player"); }));
+  Set({"SourceVolume", "2", "0", "65535"});
+  std::this_thread::sleep_for(600ms);
+  EXPECT_TRUE(StreamMuted("Early Player"));
+  Pactl({"set-sink-input-mute", StreamIndex("Early Player"), "0"});
+  EXPECT_TRUE(Eventually([] { return Get({"SourceMute", "2", "0"}) == 0; }));
+}
+
 TEST_F(SoundBackendTest, HostileStreamTitlesNeitherCrashNorStallTheServer) {
   // Any program names its streams: a browser tab's title can be this long,
   // and a title can be made to defeat a backtracking engine.

@@ -62,6 +62,10 @@ std::vector<long> StreamVolume(const std::string& name) {
   return VolumesIn(StreamBlock(name));
 }
 
+bool StreamMuted(const std::string& name) {
+  return StreamBlock(name).find("\tMute: yes\n") != std::string::npos;
+}
+
 std::string StreamIndex(const std::string& name) {
   const std::string block = StreamBlock(name);
   return block.substr(12, block.find('\n') - 12);

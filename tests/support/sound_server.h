@@ -26,6 +26,8 @@ std::vector<long> SourceVolume(const std::string& source);
 // `name`, from "Sink Input #N" on; empty when there is none.
 std::string StreamBlock(const std::string& name);
 std::vector<long> StreamVolume(const std::string& name);
+// Whether that stream is muted.
+bool StreamMuted(const std::string& name);
 std::string StreamIndex(const std::string& name);
 
 // Every volume within kVolumeTolerance of the expected one.
