@@ -83,6 +83,10 @@ constexpr std::string_view kSynthesisers =
     "^(fluidsynth|timidity|qsynth|zynaddsubfx|yoshimi|setbfree|amsynth|surge-xt|vital|helm|"
     "linuxsampler|carla|sfizz_jack)$";
 
+// What ALSA and PipeWire call digital inputs, in node names
+// ("...iec958-stereo", "...hdmi-stereo") and descriptions ("S/PDIF").
+constexpr std::string_view kDigitalInputs = "(?i)(s/?pdif|iec958|hdmi)";
+
 // Every strip's default bindings, in the order they are tried.
 std::vector<BindingRule> DefaultRules() {
   using Match = BindingRule::Match;
@@ -93,6 +97,18 @@ std::vector<BindingRule> DefaultRules() {
                               std::string(kSynthesisers)));
   rules.push_back(PatternRule(SourceStrip(kSourceMidi, 0), "application.name",
                               "^(FluidSynth|TiMidity|Qsynth|ZynAddSubFX|Yoshimi)"));
+  // Digital 1 and 2: one capture source each whose name (else, whose
+  // description) says it is a digital input (S/PDIF, IEC958, HDMI), in the
+  // server's order.
+  for (int index = 0; index < mixer_dbus::kSourcesPerType[kSourceDigital]; ++index) {
+    for (const char* property : {"node.name", "device.description"}) {
+      BindingRule rule =
+          PatternRule(SourceStrip(kSourceDigital, index), property, std::string(kDigitalInputs));
+      rule.kind = TargetKind::Source;
+      rule.firstCaptureOnly = true;
+      rules.push_back(std::move(rule));
+    }
+  }
   for (int index = 0; index < mixer_dbus::kSourcesPerType[kSourceAnalog]; ++index) {
     rules.push_back(Rule(SourceStrip(kSourceAnalog, index), TargetKind::Source, Match::Position, {},
                          index + 1));
@@ -378,9 +394,18 @@ std::vector<int> BindTargets(const MixerConfig& config, TargetKind kind,
         }
         continue;
       }
+      if (rule.firstCaptureOnly && std::ranges::find(strips, rule.strip) != strips.end()) {
+        continue; // the strip has its one source
+      }
       for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (rule.firstCaptureOnly && targets[i].isMonitor) {
+          continue;
+        }
         if (strips[i] < 0 && Matches(rule, targets[i])) {
           strips[i] = rule.strip;
+          if (rule.firstCaptureOnly) {
+            break;
+          }
         }
       }
     }

@@ -69,6 +69,10 @@ struct BindingRule {
   std::string text;     // Equals: the text; Pattern: the expression; Element: the name
   CRuleMatcher pattern;
   int position = 0; // Position: 1-based
+  // Takes only the first capture source (monitors aside) it matches, and
+  // nothing when an earlier rule gave its strip one: how Digital 1 and 2
+  // each find one digital input.
+  bool firstCaptureOnly = false;
 };
 
 struct MixerConfig {

@@ -51,6 +51,24 @@ TEST(MixerConfig, DefaultsBindMasterRecordSynthesisersWaveAndCaptureSourcesInOrd
             (std::vector<int>{kMidi, kWave, kWave}));
 }
 
+TEST(MixerConfig, DigitalStripsTakeTwoDigitalInputsByNameThenByDescription) {
+  const int digital1 = SourceStrip(kSourceDigital, 0);
+  const int digital2 = SourceStrip(kSourceDigital, 1);
+  const std::vector<TargetProperties> sources = {
+      Target({{"node.name", "alsa_output.pci.hdmi-stereo"}}, false, true), // a monitor
+      Target({{"node.name", "usb_mic"}}), Target({{"node.name", "alsa_input.pci.iec958-stereo"}}),
+      Target({{"node.name", "capture_card"}, {"device.description", "Capture S/PDIF In"}}),
+      Target({{"node.name", "alsa_input.hdmi-in"}})};
+  EXPECT_EQ(BindTargets(DefaultMixerConfig(), TargetKind::Source, sources),
+            (std::vector<int>{-1, kAnalog1, digital1, kAnalog2, digital2}));
+  // A description alone names a digital input too, when no name does.
+  const std::vector<TargetProperties> described = {
+      Target({{"node.name", "usb_mic"}}),
+      Target({{"node.name", "capture_card"}, {"device.description", "Capture S/PDIF In"}})};
+  EXPECT_EQ(BindTargets(DefaultMixerConfig(), TargetKind::Source, described),
+            (std::vector<int>{kAnalog1, digital1}));
+}
+
 TEST(MixerConfig, FileRulesComeFirstReplaceTheirStripsDefaultsAndCatchAllsComeLast) {
   std::ostringstream errors;
   const MixerConfig config = ParseMixerConfig("[Mixer]\nbackend = alsa\ncard = hw:1\n"
