@@ -8,6 +8,7 @@
 // scripts/with-test-services.sh.
 
 #include "app/bridge_session.h"
+#include "bench_jack_client.h"
 #include "midi/device_watch.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
@@ -31,38 +32,25 @@ using Clock = std::chrono::steady_clock;
 // A controller that plays one Control Change per period.
 class PlayingPeer {
 public:
-  explicit PlayingPeer(const std::string& name) {
-    m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-    if (m_client == nullptr) {
-      return;
-    }
-    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(m_client, &PlayingPeer::Process, this);
-    jack_activate(m_client);
-  }
-  ~PlayingPeer() {
-    if (m_client != nullptr) {
-      jack_client_close(m_client);
-    }
-  }
+  explicit PlayingPeer(const std::string& name)
+      : m_jack(name, false, true, &PlayingPeer::Process, this) {}
   PlayingPeer(const PlayingPeer&) = delete;
   PlayingPeer& operator=(const PlayingPeer&) = delete;
-  bool Ok() const { return m_client != nullptr && m_out != nullptr; }
-  std::string OutName() const { return jack_port_name(m_out); }
+  bool Ok() const { return m_jack.Ok(); }
+  std::string OutName() const { return m_jack.OutName(); }
 
 private:
   static int Process(jack_nframes_t frames, void* user) {
     auto* self = static_cast<PlayingPeer*>(user);
-    void* buffer = jack_port_get_buffer(self->m_out, frames);
+    void* buffer = jack_port_get_buffer(self->m_jack.Out(), frames);
     jack_midi_clear_buffer(buffer);
     const jack_midi_data_t cc[3] = {0xB0, 7, static_cast<jack_midi_data_t>(self->m_value++ & 0x7F)};
     jack_midi_event_write(buffer, 0, cc, sizeof cc);
     return 0;
   }
 
-  jack_client_t* m_client = nullptr;
-  jack_port_t* m_out = nullptr;
   unsigned m_value = 0;
+  bench::BenchJackClient m_jack;
 };
 
 // The benchmark measures the MIDI side alone: the link gets a bus that

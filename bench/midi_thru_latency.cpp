@@ -4,6 +4,7 @@
 // bridge's ports. Reports both means, their ratio and the periods the bridge
 // adds. Needs a JACK server, e.g. scripts/with-test-services.sh.
 
+#include "bench_jack_client.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
 
@@ -27,25 +28,11 @@ using namespace std::chrono_literals;
 // Sends on request and measures when the message comes back.
 class Probe {
 public:
-  explicit Probe(const std::string& name) {
-    m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-    if (m_client == nullptr) {
-      return;
-    }
-    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    jack_set_process_callback(m_client, &Probe::Process, this);
-    jack_activate(m_client);
-  }
-  ~Probe() {
-    if (m_client != nullptr) {
-      jack_client_close(m_client);
-    }
-  }
-  bool Ok() const { return m_client != nullptr && m_out != nullptr && m_in != nullptr; }
-  jack_client_t* Client() const { return m_client; }
-  std::string OutName() const { return jack_port_name(m_out); }
-  std::string InName() const { return jack_port_name(m_in); }
+  explicit Probe(const std::string& name) : m_jack(name, true, true, &Probe::Process, this) {}
+  bool Ok() const { return m_jack.Ok(); }
+  jack_client_t* Client() const { return m_jack.Client(); }
+  std::string OutName() const { return m_jack.OutName(); }
+  std::string InName() const { return m_jack.InName(); }
 
   // One round trip in frames, or -1 when nothing came back within a second.
   int64_t RoundTrip() {
@@ -61,15 +48,15 @@ public:
 private:
   static int Process(jack_nframes_t frames, void* user) {
     auto* self = static_cast<Probe*>(user);
-    const jack_nframes_t cycleStart = jack_last_frame_time(self->m_client);
-    void* in = jack_port_get_buffer(self->m_in, frames);
+    const jack_nframes_t cycleStart = jack_last_frame_time(self->m_jack.Client());
+    void* in = jack_port_get_buffer(self->m_jack.In(), frames);
     if (jack_midi_get_event_count(in) > 0 && self->m_waiting) {
       jack_midi_event_t event{};
       jack_midi_event_get(&event, in, 0);
       self->m_waiting = false;
       self->m_latency.store(static_cast<int64_t>(cycleStart + event.time - self->m_sentAt));
     }
-    void* out = jack_port_get_buffer(self->m_out, frames);
+    void* out = jack_port_get_buffer(self->m_jack.Out(), frames);
     jack_midi_clear_buffer(out);
     if (self->m_sendRequested.exchange(false)) {
       const uint8_t message[3] = {0xB0, 0x10, 0x40};
@@ -80,42 +67,27 @@ private:
     return 0;
   }
 
-  jack_client_t* m_client = nullptr;
-  jack_port_t* m_out = nullptr;
-  jack_port_t* m_in = nullptr;
   std::atomic<bool> m_sendRequested{false};
   std::atomic<int64_t> m_latency{-1};
   jack_nframes_t m_sentAt = 0; // process thread only
   bool m_waiting = false;      // process thread only
+  bench::BenchJackClient m_jack;
 };
 
 // The smallest JACK client that passes MIDI on: copies each event to its
 // output at the same frame.
 class PassThrough {
 public:
-  explicit PassThrough(const std::string& name) {
-    m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-    if (m_client == nullptr) {
-      return;
-    }
-    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(m_client, &PassThrough::Process, this);
-    jack_activate(m_client);
-  }
-  ~PassThrough() {
-    if (m_client != nullptr) {
-      jack_client_close(m_client);
-    }
-  }
-  std::string OutName() const { return jack_port_name(m_out); }
-  std::string InName() const { return jack_port_name(m_in); }
+  explicit PassThrough(const std::string& name)
+      : m_jack(name, true, true, &PassThrough::Process, this) {}
+  std::string OutName() const { return m_jack.OutName(); }
+  std::string InName() const { return m_jack.InName(); }
 
 private:
   static int Process(jack_nframes_t frames, void* user) {
     auto* self = static_cast<PassThrough*>(user);
-    void* in = jack_port_get_buffer(self->m_in, frames);
-    void* out = jack_port_get_buffer(self->m_out, frames);
+    void* in = jack_port_get_buffer(self->m_jack.In(), frames);
+    void* out = jack_port_get_buffer(self->m_jack.Out(), frames);
     jack_midi_clear_buffer(out);
     const uint32_t count = jack_midi_get_event_count(in);
     for (uint32_t i = 0; i < count; ++i) {
@@ -127,9 +99,7 @@ private:
     return 0;
   }
 
-  jack_client_t* m_client = nullptr;
-  jack_port_t* m_in = nullptr;
-  jack_port_t* m_out = nullptr;
+  bench::BenchJackClient m_jack;
 };
 
 constexpr int kTrips = 200;

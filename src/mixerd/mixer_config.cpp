@@ -4,6 +4,7 @@
 #include "files/xdg_folders.h"
 #include "mixer_strips.h"
 #include "settings/profile_file.h"
+#include "text/ascii_text.h"
 
 #include <algorithm>
 #include <array>
@@ -23,37 +24,21 @@ constexpr std::array<std::string_view, 3> kDigitalPairKeys = {"D1", "D", "D2"};
 // A mapping file is a few dozen lines; anything this large is not one.
 constexpr std::size_t kMaxConfigBytes = 1 << 20;
 
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
-}
-
 // Reads "PAIR = SINK" of [Outputs]; false when PAIR is no output pair.
 bool ReadOutput(MixerConfig& config, const std::string& key, const std::string& value) {
   for (std::size_t i = 0; i < kAnalogPairKeys.size(); ++i) {
-    if (SameName(key, kAnalogPairKeys[i])) {
+    if (EqualsIgnoringAsciiCase(key, kAnalogPairKeys[i])) {
       config.analogPairs[i] = value;
       return true;
     }
   }
   for (std::size_t i = 0; i < kDigitalPairKeys.size(); ++i) {
-    if (SameName(key, kDigitalPairKeys[i])) {
+    if (EqualsIgnoringAsciiCase(key, kDigitalPairKeys[i])) {
       config.digitalPairs[i] = value;
       return true;
     }
   }
   return false;
-}
-
-std::string_view Trim(std::string_view text) {
-  const std::size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
 constexpr std::array<TargetKind, 4> kKinds = {TargetKind::Stream, TargetKind::Sink,
@@ -159,7 +144,7 @@ public:
       rule.match = Match::Any;
       return true;
     }
-    if (SameName(value, "default")) {
+    if (EqualsIgnoringAsciiCase(value, "default")) {
       if (rule.kind == TargetKind::Stream) {
         Fault(line, "\"default\" names the default sink or source, not a stream; the line is "
                     "ignored.");
@@ -188,8 +173,8 @@ public:
                       "*); the line is ignored.");
       return false;
     }
-    rule.property = std::string(Trim(value.substr(0, op)));
-    rule.text = std::string(Trim(value.substr(op + 1)));
+    rule.property = std::string(TrimBlanks(value.substr(0, op)));
+    rule.text = std::string(TrimBlanks(value.substr(op + 1)));
     if (std::ranges::find(kRuleProperties, rule.property) == std::end(kRuleProperties)) {
       std::string known;
       for (std::string_view name : kRuleProperties) {
@@ -266,8 +251,8 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
       parser.Fault(entry.line, "\"" + entry.value + "\" is neither a section nor a key; ignored.");
       continue;
     }
-    const bool mixerSection = SameName(entry.section, kMixerSection);
-    const bool outputsSection = SameName(entry.section, kOutputsSection);
+    const bool mixerSection = EqualsIgnoringAsciiCase(entry.section, kMixerSection);
+    const bool outputsSection = EqualsIgnoringAsciiCase(entry.section, kOutputsSection);
     const std::optional<int> strip = FindStrip(entry.section);
     if (entry.kind == Kind::Section) {
       if (strip) {
@@ -284,7 +269,7 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
       continue;
     }
     if (mixerSection) {
-      if (SameName(entry.key, "backend")) {
+      if (EqualsIgnoringAsciiCase(entry.key, "backend")) {
         if (entry.value == "auto" || entry.value == "virtual" || entry.value == "pulse" ||
             entry.value == "alsa") {
           config.backend = entry.value;
@@ -292,7 +277,7 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
           parser.Fault(entry.line, "unknown back end \"" + entry.value +
                                        "\" (auto, virtual, pulse or alsa); ignored.");
         }
-      } else if (SameName(entry.key, "card")) {
+      } else if (EqualsIgnoringAsciiCase(entry.key, "card")) {
         config.card = entry.value;
       } else {
         parser.Fault(entry.line, "unknown key \"" + entry.key + "\" in [Mixer]; ignored.");
@@ -309,8 +294,9 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
     if (!strip) {
       continue; // its section was reported once
     }
-    const auto kind = std::ranges::find_if(
-        kKinds, [&](TargetKind k) { return SameName(entry.key, TargetKindName(k)); });
+    const auto kind = std::ranges::find_if(kKinds, [&](TargetKind k) {
+      return EqualsIgnoringAsciiCase(entry.key, TargetKindName(k));
+    });
     if (kind == kKinds.end()) {
       parser.Fault(entry.line,
                    "unknown key \"" + entry.key + "\" (stream, sink, source or element); ignored.");

@@ -1,5 +1,7 @@
 #include "mixer_strips.h"
 
+#include "text/ascii_text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,10 +13,6 @@ namespace {
 
 constexpr int32_t kCentre = 32768;
 constexpr double kValueMax = kMixerValueMax;
-
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 int32_t ValueOfLevel(double level) {
   return static_cast<int32_t>(std::lround(std::clamp(level, 0.0, 1.0) * kValueMax));
@@ -46,8 +44,7 @@ const std::array<std::string_view, kStripCount> kStripNames = {
 std::optional<int> FindStrip(std::string_view name) {
   for (int strip = 0; strip < kStripCount; ++strip) {
     const std::string_view candidate = kStripNames[static_cast<std::size_t>(strip)];
-    if (std::ranges::equal(candidate, name,
-                           [](char a, char b) { return FoldAscii(a) == FoldAscii(b); })) {
+    if (EqualsIgnoringAsciiCase(candidate, name)) {
       return strip;
     }
   }

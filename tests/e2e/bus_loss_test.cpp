@@ -43,13 +43,6 @@ private:
   pid_t m_pid = 0;
 };
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(BusLossTest, LosingTheBusNeitherAbortsNorLosesTheProfileAndABusThatComesBackIsUsed) {
   MixerdTempDir dir;
   for (const bool headless : {false, true}) {
@@ -80,7 +73,7 @@ TEST(BusLossTest, LosingTheBusNeitherAbortsNorLosesTheProfileAndABusThatComesBac
 
     EXPECT_EQ(program.Stop(SIGTERM), 0) << program.Output() << program.Errors();
     EXPECT_EQ(program.Errors().find("terminate called"), std::string::npos) << program.Errors();
-    const std::string saved = ReadText(profile);
+    const std::string saved = ReadTextFile(profile);
     EXPECT_NE(saved.find("Aux1CC=20"), std::string::npos) << saved;
     if (!headless) {
       EXPECT_NE(saved.find("ActivePage="), std::string::npos) << saved;

@@ -229,11 +229,4 @@ CommandResult RunCommand(const std::vector<std::string>& args, std::chrono::mill
   return result;
 }
 
-std::string ReadTextFile(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 } // namespace vantrel::test

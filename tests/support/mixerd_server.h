@@ -8,6 +8,8 @@
 // property RESOURCE_LOCK vantrel_mixer_bus. Start() also waits for a server
 // left by another test to go away before it gives up.
 
+#include "support/file_text.h"
+
 #include <chrono>
 #include <string>
 #include <sys/types.h>
@@ -79,9 +81,6 @@ struct CommandResult {
   std::string out;
   std::string err;
 };
-
-// The whole text of a file, empty when it cannot be read.
-std::string ReadTextFile(const std::string& path);
 
 // Runs a program to its end with a time limit and collects its output.
 CommandResult RunCommand(const std::vector<std::string>& args,

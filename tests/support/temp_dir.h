@@ -1,5 +1,6 @@
 #pragma once
-// A folder of its own for one test, removed afterwards.
+// A folder of its own for one test, removed with everything in it
+// afterwards. Path() is empty when no folder could be made.
 
 #include <filesystem>
 #include <string>
@@ -12,10 +13,18 @@ class TempDir {
 public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
-    m_path = mkdtemp(pattern.data());
+    if (mkdtemp(pattern.data()) != nullptr) {
+      m_path = pattern;
+    }
   }
   ~TempDir() {
+    if (m_path.empty()) {
+      return;
+    }
     std::error_code ignored;
+    // A folder a test made read-only must be writable again to be removed.
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(m_path, ignored);
   }
   TempDir(const TempDir&) = delete;

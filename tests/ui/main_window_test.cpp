@@ -229,7 +229,7 @@ void MainWindowTest::choosingThePageOnScreenShowsItAgain() {
   run.Choose(ui::kPageChooserId, 0);
   QCOMPARE(run.mixer.calls.front(), std::string("GetBusLevel(0)"));
   QCOMPARE(run.Visible()->TemplateId(), kMasterPageTemplate);
-  QVERIFY(ReadFile(run.profile).find("RecGainCC=-1") != std::string::npos);
+  QVERIFY(ReadTextFile(run.profile).find("RecGainCC=-1") != std::string::npos);
 }
 
 void MainWindowTest::aFaderMoveSendsOnTheChannelOfTheSpin() {

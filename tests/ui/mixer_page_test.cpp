@@ -4,6 +4,7 @@
 #include "dialog/controls.h"
 #include "res/control_ids.h"
 #include "strip_ids.h"
+#include "support/file_text.h"
 #include "ui_fixture.h"
 
 #include <QComboBox>
@@ -32,13 +33,6 @@ std::vector<std::string> Strings(const QStringList& list) {
 void TypeInto(ui::CNumberEdit* field, const QString& text) {
   field->clear();
   QTest::keyClicks(field, text);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 } // namespace
@@ -391,7 +385,7 @@ void MixerPageTest::typedTextIsReplacedByAFaderMoveOrARefresh() {
 
   TypeInto(field, "12");
   page.OnPageHide();
-  QVERIFY(ReadFile(bench.settings.Path()).find("D2PanCC=-1") != std::string::npos);
+  QVERIFY(ReadTextFile(bench.settings.Path()).find("D2PanCC=-1") != std::string::npos);
 }
 
 void MixerPageTest::filterFadersSendTheirNrpnSequenceAndNoMixerCall() {
@@ -487,7 +481,7 @@ void MixerPageTest::aProfileNumberOutsideTheRangeIsShownSavedAndNeverSent() {
   bench.Control<QSlider>(kAnalog1Vol.fader)->setValue(40);
   QVERIFY(bench.sink.sent.empty());
   page.OnPageHide();
-  QVERIFY(ReadFile(bench.settings.Path()).find("A1VolCC=300") != std::string::npos);
+  QVERIFY(ReadTextFile(bench.settings.Path()).find("A1VolCC=300") != std::string::npos);
 }
 
 void MixerPageTest::aPageOnATemplateOfAnotherPageIsNotCreated() {

@@ -128,7 +128,7 @@ void WindowJackTest::theNextControlChangeFillsTheFieldCommitsAndIsNotApplied() {
   QVERIFY(PlayUntil({0xB0, 21, 64}, [&] { return m_page->Readout(0)->text() == "64"; }));
   // Saved as a commit by Enter is: when the page leaves the screen.
   m_run->window->SelectPage(kAnalog12PageTemplate);
-  QVERIFY(ReadFile(m_run->profile).find("Aux1CC=21\n") != std::string::npos);
+  QVERIFY(ReadTextFile(m_run->profile).find("Aux1CC=21\n") != std::string::npos);
 }
 
 void WindowJackTest::escapeOrASecondClickCancelsAndChangesAreAppliedAgain() {

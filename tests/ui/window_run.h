@@ -10,6 +10,7 @@
 #include "mixer/mixer_link.h"
 #include "pages/mixer_page.h"
 #include "settings/settings.h"
+#include "support/file_text.h"
 #include "support/recording_mixer.h"
 #include "support/recording_sink.h"
 #include "support/scoped_env.h"
@@ -22,13 +23,6 @@
 
 namespace vantrel::test {
 
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A recording mixer that notes what the profile held at its first read.
 class SnapshotMixer : public RecordingMixer {
 public:
@@ -36,7 +30,7 @@ public:
   std::string atFirstRead;
   int GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) override {
     if (atFirstRead.empty()) {
-      atFirstRead = ReadFile(profile);
+      atFirstRead = ReadTextFile(profile);
     }
     return RecordingMixer::GetSendLevel(type, index, send, level);
   }
@@ -76,8 +70,7 @@ public:
     window = std::make_unique<ui::CBridgeDlg>(
         *session, midi.controllers.WakeFd(),
         ui::WindowOptions{mixerWarning,
-                          [this](const std::string& line) { reported.push_back(line); },
-                          nullptr});
+                          [this](const std::string& line) { reported.push_back(line); }, nullptr});
   }
   void Start() {
     window->OnInitDialog();

@@ -7,19 +7,14 @@
 #include "pages/aux_labels.h"
 #include "settings/settings.h"
 #include "state/bridge_context.h"
+#include "text/ascii_text.h"
 
 #include <charconv>
 
 namespace vantrel {
 
 std::optional<int32_t> ParseFieldInteger(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && blank(text.back())) {
-    text.remove_suffix(1);
-  }
+  text = TrimBlanks(text);
   if (text.empty()) {
     return std::nullopt;
   }

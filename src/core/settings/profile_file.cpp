@@ -1,5 +1,7 @@
 #include "settings/profile_file.h"
 
+#include "text/ascii_text.h"
+
 #include <algorithm>
 
 namespace vantrel {
@@ -10,20 +12,6 @@ constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t npos = std::string_view::npos;
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 bool IsQuoted(std::string_view text) {
   return text.size() >= 2 && text.front() == '"' && text.back() == '"';
 }
@@ -31,7 +19,7 @@ bool IsQuoted(std::string_view text) {
 // What a key line's text after '=' reads as: without surrounding blanks, and
 // without one pair of double quotes around it.
 std::string ValueOf(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   if (IsQuoted(text)) {
     text = text.substr(1, text.size() - 2);
   }
@@ -46,14 +34,6 @@ std::string StoredValue(std::string_view value) {
     return "\"" + std::string(value) + "\"";
   }
   return std::string(value);
-}
-
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 bool HasLineEnd(std::string_view text) {
@@ -93,7 +73,7 @@ CProfileFile::Line CProfileFile::MakeLine(std::string body, std::string_view end
 
 void CProfileFile::Classify(Line& line) {
   const std::string_view body = line.body;
-  const std::string_view trimmed = Trim(body);
+  const std::string_view trimmed = TrimBlanks(body);
   line.kind = LineKind::Other;
   if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
     return;
@@ -103,7 +83,7 @@ void CProfileFile::Classify(Line& line) {
     if (close == npos) {
       return;
     }
-    const std::string_view name = Trim(trimmed.substr(1, close - 1));
+    const std::string_view name = TrimBlanks(trimmed.substr(1, close - 1));
     line.kind = LineKind::Section;
     line.nameBegin = static_cast<std::size_t>(name.data() - body.data());
     line.nameSize = name.size();
@@ -113,7 +93,7 @@ void CProfileFile::Classify(Line& line) {
   if (equals == npos) {
     return;
   }
-  const std::string_view name = Trim(body.substr(0, equals));
+  const std::string_view name = TrimBlanks(body.substr(0, equals));
   if (name.empty()) {
     return;
   }
@@ -170,7 +150,7 @@ void CProfileFile::Set(std::string_view section, std::string_view key,
   const std::size_t sectionIndex = FindSection(section);
   if (sectionIndex == npos) {
     // A blank line keeps the new section apart from the text before it.
-    if (!m_lines.empty() && !Trim(m_lines.back().body).empty()) {
+    if (!m_lines.empty() && !TrimBlanks(m_lines.back().body).empty()) {
       InsertLine(m_lines.size(), "");
     }
     InsertLine(m_lines.size(), "[" + std::string(section) + "]");
@@ -217,7 +197,7 @@ std::vector<CProfileFile::Entry> CProfileFile::Entries() const {
       entry.value = ValueOf(std::string_view(line.body).substr(line.valueBegin));
       break;
     case LineKind::Other: {
-      const std::string_view text = Trim(line.body);
+      const std::string_view text = TrimBlanks(line.body);
       if (text.empty() || text.front() == ';' || text.front() == '#') {
         continue;
       }

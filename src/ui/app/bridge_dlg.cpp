@@ -5,7 +5,9 @@
 #include "app/mixer_event_pump.h"
 #include "dialog/activity_light.h"
 #include "dialog/controls.h"
+#include "dialog/dialog_keys.h"
 #include "dialog/message_box.h"
+#include "dialog/qt_text.h"
 #include "dialog/template_builder.h"
 #include "midi/midi_backend.h"
 #include "mixer/dbus_mixer_protocol.h"
@@ -35,10 +37,6 @@ constexpr int kChannelMax = 16;
 // The activity light samples the counters 20 times a second, so it repaints
 // at most that often.
 constexpr int kActivityIntervalMs = 50;
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
@@ -514,17 +512,8 @@ void CBridgeDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CBridgeDlg::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-  case Qt::Key_Return:
-  case Qt::Key_Enter:
-    OnOK();
-    event->accept();
-    return;
-  case Qt::Key_Escape:
-    CancelLearn();
-    event->accept(); // Esc never closes the window
-    return;
-  default:
+  if (!HandleDialogKey(
+          event, [this] { OnOK(); }, [this] { CancelLearn(); })) {
     CPageHost::keyPressEvent(event);
   }
 }

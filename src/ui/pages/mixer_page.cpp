@@ -1,7 +1,9 @@
 #include "pages/mixer_page.h"
 
 #include "dialog/controls.h"
+#include "dialog/dialog_keys.h"
 #include "dialog/message_box.h"
+#include "dialog/qt_text.h"
 #include "dialog/template_builder.h"
 #include "mixer/catalogue.h"
 #include "pages/aux_labels.h"
@@ -29,10 +31,6 @@ struct EffectChooser {
 };
 constexpr std::array<EffectChooser, 4> kEffectChoosers = {
     {{kAux1EffectId, 0}, {kAux2EffectId, 1}, {kAux3EffectId, 2}, {kAux4EffectId, 3}}};
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // What a fader drives, for people: "Analog 1 Vol", "Master Aux 2", "NRPN Cutoff".
 QString FaderName(const Parameter& p, int page) {
@@ -307,19 +305,13 @@ void CMixerPage::TakeLearned(std::size_t strip, int controller) {
 }
 
 void CMixerPage::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-  case Qt::Key_Return:
-  case Qt::Key_Enter:
-    OnOK();
-    event->accept();
-    return;
-  case Qt::Key_Escape:
+  const auto cancel = [this] {
     if (m_learning) {
       emit LearnCancelRequested();
     }
-    event->accept(); // Esc never ends a page or its window
-    return;
-  default:
+  };
+  if (!HandleDialogKey(
+          event, [this] { OnOK(); }, cancel)) {
     QWidget::keyPressEvent(event);
   }
 }

@@ -3,6 +3,7 @@
 
 #include "files/file_io.h"
 #include "files/xdg_folders.h"
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,6 @@ namespace vantrel {
 namespace {
 
 using Status = FileReadResult::Status;
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> Entries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
@@ -71,7 +67,7 @@ TEST(FileIo, WriteTargetFollowsLinksEvenToAFileNotYetMade) {
   const std::optional<std::filesystem::path> target = WriteTarget(dir.Path() / "p");
   ASSERT_TRUE(target);
   ASSERT_FALSE(ReplaceFileAtomically(*target, "text", FileReadResult{}));
-  EXPECT_EQ(ReadText(dir.Path() / "real" / "profile"), "text");
+  EXPECT_EQ(test::ReadTextFile(dir.Path() / "real" / "profile"), "text");
   EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "p"));
 
   std::filesystem::create_symlink("loop2", dir.Path() / "loop1");
@@ -85,7 +81,7 @@ TEST(FileIo, AFileWithTheLongestNameCanBeReplaced) {
   const std::filesystem::path path = dir.Path() / std::string(255, 'p');
   ASSERT_FALSE(ReplaceFileAtomically(path, "one", FileReadResult{}));
   ASSERT_FALSE(ReplaceFileAtomically(path, "two", ReadWholeFile(path)));
-  EXPECT_EQ(ReadText(path), "two");
+  EXPECT_EQ(test::ReadTextFile(path), "two");
   EXPECT_EQ(Entries(dir.Path()).size(), 1U);
 }
 

@@ -1,9 +1,10 @@
 #include "settings/settings.h"
 
-#include "state/app_state.h"
 #include "mixer/catalogue.h"
 #include "pages/page_table.h"
-#include "temp_folder.h"
+#include "state/app_state.h"
+#include "support/file_text.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,9 @@ namespace vantrel {
 namespace {
 
 using namespace std::string_literals;
-using test::CTempFolder;
-using test::ReadBytes;
-using test::WriteBytes;
+using test::ReadTextFile;
+using test::TempDir;
+using test::WriteTextFile;
 
 std::vector<SettingKey> AllKeys() {
   std::vector<SettingKey> keys = {kActivePageKey, kDefaultMidiInKey, kDefaultMidiOutKey,
@@ -84,7 +85,7 @@ bool IsRoot() {
 }
 
 TEST(Settings, AllKeysOfAFreshProfileReadBackAsWritten) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "config" / "vantrel" / "vantrel.INI";
   CSettings settings(path);
   const std::vector<SettingKey> keys = AllKeys();
@@ -102,7 +103,7 @@ TEST(Settings, AllKeysOfAFreshProfileReadBackAsWritten) {
   for (std::size_t i = 0; i < keys.size(); ++i) {
     EXPECT_EQ(reopened.ReadInt(keys[i], 999), static_cast<int32_t>(i) - 2) << keys[i].name;
   }
-  const std::string text = ReadBytes(path);
+  const std::string text = ReadTextFile(path);
   for (const char* line : {"[Program Options]\n", "[Midi Options]\n", "[CC Mapping]\n",
                            "NRPN Cut=45\n", "NRPN Res=46\n", "ActivePage=-2\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
@@ -112,32 +113,32 @@ TEST(Settings, AllKeysOfAFreshProfileReadBackAsWritten) {
 }
 
 TEST(Settings, FindsSectionsAndKeysWhateverTheirCase) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[PROGRAM options]\nactivepage=4\n[cc MAPPING]\nnrpn cut=9\n");
+  WriteTextFile(path, "[PROGRAM options]\nactivepage=4\n[cc MAPPING]\nnrpn cut=9\n");
   CSettings settings(path);
   EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 4);
   EXPECT_EQ(settings.ReadInt(CcMappingKey("NRPN Cut"), -1), 9);
   ASSERT_TRUE(settings.WriteInt(CcMappingKey("NRPN Cut"), 10));
-  EXPECT_EQ(ReadBytes(path), "[PROGRAM options]\nactivepage=4\n[cc MAPPING]\nnrpn cut=10\n");
+  EXPECT_EQ(ReadTextFile(path), "[PROGRAM options]\nactivepage=4\n[cc MAPPING]\nnrpn cut=10\n");
 }
 
 TEST(Settings, ReadsTheFileAtEveryCall) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   CSettings settings(path);
   ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
-  WriteBytes(path, "[Program Options]\nActivePage=5\n");
+  WriteTextFile(path, "[Program Options]\nActivePage=5\n");
   EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 5);
   ASSERT_TRUE(settings.WriteInt(kDefaultMidiInKey, 0));
-  EXPECT_EQ(ReadBytes(path),
+  EXPECT_EQ(ReadTextFile(path),
             "[Program Options]\nActivePage=5\n\n[Midi Options]\nDefaultMidiIn=0\n");
 }
 
 TEST(Settings, ConvertsTextWithAtoiRulesAndEmptyTextToTheFallback) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[CC Mapping]\nA=\nB=   \nC= 12x\nD=abc\nE=-7\n");
+  WriteTextFile(path, "[CC Mapping]\nA=\nB=   \nC= 12x\nD=abc\nE=-7\n");
   const CSettings settings(path);
   EXPECT_EQ(settings.ReadInt(CcMappingKey("A"), -1), -1);
   EXPECT_EQ(settings.ReadInt(CcMappingKey("B"), -1), -1);
@@ -155,10 +156,10 @@ struct HostileCase {
 class SettingsOnHostileFile : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(SettingsOnHostileFile, WritesKeepEveryOtherLine) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   const std::string original = GetParam().text;
-  WriteBytes(path, original);
+  WriteTextFile(path, original);
   CSettings settings(path);
   (void)settings.Read(kActivePageKey);
 
@@ -168,7 +169,7 @@ TEST_P(SettingsOnHostileFile, WritesKeepEveryOtherLine) {
   EXPECT_EQ(settings.ReadInt(CcMappingKey("A1VolCC"), -1), 7);
   EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 3);
   EXPECT_EQ(settings.ReadInt(kDefaultMidiOutChannelKey, 1), 16);
-  const std::string after = ReadBytes(path);
+  const std::string after = ReadTextFile(path);
   const bool crlf = original.find("\r\n") != std::string::npos;
   EXPECT_TRUE(KeepsOtherLines(original, after, crlf ? "A1VolCC=1\r" : "A1VolCC=1"));
 }
@@ -192,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(Settings, WriteManyStoresAllKeysOrNone) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   CSettings settings(path);
   EXPECT_TRUE(settings.WriteMany({}));
@@ -203,20 +204,20 @@ TEST(Settings, WriteManyStoresAllKeysOrNone) {
                                           {kDefaultMidiOutChannelKey, "16"},
                                           {kActivePageKey, "5"}};
   ASSERT_TRUE(settings.WriteMany(good));
-  EXPECT_EQ(ReadBytes(path), "[Program Options]\nActivePage=5\n\n[CC Mapping]\nNRPN Cut=-1\n\n"
-                             "[Midi Options]\nDefaultMidiOutChannel=16\n");
+  EXPECT_EQ(ReadTextFile(path), "[Program Options]\nActivePage=5\n\n[CC Mapping]\nNRPN Cut=-1\n\n"
+                                "[Midi Options]\nDefaultMidiOutChannel=16\n");
 
-  const std::string before = ReadBytes(path);
+  const std::string before = ReadTextFile(path);
   const std::vector<SettingWrite> oneBad = {{kActivePageKey, "1"}, {kDefaultMidiInKey, "2\n"}};
   testing::internal::CaptureStderr();
   EXPECT_FALSE(settings.WriteMany(oneBad));
   const std::string message = testing::internal::GetCapturedStderr();
   EXPECT_NE(message.find("2 settings"), std::string::npos) << message;
-  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_EQ(ReadTextFile(path), before);
 }
 
 TEST(Settings, WritingTheSameValueLeavesTheFileAlone) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   CSettings settings(path);
   ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
@@ -229,9 +230,9 @@ TEST(Settings, WritingTheSameValueLeavesTheFileAlone) {
 }
 
 TEST(Settings, KeepsThePermissionsOfTheFile) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[A]\n");
+  WriteTextFile(path, "[A]\n");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   CSettings settings(path);
   ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
@@ -244,9 +245,9 @@ TEST(Settings, RootKeepsTheOwnerOfTheFile) {
   if (!IsRoot()) {
     GTEST_SKIP() << "only root can give files away";
   }
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[A]\n");
+  WriteTextFile(path, "[A]\n");
   ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
   CSettings settings(path);
   ASSERT_TRUE(settings.WriteInt(kActivePageKey, 2));
@@ -257,25 +258,25 @@ TEST(Settings, RootKeepsTheOwnerOfTheFile) {
 }
 
 TEST(Settings, WritesThroughASymbolicLinkAndKeepsTheLink) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path real = folder.Path() / "real.INI";
   const std::filesystem::path link = folder.Path() / "p.INI";
-  WriteBytes(real, "; mine\n");
+  WriteTextFile(real, "; mine\n");
   std::filesystem::create_symlink(real, link);
   CSettings settings(link);
   ASSERT_TRUE(settings.WriteInt(kActivePageKey, 6));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadBytes(real), "; mine\n\n[Program Options]\nActivePage=6\n");
+  EXPECT_EQ(ReadTextFile(real), "; mine\n\n[Program Options]\nActivePage=6\n");
 }
 
 TEST(Settings, ADanglingLinkIsWrittenThroughAndALongNameSaves) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path link = folder.Path() / "p.INI";
   std::filesystem::create_symlink("kept/real.INI", link);
   CSettings linked(link);
   ASSERT_TRUE(linked.WriteInt(kActivePageKey, 6));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadBytes(folder.Path() / "kept" / "real.INI"), "[Program Options]\nActivePage=6\n");
+  EXPECT_EQ(ReadTextFile(folder.Path() / "kept" / "real.INI"), "[Program Options]\nActivePage=6\n");
 
   // The longest name most file systems allow: the temporary file beside it
   // must still fit.
@@ -285,10 +286,10 @@ TEST(Settings, ADanglingLinkIsWrittenThroughAndALongNameSaves) {
 }
 
 TEST(Settings, AHugeProfileIsReadOnceForManyKeysWithOneWarning) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[Program Options]\nActivePage=4\n" + std::string(kLargeProfileBytes, ';') +
-                       "\n[Midi Options]\nDefaultMidiIn=2\n");
+  WriteTextFile(path, "[Program Options]\nActivePage=4\n" + std::string(kLargeProfileBytes, ';') +
+                          "\n[Midi Options]\nDefaultMidiIn=2\n");
   // Old enough that its time proves it unchanged.
   const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
@@ -302,7 +303,7 @@ TEST(Settings, AHugeProfileIsReadOnceForManyKeysWithOneWarning) {
   EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
   EXPECT_NE(warning.find("1 MB"), std::string::npos) << warning;
   // A change is still seen at once.
-  WriteBytes(path, "[Program Options]\nActivePage=5\n");
+  WriteTextFile(path, "[Program Options]\nActivePage=5\n");
   EXPECT_EQ(settings.ReadInt(kActivePageKey, 0), 5);
 }
 
@@ -316,14 +317,14 @@ void ExpectFailedWrite(CSettings& settings, const std::filesystem::path& inspect
   EXPECT_FALSE(written);
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
   EXPECT_NE(message.find(settings.Path().string()), std::string::npos) << message;
-  EXPECT_EQ(ReadBytes(inspect), expectedBytes);
+  EXPECT_EQ(ReadTextFile(inspect), expectedBytes);
 }
 
 TEST(Settings, AFolderInPlaceOfTheFileReadsEmptyAndRefusesWrites) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   std::filesystem::create_directory(path);
-  WriteBytes(path / "inside", "kept");
+  WriteTextFile(path / "inside", "kept");
   CSettings settings(path);
   testing::internal::CaptureStderr();
   EXPECT_EQ(settings.Read(kActivePageKey), "");
@@ -337,7 +338,7 @@ TEST(Settings, AFolderInPlaceOfTheFileReadsEmptyAndRefusesWrites) {
 }
 
 TEST(Settings, AFileThatCannotBeOpenedIsNeverReplaced) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   // A link to itself cannot be opened, even by root.
   std::filesystem::create_symlink("p.INI", path);
@@ -354,9 +355,9 @@ TEST(Settings, AnUnreadableFileIsNeverReplaced) {
   if (IsRoot()) {
     GTEST_SKIP() << "root reads files whatever their permissions";
   }
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[Program Options]\nActivePage=2\n; precious\n");
+  WriteTextFile(path, "[Program Options]\nActivePage=2\n; precious\n");
   ASSERT_EQ(::chmod(path.c_str(), 0), 0);
   CSettings settings(path);
   EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 1);
@@ -364,7 +365,7 @@ TEST(Settings, AnUnreadableFileIsNeverReplaced) {
   EXPECT_FALSE(settings.WriteInt(kActivePageKey, 8));
   (void)testing::internal::GetCapturedStderr();
   ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  EXPECT_EQ(ReadBytes(path), "[Program Options]\nActivePage=2\n; precious\n");
+  EXPECT_EQ(ReadTextFile(path), "[Program Options]\nActivePage=2\n; precious\n");
 }
 
 TEST(Settings, AReadOnlyFileOrFolderIsLeftAsItIs) {
@@ -373,17 +374,17 @@ TEST(Settings, AReadOnlyFileOrFolderIsLeftAsItIs) {
   }
   const std::string original = "[Program Options]\nActivePage=2\n";
   {
-    CTempFolder folder;
+    TempDir folder;
     const std::filesystem::path path = folder.Path() / "p.INI";
-    WriteBytes(path, original);
+    WriteTextFile(path, original);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     CSettings settings(path);
     ExpectFailedWrite(settings, path, original);
   }
   {
-    CTempFolder folder;
+    TempDir folder;
     const std::filesystem::path path = folder.Path() / "p.INI";
-    WriteBytes(path, original);
+    WriteTextFile(path, original);
     ASSERT_EQ(::chmod(folder.Path().c_str(), 0555), 0);
     CSettings settings(path);
     ExpectFailedWrite(settings, path, original);
@@ -392,28 +393,28 @@ TEST(Settings, AReadOnlyFileOrFolderIsLeftAsItIs) {
 }
 
 TEST(Settings, AFolderThatCannotBeCreatedFailsTheWrite) {
-  CTempFolder folder;
-  WriteBytes(folder.Path() / "file", "not a folder");
+  TempDir folder;
+  WriteTextFile(folder.Path() / "file", "not a folder");
   CSettings settings(folder.Path() / "file" / "vantrel" / "p.INI");
   ExpectFailedWrite(settings, folder.Path() / "file", "not a folder");
 }
 
 TEST(Settings, AValueWithALineEndIsRefused) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
-  WriteBytes(path, "[A]\n");
+  WriteTextFile(path, "[A]\n");
   CSettings settings(path);
   testing::internal::CaptureStderr();
   EXPECT_FALSE(settings.Write(kActivePageKey, "1\n[Injected]"));
   EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
-  EXPECT_EQ(ReadBytes(path), "[A]\n");
+  EXPECT_EQ(ReadTextFile(path), "[A]\n");
 }
 
 TEST(Settings, AFullDiskLeavesTheOldFileWhole) {
-  CTempFolder folder;
+  TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
   const std::string original = "[Program Options]\nActivePage=2\n" + std::string(4096, ';') + "\n";
-  WriteBytes(path, original);
+  WriteTextFile(path, original);
   // A file size limit makes writes fail as a full disk does; it is set in a
   // child so that the test process keeps writing its own files.
   const pid_t child = ::fork();
@@ -429,7 +430,7 @@ TEST(Settings, AFullDiskLeavesTheOldFileWhole) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
-  EXPECT_EQ(ReadBytes(path), original);
+  EXPECT_EQ(ReadTextFile(path), original);
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"p.INI"});
 }
 
