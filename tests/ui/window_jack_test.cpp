@@ -208,7 +208,7 @@ void WindowJackTest::aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute() {
   }
   QCOMPARE(m_page->Learning(), std::optional<std::size_t>(0));
   QVERIFY(PlayUntil({0x93, 40, 100}, [&] {
-    return ReadFile(m_run->profile).find("Aux1Mute=Note 40\n") != std::string::npos;
+    return ReadTextFile(m_run->profile).find("Aux1Mute=Note 40\n") != std::string::npos;
   }));
   QCOMPARE(m_page->Learning(), std::nullopt);
   // Each drain takes the link's mixer (none here): the fakes again.
