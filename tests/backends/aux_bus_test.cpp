@@ -169,5 +169,31 @@ TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
   EXPECT_GT(RecordedRms("vantrel_out.monitor", 0.5), 1e-3);
 }
 
+TEST_F(AuxBusTest, AMissingPluginLeavesItsBusDryAndSaysWhich) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  // The service looks for plugins where LADSPA_PATH says: an empty folder.
+  const char* old = std::getenv("LADSPA_PATH");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("LADSPA_PATH", m_dir.Path().c_str(), 1);
+  Start("pulse", kToneMapping);
+  old != nullptr ? ::setenv("LADSPA_PATH", saved.c_str(), 1) : ::unsetenv("LADSPA_PATH");
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  EXPECT_NE(Ctl({"targets"}).out.find("plugin tap_reverb.so is missing"), std::string::npos);
+  EXPECT_NE(m_server->Errors().find("tap_reverb.so for Reverb is not installed"), std::string::npos)
+      << m_server->Errors();
+  Set({"SourceVolume", "0", "0", "65535"});
+  Set({"BusLevel", "0", "65535"});
+  Set({"SendLevel", "0", "0", "0", "65535"});
+  PlaySine();
+  // Dry: the bus plays the sine into the default sink, with no tail.
+  EXPECT_GT(RecordedRms("vantrel_out.monitor", 0.75), 0.1 * kSineAmplitude);
+  EndProgram(m_player);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_LT(RecordedRms("vantrel_out.monitor", 0.5), 1e-4);
+}
+
 } // namespace
 } // namespace vantrel::test
