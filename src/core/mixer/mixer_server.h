@@ -3,9 +3,9 @@
 // and the controller dispatcher call. The D-Bus implementation talks to
 // vantrel-mixerd; tests use a recording fake.
 //
-// Results: 0 success, non-zero failure. No caller has to test them. A getter
-// that fails never writes its out-arguments, so the caller's zeroed cell
-// stays 0. Dialog thread only.
+// Results: kMixerOk or kMixerFailed. A getter that fails never writes its
+// out-arguments, so a caller that only shows values may go on: its zeroed
+// cell stays 0. Dialog thread only.
 
 #include <cstdint>
 

@@ -66,8 +66,8 @@ private:
   int m_position = 0;
 };
 
-// A vertical fader whose Home and End keys act as a trackbar's: Home puts it
-// at the top (the maximum), End at the bottom. The other keys are QSlider's,
+// A vertical fader whose Home key puts it at the top (the maximum) and End
+// at the bottom, as a fader on screen is read. The other keys are QSlider's,
 // which already match: Up and Page Up raise it.
 class CFader : public QSlider {
   Q_OBJECT

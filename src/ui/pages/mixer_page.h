@@ -3,17 +3,15 @@
 // the page's model (which holds the controller numbers, read-outs and labels
 // and does everything a move, a refresh, a commit or a save means).
 //
-// Data exchange follows the dialog rules: UpdateData(false) shows the
-// model's members in the controls; UpdateData(true) commits every CC field
+// Data exchange: UpdateData(false) shows the model's members in the
+// controls; UpdateData(true) commits every CC field
 // in the page's exchange order. Typing alone commits nothing; Enter in the
 // page and every spin step commit the whole page. A refused field stops the
 // commit with a message and takes the focus.
 //
-// Faders: a trackbar counts its position from the top, so there the
-// position is 127 minus the value; a vertical QSlider already has its
-// maximum at the top, so here the slider's value is the fader value itself. A move by
-// the user (drag, click, keys) goes to the model, and the release at the end
-// of a drag sends the final value again; positioning from the program
+// Faders: a vertical QSlider has its maximum at the top, so the slider's
+// value is the fader value itself. A move by the user (drag, click, keys) goes to the model, and
+// the release at the end of a drag sends the final value again; positioning from the program
 // (refresh, incoming controllers) never sends. Dialog thread only.
 
 #include "pages/page_model.h"

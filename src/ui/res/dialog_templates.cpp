@@ -51,7 +51,8 @@ constexpr Controls1 Name(int id, int x, std::string_view text) {
   return {{{id, K::Text, x, 9, 18, 9, text}}};
 }
 
-// A strip whose caption, edit and spin stand where the framework puts them.
+// A strip with its name above and the usual caption, edit and spin x
+// around x (the Master page has its own).
 constexpr auto Strip(int x, int nameId, std::string_view caption, StripIds ids) {
   return Join(Name(nameId, x, caption), Column(x, caption, ids, x - 3, x - 9, x + 9));
 }
