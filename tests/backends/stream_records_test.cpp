@@ -102,6 +102,10 @@ void PlayAndLeave(int count) {
 }
 
 TEST_F(SoundBackendTest, StreamsThatEndedCostTheServiceNoMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine; the server's size says "
+                  "nothing of its records there";
+#endif
   Start("pulse", "");
   PlayAndLeave(100); // the allocator settles
   // A leak of 100 bytes per stream grows every round by 29 KiB; a cache
