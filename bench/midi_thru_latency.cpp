@@ -59,7 +59,10 @@ private:
     void* out = jack_port_get_buffer(self->m_jack.Out(), frames);
     jack_midi_clear_buffer(out);
     if (self->m_sendRequested.exchange(false)) {
-      const uint8_t message[3] = {0xB0, 0x10, 0x40};
+      // A new value each trip, as a knob turned: the same message sent
+      // again a period after its copy came through would look to the
+      // bridge like its own output coming back.
+      const uint8_t message[3] = {0xB0, 0x10, static_cast<uint8_t>(self->m_trip++ & 0x7F)};
       jack_midi_event_write(out, 0, message, sizeof message);
       self->m_sentAt = cycleStart;
       self->m_waiting = true;
@@ -71,6 +74,7 @@ private:
   std::atomic<int64_t> m_latency{-1};
   jack_nframes_t m_sentAt = 0; // process thread only
   bool m_waiting = false;      // process thread only
+  uint8_t m_trip = 0;          // process thread only
   bench::BenchJackClient m_jack;
 };
 
