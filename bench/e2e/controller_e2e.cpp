@@ -6,7 +6,9 @@
 // change on every row costs.
 // Then the roads back: how soon a backlog left by a stopped server lands
 // once it goes on, and how soon a change made by another client reaches the
-// controller as feedback.
+// controller as feedback. Buttons and encoders: a mute button's press until
+// its light is back at the peer and until the server holds the mute, and a
+// flood of encoder steps at 10,000 a second until the last value lands.
 // Run it inside scripts/with-test-services.sh (private bus and JACK server).
 
 #include "percentiles.h"
@@ -34,6 +36,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -52,7 +55,9 @@ struct Stack {
   std::unique_ptr<BridgeProcess> bridge;
   std::string error;
 
-  Stack(std::size_t rowsMapped, bool windowed, bool feedback = false) {
+  // `extra` adds to the profile before the program starts.
+  Stack(std::size_t rowsMapped, bool windowed, bool feedback = false,
+        const std::function<void(CSettings&)>& extra = {}) {
     if (!peer.Error().empty() || !server.Start()) {
       error = "cannot start the mixer server or the JACK peer: " + peer.Error();
       return;
@@ -79,6 +84,9 @@ struct Stack {
         settings.WriteInt(CcMappingKey(p.key), 1);
         ++mapped;
       }
+    }
+    if (extra) {
+      extra(settings);
     }
     std::vector<std::string> args = {"--profile", profile, "--midi-api", "jack",
                                      "--no-mixer-warning"};
@@ -166,8 +174,7 @@ void ControllerBurst(benchmark::State& state, bool windowed) {
     }
     stack.peer.Send(0, {0xB0, 1, 127});
     const int32_t expected = MixerValueFromController(watched, 127);
-    while (Held(link, watched) != expected &&
-           Clock::now() - start < std::chrono::seconds(30)) {
+    while (Held(link, watched) != expected && Clock::now() - start < std::chrono::seconds(30)) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
@@ -324,8 +331,8 @@ void MessagesPerChange(benchmark::State& state, bool windowed) {
     return;
   }
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  const std::string rule = std::string("type='method_call',destination='") +
-                           mixer_dbus::kBusName + "'";
+  const std::string rule =
+      std::string("type='method_call',destination='") + mixer_dbus::kBusName + "'";
   double messages = 0;
   uint8_t value = 10;
   for (auto _ : state) {
@@ -349,6 +356,96 @@ void MessagesPerChange(benchmark::State& state, bool windowed) {
 }
 
 // Each road headless and with the window on screen.
+// A momentary mute button on CC 20: each press toggles the master mute.
+// Timed from the press until its light (CC 20, 127 or 0) is back at the
+// peer, and until the server holds the new mute.
+void ButtonToLightAndMute(benchmark::State& state, bool windowed) {
+  Stack stack(0, windowed, false,
+              [](CSettings& settings) { settings.Write(ButtonMappingKey("VolMute"), "CC 20"); });
+  if (!stack.Ready(state)) {
+    return;
+  }
+  CMixerLink& link = *stack.link;
+  // The lights sent when the output opened.
+  stack.peer.WaitForReceived(1, std::chrono::seconds(5));
+  std::vector<double> lightMicros;
+  std::vector<double> muteMicros;
+  int missed = 0;
+  for (auto _ : state) {
+    const std::size_t heard = stack.peer.ReceivedAfterQuiet().size();
+    const auto start = Clock::now();
+    stack.peer.Send(0, {0xB0, 20, 127});
+    stack.peer.Send(0, {0xB0, 20, 0});
+    // The press's and the release's thru copies, then the light.
+    const auto got = stack.peer.WaitForReceived(heard + 3, std::chrono::seconds(5));
+    const double lit = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    if (got.size() != heard + 3) {
+      ++missed; // JACK lost the press in a late period
+      continue;
+    }
+    // The light says which way the mute went; the server must hold it.
+    const int32_t muted = got.back().bytes[2] != 0 ? 1 : 0;
+    int32_t held = -1;
+    while ((link.ProcessEvents(), link.Server()->GetMasterMute(held), held != muted) &&
+           Clock::now() - start < std::chrono::seconds(5)) {
+    }
+    const double mute = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    lightMicros.push_back(lit);
+    muteMicros.push_back(mute);
+    state.SetIterationTime(lit / 1e6);
+  }
+  if (lightMicros.empty()) {
+    state.SkipWithError("no light came back");
+    return;
+  }
+  state.counters["missed"] = missed;
+  ReportPercentiles(state, lightMicros);
+  std::sort(muteMicros.begin(), muteMicros.end());
+  state.counters["mute_p50_us"] = muteMicros[muteMicros.size() / 2];
+  state.counters["mute_p99_us"] = muteMicros[muteMicros.size() * 99 / 100];
+}
+
+// 10,000 steps of a relative-twos encoder on Aux 1 at 10,000 a second (27
+// per JACK period), up 100 and down 100 in turn from 10, then 7 down: any
+// step lost or applied twice leaves the level off 3, which the flood never
+// passes. Timed until 3 lands.
+void EncoderFlood(benchmark::State& state, bool windowed) {
+  Stack stack(0, windowed, false, [](CSettings& settings) {
+    settings.WriteInt(CcMappingKey("Aux1CC"), 16);
+    settings.Write(ControllerModeKey(16), "relative-twos");
+  });
+  if (!stack.Ready(state)) {
+    return;
+  }
+  CMixerLink& link = *stack.link;
+  const Parameter& aux1 = kCatalogue[0];
+  constexpr int kSteps = 10'000;
+  stack.peer.SetPacing(27);
+  int64_t sent = 0;
+  int wrong = 0;
+  for (auto _ : state) {
+    SetParameter(*link.Server(), aux1, MixerValueFromController(aux1, 10));
+    while (Held(link, aux1) != MixerValueFromController(aux1, 10)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto start = Clock::now();
+    for (int i = 0; i < kSteps; ++i) {
+      stack.peer.Send(0, {0xB0, 16, static_cast<uint8_t>(i % 200 < 100 ? 1 : 127)});
+    }
+    stack.peer.Send(0, {0xB0, 16, 121});
+    const int32_t expected = MixerValueFromController(aux1, 3);
+    while (Held(link, aux1) != expected && Clock::now() - start < std::chrono::seconds(30)) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    wrong += Held(link, aux1) != expected ? 1 : 0;
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    sent += kSteps + 1;
+  }
+  state.counters["steps_per_s"] =
+      benchmark::Counter(static_cast<double>(sent), benchmark::Counter::kIsRate);
+  state.counters["wrong_last_values"] = wrong;
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
   for (const bool windowed : {false, true}) {
     const std::string mode = windowed ? "window" : "headless";
@@ -374,6 +471,15 @@ void MessagesPerChange(benchmark::State& state, bool windowed) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("MessagesPerChange59Rows/" + mode).c_str(), MessagesPerChange,
                                  windowed)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("ButtonToLightAndMute/" + mode).c_str(), ButtonToLightAndMute,
+                                 windowed)
+        ->UseManualTime()
+        ->Iterations(100)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("EncoderFlood/" + mode).c_str(), EncoderFlood, windowed)
+        ->UseManualTime()
         ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("OutsideChangeToFeedback/" + mode).c_str(),

@@ -164,6 +164,7 @@ void CPageModel::RefreshFromMixer() {
     }
     if (mixer != nullptr) {
       ReadLabel(*mixer, i, bus);
+      ReadMuted(*mixer, i);
     }
   }
   ShowMembers();
@@ -183,6 +184,7 @@ void CPageModel::FollowMixerChanges(const CMixerMirror::Slots& changed) {
       show = ReadFader(*mixer, i);
     }
     if (const auto mute = MuteOfStrip(i); mute && changed.test(MuteSlotOf(kMutes[*mute]))) {
+      ReadMuted(*mixer, i);
       show = true;
     }
     if (def.label != LabelSource::None && LabelDependsOn(def, *mixer, changed)) {
@@ -250,11 +252,12 @@ std::optional<std::size_t> CPageModel::MuteOfStrip(std::size_t strip) const {
   return MuteOfParameter(ParameterOfStrip(strip));
 }
 
-bool CPageModel::IsMuted(std::size_t strip) const {
-  const auto mute = MuteOfStrip(strip);
+void CPageModel::ReadMuted(IMixerServer& mixer, std::size_t strip) {
   int32_t muted = 0;
-  return mute && m_context.mixer != nullptr &&
-         ReadMute(*m_context.mixer, kMutes[*mute], muted) == kMixerOk && muted != 0;
+  if (const auto mute = MuteOfStrip(strip);
+      mute && ReadMute(mixer, kMutes[*mute], muted) == kMixerOk) {
+    m_strips[strip].muted = muted != 0;
+  }
 }
 
 ControllerMode CPageModel::ControllerModeOf(std::size_t strip) const {

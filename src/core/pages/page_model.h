@@ -117,9 +117,9 @@ public:
   bool SetControllerMode(std::size_t strip, ControllerMode mode);
 
   // The mute of the strip's channel (kMutes), for volume strips; and
-  // whether the mixer holds it muted.
+  // whether the mixer held it muted at the last refresh or change.
   std::optional<std::size_t> MuteOfStrip(std::size_t strip) const;
-  bool IsMuted(std::size_t strip) const;
+  bool IsMuted(std::size_t strip) const { return m_strips[strip].muted; }
 
   // An effect chooser of the page picked an effect for an aux bus.
   void ChooseEffect(int32_t aux, int32_t effect);
@@ -144,7 +144,10 @@ private:
   struct Strip {
     std::string readout;
     std::string label;
+    bool muted = false;
   };
+  // Reads a volume strip's mute from the mixer.
+  void ReadMuted(IMixerServer& mixer, std::size_t strip);
   std::vector<Strip> m_strips;
   IPageView* m_view = nullptr;
 };

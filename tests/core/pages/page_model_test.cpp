@@ -51,11 +51,14 @@ TEST_F(PageModelTest, MasterRefreshReadsEveryStripAndLabelsTheBuses) {
   master.AttachView(&view);
   master.OnPageShow();
   EXPECT_EQ(context.state.currentPage, 1);
-  EXPECT_EQ(mixer.calls,
-            (Calls{"GetBusLevel(0)", "IsBusRouted(0)", "GetBusLevel(1)", "IsBusRouted(1)",
-                   "IsBusOnOutput(1)", "GetBusEffect(1)", "GetBusLevel(2)", "IsBusRouted(2)",
-                   "IsBusOnOutput(2)", "GetBusOutput(2)", "GetBusLevel(3)", "IsBusRouted(3)",
-                   "GetMasterVolume(0)", "GetMasterVolume(1)", "GetRecordLevel()"}));
+  EXPECT_EQ(
+      mixer.calls,
+      (Calls{"GetBusLevel(0)",     "IsBusRouted(0)",   "GetBusMute(0)",      "GetBusLevel(1)",
+             "IsBusRouted(1)",     "IsBusOnOutput(1)", "GetBusEffect(1)",    "GetBusMute(1)",
+             "GetBusLevel(2)",     "IsBusRouted(2)",   "IsBusOnOutput(2)",   "GetBusOutput(2)",
+             "GetBusMute(2)",      "GetBusLevel(3)",   "IsBusRouted(3)",     "GetBusMute(3)",
+             "GetMasterVolume(0)", "GetMasterMute()",  "GetMasterVolume(1)", "GetMasterMute()",
+             "GetRecordLevel()",   "GetRecordMute()"}));
   EXPECT_EQ(master.Label(0), "N/R");
   EXPECT_EQ(master.Label(1), "Chor");
   EXPECT_EQ(master.Label(2), "A1+2");
@@ -87,7 +90,8 @@ TEST_F(PageModelTest, PagesWithoutLabelsAskNoBus) {
   for (const std::string& call : mixer.calls) {
     EXPECT_EQ(call.find("Bus"), std::string::npos) << call;
   }
-  EXPECT_EQ(mixer.calls.size(), 8u);
+  // Four volumes and pans, and the two volume strips' mutes.
+  EXPECT_EQ(mixer.calls.size(), 10u);
 }
 
 TEST_F(PageModelTest, AFaderMoveSetsTheMixerThenSendsItsControlChange) {
