@@ -46,14 +46,14 @@ public:
   bool Ready() const { return pa_context_get_state(m_context) == PA_CONTEXT_READY; }
 
   void Play(int count, int batch) {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, 48000, 2};
     for (int done = 0; done < count; done += batch) {
       std::vector<pa_stream*> streams;
       for (int i = 0; i < batch; ++i) {
         pa_proplist* properties = pa_proplist_new();
         pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Churn Player");
         pa_stream* stream =
-            pa_stream_new_with_proplist(m_context, "churn", &spec, nullptr, properties);
+            pa_stream_new_with_proplist(m_context, "churn", &format, nullptr, properties);
         pa_proplist_free(properties);
         pa_stream_connect_playback(stream, nullptr, nullptr, PA_STREAM_NOFLAGS, nullptr, nullptr);
         streams.push_back(stream);
