@@ -438,8 +438,9 @@ private:
 
   // Drops the request and volume records of an object that is gone (or was
   // never kept) once nothing is in flight for it, so streams that come and
-  // go cost nothing after they went.
-  void ForgetIdle(const Key& key) {
+  // go cost nothing after they went. The key is a copy: the caller's may
+  // live in the request record dropped here.
+  void ForgetIdle(Key key) {
     if (m_objects.contains(key)) {
       return;
     }
