@@ -33,7 +33,8 @@ if [ "${CI:-}" = "true" ] || [ "${VANTREL_SANITIZERS:-}" = "1" ]; then
   cmake -S . -B build-tsan -DVANTREL_SANITIZE=thread -DVANTREL_BUILD_UI=OFF \
     -DVANTREL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DVANTREL_WERROR=$werror >/dev/null
   cmake --build build-tsan -j"$jobs" --target test_midi
-  ./scripts/with-test-services.sh ctest --test-dir build-tsan --output-on-failure -L midi --timeout 300
+  TSAN_OPTIONS="suppressions=$(pwd)/scripts/tsan.supp" \
+    ./scripts/with-test-services.sh ctest --test-dir build-tsan --output-on-failure -L midi --timeout 300
 
   # Each fuzzer for a bounded time; a finding fails the run.
   ./scripts/fuzz.sh
