@@ -171,24 +171,35 @@ double ServerCpuPercent(double seconds) {
          static_cast<double>(::sysconf(_SC_CLK_TCK)) / seconds;
 }
 
-void SendRaisedToSoundOnBus(benchmark::State& state) {
-  if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr ||
-      std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
+// The aux side is built on PipeWire only; elsewhere the benchmark says so.
+bool OnPipeWire(benchmark::State& state) {
+  const char* server = std::getenv("VANTREL_TEST_SOUND_SERVER");
+  if (server == nullptr || std::string(server) != "pipewire") {
     state.SkipWithError("run inside scripts/with-sound-server.sh pipewire");
+    return false;
+  }
+  return true;
+}
+
+// A stereo 16-bit sine at 48 kHz, `seconds` long, as raw samples.
+void WriteSine(const std::string& path, int seconds) {
+  std::ofstream sine(path, std::ios::binary);
+  for (int i = 0; i < 48000 * seconds; ++i) {
+    const auto sample = static_cast<int16_t>(std::lround(16000 * std::sin(i * 0.0576)));
+    sine.write(reinterpret_cast<const char*>(&sample), 2);
+    sine.write(reinterpret_cast<const char*>(&sample), 2);
+  }
+}
+
+void SendRaisedToSoundOnBus(benchmark::State& state) {
+  if (!OnPipeWire(state)) {
     return;
   }
   MixerdTempDir dir;
   const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
   Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
   std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  {
-    std::ofstream sine(dir.Path() + "/sine.raw", std::ios::binary);
-    for (int i = 0; i < 48000 * 120; ++i) {
-      const auto sample = static_cast<int16_t>(std::lround(16000 * std::sin(i * 0.0576)));
-      sine.write(reinterpret_cast<const char*>(&sample), 2);
-      sine.write(reinterpret_cast<const char*>(&sample), 2);
-    }
-  }
+  WriteSine(dir.Path() + "/sine.raw", 120);
   MixerdProcess server(dir.Path() + "/mixer.state",
                        {"--backend", "pulse", "--mixer-config", dir.Path() + "/mixer.ini"});
   if (!server.Start()) {
@@ -224,23 +235,14 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
   Pactl({"unload-module", tone.substr(0, tone.find('\n'))});
 }
 void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
-  if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr ||
-      std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
-    state.SkipWithError("run inside scripts/with-sound-server.sh pipewire");
+  if (!OnPipeWire(state)) {
     return;
   }
   MixerdTempDir dir;
   const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
   Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
   std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  {
-    std::ofstream sine(dir.Path() + "/sine.raw", std::ios::binary);
-    for (int i = 0; i < 48000 * 60; ++i) {
-      const auto sample = static_cast<int16_t>(std::lround(16000 * std::sin(i * 0.0576)));
-      sine.write(reinterpret_cast<const char*>(&sample), 2);
-      sine.write(reinterpret_cast<const char*>(&sample), 2);
-    }
-  }
+  WriteSine(dir.Path() + "/sine.raw", 60);
   const pid_t player = StartProgram(
       {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.Path() + "/sine.raw"});
   std::this_thread::sleep_for(std::chrono::seconds(1));
