@@ -13,7 +13,7 @@
 
 #include "percentiles.h"
 
-#include "app/bridge_dlg.h"
+#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
@@ -21,7 +21,7 @@
 #include "mixer/dbus_mixer_protocol.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
-#include "pages/mixer_page.h"
+#include "ui/pages/mixer_page.h"
 #include "settings/settings.h"
 #include "support/bridge_process.h"
 #include "support/jack_peer.h"

@@ -2,7 +2,7 @@
 // with the same options, except that once the first page is on screen it
 // prints the milliseconds since launch and closes the window as a user would.
 
-#include "app/bridge_app.h"
+#include "ui/app/bridge_app.h"
 #include "app/bridge_runtime.h"
 #include "app/command_line.h"
 #include "launch_clock.h"

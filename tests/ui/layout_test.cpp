@@ -4,11 +4,11 @@
 // VANTREL_SCREENSHOT_DIR set, each page is also saved as a PNG of the whole
 // main window, for people to look at.
 
-#include "app/about_dlg.h"
-#include "dialog/controls.h"
-#include "dialog/dialog_units.h"
-#include "res/control_ids.h"
-#include "res/dialog_template.h"
+#include "ui/app/about_dlg.h"
+#include "ui/dialog/controls.h"
+#include "ui/dialog/dialog_units.h"
+#include "ui/res/control_ids.h"
+#include "ui/res/dialog_template.h"
 #include "ui_fixture.h"
 #include "window_run.h"
 

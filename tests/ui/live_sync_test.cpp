@@ -3,14 +3,14 @@
 // Control Change and without writing the mixer back, and a fader the user
 // holds stays where the user holds it.
 
-#include "app/bridge_dlg.h"
+#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
-#include "dialog/controls.h"
+#include "ui/dialog/controls.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
-#include "pages/mixer_page.h"
-#include "res/control_ids.h"
+#include "ui/pages/mixer_page.h"
+#include "ui/res/control_ids.h"
 #include "settings/settings.h"
 #include "strip_ids.h"
 #include "support/mixerd_server.h"

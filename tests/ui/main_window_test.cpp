@@ -3,16 +3,16 @@
 // needs exact calls): start-up, choosers, channel, page switches, keys,
 // activation, signals and the orderly close.
 
-#include "app/about_dlg.h"
-#include "app/bridge_dlg.h"
+#include "ui/app/about_dlg.h"
+#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
-#include "app/signal_watch.h"
-#include "dialog/controls.h"
+#include "ui/app/signal_watch.h"
+#include "ui/dialog/controls.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
-#include "res/control_ids.h"
+#include "ui/res/control_ids.h"
 #include "strip_ids.h"
 #include "ui_fixture.h"
 #include "window_run.h"

@@ -1,8 +1,8 @@
 // The Qt mixer pages over the recording fakes: what a fader move calls and
 // sends, what a refresh shows, and the commit rules of the CC fields.
 
-#include "dialog/controls.h"
-#include "res/control_ids.h"
+#include "ui/dialog/controls.h"
+#include "ui/res/control_ids.h"
 #include "strip_ids.h"
 #include "support/file_text.h"
 #include "ui_fixture.h"

@@ -2,7 +2,7 @@
 // file has a mistake: the window reports the service's back end and tells
 // of the mistake, which would otherwise reach only the service's stderr.
 
-#include "app/bridge_dlg.h"
+#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"

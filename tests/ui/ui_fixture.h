@@ -4,7 +4,7 @@
 // created inside one host widget. And a catcher for the program's messages.
 
 #include "mixer/catalogue.h"
-#include "pages/mixer_page.h"
+#include "ui/pages/mixer_page.h"
 #include "settings/settings.h"
 #include "state/bridge_context.h"
 #include "support/page_fixture.h"

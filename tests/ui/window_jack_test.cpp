@@ -5,14 +5,14 @@
 // learns a mute button the same way, from a note too. The activity light:
 // lit while messages arrive, with the counters in its tooltip.
 
-#include "app/bridge_dlg.h"
-#include "dialog/activity_light.h"
-#include "dialog/controls.h"
+#include "ui/app/bridge_dlg.h"
+#include "ui/dialog/activity_light.h"
+#include "ui/dialog/controls.h"
 #include "midi/device_watch.h"
 #include "midi/midi_backend.h"
 #include "mixer/mute_targets.h"
-#include "pages/mixer_page.h"
-#include "res/control_ids.h"
+#include "ui/pages/mixer_page.h"
+#include "ui/res/control_ids.h"
 #include "support/jack_peer.h"
 #include "window_run.h"
 

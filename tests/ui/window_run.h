@@ -4,11 +4,11 @@
 // server, and the window. Recording fakes can stand in for the mixer and
 // the MIDI output.
 
-#include "app/bridge_dlg.h"
+#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
-#include "pages/mixer_page.h"
+#include "ui/pages/mixer_page.h"
 #include "settings/settings.h"
 #include "support/file_text.h"
 #include "support/recording_mixer.h"

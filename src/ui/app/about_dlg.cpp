@@ -1,7 +1,7 @@
-#include "app/about_dlg.h"
+#include "ui/app/about_dlg.h"
 
-#include "dialog/template_builder.h"
-#include "res/control_ids.h"
+#include "ui/dialog/template_builder.h"
+#include "ui/res/control_ids.h"
 
 #include <QPushButton>
 

@@ -1,12 +1,12 @@
-#include "app/bridge_app.h"
+#include "ui/app/bridge_app.h"
 
-#include "app/bridge_dlg.h"
+#include "ui/app/bridge_dlg.h"
 #include "app/bridge_runtime.h"
 #include "app/command_line.h"
 #include "app/run_report.h"
-#include "app/signal_watch.h"
+#include "ui/app/signal_watch.h"
 #include "app/single_instance.h"
-#include "dialog/message_box.h"
+#include "ui/dialog/message_box.h"
 
 #include <cstdio>
 

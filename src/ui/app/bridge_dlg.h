@@ -7,7 +7,7 @@
 #include "app/bridge_session.h"
 #include "app/controller_learn.h"
 #include "app/device_follower.h"
-#include "app/page_host.h"
+#include "ui/app/page_host.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // vantrel: the program. Parses the options, runs the headless bridge without
 // any window when asked, and otherwise the main window.
 
-#include "app/bridge_app.h"
+#include "ui/app/bridge_app.h"
 #include "app/bridge_runtime.h"
 #include "app/command_line.h"
 #include "app/device_list.h"

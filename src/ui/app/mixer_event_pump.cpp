@@ -1,4 +1,4 @@
-#include "app/mixer_event_pump.h"
+#include "ui/app/mixer_event_pump.h"
 
 #include "app/bridge_session.h"
 

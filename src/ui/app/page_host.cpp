@@ -1,6 +1,6 @@
-#include "app/page_host.h"
+#include "ui/app/page_host.h"
 
-#include "pages/mixer_page.h"
+#include "ui/pages/mixer_page.h"
 
 namespace vantrel::ui {
 

@@ -1,4 +1,4 @@
-#include "app/signal_watch.h"
+#include "ui/app/signal_watch.h"
 
 #include <QSocketNotifier>
 

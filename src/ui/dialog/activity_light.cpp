@@ -1,4 +1,4 @@
-#include "dialog/activity_light.h"
+#include "ui/dialog/activity_light.h"
 
 #include <QPainter>
 

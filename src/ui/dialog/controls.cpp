@@ -1,4 +1,4 @@
-#include "dialog/controls.h"
+#include "ui/dialog/controls.h"
 
 #include "pages/page_model.h"
 

@@ -1,4 +1,4 @@
-#include "dialog/dialog_keys.h"
+#include "ui/dialog/dialog_keys.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "dialog/dialog_units.h"
+#include "ui/dialog/dialog_units.h"
 
 #include <QFontMetrics>
 

@@ -1,4 +1,4 @@
-#include "dialog/message_box.h"
+#include "ui/dialog/message_box.h"
 
 #include <QMessageBox>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "dialog/template_builder.h"
+#include "ui/dialog/template_builder.h"
 
-#include "dialog/controls.h"
-#include "dialog/dialog_units.h"
+#include "ui/dialog/controls.h"
+#include "ui/dialog/dialog_units.h"
 
 #include <QComboBox>
 #include <QFrame>

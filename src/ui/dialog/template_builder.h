@@ -3,7 +3,7 @@
 // a child widget placed in pixels from the window's font, named by its id in
 // decimal, in template order (so the tab order follows the template).
 
-#include "res/dialog_template.h"
+#include "ui/res/dialog_template.h"
 
 #include <QWidget>
 

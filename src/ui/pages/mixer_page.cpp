@@ -1,13 +1,13 @@
-#include "pages/mixer_page.h"
+#include "ui/pages/mixer_page.h"
 
-#include "dialog/controls.h"
-#include "dialog/dialog_keys.h"
-#include "dialog/message_box.h"
-#include "dialog/qt_text.h"
-#include "dialog/template_builder.h"
+#include "ui/dialog/controls.h"
+#include "ui/dialog/dialog_keys.h"
+#include "ui/dialog/message_box.h"
+#include "ui/dialog/qt_text.h"
+#include "ui/dialog/template_builder.h"
 #include "mixer/catalogue.h"
 #include "pages/aux_labels.h"
-#include "res/control_ids.h"
+#include "ui/res/control_ids.h"
 
 #include <QActionGroup>
 #include <QComboBox>

@@ -5,10 +5,10 @@
 // (x - 9, 135, 27, 12) and its spin (x + 9, 141, 10, 12), which attaches
 // itself to the edit's right edge at run time.
 
-#include "res/dialog_template.h"
+#include "ui/res/dialog_template.h"
 
 #include "pages/page_table.h"
-#include "res/control_ids.h"
+#include "ui/res/control_ids.h"
 
 #include <algorithm>
 #include <array>
