@@ -1,0 +1,156 @@
+// The pulse back end's bindings: which sink, source or stream each strip
+// drives, and what a strip takes from an object that comes to it.
+
+#include "pulse_backend_class.h"
+
+#include "pulse_volume.h"
+
+namespace vantrel::mixerd {
+
+namespace {
+
+TargetProperties PropertiesOf(const pa_proplist* list, const char* objectName) {
+  TargetProperties target;
+  for (std::string_view name : kRuleProperties) {
+    const std::string key(name);
+    if (const char* value = pa_proplist_gets(list, key.c_str())) {
+      target.properties.emplace_back(key, value);
+    }
+  }
+  // PulseAudio names sinks and sources outside their property list.
+  if (objectName != nullptr && target.Find("node.name") == nullptr) {
+    target.properties.emplace_back("node.name", objectName);
+  }
+  return target;
+}
+
+} // namespace
+
+// A sink or source was listed or changed. A new one may change which
+// device each strip drives; a known one may report an outside change.
+void PulseBackend::OnDevice(TargetKind kind, uint32_t index, const char* name,
+                            const pa_proplist* list, const pa_channel_map& map,
+                            const pa_cvolume& volume, bool muted, bool monitor, bool rebind) {
+  auto [at, isNew] = m_objects.try_emplace(Key{kind, index});
+  Object& object = at->second;
+  object.kind = kind;
+  object.index = index;
+  object.name = name ? name : "";
+  object.target = PropertiesOf(list, name);
+  object.target.isMonitor = monitor;
+  object.map = map;
+  const std::vector<int64_t> previous = VolumeValues(object.volume);
+  object.volume = volume;
+  if (isNew) {
+    object.muted = muted;
+    if (rebind) {
+      RebindDevices(kind);
+    }
+    return;
+  }
+  CheckOutsideMute(object, muted);
+  CheckOutsideChange(object, previous);
+}
+
+void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
+  if (m_aux.OnStream(info)) {
+    m_objects.erase(Key{TargetKind::Stream, info.index});
+    return;
+  }
+  if (info.has_volume == 0 || info.volume_writable == 0) {
+    return;
+  }
+  auto [at, isNew] = m_objects.try_emplace(Key{TargetKind::Stream, info.index});
+  Object& object = at->second;
+  object.kind = TargetKind::Stream;
+  object.index = info.index;
+  object.target = PropertiesOf(info.proplist, nullptr);
+  const std::string* application = object.target.Find("application.name");
+  object.name = (application ? *application + ": " : "") + (info.name ? info.name : "");
+  object.map = info.channel_map;
+  const std::vector<int64_t> previous = VolumeValues(object.volume);
+  object.volume = info.volume;
+  if (!isNew) {
+    CheckOutsideMute(object, info.mute != 0);
+    CheckOutsideChange(object, previous);
+    return;
+  }
+  object.muted = info.mute != 0;
+  const TargetProperties target = object.target;
+  object.strip = BindTargets(m_config, TargetKind::Stream, std::span(&target, 1)).front();
+  // Streams playing before we came keep their volume; later ones take
+  // their strip's value at once.
+  if (!listed && object.strip >= 0) {
+    const SideLevels levels = m_listener.StripLevels(object.strip);
+    const bool already = SameVolumes(VolumeValues(VolumeOfLevels(object.map, levels)),
+                                     VolumeValues(object.volume), kVolumeTolerance);
+    SetVolume(object, levels);
+    m_unheard[static_cast<std::size_t>(object.strip)] = false;
+    object.restoreUntil = Clock::now() + (already ? kRestoreWindow : kRestoreLatest);
+    if (const bool muted = StripMuted(m_listener.State(), object.strip); muted != object.muted) {
+      SetMute(object, muted);
+    }
+  }
+}
+
+// Binds the sinks or sources afresh; a strip that comes to a device takes
+// its volume (or, when set while the server was away, gives it its own).
+void PulseBackend::RebindDevices(TargetKind kind) {
+  std::vector<Object*> devices;
+  std::vector<TargetProperties> targets;
+  const std::string& defaultName = kind == TargetKind::Sink ? m_defaultSink : m_defaultSource;
+  for (auto& [key, object] : m_objects) {
+    if (object.kind == kind) {
+      object.target.isDefault = object.name == defaultName;
+      devices.push_back(&object);
+      targets.push_back(object.target);
+    }
+  }
+  const std::vector<int> strips = BindTargets(m_config, kind, targets);
+  std::array<bool, kStripCount> heard{};
+  std::array<bool, kStripCount> muteHeard{};
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    Object& object = *devices[i];
+    if (object.strip == strips[i]) {
+      continue;
+    }
+    object.strip = strips[i];
+    if (object.strip < 0) {
+      continue;
+    }
+    const auto strip = static_cast<std::size_t>(object.strip);
+    if (m_unheard[strip]) {
+      SetVolume(object, m_listener.StripLevels(object.strip));
+      heard[strip] = true;
+    } else {
+      m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
+    }
+    if (m_muteUnheard[strip]) {
+      SetMute(object, StripMuted(m_listener.State(), object.strip));
+      muteHeard[strip] = true;
+    } else {
+      m_listener.OnStripMute(object.strip, object.muted);
+    }
+  }
+  for (std::size_t strip = 0; strip < heard.size(); ++strip) {
+    m_unheard[strip] = m_unheard[strip] && !heard[strip];
+    m_muteUnheard[strip] = m_muteUnheard[strip] && !muteHeard[strip];
+  }
+  if (kind == TargetKind::Source && m_listed) {
+    SyncAux();
+  }
+}
+
+// The aux side follows the model, the capture source of each strip (what
+// its sends take) and the default sink (where effects play).
+void PulseBackend::SyncAux() {
+  std::array<std::string, kStripCount> sources;
+  for (const auto& [key, object] : m_objects) {
+    if (object.kind == TargetKind::Source && object.strip >= 0) {
+      sources[static_cast<std::size_t>(object.strip)] = object.name;
+    }
+  }
+  m_aux.Sync(m_listener.State(), sources, m_defaultSink);
+}
+
+} // namespace vantrel::mixerd
