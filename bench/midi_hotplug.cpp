@@ -70,10 +70,10 @@ bool Serve(CBridgeSession& session, int controllerFd, Done done, Clock::time_poi
     if (Clock::now() > deadline) {
       return false;
     }
-    pollfd fds[2] = {{session.DeviceWatchFd(), POLLIN, 0}, {controllerFd, POLLIN, 0}};
+    pollfd fds[2] = {{session.Devices().WatchFd(), POLLIN, 0}, {controllerFd, POLLIN, 0}};
     if (poll(fds, 2, 10) > 0) {
       if ((fds[0].revents & POLLIN) != 0) {
-        session.OnDeviceWatch();
+        session.Devices().OnWatch();
       }
       if ((fds[1].revents & POLLIN) != 0) {
         session.DrainControllers();
@@ -98,9 +98,9 @@ void BM_ReappearanceToFirstAppliedChange(benchmark::State& state) {
   CMixerLink link(NoMixer());
   CBridgeSession session(nullptr, false, midi.input, midi.output, midi.controllers, link);
   const std::unique_ptr<IDeviceWatch> watch = MakeSystemDeviceWatch();
-  session.SetDeviceWatch(watch.get());
+  session.Devices().SetWatch(watch.get());
   session.LoadMainSettings();
-  session.OpenSavedDevices();
+  session.Devices().OpenSaved();
   const std::vector<std::string> inputs = MidiInputNames();
   int item = 0;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -108,7 +108,7 @@ void BM_ReappearanceToFirstAppliedChange(benchmark::State& state) {
       item = static_cast<int>(i) + 1;
     }
   }
-  if (item == 0 || session.ChooseInput(item) != DeviceChange::Opened) {
+  if (item == 0 || session.Devices().Choose(MidiDirection::Input, item) != DeviceChange::Opened) {
     state.SkipWithError("the bridge cannot open the peer");
     return;
   }

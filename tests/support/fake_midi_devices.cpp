@@ -17,8 +17,12 @@ public:
       m_devices->receiver = nullptr;
     }
   }
-  int Start(std::string&) override {
+  int Start(std::string& error) override {
     m_devices->log.push_back(m_prefix + "start");
+    if (m_devices->failStart) {
+      error = "The device stopped answering.";
+      return 1;
+    }
     return 0;
   }
   int Stop(std::string&) override {

@@ -1,6 +1,7 @@
 #pragma once
 // A MIDI system in memory whose device lists a test changes at will, for
-// the ports' backends: devices come and go, opens can be made to fail, and
+// the ports' backends: devices come and go, opens and starts can be made to
+// fail, and
 // every open, start, stop and close is logged as "in open 1", "out close 0".
 // The receiver of the open input is kept, so a test can deliver messages
 // as the system's thread would.
@@ -18,6 +19,7 @@ struct FakeMidiDevices {
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
   bool failOpen = false;
+  bool failStart = false;
   std::vector<std::string> log;
   IMidiReceiver* receiver = nullptr; // of the open input, or null
 };

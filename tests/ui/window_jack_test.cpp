@@ -5,15 +5,15 @@
 // learns a mute button the same way, from a note too. The activity light:
 // lit while messages arrive, with the counters in its tooltip.
 
-#include "ui/app/bridge_dlg.h"
-#include "ui/dialog/activity_light.h"
-#include "ui/dialog/controls.h"
 #include "midi/device_watch.h"
 #include "midi/midi_backend.h"
 #include "mixer/mute_targets.h"
+#include "support/jack_peer.h"
+#include "ui/app/bridge_dlg.h"
+#include "ui/dialog/activity_light.h"
+#include "ui/dialog/controls.h"
 #include "ui/pages/mixer_page.h"
 #include "ui/res/control_ids.h"
-#include "support/jack_peer.h"
 #include "window_run.h"
 
 #include <QAction>
@@ -98,7 +98,7 @@ void WindowJackTest::init() {
       "[Midi Options]\nDefaultMidiIn=" + std::to_string(found - inputs.begin()) + "\n");
   m_watch = MakeSystemDeviceWatch();
   QVERIFY(m_watch != nullptr);
-  m_run->session->SetDeviceWatch(m_watch.get());
+  m_run->session->Devices().SetWatch(m_watch.get());
   m_run->Start();
   QVERIFY(m_run->midi.input.IsStarted());
   m_page = m_run->window->PageOfTemplate(kMasterPageTemplate);

@@ -27,7 +27,7 @@ struct CBridgeRuntime::Objects {
   explicit Objects(const CommandLine& options)
       : settings(ProfilePathOf(options)), session(&settings, !options.headless, midi.input,
                                                   midi.output, midi.controllers, mixerLink) {
-    session.SetDeviceWatch(deviceWatch.get());
+    session.Devices().SetWatch(deviceWatch.get());
   }
 
   MidiProcessObjects midi;

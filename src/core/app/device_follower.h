@@ -77,6 +77,12 @@ public:
   // is waited for.
   void SetWatch(IDeviceWatch* watch) { m_watch = watch; }
 
+  // Opens (input: and starts) the device at index; empty on success, else
+  // why. A started input that fails to start is closed again.
+  std::string OpenDevice(MidiDirection direction, int32_t index);
+  // Stops (input) and closes the device of one direction.
+  void CloseDevice(MidiDirection direction);
+
 private:
   struct SideState {
     std::string name;
@@ -98,9 +104,6 @@ private:
     return direction == MidiDirection::Input ? m_state.inputDevice : m_state.outputDevice;
   }
   std::vector<std::string> Names(MidiDirection direction) const;
-  // Opens (input: and starts) the device at index; empty on success, else why.
-  std::string OpenDevice(MidiDirection direction, int32_t index);
-  void CloseDevice(MidiDirection direction);
   void Await(SideState& side);
   void FollowSide(MidiDirection direction, DeviceFollowResult& result);
 

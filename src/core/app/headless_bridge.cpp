@@ -40,16 +40,16 @@ int RunHeadless(const CommandLine& options) {
   for (const std::string& line : MidiSystemLines()) {
     PrintLine(line);
   }
-  if (session.ConnectMixer()) {
+  if (session.Mixer().Connect()) {
     const std::string backend = runtime.MixerBackendStatus();
     std::printf("Mixer: connected%s%s\n", backend.empty() ? "" : ", back end ", backend.c_str());
   } else {
-    const std::string& reason = session.MixerError();
+    const std::string& reason = session.Mixer().Error();
     std::printf("Mixer: no mixer server could be reached; controllers pass through only%s%s\n",
                 reason.empty() ? "" : ". ", reason.c_str());
   }
-  const SavedDevicesResult opened = session.OpenSavedDevices();
-  for (const std::string& line : session.DescribeSavedDevices(opened)) {
+  const SavedDevicesResult opened = session.Devices().OpenSaved();
+  for (const std::string& line : session.Devices().DescribeSaved(opened)) {
     PrintLine(line);
   }
   session.StartFollowingMixer();
@@ -64,10 +64,10 @@ int RunHeadless(const CommandLine& options) {
     // The mixer's needs change with every turn: setters waiting for the
     // socket, a refresh waiting for its time. A negative descriptor (no
     // device watch, no bus) is skipped by poll.
-    const MixerEventWatch mixer = session.EventWatch();
+    const MixerEventWatch mixer = session.Mixer().EventWatch();
     pollfd fds[5] = {{runtime.ControllerWakeFd(), POLLIN, 0},
                      {signals.Fd(), POLLIN, 0},
-                     {session.DeviceWatchFd(), POLLIN, 0},
+                     {session.Devices().WatchFd(), POLLIN, 0},
                      {countersAsked.Get(), POLLIN, 0},
                      {mixer.fd, mixer.events, 0}};
     if (poll(fds, 5, mixer.timeoutMs) < 0) {
@@ -81,7 +81,7 @@ int RunHeadless(const CommandLine& options) {
       session.DrainControllers();
     }
     if ((fds[2].revents & POLLIN) != 0) {
-      for (const std::string& line : session.OnDeviceWatch().lines) {
+      for (const std::string& line : session.Devices().OnWatch().lines) {
         PrintLine(line);
       }
     }
@@ -92,7 +92,7 @@ int RunHeadless(const CommandLine& options) {
       PrintLine(StatsLine(session.Stats()));
     }
     session.ProcessMixerEvents();
-    for (const std::string& notice : session.TakeMixerNotices()) {
+    for (const std::string& notice : session.Mixer().TakeNotices()) {
       PrintLine("Mixer: " + notice);
     }
     if ((fds[1].revents & POLLIN) != 0) {

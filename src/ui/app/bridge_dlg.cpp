@@ -1,7 +1,9 @@
 #include "ui/app/bridge_dlg.h"
 
-#include "ui/app/about_dlg.h"
 #include "app/bridge_session.h"
+#include "midi/midi_backend.h"
+#include "mixer/dbus_mixer_protocol.h"
+#include "ui/app/about_dlg.h"
 #include "ui/app/mixer_event_pump.h"
 #include "ui/dialog/activity_light.h"
 #include "ui/dialog/controls.h"
@@ -9,8 +11,6 @@
 #include "ui/dialog/message_box.h"
 #include "ui/dialog/qt_text.h"
 #include "ui/dialog/template_builder.h"
-#include "midi/midi_backend.h"
-#include "mixer/dbus_mixer_protocol.h"
 #include "ui/pages/mixer_page.h"
 #include "ui/res/control_ids.h"
 
@@ -155,31 +155,31 @@ void CBridgeDlg::LoadSettings() {
 }
 
 void CBridgeDlg::ConnectMixerAndDevices() {
-  if (!m_session.ConnectMixer()) {
+  if (!m_session.Mixer().Connect()) {
     if (m_options.mixerWarning) {
       ShowMessage(nullptr, QString::fromLatin1(kProgramCaption),
                   tr("The mixer server could not be reached. Vantrel will pass MIDI through and "
                      "send controllers, but it cannot set or show the mixer until it is "
                      "started again."),
-                  MessageKind::Warning, ToQString(m_session.MixerError()));
+                  MessageKind::Warning, ToQString(m_session.Mixer().Error()));
     }
   } else {
     ShowMixerBackend();
   }
   ShowMidiSystem();
-  const SavedDevicesResult opened = m_session.OpenSavedDevices();
+  const SavedDevicesResult opened = m_session.Devices().OpenSaved();
   if (m_options.report) {
-    for (const std::string& line : m_session.DescribeSavedDevices(opened)) {
+    for (const std::string& line : m_session.Devices().DescribeSaved(opened)) {
       m_options.report(line);
     }
   }
   if (opened.outputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenOutput), MessageKind::Error,
-                ToQString(m_session.OutputError()));
+                ToQString(m_session.Devices().Error(MidiDirection::Output)));
   }
   if (opened.inputFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption), ToQString(kCannotOpenInput), MessageKind::Error,
-                ToQString(m_session.InputError()));
+                ToQString(m_session.Devices().Error(MidiDirection::Input)));
   }
 }
 
@@ -241,13 +241,14 @@ void CBridgeDlg::ConnectSignals() {
   for (QComboBox* chooser : {m_midiIn, m_midiOut}) {
     if (auto* list = qobject_cast<CDropList*>(chooser)) {
       connect(list, &CDropList::PopupOpening, this, [this] {
-        ReportDeviceLines(m_session.FollowDevices());
+        ReportDeviceLines(m_session.Devices().Follow());
         FillDeviceChoosers();
       });
     }
   }
-  if (m_session.DeviceWatchFd() >= 0) {
-    m_deviceNotifier = new QSocketNotifier(m_session.DeviceWatchFd(), QSocketNotifier::Read, this);
+  if (m_session.Devices().WatchFd() >= 0) {
+    m_deviceNotifier =
+        new QSocketNotifier(m_session.Devices().WatchFd(), QSocketNotifier::Read, this);
     connect(m_deviceNotifier, &QSocketNotifier::activated, this, &CBridgeDlg::OnDeviceWatch);
   }
   connect(m_midiIn, &QComboBox::activated, this,
@@ -306,8 +307,8 @@ void CBridgeDlg::FillDeviceChoosers() {
     }
     chooser->setCurrentIndex(choices.selected);
   };
-  const DeviceChooser input = m_session.Chooser(MidiDirection::Input);
-  const DeviceChooser output = m_session.Chooser(MidiDirection::Output);
+  const DeviceChooser input = m_session.Devices().Chooser(MidiDirection::Input);
+  const DeviceChooser output = m_session.Devices().Chooser(MidiDirection::Output);
   fill(m_midiIn, input);
   fill(m_midiOut, output);
   m_inputGoneItem = input.goneItem;
@@ -323,7 +324,7 @@ void CBridgeDlg::ReportDeviceLines(const DeviceFollowResult& result) {
 }
 
 void CBridgeDlg::OnDeviceWatch() {
-  const DeviceFollowResult result = m_session.OnDeviceWatch();
+  const DeviceFollowResult result = m_session.Devices().OnWatch();
   ReportDeviceLines(result);
   // An open list is left alone; it is filled anew when it next opens.
   if (result.changed && !m_midiIn->view()->isVisible() && !m_midiOut->view()->isVisible()) {
@@ -472,7 +473,7 @@ void CBridgeDlg::OnDeviceChosen(MidiDirection direction, int item) {
   if (item == goneItem) {
     return;
   }
-  const DeviceChange change = input ? m_session.ChooseInput(item) : m_session.ChooseOutput(item);
+  const DeviceChange change = m_session.Devices().Choose(direction, item);
   // The gone device's item goes once another device is chosen.
   if (goneItem != -1) {
     FillDeviceChoosers();
@@ -480,7 +481,7 @@ void CBridgeDlg::OnDeviceChosen(MidiDirection direction, int item) {
   if (change == DeviceChange::OpenFailed) {
     ShowMessage(nullptr, ToQString(kErrorCaption),
                 ToQString(input ? kCannotOpenInput : kCannotOpenOutput), MessageKind::Error,
-                ToQString(input ? m_session.InputError() : m_session.OutputError()));
+                ToQString(m_session.Devices().Error(direction)));
   }
 }
 

@@ -17,7 +17,7 @@ CMixerEventPump::CMixerEventPump(CBridgeSession& session, QObject* parent)
   connect(m_timer, &QTimer::timeout, this, &CMixerEventPump::Process);
   // The session calls this from inside mixer calls, even within a turn of
   // its own: the watch is worked out once control is back in the loop.
-  m_session.SetEventWatchListener([this] { RearmSoon(); });
+  m_session.Mixer().SetEventWatchListener([this] { RearmSoon(); });
   Rearm();
 }
 
@@ -30,7 +30,7 @@ void CMixerEventPump::Stop() {
     return;
   }
   m_stopped = true;
-  m_session.SetEventWatchListener(nullptr);
+  m_session.Mixer().SetEventWatchListener(nullptr);
   Watch(-1);
   m_timer->stop();
 }
@@ -65,7 +65,7 @@ void CMixerEventPump::Process() {
     return;
   }
   m_session.ProcessMixerEvents();
-  for (const std::string& notice : m_session.TakeMixerNotices()) {
+  for (const std::string& notice : m_session.Mixer().TakeNotices()) {
     emit Notice(QString::fromStdString(notice));
   }
   Rearm();
@@ -84,7 +84,7 @@ void CMixerEventPump::Rearm() {
   if (m_stopped) {
     return;
   }
-  const MixerEventWatch watch = m_session.EventWatch();
+  const MixerEventWatch watch = m_session.Mixer().EventWatch();
   Watch(watch.fd);
   if (m_write != nullptr) {
     m_write->setEnabled((watch.events & POLLOUT) != 0);

@@ -53,9 +53,10 @@ TEST_F(SessionTest, AFirstRunStartsOnMasterWithNoDevicesAndChannelOne) {
   EXPECT_EQ(state.outputDevice, -1);
   EXPECT_EQ(state.outputChannel, 0);
   EXPECT_EQ(session->ChannelMember(), 1);
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).items, std::vector<std::string>{"None"});
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).selected, 0);
-  EXPECT_EQ(session->Chooser(MidiDirection::Output).selected, 0);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).items,
+            std::vector<std::string>{"None"});
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).selected, 0);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Output).selected, 0);
 }
 
 TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
@@ -72,7 +73,7 @@ TEST_F(SessionTest, SavedValuesAreTakenUncheckedByAtoi) {
   EXPECT_EQ(state.outputChannel, -1);
   EXPECT_EQ(state.ControlChangeStatus(), 0xBF);
   // beyond the list: no selection
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).selected, -1);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).selected, -1);
 }
 
 TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {
@@ -107,21 +108,21 @@ TEST_F(SessionTest, ShutdownWritesTheFourMainKeysThenThePagesWriteTheirs) {
 TEST_F(SessionTest, ChoosingTheCurrentItemDoesNothingAndAFailedOpenKeepsTheIndex) {
   auto session = Make();
   session->LoadMainSettings();
-  EXPECT_EQ(session->ChooseInput(0), DeviceChange::Unchanged);
-  EXPECT_EQ(session->ChooseOutput(0), DeviceChange::Unchanged);
-  EXPECT_EQ(session->ChooseInput(2), DeviceChange::OpenFailed);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 0), DeviceChange::Unchanged);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Output, 0), DeviceChange::Unchanged);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 2), DeviceChange::OpenFailed);
   EXPECT_EQ(session->State().inputDevice, 1);
-  EXPECT_EQ(session->ChooseInput(2), DeviceChange::Unchanged);
-  EXPECT_EQ(session->ChooseOutput(1), DeviceChange::OpenFailed);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 2), DeviceChange::Unchanged);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Output, 1), DeviceChange::OpenFailed);
   EXPECT_EQ(session->State().outputDevice, 0);
-  EXPECT_EQ(session->ChooseInput(0), DeviceChange::Closed);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 0), DeviceChange::Closed);
   EXPECT_EQ(session->State().inputDevice, -1);
-  const SavedDevicesResult saved = session->OpenSavedDevices();
+  const SavedDevicesResult saved = session->Devices().OpenSaved();
   EXPECT_TRUE(saved.outputFailed);
   EXPECT_FALSE(saved.inputFailed);
   // The reason reaches the device lines.
-  EXPECT_EQ(session->OutputError(), "There is no MIDI output device 0.");
-  EXPECT_EQ(session->DescribeSavedDevices(saved),
+  EXPECT_EQ(session->Devices().Error(MidiDirection::Output), "There is no MIDI output device 0.");
+  EXPECT_EQ(session->Devices().DescribeSaved(saved),
             (std::vector<std::string>{
                 "MIDI output: cannot open device 0. There is no MIDI output device 0.",
                 "MIDI input: none"}));
@@ -130,7 +131,7 @@ TEST_F(SessionTest, ChoosingTheCurrentItemDoesNothingAndAFailedOpenKeepsTheIndex
 TEST_F(SessionTest, NoMixerMeansNoMixerCallsAndNothingReachesPagesBeforeTheyExist) {
   auto session = Make();
   session->LoadMainSettings();
-  EXPECT_FALSE(session->ConnectMixer());
+  EXPECT_FALSE(session->Mixer().Connect());
   session->OnActivate(); // no page slot filled yet
   session->InitPages();
   session->OnActivate();

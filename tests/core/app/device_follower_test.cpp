@@ -52,9 +52,9 @@ protected:
   void Start(const std::string& profileText) {
     std::ofstream(profile) << profileText;
     session = std::make_unique<CBridgeSession>(&settings, true, input, output, queue, link);
-    session->SetDeviceWatch(&watch);
+    session->Devices().SetWatch(&watch);
     session->LoadMainSettings();
-    session->OpenSavedDevices();
+    session->Devices().OpenSaved();
     devices->log.clear();
   }
   std::string Finish() {
@@ -73,10 +73,10 @@ TEST_F(FollowingSession, ASavedNameWinsOverTheIndexAndTheIndexFollowsIt) {
                             "DefaultMidiInName=Ctl:out\nDefaultMidiOutName=Ctl:in\n";
   session = std::make_unique<CBridgeSession>(&settings, true, input, output, queue, link);
   session->LoadMainSettings();
-  session->OpenSavedDevices();
+  session->Devices().OpenSaved();
   EXPECT_EQ(devices->log, (Lines{"out open 1", "in open 2", "in start"}));
   EXPECT_EQ(State().inputDevice, 2);
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).selected, 3);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).selected, 3);
   Finish();
   EXPECT_EQ(settings.Read(kDefaultMidiInKey), "2");
   EXPECT_EQ(settings.Read(kDefaultMidiOutKey), "1");
@@ -110,7 +110,7 @@ TEST_F(FollowingSession, AVanishedDeviceIsClosedSaidOnceAndReopenedByNameWhereve
   Start("[Midi Options]\nDefaultMidiIn=2\nDefaultMidiOut=1\n");
   devices->inputs = {"Keys:out", "Pads:out"};
   devices->outputs = {"Synth:in"};
-  DeviceFollowResult gone = session->FollowDevices();
+  DeviceFollowResult gone = session->Devices().Follow();
   EXPECT_EQ(
       gone.lines,
       (Lines{"MIDI input: device \"Ctl:out\" is gone; it is opened again when it comes back",
@@ -118,27 +118,27 @@ TEST_F(FollowingSession, AVanishedDeviceIsClosedSaidOnceAndReopenedByNameWhereve
   EXPECT_TRUE(gone.changed);
   EXPECT_EQ(devices->log, (Lines{"in stop", "in close 2", "out close 1"}));
   EXPECT_EQ(watch.follows, 2);
-  const DeviceChooser chooser = session->Chooser(MidiDirection::Input);
+  const DeviceChooser chooser = session->Devices().Chooser(MidiDirection::Input);
   EXPECT_EQ(chooser.items, (Lines{"None", "Keys:out", "Pads:out", "Ctl:out (gone)"}));
   EXPECT_EQ(chooser.selected, 3);
   EXPECT_EQ(chooser.goneItem, 3);
-  EXPECT_TRUE(session->FollowDevices().lines.empty());
+  EXPECT_TRUE(session->Devices().Follow().lines.empty());
 
   devices->log.clear();
   devices->inputs = {"Ctl:out", "Keys:out", "Pads:out"};
   devices->outputs = {"Synth:in", "Other:in", "Ctl:in"};
-  const DeviceFollowResult back = session->FollowDevices();
+  const DeviceFollowResult back = session->Devices().Follow();
   EXPECT_EQ(back.lines, (Lines{"MIDI input: reopened device 0 (Ctl:out)",
                                "MIDI output: reopened device 2 (Ctl:in)"}));
   EXPECT_EQ(devices->log, (Lines{"in open 0", "in start", "out open 2"}));
   EXPECT_EQ(State().inputDevice, 0);
   EXPECT_EQ(State().outputDevice, 2);
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).goneItem, -1);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).goneItem, -1);
   EXPECT_TRUE(input.IsStarted());
   EXPECT_TRUE(output.IsOpen());
   // Gone at exit: the last index and the name are saved.
   devices->inputs.clear();
-  session->FollowDevices();
+  session->Devices().Follow();
   Finish();
   EXPECT_EQ(settings.Read(kDefaultMidiInKey), "0");
   EXPECT_EQ(settings.Read(kDefaultMidiInNameKey), "Ctl:out");
@@ -147,51 +147,71 @@ TEST_F(FollowingSession, AVanishedDeviceIsClosedSaidOnceAndReopenedByNameWhereve
 TEST_F(FollowingSession, AnOpenDeviceThatMovesInTheListStaysOpenAndSelected) {
   Start("[Midi Options]\nDefaultMidiIn=1\n");
   devices->inputs.insert(devices->inputs.begin(), "New:out");
-  const DeviceFollowResult moved = session->FollowDevices();
+  const DeviceFollowResult moved = session->Devices().Follow();
   EXPECT_TRUE(moved.changed);
   EXPECT_TRUE(moved.lines.empty());
   EXPECT_TRUE(devices->log.empty());
   EXPECT_EQ(State().inputDevice, 2);
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).selected, 3);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).selected, 3);
 }
 
 TEST_F(FollowingSession, AReturningDeviceThatCannotOpenIsSaidOnceAndTriedAtTheNextChange) {
   Start("[Midi Options]\nDefaultMidiOut=1\n");
   devices->outputs = {"Synth:in"};
-  session->FollowDevices();
+  session->Devices().Follow();
   devices->outputs = {"Synth:in", "Ctl:in"};
   devices->failOpen = true;
-  EXPECT_EQ(session->FollowDevices().lines,
+  EXPECT_EQ(session->Devices().Follow().lines,
             (Lines{"MIDI output: device \"Ctl:in\" is back but cannot be opened: The device is "
                    "busy."}));
-  EXPECT_TRUE(session->FollowDevices().lines.empty());
+  EXPECT_TRUE(session->Devices().Follow().lines.empty());
   devices->failOpen = false;
-  EXPECT_EQ(session->FollowDevices().lines, (Lines{"MIDI output: reopened device 1 (Ctl:in)"}));
+  EXPECT_EQ(session->Devices().Follow().lines, (Lines{"MIDI output: reopened device 1 (Ctl:in)"}));
 }
 
 TEST_F(FollowingSession, AChosenDeviceMissingAtStartIsWaitedForWhenItsNameIsKnown) {
   devices->inputs = {"Keys:out"};
   Start("[Midi Options]\nDefaultMidiIn=2\nDefaultMidiInName=Ctl:out\n");
   EXPECT_TRUE(session->Devices().IsAwaited(MidiDirection::Input));
-  EXPECT_EQ(session->DescribeSavedDevices({false, true})[1],
+  EXPECT_EQ(session->Devices().DescribeSaved({false, true})[1],
             "MIDI input: cannot open device 2; \"Ctl:out\" is opened when it appears");
   devices->inputs = {"Keys:out", "Ctl:out"};
-  EXPECT_EQ(session->FollowDevices().lines, (Lines{"MIDI input: reopened device 1 (Ctl:out)"}));
+  EXPECT_EQ(session->Devices().Follow().lines, (Lines{"MIDI input: reopened device 1 (Ctl:out)"}));
 }
 
 TEST_F(FollowingSession, ChoosingWhileADeviceIsGoneOpensTheChoiceAndNoneForgetsTheName) {
   Start("[Midi Options]\nDefaultMidiIn=1\nDefaultMidiInName=Pads:out\n");
   devices->inputs = {"Keys:out", "Ctl:out"};
-  session->FollowDevices();
+  session->Devices().Follow();
   devices->log.clear();
   // The gone device's index now names another device: choosing it opens it.
-  EXPECT_EQ(session->ChooseInput(2), DeviceChange::Opened);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 2), DeviceChange::Opened);
   EXPECT_EQ(devices->log, (Lines{"in open 1", "in start"}));
-  EXPECT_EQ(session->Chooser(MidiDirection::Input).goneItem, -1);
-  EXPECT_EQ(session->ChooseInput(0), DeviceChange::Closed);
+  EXPECT_EQ(session->Devices().Chooser(MidiDirection::Input).goneItem, -1);
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 0), DeviceChange::Closed);
   Finish();
   EXPECT_EQ(settings.Read(kDefaultMidiInKey), "-1");
   EXPECT_EQ(settings.Read(kDefaultMidiInNameKey), "");
+}
+
+// An input that opens but cannot start must not count as open: chosen or
+// saved, it is closed again and its reason kept for the message box.
+TEST_F(FollowingSession, AnInputThatCannotStartIsClosedAndReportedAsAFailedOpen) {
+  Start("");
+  devices->failStart = true;
+  EXPECT_EQ(session->Devices().Choose(MidiDirection::Input, 2), DeviceChange::OpenFailed);
+  EXPECT_EQ(devices->log, (Lines{"in open 1", "in start", "in close 1"}));
+  EXPECT_EQ(session->Devices().Error(MidiDirection::Input), "The device stopped answering.");
+  Finish();
+
+  std::ofstream(profile) << "[Midi Options]\nDefaultMidiIn=0\n";
+  session = std::make_unique<CBridgeSession>(&settings, true, input, output, queue, link);
+  session->LoadMainSettings();
+  const SavedDevicesResult saved = session->Devices().OpenSaved();
+  EXPECT_TRUE(saved.inputFailed);
+  EXPECT_EQ(session->Devices().DescribeSaved(saved)[1],
+            "MIDI input: cannot open device 0. The device stopped answering.");
+  Finish();
 }
 
 } // namespace
