@@ -68,11 +68,4 @@ public:
 // The back end that drives nothing: the model alone is the card.
 std::unique_ptr<MixerBackend> MakeVirtualBackend();
 
-// Chooses and starts the back end `choice` ("auto", "virtual", "pulse",
-// "alsa"). "auto" takes pulse when a sound server answers, else alsa when
-// the configured card has a mixer, else virtual; `why` says which it took
-// and why. Null with `why` when the choice cannot start at all.
-std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const MixerConfig& config,
-                                          IBackendListener& listener, std::string& why);
-
 } // namespace vantrel::mixerd

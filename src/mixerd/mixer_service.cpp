@@ -1,5 +1,6 @@
 #include "mixer_service.h"
 
+#include "backend_factory.h"
 #include "mixer_state_file.h"
 #include "posix/stop_signals.h"
 
