@@ -1,7 +1,9 @@
 #include "pulse_aux.h"
 
 #include "pulse_effects.h"
+#include "pulse_volume.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <span>
 
@@ -31,6 +33,18 @@ std::string Described(const std::string& text) {
 
 double Level(int32_t value) {
   return value / static_cast<double>(kMixerValueMax);
+}
+
+// Whether every channel is at `level` (< 0: any level), within PipeWire's
+// rounding.
+bool AtLevel(const pa_cvolume& volume, double level) {
+  const auto wanted = static_cast<int64_t>(pa_sw_volume_from_linear(level));
+  for (unsigned i = 0; i < volume.channels; ++i) {
+    if (std::abs(static_cast<int64_t>(volume.values[i]) - wanted) > kVolumeTolerance) {
+      return level < 0;
+    }
+  }
+  return true;
 }
 
 void Done(pa_operation* operation) {
@@ -100,10 +114,10 @@ void PulseAux::OnLost() {
   m_busVolumes.fill(-1);
 }
 
-void PulseAux::Sync(const MixerState& state, const std::array<std::string, kStripCount>& sources,
+void PulseAux::Sync(const MixerState& state, std::vector<SendOrigin> origins,
                     const std::string& defaultSink) {
   m_state = state;
-  m_sources = sources;
+  m_origins = std::move(origins);
   m_defaultSink = defaultSink;
   Resync();
 }
@@ -164,24 +178,27 @@ void PulseAux::Resync() {
     }
     m_graph.push_back({sink, {{"bus", label}, {"level", std::to_string(b.level)}, {"to", to}}});
   }
-  for (int type = 0; type < kSourceTypeCount; ++type) {
-    for (int index = 0; index < kSourcesPerType[type]; ++index) {
-      const int strip = SourceStrip(type, index);
-      const SourceState& source = state.sources[static_cast<std::size_t>(SourceSlot(type, index))];
-      for (int send = 0; send < kSendCount; ++send) {
-        const SendState& s = source.sends[static_cast<std::size_t>(send)];
-        const std::string& from = m_sources[static_cast<std::size_t>(strip)];
-        if (s.level <= 0 || from.empty()) {
-          continue;
-        }
-        wanted["send " + std::to_string(strip) + " " + std::to_string(send)] = {
-            "module-loopback",
-            "source=" + from + " sink=" + BusSink(s.bus) + " " + std::string(kLoopbackLatency),
-            Level(s.level)};
-        m_graph[static_cast<std::size_t>(s.bus)].second.push_back(
-            {"send from " + std::string(kStripNames[static_cast<std::size_t>(strip)]),
-             std::to_string(s.level) + " (" + from + ")"});
+  for (const SendOrigin& origin : m_origins) {
+    if (origin.strip < kFirstSourceStrip || origin.strip >= kStripCount || origin.source.empty()) {
+      continue;
+    }
+    const SourceState& source =
+        state.sources[static_cast<std::size_t>(origin.strip - kFirstSourceStrip)];
+    for (int send = 0; send < kSendCount; ++send) {
+      const SendState& s = source.sends[static_cast<std::size_t>(send)];
+      if (s.level <= 0) {
+        continue;
       }
+      // A stream's loopback must not fall back to the default source when
+      // the stream ends before the loopback is unloaded.
+      wanted["send " + std::to_string(origin.strip) + " " + std::to_string(send) + " " +
+             origin.source] = {"module-loopback",
+                               "source=" + origin.source + " source_dont_move=true sink=" +
+                                   BusSink(s.bus) + " " + std::string(kLoopbackLatency),
+                               Level(s.level)};
+      m_graph[static_cast<std::size_t>(s.bus)].second.push_back(
+          {"send from " + std::string(kStripNames[static_cast<std::size_t>(origin.strip)]),
+           std::to_string(s.level) + " (" + origin.label + ")"});
     }
   }
   if (m_context == nullptr || !m_adopted) {
@@ -273,7 +290,10 @@ bool PulseAux::OnStream(const pa_sink_input_info& info) {
   }
   for (auto& [key, module] : m_modules) {
     if (module.index == info.owner_module) {
-      if (module.stream != info.index) {
+      // PipeWire may restore a new stream's remembered volume over the
+      // send level: nobody else sets our loopbacks, so any other level is
+      // put back.
+      if (module.stream != info.index || !AtLevel(info.volume, module.volume)) {
         module.stream = info.index;
         SetStreamVolume(module);
       }

@@ -3,9 +3,11 @@
 // 1" ...) whose volume is the bus level, each routed by a loopback from its
 // monitor to an output pair's sink, or through its effect (a LADSPA sink)
 // into the default sink, or nowhere; and each send above 0 a loopback from
-// its strip's capture source into its bus. Everything is a module of the
-// server, found again after a crash (by the names in its arguments) and
-// unloaded at exit.
+// each of its strip's origins into its bus: the strip's capture source, and
+// on PipeWire each playback stream bound to it (a loopback there can take a
+// single stream's output beside the stream's own link, which stays as it is). Everything is a
+// module of the server, found again after a crash (by the names in its arguments) and unloaded at
+// exit.
 
 #include "mixer_backend.h"
 
@@ -21,6 +23,13 @@
 
 namespace vantrel::mixerd {
 
+// Where a strip's sends take its sound from.
+struct SendOrigin {
+  int strip = -1;
+  std::string source; // what a loopback's source= names: a source, or a stream's serial
+  std::string label;  // as targets shows it
+};
+
 class PulseAux {
 public:
   explicit PulseAux(const MixerConfig& config) : m_config(config) {}
@@ -29,9 +38,9 @@ public:
   void OnReady(pa_context* context);
   void OnLost();
 
-  // Builds what the model asks for. `sources` holds, per strip, the name of
-  // the capture source it drives (empty: none); `defaultSink` the server's.
-  void Sync(const MixerState& state, const std::array<std::string, kStripCount>& sources,
+  // Builds what the model asks for. `origins` are the sound of the strips
+  // (their capture sources and bound streams); `defaultSink` the server's.
+  void Sync(const MixerState& state, std::vector<SendOrigin> origins,
             const std::string& defaultSink);
 
   // A stream appeared or changed; true when it is one of ours (a loopback
@@ -71,7 +80,7 @@ private:
   MixerConfig m_config;
   pa_context* m_context = nullptr;
   bool m_adopted = false; // the server's module list has been read
-  Modules m_modules;      // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND"
+  Modules m_modules;      // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
   std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order
   std::map<uint32_t, uint32_t> m_unclaimed; // stream -> its module, while loads are in flight
   uint64_t m_nextLoad = 1;
@@ -80,7 +89,7 @@ private:
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> m_graph;
   std::set<std::string> m_missingSaid;
   std::optional<MixerState> m_state;
-  std::array<std::string, kStripCount> m_sources;
+  std::vector<SendOrigin> m_origins;
   std::string m_defaultSink;
 };
 

@@ -8,6 +8,7 @@
 #include "echo_filter.h"
 #include "mixer_backend.h"
 #include "pulse_aux.h"
+#include "pulse_volume.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -21,9 +22,6 @@
 
 namespace vantrel::mixerd {
 
-// The server rounds volumes through its own scale (PipeWire through float):
-// reports within this many steps of what was sent are the same volume.
-inline constexpr int64_t kVolumeTolerance = 2;
 // PipeWire restores a stream's remembered volume just after the stream
 // appears, over the value the strip gave it. Outside changes this soon
 // after the strip's value came back (and at most kRestoreLatest after the
@@ -59,6 +57,9 @@ private:
     pa_channel_map map{};
     pa_cvolume volume{};
     int strip = -1;
+    // A PipeWire stream's object.serial, by which a loopback captures it
+    // alone; empty elsewhere.
+    std::string serial;
     EchoFilter echo;
     std::optional<Clock::time_point> restoreUntil; // see kRestoreWindow
     bool muted = false;

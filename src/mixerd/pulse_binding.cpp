@@ -76,6 +76,9 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
     return;
   }
   object.muted = info.mute != 0;
+  if (const char* serial = pa_proplist_gets(info.proplist, "object.serial")) {
+    object.serial = serial;
+  }
   const TargetProperties target = object.target;
   object.strip = BindTargets(m_config, TargetKind::Stream, std::span(&target, 1)).front();
   // Streams playing before we came keep their volume; later ones take
@@ -90,6 +93,10 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
     if (const bool muted = StripMuted(m_listener.State(), object.strip); muted != object.muted) {
       SetMute(object, muted);
     }
+  }
+  // Its strip's sends take it too (the first lists sync once they are in).
+  if (m_listed && !object.serial.empty() && object.strip >= kFirstSourceStrip) {
+    SyncAux();
   }
 }
 
@@ -141,16 +148,21 @@ void PulseBackend::RebindDevices(TargetKind kind) {
   }
 }
 
-// The aux side follows the model, the capture source of each strip (what
-// its sends take) and the default sink (where effects play).
+// The aux side follows the model, the capture source and the streams of
+// each strip (what its sends take) and the default sink (where effects play).
 void PulseBackend::SyncAux() {
-  std::array<std::string, kStripCount> sources;
+  std::vector<SendOrigin> origins;
   for (const auto& [key, object] : m_objects) {
-    if (object.kind == TargetKind::Source && object.strip >= 0) {
-      sources[static_cast<std::size_t>(object.strip)] = object.name;
+    if (object.strip < kFirstSourceStrip) {
+      continue;
+    }
+    if (object.kind == TargetKind::Source) {
+      origins.push_back({object.strip, object.name, object.name});
+    } else if (object.kind == TargetKind::Stream && !object.serial.empty()) {
+      origins.push_back({object.strip, object.serial, "stream " + object.name});
     }
   }
-  m_aux.Sync(m_listener.State(), sources, m_defaultSink);
+  m_aux.Sync(m_listener.State(), std::move(origins), m_defaultSink);
 }
 
 } // namespace vantrel::mixerd

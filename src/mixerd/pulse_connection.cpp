@@ -199,7 +199,13 @@ void PulseBackend::OnEvent(pa_subscription_event_type_t type, uint32_t index) {
   if (what == PA_SUBSCRIPTION_EVENT_REMOVE) {
     // The strip keeps its value. Records of requests still in flight go
     // when they are answered.
-    const bool known = m_objects.erase(key) > 0;
+    const auto found = m_objects.find(key);
+    const bool known = found != m_objects.end();
+    // A stream that fed its strip's sends takes their loopbacks with it.
+    const bool sent = known && !found->second.serial.empty() && found->second.strip >= 0;
+    if (known) {
+      m_objects.erase(found);
+    }
     if (const auto request = m_requests.find(key); request != m_requests.end()) {
       request->second.gone = request->second.inFlight;
       request->second.again = false;
@@ -207,6 +213,9 @@ void PulseBackend::OnEvent(pa_subscription_event_type_t type, uint32_t index) {
     ForgetIdle(key);
     if (known && kind != TargetKind::Stream) {
       RebindDevices(kind);
+    }
+    if (sent) {
+      SyncAux();
     }
     return;
   }

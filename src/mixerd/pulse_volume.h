@@ -13,6 +13,10 @@
 
 namespace vantrel::mixerd {
 
+// The server rounds volumes through its own scale (PipeWire through float):
+// reports within this many steps of what was sent are the same volume.
+inline constexpr int64_t kVolumeTolerance = 2;
+
 // Left channels take the left level, right channels the right one, and the
 // others (mono, centre, LFE) the louder of the two.
 pa_cvolume VolumeOfLevels(const pa_channel_map& map, SideLevels levels);

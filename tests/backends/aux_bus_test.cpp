@@ -94,8 +94,10 @@ protected:
       GTEST_SKIP() << "the aux side is built on PipeWire";
     }
   }
-  void PlaySine() {
-    m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone",
+  // Into the sink whose monitor Analog 1 takes, or into the default sink,
+  // where the Wave strip takes the player's stream.
+  void PlaySine(const std::string& sink = "vantrel_tone") {
+    m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
                              "--property=application.name=Sine", WriteSine(m_dir.Path())});
     ASSERT_GT(m_player, 0);
   }
@@ -148,6 +150,41 @@ TEST_F(AuxBusTest, ASendFeedsItsBusAtItsLevelAndAtZeroNothing) {
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Pactl({"list", "short", "modules"}).find("source=vantrel_tone"), std::string::npos);
   EXPECT_LT(RecordedRms("vantrel_aux1.monitor", 0.5), 1e-4);
+}
+
+TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  PlaySine("vantrel_out");
+  const double before = RecordedRms("vantrel_out.monitor", 0.75);
+  ASSERT_GT(before, 0.5 * kSineAmplitude);
+  Start("pulse", "");
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / before), 0, 0.5);
+  // Aux 1 plays nowhere, so the default sink carries only the dry path.
+  Set({"BusRouted", "0", "0"});
+  Set({"BusLevel", "0", "65535"});
+
+  // The send takes the stream after its volume, as the default sink hears it.
+  Set({"SendLevel", "2", "0", "0", "32768"});
+  const double sent = RecordedRms("vantrel_aux1.monitor", 1.0);
+  EXPECT_NEAR(Db(sent / before), Db(32768 / 65535.0), 1.0) << sent << " of " << before;
+  EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / before), 0, 0.5);
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("send from Wave = 32768 (stream Sine"), std::string::npos) << targets;
+
+  // The player's next stream is sent as well.
+  EndProgram(m_player);
+  PlaySine("vantrel_out");
+  EXPECT_NEAR(Db(RecordedRms("vantrel_aux1.monitor", 1.0) / before), Db(32768 / 65535.0), 1.0);
+
+  Set({"SendLevel", "2", "0", "0", "0"});
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Pactl({"list", "short", "modules"}).find("sink=vantrel_aux1"), std::string::npos);
+  EXPECT_LT(RecordedRms("vantrel_aux1.monitor", 0.5), 1e-4);
+  EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / before), 0, 0.5);
 }
 
 TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
