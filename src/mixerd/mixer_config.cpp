@@ -5,10 +5,10 @@
 #include "mixer_strips.h"
 #include "settings/profile_file.h"
 #include "text/ascii_text.h"
+#include "text/integer_text.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 
 namespace vantrel::mixerd {
 
@@ -19,7 +19,6 @@ constexpr std::string_view kOutputsSection = "Outputs";
 constexpr std::array<std::string_view, 5> kAnalogPairKeys = {"A1+2", "A3+4", "A5+6", "A5+8",
                                                              "A7+8"};
 constexpr std::array<std::string_view, 3> kDigitalPairKeys = {"D1", "D", "D2"};
-
 
 // A mapping file is a few dozen lines; anything this large is not one.
 constexpr std::size_t kMaxConfigBytes = 1 << 20;
@@ -154,7 +153,7 @@ public:
       return true;
     }
     if (!value.empty() && value.front() == '#') {
-      const int position = std::atoi(std::string(value.substr(1)).c_str());
+      const int32_t position = ParseInt32(value.substr(1)).value_or(0);
       if (rule.kind != TargetKind::Source || position < 1 ||
           value.find_first_not_of("0123456789", 1) != std::string_view::npos) {
         Fault(line, "\"" + std::string(value) +

@@ -2,10 +2,9 @@
 
 #include "files/file_io.h"
 #include "files/xdg_folders.h"
+#include "text/integer_text.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
 namespace vantrel::mixerd {
@@ -38,15 +37,9 @@ public:
     if (!(m_in >> token)) {
       return false;
     }
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(token.c_str(), &end, 10);
-    if (errno != 0 || end == token.c_str() || *end != '\0' || parsed < INT32_MIN ||
-        parsed > INT32_MAX) {
-      return false;
-    }
-    value = static_cast<int32_t>(parsed);
-    return true;
+    const std::optional<int32_t> parsed = ParseInt32(token);
+    value = parsed.value_or(value);
+    return parsed.has_value();
   }
 
   bool Flag(bool& value) {

@@ -8,22 +8,12 @@
 #include "settings/settings.h"
 #include "state/bridge_context.h"
 #include "text/ascii_text.h"
-
-#include <charconv>
+#include "text/integer_text.h"
 
 namespace vantrel {
 
 std::optional<int32_t> ParseFieldInteger(std::string_view text) {
-  text = TrimBlanks(text);
-  if (text.empty()) {
-    return std::nullopt;
-  }
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  return value;
+  return ParseInt32(TrimBlanks(text));
 }
 
 namespace {

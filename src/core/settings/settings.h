@@ -7,6 +7,7 @@
 // ParseProfileInt and FormatProfileInt. Dialog thread only.
 
 #include "settings/profile_file.h"
+#include "text/integer_text.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -115,12 +116,6 @@ private:
 // Profiles above this size are read, with a warning: a real one is a few
 // kilobytes, so this one has grown by accident and slows every start.
 inline constexpr std::size_t kLargeProfileBytes = 1024 * 1024;
-
-// atoi rules: leading white space skipped, optional sign, leading decimal
-// digits; no digits gives 0. Values beyond 32 bits saturate.
-int32_t ParseProfileInt(std::string_view text);
-// "%i" of a signed 32-bit integer.
-std::string FormatProfileInt(int32_t value);
 
 // $XDG_CONFIG_HOME/vantrel/<base>.INI, default ~/.config/vantrel/<base>.INI.
 std::filesystem::path DefaultProfilePath(std::string_view executableBaseName);

@@ -1,20 +1,14 @@
 #include "state/button_map.h"
 
+#include "text/ascii_text.h"
+#include "text/integer_text.h"
+
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <vector>
 
 namespace vantrel {
 
 namespace {
-
-bool SameWord(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 std::vector<std::string_view> Words(std::string_view text) {
   std::vector<std::string_view> words;
@@ -42,22 +36,20 @@ std::optional<ButtonBinding> ParseButtonBinding(std::string_view text) {
     return std::nullopt;
   }
   ButtonBinding binding;
-  if (SameWord(words[0], "CC")) {
+  if (EqualsIgnoringAsciiCase(words[0], "CC")) {
     binding.kind = ButtonBinding::Kind::Controller;
-  } else if (SameWord(words[0], "Note")) {
+  } else if (EqualsIgnoringAsciiCase(words[0], "Note")) {
     binding.kind = ButtonBinding::Kind::Note;
   } else {
     return std::nullopt;
   }
-  int number = -1;
-  const std::string_view digits = words[1];
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-  if (error != std::errc() || end != digits.data() + digits.size() || number < 0 || number > 127) {
+  const std::optional<int32_t> number = ParseInt32(words[1]);
+  if (!number || *number < 0 || *number > 127) {
     return std::nullopt;
   }
-  binding.number = static_cast<uint8_t>(number);
+  binding.number = static_cast<uint8_t>(*number);
   if (words.size() == 3) {
-    if (!SameWord(words[2], "latch")) {
+    if (!EqualsIgnoringAsciiCase(words[2], "latch")) {
       return std::nullopt;
     }
     binding.latch = true;

@@ -1,7 +1,6 @@
 #include "state/controller_modes.h"
 
-#include <algorithm>
-#include <cctype>
+#include "text/ascii_text.h"
 
 namespace vantrel {
 
@@ -59,9 +58,7 @@ std::string_view ControllerModeName(ControllerMode mode) {
 
 std::optional<ControllerMode> ParseControllerMode(std::string_view text) {
   for (const ModeInfo& info : kModes) {
-    if (std::ranges::equal(text, info.name, [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == b;
-        })) {
+    if (EqualsIgnoringAsciiCase(text, info.name)) {
       return info.mode;
     }
   }

@@ -1,10 +1,20 @@
-#include "settings/settings.h"
+#include "text/integer_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 
 namespace vantrel {
+
+std::optional<int32_t> ParseInt32(std::string_view text) {
+  int32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) {
+    return std::nullopt;
+  }
+  return value;
+}
 
 int32_t ParseProfileInt(std::string_view text) {
   std::size_t i = 0;
