@@ -56,9 +56,10 @@ void EndToEndTest::WriteProfile(const std::map<std::string, int>& controllers, i
   }
 }
 
-void EndToEndTest::StartBridge() {
+void EndToEndTest::StartBridge(const std::vector<std::string>& options) {
   std::vector<std::string> args = {"--profile", m_profilePath, "--midi-api", "jack",
                                    "--no-mixer-warning"};
+  args.insert(args.end(), options.begin(), options.end());
   if (!Windowed()) {
     args.push_back("--headless");
   }

@@ -33,8 +33,9 @@ protected:
   // other key is left out (not mapped).
   void WriteProfile(const std::map<std::string, int>& controllers, int channel = 1,
                     int activePage = 1);
-  // Starts the program on the profile and waits until its devices are open.
-  void StartBridge();
+  // Starts the program on the profile (with these options besides) and
+  // waits until its devices are open.
+  void StartBridge(const std::vector<std::string>& options = {});
   // Stops it with SIGTERM; its exit code.
   int StopBridge();
 

@@ -49,7 +49,7 @@ public:
   std::string OutputName(int port) const;
   std::string InputName(int port) const;
 
-  // Queues a message (1 to 8 bytes) for an output; false when full.
+  // Queues a message (1 to 32 bytes) for an output; false when full.
   bool Send(int port, std::vector<uint8_t> bytes);
   // At most this many queued messages go out per JACK period (default: all).
   void SetPacing(unsigned messagesPerPeriod) { m_pacing.store(messagesPerPeriod); }
@@ -77,8 +77,9 @@ public:
   jack_nframes_t SampleRate() const;
 
 private:
+  // Room for a surface's display text, a system exclusive message.
   struct Event {
-    std::array<uint8_t, 8> bytes{};
+    std::array<uint8_t, 32> bytes{};
     uint8_t size = 0;
     uint8_t port = 0;
   };

@@ -3,17 +3,17 @@
 // needs exact calls): start-up, choosers, channel, page switches, keys,
 // activation, signals and the orderly close.
 
-#include "ui/app/about_dlg.h"
-#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
-#include "ui/app/signal_watch.h"
-#include "ui/dialog/controls.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
-#include "ui/res/control_ids.h"
 #include "strip_ids.h"
+#include "ui/app/about_dlg.h"
+#include "ui/app/bridge_dlg.h"
+#include "ui/app/signal_watch.h"
+#include "ui/dialog/controls.h"
+#include "ui/res/control_ids.h"
 #include "ui_fixture.h"
 #include "window_run.h"
 
@@ -447,7 +447,7 @@ void MainWindowTest::theAboutBoxIsOnF1AndInTheContextMenu() {
   run.Start();
   QCOMPARE(run.window->contextMenuPolicy(), Qt::ActionsContextMenu);
   const QList<QAction*> actions = run.window->actions();
-  QCOMPARE(actions.size(), 3); // then the two option items
+  QCOMPARE(actions.size(), 4); // then the three option items
   QCOMPARE(actions.front()->text(), QStringLiteral("&About Vantrel..."));
   QCOMPARE(actions.front()->shortcut(), QKeySequence(QKeySequence::HelpContents));
 
@@ -520,10 +520,11 @@ void MainWindowTest::theOptionItemsStartOffAndAreRememberedInTheProfile() {
     Run run;
     run.Start();
     const QList<QAction*> actions = run.window->actions();
-    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions.size(), 4);
     QCOMPARE(actions[1]->text(), QStringLiteral("Controller &feedback"));
     QCOMPARE(actions[2]->text(), QStringLiteral("&Soft takeover"));
-    for (QAction* option : {actions[1], actions[2]}) {
+    QCOMPARE(actions[3]->text(), QStringLiteral("&Mackie Control surface"));
+    for (QAction* option : {actions[1], actions[2], actions[3]}) {
       QVERIFY(option->isCheckable());
       QVERIFY(!option->isChecked());
     }
@@ -531,10 +532,16 @@ void MainWindowTest::theOptionItemsStartOffAndAreRememberedInTheProfile() {
     actions[2]->trigger();
     QVERIFY(run.session->SoftTakeover());
     QCOMPARE(Value(ReadProfile(run.profile), "SoftTakeover"), std::string("1"));
+    QCOMPARE(Value(ReadProfile(run.profile), "SurfaceProtocol"), std::string("(missing)"));
+    actions[3]->trigger();
+    QVERIFY(run.session->Surface() == SurfaceProtocol::Mackie);
+    QCOMPARE(Value(ReadProfile(run.profile), "SurfaceProtocol"), std::string("mackie"));
     run.window->close();
   }
-  Run again("[Program Options]\nFeedback=1\nSoftTakeover=0\n");
+  Run again(
+      "[Program Options]\nFeedback=1\nSoftTakeover=0\n[Midi Options]\nSurfaceProtocol=Mackie\n");
   again.Start();
+  QVERIFY(again.window->actions()[3]->isChecked());
   QVERIFY(again.session->Feedback());
   QVERIFY(!again.session->SoftTakeover());
   QVERIFY(again.window->actions()[1]->isChecked());

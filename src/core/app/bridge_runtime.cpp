@@ -41,6 +41,9 @@ CBridgeRuntime::CBridgeRuntime(const CommandLine& options) {
   SelectMidiApi(options.midiApi);
   m_objects = std::make_unique<Objects>(options);
   m_objects->session.TurnOnForRun(options.feedback, options.softTakeover);
+  if (options.surface) {
+    m_objects->session.ChooseSurfaceForRun(*options.surface);
+  }
 }
 
 CBridgeRuntime::~CBridgeRuntime() = default;

@@ -10,7 +10,8 @@ CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeM
                                CMidiOutPort& output, CControllerQueue& queue, CMixerLink& mixerLink)
     : m_settings(settings), m_writesProfile(writesProfile), m_output(output),
       m_devices(input, output, queue, m_context.state, [this] { SendAllToOutput(); }),
-      m_mixer(mixerLink, m_context), m_drain(queue, input, output) {
+      m_mixer(mixerLink, m_context), m_drain(queue, input, output),
+      m_surface(m_context, input, output, mixerLink) {
   m_context.midiOut = &m_output;
   m_context.settings = settings;
   for (const PageDef& def : kPages) {
@@ -54,6 +55,19 @@ void CBridgeSession::LoadMainSettings() {
   m_context.table.SetSoftTakeover(m_softTakeoverForRun || keys.softTakeover);
   ReadControllerModes(m_settings, m_context.modes);
   m_buttons.Load(m_settings);
+  SetSurface(m_surfaceForRun.value_or(ReadSurfaceProtocol(m_settings)), false);
+}
+
+void CBridgeSession::SetSurface(SurfaceProtocol protocol, bool remember) {
+  m_surfaceProtocol = protocol;
+  const bool on = protocol != SurfaceProtocol::None;
+  // Only the surface writes to its output: no page Control Changes,
+  // feedback, button lights or filter sequences reach it.
+  m_context.midiOut = on ? nullptr : &m_output;
+  m_surface.SetOn(on);
+  if (remember && m_settings != nullptr && m_writesProfile) {
+    m_settings->Write(kSurfaceProtocolKey, SurfaceProtocolName(protocol));
+  }
 }
 
 void CBridgeSession::SetFeedback(bool on, bool remember) {
@@ -105,6 +119,7 @@ void CBridgeSession::StartFollowingMixer() {
 }
 
 void CBridgeSession::SendAllToOutput() {
+  m_surface.OutputOpened();
   m_feedback.SendAll(m_context);
   m_buttons.SendAll(m_context);
 }
@@ -125,6 +140,9 @@ void CBridgeSession::OnActivate() {
 
 void CBridgeSession::ProcessMixerEvents() {
   const CMixerMirror::Slots changed = m_mixer.ProcessEvents();
+  // The surface compares what it shows with the mirror: it follows the
+  // program's own changes (a fader dragged on screen) too.
+  m_surface.Follow();
   if (changed.none()) {
     return;
   }
@@ -150,6 +168,7 @@ void CBridgeSession::Shutdown() {
   }
   m_shutDown = true;
   m_learn.Cancel();
+  m_surface.SetOn(false);
   m_mixer.Release();
   // The profile first: closing a port may wait on the MIDI system, and a
   // stop that overruns its deadline must not lose what the user chose.

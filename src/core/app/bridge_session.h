@@ -13,12 +13,14 @@
 #include "app/mute_buttons.h"
 #include "app/session_devices.h"
 #include "app/session_mixer.h"
+#include "app/surface_link.h"
 #include "pages/page_model.h"
 #include "state/bridge_context.h"
 
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -75,6 +77,17 @@ public:
   // Options the command line turned on: LoadMainSettings keeps them on
   // whatever the profile says.
   void TurnOnForRun(bool feedback, bool softTakeover);
+  // The protocol the MIDI pair speaks (SurfaceProtocol in "Midi Options",
+  // read by LoadMainSettings). With a surface on, the input's messages go
+  // to it (no thru, no controller mapping) and only the surface writes to
+  // the output.
+  SurfaceProtocol Surface() const { return m_surfaceProtocol; }
+  void SetSurface(SurfaceProtocol protocol, bool remember);
+  // A protocol the command line chose: LoadMainSettings keeps it.
+  void ChooseSurfaceForRun(SurfaceProtocol protocol) { m_surfaceForRun = protocol; }
+  // The surface's watch: the event loop calls OnSurface when it is readable.
+  int SurfaceFd() const { return m_surface.Fd(); }
+  void OnSurface() { m_surface.OnReady(); }
   // The "Out Chn" number (1-based as shown), kept in the state as the
   // output channel's index.
   int32_t ChannelMember() const;
@@ -123,6 +136,9 @@ private:
   CSessionDevices m_devices;
   CSessionMixer m_mixer;
   CControllerDrain m_drain;
+  CSurfaceLink m_surface;
+  SurfaceProtocol m_surfaceProtocol = SurfaceProtocol::None;
+  std::optional<SurfaceProtocol> m_surfaceForRun;
   bool m_shutDown = false;
   bool m_feedbackForRun = false;
   bool m_softTakeoverForRun = false;

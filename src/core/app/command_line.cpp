@@ -8,6 +8,7 @@ const std::string_view kUsage =
     "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless | --list-midi | "
     "--list-buttons]\n"
     "               [--no-mixer-warning] [--feedback] [--soft-takeover]\n"
+    "               [--surface mackie|none]\n"
     "\n"
     "Bridges a MIDI controller and the sound card's mixer.\n"
     "\n"
@@ -27,6 +28,9 @@ const std::string_view kUsage =
     "                       when the output opens, then each one changed elsewhere\n"
     "  --soft-takeover      a controller takes over a parameter only once it\n"
     "                       reaches the parameter's value\n"
+    "  --surface mackie|none  the MIDI input and output are a control surface\n"
+    "                       speaking that protocol (no thru, no CC mapping on\n"
+    "                       them), for this run, whatever the profile says\n"
     "  --help               show this text\n";
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -67,6 +71,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         options.error = "--profile needs a file name.";
       } else {
         options.profile = std::string(*path);
+      }
+    } else if (const auto surface = value("--surface")) {
+      options.surface = ParseSurfaceProtocol(*surface);
+      if (!options.surface || surface->empty()) {
+        options.error = "--surface takes mackie or none, not \"" + std::string(*surface) + "\".";
       }
     } else if (const auto api = value("--midi-api")) {
       options.midiApi = ParseMidiApi(*api);

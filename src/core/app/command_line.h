@@ -1,7 +1,9 @@
 #pragma once
 // The program's options: --profile PATH, --midi-api alsa|jack, --headless,
-// --no-mixer-warning, --list-midi, --list-buttons, --feedback, --soft-takeover, --help.
+// --no-mixer-warning, --list-midi, --list-buttons, --feedback, --soft-takeover,
+// --surface, --help.
 
+#include "app/surface_protocol.h"
 #include "midi/midi_backend.h"
 
 #include <filesystem>
@@ -21,6 +23,8 @@ struct CommandLine {
   // Turn these on for this run, whatever the profile says.
   bool feedback = false;
   bool softTakeover = false;
+  // --surface: the protocol the MIDI pair speaks for this run.
+  std::optional<SurfaceProtocol> surface;
   bool help = false;
   std::string error; // non-empty when the options could not be understood
 };

@@ -56,6 +56,10 @@ int RunHeadless(const CommandLine& options) {
   const AppState& state = session.State();
   std::printf("Feedback: %s; soft takeover: %s\n", session.Feedback() ? "on" : "off",
               session.SoftTakeover() ? "on" : "off");
+  if (session.Surface() != SurfaceProtocol::None) {
+    std::printf("Surface: %s on the MIDI input and output (no thru, no CC mapping there)\n",
+                std::string(SurfaceProtocolName(session.Surface())).c_str());
+  }
   std::printf("Output channel: %d\nRunning; stop with Ctrl+C.\n",
               static_cast<int>((state.outputChannel & 0x0F) + 1));
   std::fflush(stdout);
@@ -65,12 +69,13 @@ int RunHeadless(const CommandLine& options) {
     // socket, a refresh waiting for its time. A negative descriptor (no
     // device watch, no bus) is skipped by poll.
     const MixerEventWatch mixer = session.Mixer().EventWatch();
-    pollfd fds[5] = {{runtime.ControllerWakeFd(), POLLIN, 0},
+    pollfd fds[6] = {{runtime.ControllerWakeFd(), POLLIN, 0},
                      {signals.Fd(), POLLIN, 0},
                      {session.Devices().WatchFd(), POLLIN, 0},
                      {countersAsked.Get(), POLLIN, 0},
-                     {mixer.fd, mixer.events, 0}};
-    if (poll(fds, 5, mixer.timeoutMs) < 0) {
+                     {mixer.fd, mixer.events, 0},
+                     {session.SurfaceFd(), POLLIN, 0}};
+    if (poll(fds, 6, mixer.timeoutMs) < 0) {
       if (errno == EINTR) {
         continue;
       }
@@ -79,6 +84,9 @@ int RunHeadless(const CommandLine& options) {
     }
     if ((fds[0].revents & POLLIN) != 0) {
       session.DrainControllers();
+    }
+    if ((fds[5].revents & POLLIN) != 0) {
+      session.OnSurface();
     }
     if ((fds[2].revents & POLLIN) != 0) {
       for (const std::string& line : session.Devices().OnWatch().lines) {

@@ -22,8 +22,10 @@ using namespace std::chrono_literals;
 // up the window or a stop signal for longer than this.
 constexpr auto kFlushLimit = 250ms;
 
+// Room for a short message or a surface's display text (a system exclusive
+// message of the output port's largest size).
 struct QueuedMessage {
-  std::array<uint8_t, 3> bytes{};
+  std::array<uint8_t, 32> bytes{};
   uint8_t size = 0;
 };
 
@@ -61,6 +63,10 @@ public:
       return false;
     }
     QueuedMessage message;
+    if (size > message.bytes.size()) {
+      std::strcpy(m_error, "The MIDI message is too long for the output queue.");
+      return false;
+    }
     std::memcpy(message.bytes.data(), bytes, size);
     message.size = static_cast<uint8_t>(size);
     if (!m_ring.Push(message)) {

@@ -101,6 +101,10 @@ CBridgeMidiIn::~CBridgeMidiIn() {
 }
 
 void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
+  if (CMessageQueue* surface = m_surface.load(std::memory_order_acquire)) {
+    surface->Push(message);
+    return;
+  }
   if (CMidiOutPort* thru = m_thru.load(std::memory_order_acquire)) {
     bool echo = false;
     if (CameBack(*thru, message, echo)) {
@@ -122,8 +126,7 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   }
 }
 
-bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message,
-                             bool& echo) noexcept {
+bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message, bool& echo) noexcept {
   if (const uint32_t generation = thru.DeviceGeneration(); generation != m_outputGeneration) {
     m_outputGeneration = generation;
     m_run = 0;

@@ -10,6 +10,7 @@
 // reaches it while it is being taken apart.
 
 #include "midi/controller_queue.h"
+#include "midi/message_queue.h"
 #include "midi/midi_device.h"
 #include "midi/midi_message.h"
 #include "midi/midi_out_port.h"
@@ -94,6 +95,10 @@ public:
   void SetControllerQueue(CControllerQueue* queue) {
     m_controllers.store(queue, std::memory_order_release);
   }
+  // An input that speaks a surface protocol: while set, every message goes
+  // whole into this queue and nothing else happens to it (no thru, no
+  // controller hand-off). Null: the bridge's usual path.
+  void SetSurfaceQueue(CMessageQueue* queue) { m_surface.store(queue, std::memory_order_release); }
 
   // Thru messages the output could not queue; they were dropped.
   uint64_t ThruDroppedCount() const { return m_thruDropped.load(std::memory_order_relaxed); }
@@ -121,6 +126,7 @@ private:
 
   std::atomic<CMidiOutPort*> m_thru{nullptr};
   std::atomic<CControllerQueue*> m_controllers{nullptr};
+  std::atomic<CMessageQueue*> m_surface{nullptr};
   std::atomic<uint64_t> m_thruDropped{0};
   // The loop watch; the plain members belong to the MIDI thread.
   uint32_t m_run = 0;

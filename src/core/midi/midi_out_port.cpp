@@ -97,6 +97,27 @@ CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1, uint
   return SendOutcome::Sent;
 }
 
+CMidiOutPort::SendOutcome CMidiOutPort::SendExclusive(std::span<const uint8_t> bytes) noexcept {
+  const std::lock_guard lock(m_sendLock);
+  if (m_connection == nullptr) {
+    return SendOutcome::NotOpen;
+  }
+  const bool framed =
+      bytes.size() >= 2 && bytes.size() <= kMaxExclusive && bytes.front() == 0xF0 &&
+      bytes.back() == 0xF7 &&
+      std::all_of(bytes.begin() + 1, bytes.end() - 1, [](uint8_t byte) { return byte < 0x80; });
+  if (!framed) {
+    KeepError("Refused to send bytes that are not one system exclusive message.");
+    return SendOutcome::NotShortMessage;
+  }
+  if (!m_connection->Send(bytes.data(), bytes.size())) {
+    KeepError(m_connection->SendError());
+    m_dropped.fetch_add(1, std::memory_order_relaxed);
+    return SendOutcome::Dropped;
+  }
+  return SendOutcome::Sent;
+}
+
 std::string CMidiOutPort::LastError() const {
   const std::lock_guard lock(m_sendLock);
   return m_lastError.data();

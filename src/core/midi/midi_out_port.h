@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,12 @@ public:
   // `freshThru`: a thru copy of a message a controller played, which may
   // come back only within CRecentSends' short window to count as our own.
   SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2, bool freshThru = false) noexcept;
+
+  // Any thread: one whole system exclusive message, 0xF0 to 0xF7 with data
+  // bytes between, at most kMaxExclusive bytes. Never allocates or waits
+  // beyond the port's lock.
+  static constexpr std::size_t kMaxExclusive = 32;
+  SendOutcome SendExclusive(std::span<const uint8_t> bytes) noexcept;
 
   bool IsOpen() const { return m_open; }
   uint32_t Device() const { return m_device; }

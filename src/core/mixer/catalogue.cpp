@@ -35,6 +35,24 @@ int ControllerValueFromReading(const Parameter& p, int32_t reading) {
   return shown;
 }
 
+int FineControllerValueFromReading(const Parameter& p, int32_t reading) {
+  // Both scales rise with h: a binary search over the 14 bits.
+  int low = 0;
+  int high = (kFaderMax + 1) * (1 << kFineBits) - 1;
+  if (MixerValueFromFineController(p, low) > reading) {
+    return 0;
+  }
+  while (low < high) {
+    const int middle = (low + high + 1) / 2;
+    if (MixerValueFromFineController(p, middle) <= reading) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return low;
+}
+
 namespace {
 
 using Args = std::array<int32_t, 3>;

@@ -62,6 +62,10 @@ int FaderValueFromReading(const Parameter& p, int32_t reading);
 // set by a controller steps from its own value, not from the read-back's
 // truncation below it.
 int ControllerValueFromReading(const Parameter& p, int32_t reading);
+// The largest 14-bit controller value (0..16383) whose mixer value does not
+// pass this reading: exactly the value that set it, where one did. A motor
+// fader shows a reading with it.
+int FineControllerValueFromReading(const Parameter& p, int32_t reading);
 
 // Sets a Level or Gain parameter to a mixer value. Filter rows are not
 // mixer parameters and are refused (result non-zero, no call).

@@ -40,6 +40,9 @@ inline constexpr SettingKey kDefaultMidiOutNameKey{kMidiOptions, "DefaultMidiOut
 // Off (0, the default) or on (anything else); written as 0 or 1.
 inline constexpr SettingKey kFeedbackKey{kProgramOptions, "Feedback"};
 inline constexpr SettingKey kSoftTakeoverKey{kProgramOptions, "SoftTakeover"};
+// The protocol the chosen MIDI pair speaks: "none" (the default: plain
+// Control Changes) or "mackie" (a Mackie Control surface).
+inline constexpr SettingKey kSurfaceProtocolKey{kMidiOptions, "SurfaceProtocol"};
 
 // The key of one strip's controller number; names come from the catalogue.
 constexpr SettingKey CcMappingKey(std::string_view name) {

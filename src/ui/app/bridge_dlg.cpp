@@ -274,6 +274,10 @@ void CBridgeDlg::ConnectSignals() {
     connect(m_controllerNotifier, &QSocketNotifier::activated, this,
             [this] { m_session.DrainControllers(); });
   }
+  // The surface's messages and held-back updates; its watch exists whether
+  // or not a surface is on.
+  m_surfaceNotifier = new QSocketNotifier(m_session.SurfaceFd(), QSocketNotifier::Read, this);
+  connect(m_surfaceNotifier, &QSocketNotifier::activated, this, [this] { m_session.OnSurface(); });
   // From here on setters are pushed out and changes made elsewhere shown.
   m_mixerPump = new CMixerEventPump(m_session, this);
   // Printed as the headless bridge does: the window has no line for it.
@@ -295,6 +299,10 @@ void CBridgeDlg::AddOptionActions() {
       [this](bool on) { m_session.SetFeedback(on, true); });
   add(tr("&Soft takeover"), m_session.SoftTakeover(),
       [this](bool on) { m_session.SetSoftTakeover(on, true); });
+  add(tr("&Mackie Control surface"), m_session.Surface() == SurfaceProtocol::Mackie,
+      [this](bool on) {
+        m_session.SetSurface(on ? SurfaceProtocol::Mackie : SurfaceProtocol::None, true);
+      });
 }
 
 void CBridgeDlg::FillDeviceChoosers() {
@@ -496,7 +504,7 @@ void CBridgeDlg::closeEvent(QCloseEvent* event) {
     CancelLearn();
     m_closed = true;
     m_activityTimer->stop();
-    for (QSocketNotifier* notifier : {m_controllerNotifier, m_deviceNotifier}) {
+    for (QSocketNotifier* notifier : {m_controllerNotifier, m_deviceNotifier, m_surfaceNotifier}) {
       if (notifier != nullptr) {
         notifier->setEnabled(false);
       }

@@ -120,6 +120,7 @@ private:
   CSpinButtons* m_channelSpin = nullptr;
   QSocketNotifier* m_controllerNotifier = nullptr;
   QSocketNotifier* m_deviceNotifier = nullptr;
+  QSocketNotifier* m_surfaceNotifier = nullptr;
   CActivityLight* m_activityLight = nullptr;
   QTimer* m_activityTimer = nullptr;
   BridgeStats m_shownStats;

@@ -1,0 +1,106 @@
+#include "app/surface_link.h"
+
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+#include "mixer/mixer_link.h"
+#include "mixer/mixer_server.h"
+#include "mixer/mute_targets.h"
+#include "state/bridge_context.h"
+
+#include <cerrno>
+#include <sys/epoll.h>
+#include <sys/timerfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace vantrel {
+
+namespace {
+
+CUniqueFd MadeOrThrow(int fd, const char* what) {
+  if (fd < 0) {
+    throw std::system_error(errno, std::generic_category(), what);
+  }
+  return CUniqueFd(fd);
+}
+
+} // namespace
+
+CSurfaceLink::CSurfaceLink(BridgeContext& context, CBridgeMidiIn& input, CMidiOutPort& output,
+                           CMixerLink& mixerLink)
+    : m_context(context), m_input(input), m_output(output), m_mixerLink(mixerLink),
+      m_timer(MadeOrThrow(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC),
+                          "Cannot create the surface's timer")),
+      m_epoll(MadeOrThrow(epoll_create1(EPOLL_CLOEXEC), "Cannot create the surface's watch")),
+      m_surface(context, output) {
+  for (const int fd : {m_queue.WakeFd(), m_timer.Get()}) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    if (epoll_ctl(m_epoll.Get(), EPOLL_CTL_ADD, fd, &event) != 0) {
+      throw std::system_error(errno, std::generic_category(), "Cannot watch the surface");
+    }
+  }
+}
+
+void CSurfaceLink::SetOn(bool on) {
+  if (on == m_on) {
+    return;
+  }
+  m_on = on;
+  m_input.SetSurfaceQueue(on ? &m_queue : nullptr);
+  if (on && m_output.IsOpen()) {
+    OutputOpened();
+  }
+}
+
+void CSurfaceLink::OnReady() {
+  m_queue.AcknowledgeWake();
+  uint64_t expirations = 0;
+  [[maybe_unused]] const ssize_t got = read(m_timer.Get(), &expirations, sizeof expirations);
+  CMidiMessage message;
+  IMixerServer* mixer = m_context.mixer;
+  // What one drain sets leaves for the mixer as one batch, in order.
+  if (mixer != nullptr) {
+    mixer->BeginBatch();
+  }
+  const auto now = CMackieSurface::Clock::now();
+  while (m_queue.Pop(message)) {
+    if (m_on) {
+      m_surface.OnMessage(message, now);
+    }
+  }
+  if (mixer != nullptr && m_context.mixer == mixer) {
+    mixer->EndBatch();
+  }
+  Follow();
+}
+
+void CSurfaceLink::Follow() {
+  if (!m_on) {
+    return;
+  }
+  m_surface.Refresh(CMackieSurface::Clock::now());
+  Arm();
+}
+
+void CSurfaceLink::OutputOpened() {
+  if (!m_on) {
+    return;
+  }
+  m_surface.Forget();
+  Follow();
+}
+
+void CSurfaceLink::Arm() {
+  itimerspec spec{};
+  if (const auto due = m_surface.NextDue(CMackieSurface::Clock::now())) {
+    // A zero value would disarm the timer: a due update waits a moment.
+    const long nanos = std::max<long>(due->count() * 1000000L, 100000L);
+    spec.it_value.tv_sec = nanos / 1000000000L;
+    spec.it_value.tv_nsec = nanos % 1000000000L;
+  }
+  timerfd_settime(m_timer.Get(), 0, &spec, nullptr);
+}
+
+} // namespace vantrel

@@ -1,0 +1,64 @@
+#pragma once
+// Serves a control surface on the session's MIDI input and output: the input
+// hands its messages whole to the surface's queue (no thru, no controller
+// mapping), the surface answers on the output, and a timer brings held-back
+// updates out when their interval ends. The owner's event loop watches Fd()
+// and calls OnReady(); the session tells it when mixer values may have
+// changed and when the output opened. Dialog thread only.
+
+#include "app/surface_protocol.h"
+#include "midi/message_queue.h"
+#include "posix/unique_fd.h"
+#include "surface/mackie_surface.h"
+
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+class CBridgeMidiIn;
+class CMidiOutPort;
+class CMixerLink;
+struct BridgeContext;
+
+class CSurfaceLink {
+public:
+  // Throws std::system_error when its descriptors cannot be made.
+  CSurfaceLink(BridgeContext& context, CBridgeMidiIn& input, CMidiOutPort& output,
+               CMixerLink& mixerLink);
+  CSurfaceLink(const CSurfaceLink&) = delete;
+  CSurfaceLink& operator=(const CSurfaceLink&) = delete;
+
+  // Turns the surface on (the input's messages come here) or off (the
+  // input is the bridge's again). The link must outlive the input's open
+  // states: it is made once per session and never dropped while the input
+  // may deliver.
+  void SetOn(bool on);
+  bool IsOn() const { return m_on; }
+
+  // Readable when messages wait or a held-back update is due.
+  int Fd() const { return m_epoll.Get(); }
+  void OnReady();
+  // Mixer values may have changed, or the page's, or the bindings.
+  void Follow();
+  // The output has just opened: the surface gets everything again.
+  void OutputOpened();
+
+  // Messages lost to a full queue.
+  uint64_t DroppedCount() const { return m_queue.DroppedCount(); }
+
+private:
+  void Arm();
+
+  BridgeContext& m_context;
+  CBridgeMidiIn& m_input;
+  CMidiOutPort& m_output;
+  CMixerLink& m_mixerLink;
+  CMessageQueue m_queue;
+  CUniqueFd m_timer;
+  CUniqueFd m_epoll;
+  CMackieSurface m_surface;
+  bool m_on = false;
+};
+
+} // namespace vantrel

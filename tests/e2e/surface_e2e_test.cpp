@@ -1,0 +1,148 @@
+// A JACK peer plays a Mackie Control surface into the real program, which
+// drives the real vantrel-mixerd: faders, touch, buttons and what the
+// surface is sent back (motor faders, LEDs, displays).
+#include "e2e_fixture.h"
+
+#include "mixer/mixer_server.h"
+#include "mixer/mute_targets.h"
+
+#include <thread>
+
+namespace vantrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+Message Bend(uint8_t strip, int value) {
+  return {static_cast<uint8_t>(0xE0 | strip), static_cast<uint8_t>(value & 0x7F),
+          static_cast<uint8_t>(value >> 7)};
+}
+
+Message Note(uint8_t note, bool on) {
+  return {0x90, note, static_cast<uint8_t>(on ? 0x7F : 0x00)};
+}
+
+// The text of a display message at one strip's place, or nullopt.
+std::optional<std::string> DisplayText(const std::vector<uint8_t>& bytes, int offset) {
+  const std::vector<uint8_t> header = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x12};
+  if (bytes.size() < 8 || !std::equal(header.begin(), header.end(), bytes.begin()) ||
+      bytes[6] != offset) {
+    return std::nullopt;
+  }
+  return std::string(bytes.begin() + 7, bytes.end() - 1);
+}
+
+class SurfaceTest : public EndToEndTest {
+protected:
+  void StartSurface() {
+    WriteProfile({});
+    StartBridge({"--surface", "mackie"});
+    // The surface is set up once the first strip's name reaches it.
+    ASSERT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 0) == "Analog1"; }));
+  }
+
+  // Waits until a message the test had not seen yet matches; those before
+  // it are passed over.
+  bool WaitFor(const std::function<bool(const PeerMessage&)>& match,
+               std::chrono::milliseconds timeout = 10s) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+      const std::vector<PeerMessage> got = m_peer->WaitForReceived(m_seen + 1, 50ms);
+      while (m_seen < got.size()) {
+        if (match(got[m_seen++])) {
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  bool WaitForBytes(const Message& bytes) {
+    return WaitFor([&](const PeerMessage& m) { return m.bytes == bytes; });
+  }
+
+  void SetOutside(const std::vector<std::string>& setter) {
+    std::vector<std::string> args = {MixerctlProgram(), "set"};
+    args.insert(args.end(), setter.begin(), setter.end());
+    const CommandResult result = RunCommand(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+  }
+
+  std::size_t m_seen = 0;
+};
+
+TEST_P(SurfaceTest, FaderSetsTheMixerAndOutsideChangesMoveTheMotorUnlessTouched) {
+  StartSurface();
+  const std::size_t a1 = RowOfKey("A1VolCC");
+  const std::size_t a2 = RowOfKey("A2VolCC");
+  const std::size_t aux1 = RowOfKey("Aux1CC");
+  // Gain and level rows take the 14 bits through their own scales.
+  Play({Bend(0, 12345)});
+  EXPECT_EQ(WaitForValue(a1, MixerValueFromFineController(kCatalogue[a1], 12345)),
+            MixerValueFromFineController(kCatalogue[a1], 12345));
+  Play({Note(47, true), Note(47, false), Bend(6, 4000)}); // bank right: strip 6 is Aux 1
+  EXPECT_EQ(WaitForValue(aux1, 16000), 16000);
+  Play({Note(46, true), Note(46, false)});
+
+  SetOutside({"SetSourceVolume", "0", "0", "30000"});
+  const int expected = FineControllerValueFromReading(kCatalogue[a1], 30000);
+  EXPECT_TRUE(WaitForBytes(Bend(0, expected))) << "no motor move for a change made elsewhere";
+
+  // A finger on the fader: the fader's own move proves the touch arrived.
+  Play({Note(104, true), Bend(0, 8000)});
+  WaitForValue(a1, MixerValueFromFineController(kCatalogue[a1], 8000));
+  const std::size_t from = m_seen;
+  SetOutside({"SetSourceVolume", "0", "0", "20000"});
+  SetOutside({"SetSourceVolume", "0", "1", "20000"});
+  // Strip 1's motor moves; strip 0's, touched, does not.
+  ASSERT_TRUE(WaitForBytes(Bend(1, FineControllerValueFromReading(kCatalogue[a2], 20000))));
+  const std::vector<PeerMessage> got = m_peer->WaitForReceived(0, 0ms);
+  for (std::size_t i = from; i < m_seen; ++i) {
+    EXPECT_NE(got[i].bytes[0], 0xE0)
+        << "a motor move while touched: " << ::testing::PrintToString(got[i]);
+  }
+  // The finger leaves: the motor goes to the mixer's value.
+  Play({Note(104, false)});
+  EXPECT_TRUE(WaitForBytes(Bend(0, FineControllerValueFromReading(kCatalogue[a1], 20000))));
+}
+
+TEST_P(SurfaceTest, BankMovesTheStripsAndRewritesTheDisplays) {
+  StartSurface();
+  SetOutside({"SetSourceVolume", "4", "0", "65535"}); // User 1 at full scale
+  Play({Note(47, true), Note(47, false)});
+  // Strip 0 now shows User 1: name, level and fader.
+  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 0) == "User 1 "; }));
+  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 56) == "0.0dB  "; }));
+  Play({Note(49, true), Note(49, false)}); // one channel right: strip 0 is User 2
+  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 0) == "User 2 "; }));
+  // The last bank ends on Aux 4 at strip 7; further moves stay there.
+  Play({Note(47, true), Note(47, false), Note(47, true), Note(47, false)});
+  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 49) == "Aux 4  "; }));
+}
+
+TEST_P(SurfaceTest, MuteButtonMutesTheStripAndLightsItsLed) {
+  StartSurface();
+  Play({Note(16 + 2, true), Note(16 + 2, false)}); // Mute on strip 2: Analog 3
+  const MuteTarget& analog3 = kMutes[8];
+  ASSERT_EQ(analog3.strip, "Analog 3");
+  auto muted = [&] {
+    m_link->ProcessEvents();
+    int32_t value = 0;
+    ReadMute(*m_link->Server(), analog3, value);
+    return value;
+  };
+  EXPECT_TRUE(PumpLinkUntil(
+      *m_link, [&] { return muted() == 1; }, 10s));
+  EXPECT_TRUE(WaitForBytes(Note(18, true)));
+  // Unmuted elsewhere: the LED goes out.
+  SetOutside({"SetSourceMute", "0", "2", "0"});
+  EXPECT_TRUE(WaitForBytes(Note(18, false)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SurfaceTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                           return mode.param ? "Window" : "Headless";
+                         });
+
+} // namespace
+} // namespace vantrel::test
