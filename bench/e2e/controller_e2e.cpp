@@ -9,11 +9,14 @@
 // controller as feedback. Buttons and encoders: a mute button's press until
 // its light is back at the peer and until the server holds the mute, and a
 // flood of encoder steps at 10,000 a second until the last value lands.
+// A Mackie Control surface played by the peer: a change made by another
+// client until the motor fader's pitch bend reaches the peer, and a
+// full-travel sweep of a fader on screen: how many motor updates per second
+// the surface gets, and whether the last one is exact.
 // Run it inside scripts/with-test-services.sh (private bus and JACK server).
 
 #include "percentiles.h"
 
-#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_process_objects.h"
@@ -21,11 +24,12 @@
 #include "mixer/dbus_mixer_protocol.h"
 #include "mixer/mixer_link.h"
 #include "mixer/scales.h"
-#include "ui/pages/mixer_page.h"
 #include "settings/settings.h"
 #include "support/bridge_process.h"
 #include "support/jack_peer.h"
 #include "support/mixerd_server.h"
+#include "ui/app/bridge_dlg.h"
+#include "ui/pages/mixer_page.h"
 
 #include <benchmark/benchmark.h>
 
@@ -323,6 +327,151 @@ void OutsideChangeToFader(benchmark::State& state) {
 
 BENCHMARK(OutsideChangeToFader)->UseManualTime()->Iterations(100)->Unit(benchmark::kMicrosecond);
 
+void SpeakMackie(CSettings& settings) {
+  settings.Write(kSurfaceProtocolKey, "mackie");
+}
+
+// The row of a profile key.
+const Parameter& ParameterOfKey(std::string_view key) {
+  return *std::find_if(kCatalogue.begin(), kCatalogue.end(),
+                       [&](const Parameter& p) { return p.key == key; });
+}
+
+// Another client sets Analog 1's volume, on the surface's first strip;
+// timed until its motor's pitch bend reaches the peer.
+void OutsideChangeToMotor(benchmark::State& state, bool windowed) {
+  Stack stack(0, windowed, false, SpeakMackie);
+  if (!stack.Ready(state)) {
+    return;
+  }
+  IMixerServer& mixer = *stack.link->Server();
+  const Parameter& watched = ParameterOfKey("A1VolCC");
+  std::size_t heard = stack.peer.ReceivedAfterQuiet().size();
+  std::vector<double> micros;
+  int32_t value = 20000;
+  for (auto _ : state) {
+    value = value == 20000 ? 40000 : 20000;
+    const int position = FineControllerValueFromReading(watched, value);
+    const std::vector<uint8_t> bend = {0xE0, static_cast<uint8_t>(position & 0x7F),
+                                       static_cast<uint8_t>(position >> 7)};
+    const auto start = Clock::now();
+    SetParameter(mixer, watched, value);
+    bool arrived = false;
+    while (!arrived && Clock::now() - start < std::chrono::seconds(5)) {
+      const auto got = stack.peer.WaitForReceived(heard + 1, std::chrono::milliseconds(100));
+      for (; heard < got.size() && !arrived; ++heard) {
+        arrived = got[heard].bytes == bend;
+      }
+    }
+    const double elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    if (!arrived) {
+      state.SkipWithError("the motor's pitch bend did not arrive");
+      return;
+    }
+    state.SetIterationTime(elapsed / 1e6);
+    micros.push_back(elapsed);
+    // Apart by more than a strip's update interval, as separate moves would be.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  ReportPercentiles(state, micros);
+}
+
+// The window (in this process, offscreen) with the peer as its surface: the
+// master page's Vol L fader is swept over its whole travel, one step a
+// millisecond, as a fast drag would; the surface's master motor follows.
+// Counted at the peer: the master fader's updates per second of the sweep
+// (aim at most 100: one per 10 ms) and whether the last is exact.
+void ScreenSweepToMotor(benchmark::State& state) {
+  MixerdTempDir dir;
+  MixerdProcess server(dir.Path() + "/mixer.state");
+  JackPeer peer;
+  if (!peer.Error().empty() || !server.Start()) {
+    state.SkipWithError("cannot start the mixer server or the JACK peer");
+    return;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "bench_controller_e2e";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  SelectMidiApi(MidiApi::Jack);
+  MidiProcessObjects midi;
+  const auto ins = MidiInputNames();
+  const auto outs = MidiOutputNames();
+  CSettings settings(dir.Path() + "/vantrel.INI");
+  settings.WriteInt(
+      kDefaultMidiInKey,
+      static_cast<int32_t>(std::find(ins.begin(), ins.end(), peer.OutputName(0)) - ins.begin()));
+  settings.WriteInt(
+      kDefaultMidiOutKey,
+      static_cast<int32_t>(std::find(outs.begin(), outs.end(), peer.InputName(0)) - outs.begin()));
+  SpeakMackie(settings);
+  MixerLinkOptions options;
+  options.startServer = false;
+  CMixerLink link(options);
+  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  double rate = 0;
+  double exact = 1;
+  {
+    ui::WindowOptions quiet;
+    quiet.mixerWarning = false;
+    ui::CBridgeDlg window(session, midi.controllers.WakeFd(), quiet);
+    window.OnInitDialog();
+    window.show();
+    ui::CMixerPage* master = window.PageOfTemplate(PageByNumber(1)->templateId);
+    const Parameter& volL = ParameterOfKey("VolLCC");
+    QSlider* fader = master->Fader(
+        *master->Model().StripOfRow(static_cast<std::size_t>(&volL - kCatalogue.data())));
+    auto settle = [&](std::chrono::milliseconds time) {
+      const auto end = Clock::now() + time;
+      while (Clock::now() < end) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      }
+    };
+    settle(std::chrono::milliseconds(300));
+    int target = 127;
+    double seconds = 0;
+    std::size_t updates = 0;
+    for (auto _ : state) {
+      peer.ClearReceived();
+      const auto start = Clock::now();
+      for (int step = 0; step <= kFaderMax; ++step) {
+        fader->setValue(target == 127 ? step : kFaderMax - step);
+        const auto next = start + std::chrono::milliseconds(step + 1);
+        while (Clock::now() < next) {
+          QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+      }
+      const double sweep = std::chrono::duration<double>(Clock::now() - start).count();
+      settle(std::chrono::milliseconds(200));
+      const int last = FineControllerValueFromReading(volL, MixerValueFromFader(volL, target));
+      std::size_t count = 0;
+      std::vector<uint8_t> lastBend;
+      for (const PeerMessage& m : peer.ReceivedAfterQuiet()) {
+        if (m.bytes.size() == 3 && m.bytes[0] == 0xE8) {
+          ++count;
+          lastBend = m.bytes;
+        }
+      }
+      const std::vector<uint8_t> expected = {0xE8, static_cast<uint8_t>(last & 0x7F),
+                                             static_cast<uint8_t>(last >> 7)};
+      if (lastBend != expected) {
+        exact = 0;
+      }
+      seconds += sweep;
+      updates += count;
+      state.SetIterationTime(sweep);
+      target = target == 127 ? 0 : 127;
+    }
+    rate = static_cast<double>(updates) / seconds;
+    window.close();
+  }
+  state.counters["updates_per_s"] = rate;
+  state.counters["last_exact"] = exact;
+}
+
+BENCHMARK(ScreenSweepToMotor)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
 // How many D-Bus messages the program sends the mixer server for one
 // controller change that moves 59 rows, counted by dbus-monitor on the bus.
 void MessagesPerChange(benchmark::State& state, bool windowed) {
@@ -484,6 +633,11 @@ void EncoderFlood(benchmark::State& state, bool windowed) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("OutsideChangeToFeedback/" + mode).c_str(),
                                  OutsideChangeToFeedback, windowed)
+        ->UseManualTime()
+        ->Iterations(100)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("OutsideChangeToMotor/" + mode).c_str(), OutsideChangeToMotor,
+                                 windowed)
         ->UseManualTime()
         ->Iterations(100)
         ->Unit(benchmark::kMicrosecond);
