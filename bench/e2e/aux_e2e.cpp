@@ -181,15 +181,7 @@ bool OnPipeWire(benchmark::State& state) {
   return true;
 }
 
-// A stereo 16-bit sine at 48 kHz, `seconds` long, as raw samples.
-void WriteSine(const std::string& path, int seconds) {
-  std::ofstream sine(path, std::ios::binary);
-  for (int i = 0; i < 48000 * seconds; ++i) {
-    const auto sample = static_cast<int16_t>(std::lround(16000 * std::sin(i * 0.0576)));
-    sine.write(reinterpret_cast<const char*>(&sample), 2);
-    sine.write(reinterpret_cast<const char*>(&sample), 2);
-  }
-}
+constexpr double kSineAmplitude = 0.5;
 
 void SendRaisedToSoundOnBus(benchmark::State& state) {
   if (!OnPipeWire(state)) {
@@ -199,7 +191,7 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
   const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
   Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
   std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  WriteSine(dir.Path() + "/sine.raw", 120);
+  WriteSine(dir.Path() + "/sine.raw", 120, kSineAmplitude);
   MixerdProcess server(dir.Path() + "/mixer.state",
                        {"--backend", "pulse", "--mixer-config", dir.Path() + "/mixer.ini"});
   if (!server.Start()) {
@@ -242,7 +234,7 @@ void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
   const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
   Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
   std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  WriteSine(dir.Path() + "/sine.raw", 60);
+  WriteSine(dir.Path() + "/sine.raw", 60, kSineAmplitude);
   const pid_t player = StartProgram(
       {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.Path() + "/sine.raw"});
   std::this_thread::sleep_for(std::chrono::seconds(1));

@@ -204,6 +204,11 @@ public:
     }
   }
 
+  std::string MetersUnavailable() const override {
+    return "the ALSA back end sees the card's mixer controls, not the sound through them, so it "
+           "has no meters";
+  }
+
   std::vector<BackendTarget> Targets() const override {
     std::vector<BackendTarget> targets;
     for (const auto& element : m_elements) {

@@ -10,6 +10,9 @@ public:
   std::string Status() const override { return "the model alone; nothing real is driven"; }
   void Apply(int) override {}
   std::vector<BackendTarget> Targets() const override { return {}; }
+  std::string MetersUnavailable() const override {
+    return "the virtual back end plays no sound, so there is no level to measure";
+  }
 };
 
 } // namespace

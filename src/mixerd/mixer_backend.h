@@ -5,6 +5,7 @@
 // when a bound object changed from elsewhere. Both run on the service's one
 // thread: the back end's descriptors join the service's poll.
 
+#include "meter_frame.h"
 #include "mixer_config.h"
 #include "mixer_strips.h"
 
@@ -30,6 +31,8 @@ public:
   // A bound object's mute changed elsewhere (or the strip binds to it); the
   // mute the strip holds is in State().
   virtual void OnStripMute(int strip, bool muted) = 0;
+  // An update of the level meters, while metering is on.
+  virtual void OnMeters(const MeterFrame& frame) = 0;
 };
 
 // One object the back end sees, for "vantrel-mixerctl targets".
@@ -57,6 +60,12 @@ public:
   // bound to it. A volume set never touches a mute.
   virtual void ApplyMute(int /*strip*/) {}
   virtual std::vector<BackendTarget> Targets() const = 0;
+  // Empty when the back end can measure levels, else the sentence saying
+  // why it has no meters. SetMetering turns measuring on (OnMeters then
+  // follows at most kMeterUpdatesPerSecond a second) and off (every meter
+  // stream closed).
+  virtual std::string MetersUnavailable() const = 0;
+  virtual void SetMetering(bool /*on*/) {}
 
   // Runs one poll over `fds` (the service's own descriptors, whose revents
   // it fills) and the back end's descriptors, waiting at most `timeoutMs`

@@ -1,6 +1,7 @@
 #include "mixer_service.h"
 
 #include "backend_factory.h"
+#include "mixer/meter_levels.h"
 #include "mixer_state_file.h"
 #include "posix/stop_signals.h"
 
@@ -130,7 +131,13 @@ MixerService::MixerService(sdbus::IConnection& connection, std::string statePath
                            [this](sdbus::MethodCall call) { HandleBackendCall(std::move(call)); });
   m_object->registerMethod(kBackendInterface, kTargetsMethod, "", {}, "a(sssa(ss))", {"targets"},
                            [this](sdbus::MethodCall call) { HandleTargetsCall(std::move(call)); });
+  m_object->registerMethod(kInterface, kStartMetersMethod, "", {}, "s", {"why"},
+                           [this](sdbus::MethodCall call) { HandleStartMeters(std::move(call)); });
+  m_object->registerMethod(kInterface, kStopMetersMethod, "", {}, "", {},
+                           [this](sdbus::MethodCall call) { HandleStopMeters(std::move(call)); });
+  m_object->registerSignal(kInterface, kMeterLevelsSignal, kMeterLevelsSignature, {"levels"});
   m_object->finishRegistration();
+  WatchMeterClients();
 }
 
 MixerService::~MixerService() = default;
@@ -291,6 +298,68 @@ void MixerService::HandleTargetsCall(sdbus::MethodCall call) {
   reply.send();
 }
 
+// Subscribed before the name is claimed, so no client can ask for meters
+// and leave unseen.
+void MixerService::WatchMeterClients() {
+  const std::string rule = "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop."
+                           "DBus',member='NameOwnerChanged',arg2=''";
+  try {
+    m_clientWatch = m_connection.addMatch(rule, [this](sdbus::Message& message) {
+      std::string name;
+      try {
+        message >> name;
+      } catch (const sdbus::Error&) {
+        return;
+      }
+      DropMeterClient(name);
+    });
+  } catch (const sdbus::Error& error) {
+    std::cerr << "vantrel-mixerd: warning: cannot watch clients leave the bus ("
+              << error.getMessage() << "); meters run until their clients say stop.\n";
+  }
+}
+
+void MixerService::HandleStartMeters(sdbus::MethodCall call) {
+  const std::string why = m_backend->MetersUnavailable();
+  if (why.empty() && m_meterClients.insert(call.getSender()).second && m_meterClients.size() == 1) {
+    m_backend->SetMetering(true);
+  }
+  if (!call.doesntExpectReply()) {
+    auto reply = call.createReply();
+    reply << why;
+    reply.send();
+  }
+}
+
+void MixerService::HandleStopMeters(sdbus::MethodCall call) {
+  DropMeterClient(call.getSender());
+  if (!call.doesntExpectReply()) {
+    call.createReply().send();
+  }
+}
+
+void MixerService::DropMeterClient(const std::string& client) {
+  if (m_meterClients.erase(client) > 0 && m_meterClients.empty() && m_backend) {
+    m_backend->SetMetering(false);
+  }
+}
+
+void MixerService::OnMeters(const MeterFrame& frame) {
+  if (m_meterClients.empty()) {
+    return;
+  }
+  using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
+  std::vector<Entry> entries;
+  for (const MeterEntry& entry : MeterEntries(frame)) {
+    const MethodInfo& info = Info(entry.key.getter);
+    entries.emplace_back(std::string(info.name), Leading(entry.key.args, info.inputCount),
+                         entry.levels);
+  }
+  auto signal = m_object->createSignal(kInterface, kMeterLevelsSignal);
+  signal << entries;
+  m_object->emitSignal(signal);
+}
+
 void MixerService::OnStripLevels(int strip, SideLevels levels) {
   if (StoreStripLevels(m_state, strip, levels)) {
     m_dirty = true;
@@ -312,7 +381,6 @@ void MixerService::OnStripMute(int strip, bool muted) {
     m_unsignalled = true;
   }
 }
-
 
 void MixerService::SaveNow() {
   std::string message;

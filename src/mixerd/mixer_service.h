@@ -2,15 +2,18 @@
 // vantrel-mixerd's D-Bus side: serves the virtual card on /org/vantrel/Mixer,
 // answers bad arguments with the InvalidArgument error, answers the whole
 // state in one call and takes many setters in one, signals changes with
-// their values (ValuesChanged) and without (Changed), and saves the state a
-// short while after each change and at exit.
+// their values (ValuesChanged) and without (Changed), sends level meters
+// while any client asks for them, and saves the state a short while after
+// each change and at exit.
 
 #include "mixer_backend.h"
 #include "mixer_model.h"
 #include "value_changes.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 
@@ -65,12 +68,19 @@ private:
   void EmitValuesChanged();
   void HandleBackendCall(sdbus::MethodCall call);
   void HandleTargetsCall(sdbus::MethodCall call);
+  // Meters run while the set of clients that asked for them is not empty;
+  // a client that leaves the bus leaves the set.
+  void HandleStartMeters(sdbus::MethodCall call);
+  void HandleStopMeters(sdbus::MethodCall call);
+  void WatchMeterClients();
+  void DropMeterClient(const std::string& client);
   void SaveNow();
 
   void OnStripLevels(int strip, SideLevels levels) override;
   SideLevels StripLevels(int strip) const override;
   const MixerState& State() const override;
   void OnStripMute(int strip, bool muted) override;
+  void OnMeters(const MeterFrame& frame) override;
 
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IObject> m_object;
@@ -81,6 +91,9 @@ private:
   bool m_dirty = false;       // changes not yet on disk
   bool m_unsignalled = false; // changes not yet announced by Changed
   ValueChangeLog m_changes;
+  std::set<std::string> m_meterClients; // unique bus names
+  // The NameOwnerChanged subscription that tells of clients that left.
+  std::unique_ptr<void, std::function<void(void*)>> m_clientWatch;
 };
 
 // Delay between a change and its save, so a fader sweep is written once.

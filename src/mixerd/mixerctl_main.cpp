@@ -2,6 +2,7 @@
 // command line, for people and for tests.
 
 #include "mixer/dbus_mixer_protocol.h"
+#include "mixer/meter_levels.h"
 #include "mixer/mixer_values.h"
 #include "pages/aux_labels.h"
 #include "posix/stop_signals.h"
@@ -52,6 +53,10 @@ void PrintUsage(std::ostream& out) {
          "                                print each change as it comes, with the bus\n"
          "                                name of the client that made it; ends on\n"
          "                                Ctrl+C, after N changes or after SECONDS\n"
+         "  meters [--count N] [--timeout SECONDS]\n"
+         "                                print the level meters (peak dBFS per side,\n"
+         "                                -inf for silence), a line per update; ends\n"
+         "                                on Ctrl+C, after N updates or after SECONDS\n"
          "  methods                       list the methods and their arguments\n"
          "  route-send TYPE INDEX SEND BUS   make a source's send feed a bus\n"
          "  route-effect BUS EFFECT       send a bus to an effect (0..15)\n"
@@ -331,6 +336,32 @@ int RunDump(MixerClient& client) {
 using ChangeEntry =
     sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>, std::string>;
 
+// A value for people: "SourceVolume Wave", "MasterVolume left", "BusLevel
+// Aux 2". `args` must be valid for the getter.
+std::string ValueLabel(const MethodInfo& info, const std::vector<int32_t>& args) {
+  const std::string_view name = info.name;
+  std::string label(name.starts_with("Get")  ? name.substr(3)
+                    : name.starts_with("Is") ? name.substr(2)
+                                             : name);
+  switch (info.id) {
+  case Method::GetMasterVolume:
+    return label + (args[0] == 0 ? " left" : " right");
+  case Method::GetSourceVolume:
+  case Method::GetSourcePan:
+  case Method::GetSourceMute:
+    return label + ' ' + SourceName(args[0], args[1]);
+  case Method::GetSendBus:
+  case Method::GetSendLevel:
+    return label + ' ' + SourceName(args[0], args[1]) + " send" + std::to_string(args[2]);
+  case Method::GetRecordLevel:
+  case Method::GetRecordMute:
+  case Method::GetMasterMute:
+    return label;
+  default:
+    return label + " Aux " + std::to_string(args[0] + 1);
+  }
+}
+
 // One change as a line: "SourceVolume Wave = 30000 (from :1.42)". A value
 // this client does not know is printed as it came.
 std::string DescribeChange(const ChangeEntry& change) {
@@ -352,32 +383,7 @@ std::string DescribeChange(const ChangeEntry& change) {
       line << (i == 0 ? " " : ", ") << results[i];
     }
   } else {
-    const std::string_view shortName = name.starts_with("Get")  ? std::string_view(name).substr(3)
-                                       : name.starts_with("Is") ? std::string_view(name).substr(2)
-                                                                : std::string_view(name);
-    line << shortName;
-    switch (info->id) {
-    case Method::GetMasterVolume:
-      line << (args[0] == 0 ? " left" : " right");
-      break;
-    case Method::GetSourceVolume:
-    case Method::GetSourcePan:
-    case Method::GetSourceMute:
-      line << ' ' << SourceName(args[0], args[1]);
-      break;
-    case Method::GetSendBus:
-    case Method::GetSendLevel:
-      line << ' ' << SourceName(args[0], args[1]) << " send" << args[2];
-      break;
-    case Method::GetRecordLevel:
-    case Method::GetRecordMute:
-    case Method::GetMasterMute:
-      break;
-    default:
-      line << " Aux " << args[0] + 1;
-      break;
-    }
-    line << " = ";
+    line << ValueLabel(*info, args) << " = ";
     if (info->id == Method::GetBusOutput) {
       line << OutputName(results[0], results[1], results[2]);
     } else if (info->id == Method::GetBusEffect) {
@@ -397,14 +403,14 @@ struct WatchOptions {
   std::chrono::milliseconds timeout{0}; // 0: no limit
 };
 
-WatchOptions ParseWatchOptions(const std::vector<std::string>& words) {
+WatchOptions ParseWatchOptions(const std::string& command, const std::vector<std::string>& words) {
   WatchOptions options;
   for (std::size_t i = 0; i < words.size(); ++i) {
     const bool hasValue = i + 1 < words.size();
     if (words[i] == "--count" && hasValue) {
       options.count = ParseInt(words[++i], "count");
       if (options.count < 1) {
-        throw UsageError("--count needs a number of changes of 1 or more.");
+        throw UsageError("--count needs a number of 1 or more.");
       }
     } else if (words[i] == "--timeout" && hasValue) {
       const int32_t seconds = ParseInt(words[++i], "number of seconds");
@@ -413,31 +419,18 @@ WatchOptions ParseWatchOptions(const std::vector<std::string>& words) {
       }
       options.timeout = std::chrono::seconds(seconds);
     } else {
-      throw UsageError("usage: vantrel-mixerctl watch [--count N] [--timeout SECONDS]");
+      throw UsageError("usage: vantrel-mixerctl " + command + " [--count N] [--timeout SECONDS]");
     }
   }
   return options;
 }
 
-int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
-  long printed = 0;
+// Handles the bus until a stop signal, `options.count` things printed
+// (`printed` counts them) or the timeout; `what` names them in the message
+// of a count not reached.
+int Listen(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop,
+           const long& printed, std::string_view what) {
   const auto done = [&] { return options.count > 0 && printed >= options.count; };
-  client.Proxy()
-      .uponSignal(kValuesChangedSignal)
-      .onInterface(kInterface)
-      .call([&](const std::vector<ChangeEntry>& changes) {
-        for (const ChangeEntry& change : changes) {
-          if (done()) {
-            break;
-          }
-          std::cout << DescribeChange(change) << '\n';
-          ++printed;
-        }
-        std::cout.flush();
-      });
-  client.Proxy().finishRegistration();
-  std::cerr << "vantrel-mixerctl: watching the mixer's changes (Ctrl+C ends).\n";
-
   using Clock = std::chrono::steady_clock;
   const auto deadline =
       options.timeout.count() > 0 ? Clock::now() + options.timeout : Clock::time_point::max();
@@ -453,8 +446,8 @@ int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& 
       if (options.count == 0) {
         return kExitOk;
       }
-      std::cerr << "vantrel-mixerctl: " << printed << " of " << options.count
-                << " changes came within " << options.timeout.count() / 1000 << " s.\n";
+      std::cerr << "vantrel-mixerctl: " << printed << " of " << options.count << ' ' << what
+                << " came within " << options.timeout.count() / 1000 << " s.\n";
       return kExitFailed;
     }
     const auto pollData = connection.getEventLoopPollData();
@@ -474,6 +467,83 @@ int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& 
       throw AnswerError("the session bus went away.");
     }
   }
+}
+
+int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
+  long printed = 0;
+  client.Proxy()
+      .uponSignal(kValuesChangedSignal)
+      .onInterface(kInterface)
+      .call([&](const std::vector<ChangeEntry>& changes) {
+        for (const ChangeEntry& change : changes) {
+          if (options.count > 0 && printed >= options.count) {
+            break;
+          }
+          std::cout << DescribeChange(change) << '\n';
+          ++printed;
+        }
+        std::cout.flush();
+      });
+  client.Proxy().finishRegistration();
+  std::cerr << "vantrel-mixerctl: watching the mixer's changes (Ctrl+C ends).\n";
+  return Listen(client, options, stop, printed, "changes");
+}
+
+using MeterEntry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
+
+// One update as a line: "MasterVolume left -6.02; SourceVolume Wave -6.02
+// -6.03; BusLevel Aux 1 -inf -inf". Entries this client does not know are
+// left out.
+std::string DescribeMeters(const std::vector<MeterEntry>& entries) {
+  std::ostringstream line;
+  line << std::fixed << std::setprecision(2);
+  for (const MeterEntry& entry : entries) {
+    const std::optional<MeterReading> reading =
+        ParseMeterEntry(entry.get<0>(), entry.get<1>(), entry.get<2>());
+    if (!reading) {
+      continue;
+    }
+    line << (line.tellp() > 0 ? "; " : "")
+         << ValueLabel(*FindMethod(entry.get<0>()), entry.get<1>());
+    for (std::size_t side = 0; side < reading->sideCount; ++side) {
+      const int32_t level = reading->sides[side];
+      line << ' ';
+      if (level <= kMeterSilence) {
+        line << "-inf";
+      } else {
+        line << level / 100.0;
+      }
+    }
+  }
+  return line.str();
+}
+
+int RunMeters(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
+  long printed = 0;
+  client.Proxy()
+      .uponSignal(kMeterLevelsSignal)
+      .onInterface(kInterface)
+      .call([&](const std::vector<MeterEntry>& entries) {
+        if (options.count > 0 && printed >= options.count) {
+          return;
+        }
+        std::cout << DescribeMeters(entries) << '\n' << std::flush;
+        ++printed;
+      });
+  client.Proxy().finishRegistration();
+  auto call = client.Proxy().createMethodCall(kInterface, kStartMetersMethod);
+  auto reply = client.Proxy().callMethod(call, kCallTimeoutUsec);
+  std::string why;
+  reply >> why;
+  if (!why.empty()) {
+    std::cerr << "vantrel-mixerctl: no meters: " << why << ".\n";
+    return kExitFailed;
+  }
+  std::cerr << "vantrel-mixerctl: showing the level meters (Ctrl+C ends).\n";
+  const int result = Listen(client, options, stop, printed, "updates");
+  // Leaving the bus stops them too; saying so spares the server the wait.
+  client.Proxy().callMethod(kStopMetersMethod).onInterface(kInterface).dontExpectReply();
+  return result;
 }
 
 void RunMethods() {
@@ -515,6 +585,7 @@ int Run(const std::vector<std::string>& words) {
   std::vector<std::string> args;
   std::vector<sdbus::Struct<std::string, std::vector<int32_t>>> setters;
   std::optional<WatchOptions> watch;
+  bool meters = false;
   if (command == "get" || command == "set") {
     if (rest.empty()) {
       throw UsageError("\"" + command + "\" needs a method name.");
@@ -533,8 +604,9 @@ int Run(const std::vector<std::string>& words) {
     if (setters.empty()) {
       throw UsageError("\"set-many\" needs at least one setter.");
     }
-  } else if (command == "watch") {
-    watch = ParseWatchOptions(rest);
+  } else if (command == "watch" || command == "meters") {
+    watch = ParseWatchOptions(command, rest);
+    meters = command == "meters";
   } else if (command == "route-send") {
     ExpectCount(rest, 4, "route-send TYPE INDEX SEND BUS");
     info = &Info(Method::SetSendBus);
@@ -576,6 +648,9 @@ int Run(const std::vector<std::string>& words) {
   if (!setters.empty()) {
     client.SetMany(setters);
     return kExitOk;
+  }
+  if (meters) {
+    return RunMeters(client, *watch, stop);
   }
   if (watch) {
     return RunWatch(client, *watch, stop);

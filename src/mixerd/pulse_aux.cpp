@@ -19,10 +19,6 @@ constexpr std::string_view kLoopbackLatency = "latency_msec=10";
 constexpr std::string_view kBusPrefix = "vantrel_aux";
 constexpr std::string_view kEffectPrefix = "vantrel_fx";
 
-std::string BusSink(int bus) {
-  return std::string(kBusPrefix) + std::to_string(bus + 1);
-}
-
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);
 }
@@ -60,6 +56,10 @@ struct Wanted {
 };
 
 } // namespace
+
+std::string BusSink(int bus) {
+  return std::string(kBusPrefix) + std::to_string(bus + 1);
+}
 
 void PulseAux::OnReady(pa_context* context) {
   m_context = context;

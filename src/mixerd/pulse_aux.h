@@ -93,6 +93,9 @@ private:
   std::string m_defaultSink;
 };
 
+// The name of bus 0..3's null sink.
+std::string BusSink(int bus);
+
 // Output pair names as the mapping file's [Outputs] section writes them.
 inline constexpr std::array<std::string_view, 5> kAnalogPairNames = {"A1+2", "A3+4", "A5+6", "A5+8",
                                                                      "A7+8"};

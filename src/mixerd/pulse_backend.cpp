@@ -103,6 +103,16 @@ std::vector<BackendTarget> PulseBackend::Targets() const {
   return targets;
 }
 
+std::vector<MeterSource> PulseBackend::MeterSources() const {
+  std::vector<MeterSource> sources;
+  for (const auto& [key, object] : m_objects) {
+    if (auto source = MeterSourceOf(object.kind, object.index, object.name, object.strip)) {
+      sources.push_back(std::move(*source));
+    }
+  }
+  return sources;
+}
+
 std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config,
                                                IBackendListener& listener,
                                                std::chrono::milliseconds wait, bool& answered) {

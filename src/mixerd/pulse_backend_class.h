@@ -8,6 +8,7 @@
 #include "echo_filter.h"
 #include "mixer_backend.h"
 #include "pulse_aux.h"
+#include "pulse_meters.h"
 #include "pulse_volume.h"
 
 #include <pulse/pulseaudio.h>
@@ -44,6 +45,8 @@ public:
   void ApplyMute(int strip) override;
   void ApplyAux() override { SyncAux(); }
   std::vector<BackendTarget> Targets() const override;
+  std::string MetersUnavailable() const override { return {}; }
+  void SetMetering(bool on) override { m_meters.SetOn(on); }
   int Poll(std::span<pollfd> fds, int timeoutMs) override;
 
 private:
@@ -124,6 +127,8 @@ private:
   void OnStream(const pa_sink_input_info& info, bool listed);
   void RebindDevices(TargetKind kind);
   void SyncAux();
+  // What the meters measure: every bound object, and each bus's sink.
+  std::vector<MeterSource> MeterSources() const;
 
   // pulse_echo_policy.cpp
   void CheckOutsideMute(Object& object, bool reported);
@@ -160,6 +165,7 @@ private:
   std::span<pollfd> m_serviceFds;
   int m_serviceEvents = 0;
   std::vector<pollfd> m_pollScratch;
+  PulseMeters m_meters{m_listener, [this] { return MeterSources(); }};
 };
 
 } // namespace vantrel::mixerd

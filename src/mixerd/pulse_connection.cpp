@@ -64,6 +64,7 @@ void PulseBackend::Connect() {
 }
 
 void PulseBackend::DropContext() {
+  m_meters.OnLost();
   if (m_context != nullptr) {
     pa_context_set_state_callback(m_context, nullptr, nullptr);
     pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
@@ -117,6 +118,7 @@ void PulseBackend::OnLost() {
       m_unheard[static_cast<std::size_t>(found->second.strip)] = true;
     }
   }
+  m_meters.OnLost();
   m_failedOnce = true;
   m_ready = false;
   m_listed = false;
@@ -138,6 +140,7 @@ void PulseBackend::OnReady() {
       PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK_INPUT |
       PA_SUBSCRIPTION_MASK_SERVER);
   Done(pa_context_subscribe(m_context, mask, nullptr, nullptr));
+  m_meters.OnReady(m_context, Api());
   // The server answers in order: defaults (and with them our modules),
   // devices, then streams.
   m_auxStarted = false;

@@ -33,19 +33,6 @@ int CountBusSinks() {
   return count;
 }
 
-// A stereo 440 Hz sine, 16-bit, long enough for any measurement here.
-std::string WriteSine(const std::string& folder) {
-  const std::string path = folder + "/sine.raw";
-  std::ofstream file(path, std::ios::binary);
-  for (int i = 0; i < kRate * 30; ++i) {
-    const auto sample = static_cast<int16_t>(
-        std::lround(kSineAmplitude * 32767 * std::sin(2 * M_PI * 440.0 * i / kRate)));
-    file.write(reinterpret_cast<const char*>(&sample), 2);
-    file.write(reinterpret_cast<const char*>(&sample), 2);
-  }
-  return path;
-}
-
 // RMS (full scale 1) of `seconds` recorded from `source`, the first quarter
 // second left out while the graph settles.
 double RecordedRms(const std::string& source, double seconds) {
@@ -97,8 +84,10 @@ protected:
   // Into the sink whose monitor Analog 1 takes, or into the default sink,
   // where the Wave strip takes the player's stream.
   void PlaySine(const std::string& sink = "vantrel_tone") {
+    const std::string sine = m_dir.Path() + "/sine.raw";
+    WriteSine(sine, 30, kSineAmplitude);
     m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
-                             "--property=application.name=Sine", WriteSine(m_dir.Path())});
+                             "--property=application.name=Sine", sine});
     ASSERT_GT(m_player, 0);
   }
 

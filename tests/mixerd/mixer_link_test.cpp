@@ -189,6 +189,21 @@ TEST(MixerLinkRestartTest, AServerThatDiesIsStartedAgainAndGetsNothingStale) {
   EXPECT_TRUE(StopMixerNameOwner());
 }
 
+TEST_F(MixerLinkTest, MetersOnTheVirtualCardSayWhyOnceAndNoUpdateComes) {
+  const std::unique_ptr<CMixerLink> link = ConnectLink();
+  link->SetMetersWanted(true);
+  std::string notice;
+  ASSERT_TRUE(PumpLinkUntil(
+      *link, [&] { return !(notice = link->TakeMeterNotice()).empty(); }, 10s));
+  EXPECT_EQ(notice, "No level meters: the virtual back end plays no sound, so there is no level "
+                    "to measure.");
+  MeterUpdate update;
+  PumpLinkUntil(
+      *link, [] { return false; }, 300ms);
+  EXPECT_EQ(link->TakeMeterNotice(), "");
+  EXPECT_FALSE(link->TakeMeterUpdate(update));
+}
+
 TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {
   auto link = ConnectLink();
   IMixerServer* mixer = link->Server();

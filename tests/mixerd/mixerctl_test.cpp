@@ -194,6 +194,15 @@ TEST_F(MixerctlTest, WatchEndsCleanlyOnAStopSignalOrItsTimeout) {
   EXPECT_NE(missing.err.find("0 of 1 changes"), std::string::npos) << missing.err;
 }
 
+TEST_F(MixerctlTest, MetersOnTheVirtualCardSayWhyInOneLineAndFail) {
+  const CommandResult result = Ctl({"meters", "--count", "1", "--timeout", "5"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "vantrel-mixerctl: no meters: the virtual back end plays no sound, so there is no "
+            "level to measure.\n");
+}
+
 TEST_F(MixerctlTest, BadCommandsExitWithAUsageError) {
   const std::vector<std::vector<std::string>> cases = {
       {},

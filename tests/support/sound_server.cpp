@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <fstream>
 #include <regex>
 #include <signal.h>
 #include <spawn.h>
@@ -100,6 +102,17 @@ std::string Join(const std::vector<long>& values) {
     text += std::to_string(value) + " ";
   }
   return text;
+}
+
+void WriteSine(const std::string& path, int seconds, double amplitude) {
+  constexpr int kRate = 48000;
+  std::ofstream file(path, std::ios::binary);
+  for (int i = 0; i < kRate * seconds; ++i) {
+    const auto sample = static_cast<int16_t>(
+        std::lround(amplitude * 32767 * std::sin(2 * M_PI * 440.0 * i / kRate)));
+    file.write(reinterpret_cast<const char*>(&sample), 2);
+    file.write(reinterpret_cast<const char*>(&sample), 2);
+  }
 }
 
 pid_t StartProgram(std::vector<std::string> args) {

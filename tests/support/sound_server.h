@@ -38,6 +38,10 @@ std::string Join(const std::vector<long>& values);
 bool Eventually(const std::function<bool()>& condition,
                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Writes a stereo 16-bit 440 Hz sine at 48 kHz, `seconds` long, of peak
+// `amplitude` (full scale 1), as raw samples for pacat.
+void WriteSine(const std::string& path, int seconds, double amplitude);
+
 // Starts a program in the background: its process id, or 0.
 pid_t StartProgram(std::vector<std::string> args);
 // SIGTERM and wait; pid becomes 0.

@@ -1,6 +1,7 @@
 #include "mixer/dbus_mixer_server.h"
 
 #include "mixer/dbus_mixer_protocol.h"
+#include "mixer/meter_levels.h"
 #include "mixer/mixer_values.h"
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -181,6 +182,43 @@ void DbusMixerServer::RequestState() {
     m_stateAwaited = true;
   } catch (const sdbus::Error&) {
     // No bus: the link asks again once it has one.
+  }
+}
+
+void DbusMixerServer::StartMeters(std::function<void(std::string why)> answer) {
+  try {
+    auto call = m_proxy->createMethodCall(kInterface, kStartMetersMethod);
+    DisableAutoStart(call);
+    m_proxy->callMethod(
+        call,
+        [answer = std::move(answer)](sdbus::MethodReply& reply, const sdbus::Error* error) {
+          std::string why;
+          try {
+            if (error != nullptr) {
+              why = "the mixer server did not take the request for meters (" + error->getMessage() +
+                    ")";
+            } else {
+              reply >> why;
+            }
+          } catch (const sdbus::Error& bad) {
+            why = "the mixer server's answer about meters is unreadable (" + bad.getMessage() + ")";
+          }
+          answer(std::move(why));
+        },
+        kStateTimeout);
+  } catch (const sdbus::Error&) {
+    // No bus: the link asks again once a server is found.
+  }
+}
+
+void DbusMixerServer::StopMeters() {
+  try {
+    auto call = m_proxy->createMethodCall(kInterface, kStopMetersMethod);
+    DisableAutoStart(call);
+    call.dontExpectReply();
+    m_proxy->callMethod(call);
+  } catch (const sdbus::Error&) {
+    // No bus: the server stops the meters itself when we leave it.
   }
 }
 

@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace sdbus {
 class IConnection;
@@ -85,6 +86,11 @@ public:
   void RequestState();
   // Waits up to `budget` for the state asked for, handling what arrives.
   void AwaitState(std::chrono::milliseconds budget);
+  // Asks the server to measure levels for this client, without waiting:
+  // `answer` gets why it has no meters (empty: they run) when it answers.
+  void StartMeters(std::function<void(std::string why)> answer);
+  // Tells the server this client no longer wants meters; no answer.
+  void StopMeters();
 
   // Setters written to nobody yet.
   std::size_t PendingSetters() const { return m_pending.Size(); }

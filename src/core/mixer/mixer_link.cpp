@@ -91,6 +91,9 @@ void CMixerLink::Subscribe() {
   const std::string owner = std::string("type='signal',sender='") + kDbusName + "',interface='" +
                             kDbusName + "',member='NameOwnerChanged',arg0='" +
                             mixer_dbus::kBusName + "'";
+  const std::string meters = std::string("type='signal',path='") + mixer_dbus::kObjectPath +
+                             "',interface='" + mixer_dbus::kInterface + "',member='" +
+                             mixer_dbus::kMeterLevelsSignal + "'";
   // Without the subscriptions the link still works; it only no longer
   // hears of changes made elsewhere or of a server that died.
   try {
@@ -107,6 +110,8 @@ void CMixerLink::Subscribe() {
       }
       OnOwnerChanged(!newOwner.empty());
     }));
+    m_matches.push_back(m_connection->addMatch(
+        meters, [this](sdbus::Message& message) { OnMeterLevels(message); }));
   } catch (const sdbus::Error&) {
   }
 }
@@ -129,6 +134,69 @@ void CMixerLink::OnValuesChanged(sdbus::Message& message) {
   }
 }
 
+void CMixerLink::OnMeterLevels(sdbus::Message& message) {
+  // Another client's meters reach us too while it asks for them.
+  if (!m_metersWanted) {
+    return;
+  }
+  using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
+  std::vector<Entry> entries;
+  try {
+    message >> entries;
+  } catch (const sdbus::Error&) {
+    return;
+  }
+  MeterUpdate update;
+  for (const Entry& entry : entries) {
+    if (const auto reading =
+            mixer_dbus::ParseMeterEntry(entry.get<0>(), entry.get<1>(), entry.get<2>())) {
+      update.push_back(*reading);
+    }
+  }
+  if (m_meterUpdates.size() >= kMeterQueueLimit) {
+    m_meterUpdates.pop_front();
+  }
+  m_meterUpdates.push_back(std::move(update));
+  Notify();
+}
+
+void CMixerLink::SetMetersWanted(bool wanted) {
+  if (wanted == m_metersWanted) {
+    return;
+  }
+  m_metersWanted = wanted;
+  if (wanted) {
+    RequestMeters();
+    return;
+  }
+  m_meterUpdates.clear();
+  if (m_server) {
+    m_server->StopMeters();
+  }
+}
+
+void CMixerLink::RequestMeters() {
+  if (!m_metersWanted || !m_server) {
+    return;
+  }
+  m_server->StartMeters([this](std::string why) {
+    // An answer that comes after the meters were turned off says nothing.
+    if (m_metersWanted && !why.empty()) {
+      m_meterNotice = "No level meters: " + why + ".";
+      Notify();
+    }
+  });
+}
+
+bool CMixerLink::TakeMeterUpdate(MeterUpdate& update) {
+  if (m_meterUpdates.empty()) {
+    return false;
+  }
+  update = std::move(m_meterUpdates.front());
+  m_meterUpdates.pop_front();
+  return true;
+}
+
 void CMixerLink::OnOwnerChanged(bool owned) {
   if (owned) {
     // A new server: what is shown came from the old one.
@@ -137,6 +205,7 @@ void CMixerLink::OnOwnerChanged(bool owned) {
       m_server->DropPendingSetters();
       m_server->RequestState();
     }
+    RequestMeters();
   } else {
     if (m_server) {
       m_server->DropPendingSetters();
@@ -417,6 +486,7 @@ void CMixerLink::BuildServer() {
     m_server->RequestState();
     m_nextStateRequest = std::chrono::steady_clock::now() + kRetryInterval;
     m_lastError.clear();
+    RequestMeters();
   } catch (const sdbus::Error& error) {
     m_lastError = "Cannot reach the mixer server: " + error.getMessage();
     m_server.reset();

@@ -31,12 +31,18 @@
 // user or a controller moves them. A bus that goes away costs the server
 // object (Server() answers nullptr) but not the mirror; the link connects
 // again, about once a second, to the same address and carries on.
+//
+// Level meters run only while the owner wants them (SetMetersWanted): the
+// link asks the server, and asks again whenever a new server or a new bus
+// connection comes; updates wait in a short queue for the owner to take.
 
+#include "mixer/meter_levels.h"
 #include "mixer/mixer_mirror.h"
 #include "mixer/mixer_server.h"
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -62,6 +68,9 @@ struct MixerLinkOptions {
   // How long a getter waits for its answer.
   std::chrono::milliseconds callTimeout{1000};
 };
+
+// One update of the level meters: a reading per measured value.
+using MeterUpdate = std::vector<mixer_dbus::MeterReading>;
 
 // What the owner's event loop waits for before calling ProcessEvents():
 // `events` (POLLIN, POLLOUT) on `fd`, or `timeoutMs` passing (-1: none).
@@ -116,6 +125,18 @@ public:
   // inside any call on the link; it must only take note.
   void SetWatchListener(std::function<void()> listener);
 
+  // Asks for level meters (true) or says they are no longer wanted. Never
+  // waits; the answer and the updates come through ProcessEvents().
+  void SetMetersWanted(bool wanted);
+  bool MetersWanted() const { return m_metersWanted; }
+  // The oldest meter update not taken yet; false when there is none. At
+  // most kMeterQueueLimit wait: a reader that falls behind loses the oldest.
+  bool TakeMeterUpdate(MeterUpdate& update);
+  // Why the server measures nothing ("the virtual back end plays no
+  // sound..."), once after each answer that says so; else empty.
+  std::string TakeMeterNotice() { return std::exchange(m_meterNotice, std::string()); }
+  static constexpr std::size_t kMeterQueueLimit = 8;
+
 private:
   bool StartServerProcess();
   bool WaitForName(std::chrono::milliseconds timeout);
@@ -123,6 +144,9 @@ private:
   void Subscribe();
   void OnOwnerChanged(bool owned);
   void OnValuesChanged(sdbus::Message& message);
+  void OnMeterLevels(sdbus::Message& message);
+  // Sends StartMeters to the current server when meters are wanted.
+  void RequestMeters();
   void RestartServerIfDue();
   // The bus broke: keep the mirror, drop the connection, connect again later.
   void LoseBus();
@@ -150,6 +174,9 @@ private:
   // is due at m_nextRestart.
   bool m_restartWanted = false;
   std::chrono::steady_clock::time_point m_nextRestart{};
+  bool m_metersWanted = false;
+  std::deque<MeterUpdate> m_meterUpdates;
+  std::string m_meterNotice;
 };
 
 } // namespace vantrel

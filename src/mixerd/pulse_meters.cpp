@@ -1,0 +1,260 @@
+#include "pulse_meters.h"
+
+#include "pulse_aux.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+
+namespace vantrel::mixerd {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The server hands each meter stream one peak per side this often: twice
+// per update, so an update rarely finds nothing new.
+constexpr uint32_t kPeakRate = 2 * mixer_dbus::kMeterUpdatesPerSecond;
+constexpr auto kUpdateInterval =
+    std::chrono::microseconds(1000000 / mixer_dbus::kMeterUpdatesPerSecond);
+// A meter that hears nothing for this many updates (its object paused or
+// suspended) falls to silence rather than hold its last peak.
+constexpr int kHoldUpdates = 5;
+// An object whose stream failed is tried again after this long.
+constexpr auto kRetryDelay = std::chrono::seconds(1);
+constexpr char kStreamName[] = "Vantrel level meter";
+
+} // namespace
+
+std::optional<MeterSource> MeterSourceOf(TargetKind kind, uint32_t index, const std::string& name,
+                                         int strip) {
+  int meter = strip;
+  for (int bus = 0; bus < kBusCount && meter < 0; ++bus) {
+    if (kind == TargetKind::Sink && name == BusSink(bus)) {
+      meter = BusMeter(bus);
+    }
+  }
+  if (meter < 0) {
+    return std::nullopt;
+  }
+  if (kind == TargetKind::Stream) {
+    return MeterSource{meter, index, {}};
+  }
+  // Both servers name a sink's monitor source after the sink.
+  return MeterSource{meter, PA_INVALID_INDEX, kind == TargetKind::Sink ? name + ".monitor" : name};
+}
+
+struct PulseMeters::Meter {
+  pa_stream* stream = nullptr;
+  bool failed = false;
+  bool heard = false; // peaks came since the last update
+  SidePeaks peak;     // the loudest since the last update
+  SidePeaks shown;    // what the last update said
+  int quietUpdates = 0;
+
+  ~Meter() {
+    if (stream != nullptr) {
+      Close(stream);
+    }
+  }
+
+  // A stream the server is still making cannot be disconnected yet, and
+  // the server would keep it: it closes itself once made, and lets go of
+  // itself once ended (also when the context goes).
+  static void Close(pa_stream* stream) {
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    if (pa_stream_get_state(stream) == PA_STREAM_CREATING) {
+      pa_stream_set_state_callback(
+          stream,
+          [](pa_stream* closing, void*) {
+            const pa_stream_state_t state = pa_stream_get_state(closing);
+            if (state == PA_STREAM_READY) {
+              pa_stream_disconnect(closing);
+            } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+              pa_stream_set_state_callback(closing, nullptr, nullptr);
+              pa_stream_unref(closing);
+            }
+          },
+          nullptr);
+      return;
+    }
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+  }
+};
+
+PulseMeters::PulseMeters(IBackendListener& listener, Sources sources)
+    : m_listener(listener), m_sources(std::move(sources)) {}
+
+PulseMeters::~PulseMeters() {
+  StopAll();
+}
+
+void PulseMeters::OnReady(pa_context* context, pa_mainloop_api* api) {
+  m_context = context;
+  m_api = api;
+  if (m_on) {
+    StartTimer();
+  }
+}
+
+void PulseMeters::OnLost() {
+  StopAll();
+  m_context = nullptr;
+}
+
+void PulseMeters::SetOn(bool on) {
+  if (on == m_on) {
+    return;
+  }
+  m_on = on;
+  if (!on) {
+    StopAll();
+  } else if (m_context != nullptr) {
+    StartTimer();
+  }
+}
+
+void PulseMeters::StopAll() {
+  m_meters.clear();
+  m_failed.clear();
+  if (m_timer != nullptr) {
+    m_api->time_free(m_timer);
+    m_timer = nullptr;
+  }
+}
+
+void PulseMeters::StartTimer() {
+  timeval when{};
+  pa_gettimeofday(&when);
+  pa_timeval_add(&when, kUpdateInterval.count());
+  if (m_timer != nullptr) {
+    m_api->time_restart(m_timer, &when);
+    return;
+  }
+  m_timer = m_api->time_new(
+      m_api, &when,
+      [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+        static_cast<PulseMeters*>(self)->Tick();
+      },
+      this);
+}
+
+void PulseMeters::Tick() {
+  Sync();
+  MeterFrame frame{};
+  for (auto& [source, meter] : m_meters) {
+    if (meter->heard) {
+      meter->shown = meter->peak;
+      meter->quietUpdates = 0;
+    } else if (++meter->quietUpdates > kHoldUpdates) {
+      meter->shown = {};
+    }
+    meter->peak = {};
+    meter->heard = false;
+    // A strip's level is the loudest of its objects.
+    std::optional<SidePeaks>& level = frame[static_cast<std::size_t>(source.meter)];
+    const SidePeaks before = level.value_or(SidePeaks{});
+    level = SidePeaks{std::max(before.left, meter->shown.left),
+                      std::max(before.right, meter->shown.right)};
+  }
+  // Every update goes out, steady levels too: a surface's meters fall
+  // unless they are told again.
+  m_listener.OnMeters(frame);
+  StartTimer();
+}
+
+// Opens a stream for each object that has none and closes those of objects
+// that went or whose stream failed.
+void PulseMeters::Sync() {
+  const std::vector<MeterSource> wanted = m_sources();
+  const std::set<MeterSource> wantedSet(wanted.begin(), wanted.end());
+  const auto now = Clock::now();
+  for (auto it = m_meters.begin(); it != m_meters.end();) {
+    if (it->second->failed) {
+      m_failed[it->first] = now + kRetryDelay;
+    }
+    if (it->second->failed || !wantedSet.contains(it->first)) {
+      it = m_meters.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  std::erase_if(m_failed, [&](const auto& failed) {
+    return !wantedSet.contains(failed.first) || now >= failed.second;
+  });
+  for (const MeterSource& source : wantedSet) {
+    if (!m_meters.contains(source) && !m_failed.contains(source)) {
+      Open(source);
+    }
+  }
+}
+
+void PulseMeters::Open(const MeterSource& source) {
+  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kPeakRate, 2};
+  pa_channel_map map{};
+  pa_channel_map_init_stereo(&map);
+  pa_proplist* properties = pa_proplist_new();
+  pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, kStreamName);
+  pa_stream* stream = pa_stream_new_with_proplist(m_context, kStreamName, &spec, &map, properties);
+  pa_proplist_free(properties);
+  if (stream == nullptr) {
+    m_failed[source] = Clock::now() + kRetryDelay;
+    return;
+  }
+  auto meter = std::make_unique<Meter>();
+  meter->stream = stream;
+  pa_stream_set_read_callback(stream, &PulseMeters::OnRead, meter.get());
+  pa_stream_set_state_callback(stream, &PulseMeters::OnStreamState, meter.get());
+  // A playback stream is heard through the monitor of whatever sink it
+  // plays on; the server picks that monitor when no device is named.
+  if (source.stream != PA_INVALID_INDEX) {
+    pa_stream_set_monitor_stream(stream, source.stream);
+  }
+  pa_buffer_attr attributes{};
+  std::memset(&attributes, 0xff, sizeof attributes);
+  attributes.fragsize = sizeof(float) * spec.channels;
+  // Meters never move, and never keep an idle device from suspending.
+  const auto flags =
+      static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY |
+                                     PA_STREAM_DONT_MOVE | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
+  const char* device = source.stream != PA_INVALID_INDEX ? nullptr : source.device.c_str();
+  if (pa_stream_connect_record(stream, device, &attributes, flags) < 0) {
+    meter->failed = true;
+  }
+  m_meters.emplace(source, std::move(meter));
+}
+
+void PulseMeters::OnRead(pa_stream* stream, size_t /*bytes*/, void* tag) {
+  auto& meter = *static_cast<Meter*>(tag);
+  for (;;) {
+    const void* data = nullptr;
+    size_t length = 0;
+    if (pa_stream_peek(stream, &data, &length) < 0 || length == 0) {
+      return;
+    }
+    // A hole (data null) carries no peaks.
+    const auto* bytes = static_cast<const char*>(data);
+    for (size_t at = 0; bytes != nullptr && at + 2 * sizeof(float) <= length;
+         at += 2 * sizeof(float)) {
+      std::array<float, 2> sides{};
+      std::memcpy(sides.data(), bytes + at, sizeof sides);
+      meter.peak.left = std::max(meter.peak.left, static_cast<double>(std::fabs(sides[0])));
+      meter.peak.right = std::max(meter.peak.right, static_cast<double>(std::fabs(sides[1])));
+      meter.heard = true;
+    }
+    pa_stream_drop(stream);
+  }
+}
+
+void PulseMeters::OnStreamState(pa_stream* stream, void* tag) {
+  const pa_stream_state_t state = pa_stream_get_state(stream);
+  if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+    // Closed at the next update; the object is tried again later.
+    static_cast<Meter*>(tag)->failed = true;
+  }
+}
+
+} // namespace vantrel::mixerd
