@@ -278,6 +278,15 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
         }
       } else if (EqualsIgnoringAsciiCase(entry.key, "card")) {
         config.card = entry.value;
+      } else if (EqualsIgnoringAsciiCase(entry.key, "taper")) {
+        if (EqualsIgnoringAsciiCase(entry.value, "desktop")) {
+          config.taper = VolumeTaper::Desktop;
+        } else if (EqualsIgnoringAsciiCase(entry.value, "amplitude")) {
+          config.taper = VolumeTaper::Amplitude;
+        } else {
+          parser.Fault(entry.line,
+                       "unknown taper \"" + entry.value + "\" (desktop or amplitude); ignored.");
+        }
       } else {
         parser.Fault(entry.line, "unknown key \"" + entry.key + "\" in [Mixer]; ignored.");
       }

@@ -75,9 +75,19 @@ struct BindingRule {
   bool firstCaptureOnly = false;
 };
 
+// How a fader's travel becomes a sound server's volume.
+enum class VolumeTaper {
+  // Travel is the server's own volume scale, as the desktop's volume
+  // control shows it: half travel is 50 % there (cubic: about -18 dB).
+  Desktop,
+  // Travel is linear amplitude: half travel is -6 dB (79 % on the desktop).
+  Amplitude,
+};
+
 struct MixerConfig {
   std::string backend; // empty when the file names none
   std::string card = "default";
+  VolumeTaper taper = VolumeTaper::Desktop; // [Mixer] taper = desktop | amplitude
   std::vector<BindingRule> rules;
   // [Outputs]: the sink of each output pair an aux bus can be routed to
   // ("default": the default sink, following it; empty: plays nowhere), by

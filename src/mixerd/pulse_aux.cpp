@@ -33,8 +33,8 @@ double Level(int32_t value) {
 
 // Whether every channel is at `level` (< 0: any level), within PipeWire's
 // rounding.
-bool AtLevel(const pa_cvolume& volume, double level) {
-  const auto wanted = static_cast<int64_t>(pa_sw_volume_from_linear(level));
+bool AtLevel(const pa_cvolume& volume, double level, VolumeTaper taper) {
+  const auto wanted = static_cast<int64_t>(ServerVolume(level, taper));
   for (unsigned i = 0; i < volume.channels; ++i) {
     if (std::abs(static_cast<int64_t>(volume.values[i]) - wanted) > kVolumeTolerance) {
       return level < 0;
@@ -293,7 +293,7 @@ bool PulseAux::OnStream(const pa_sink_input_info& info) {
       // PipeWire may restore a new stream's remembered volume over the
       // send level: nobody else sets our loopbacks, so any other level is
       // put back.
-      if (module.stream != info.index || !AtLevel(info.volume, module.volume)) {
+      if (module.stream != info.index || !AtLevel(info.volume, module.volume, m_config.taper)) {
         module.stream = info.index;
         SetStreamVolume(module);
       }
@@ -313,7 +313,7 @@ void PulseAux::SetStreamVolume(Module& module) {
     return;
   }
   pa_cvolume volume;
-  pa_cvolume_set(&volume, 2, pa_sw_volume_from_linear(module.volume));
+  pa_cvolume_set(&volume, 2, ServerVolume(module.volume, m_config.taper));
   Done(pa_context_set_sink_input_volume(m_context, module.stream, &volume, nullptr, nullptr));
 }
 
@@ -330,7 +330,7 @@ void PulseAux::SetBusVolumes() {
     }
     m_busVolumes[static_cast<std::size_t>(bus)] = level;
     pa_cvolume volume;
-    pa_cvolume_set(&volume, 2, pa_sw_volume_from_linear(Level(level)));
+    pa_cvolume_set(&volume, 2, ServerVolume(Level(level), m_config.taper));
     Done(pa_context_set_sink_volume_by_name(m_context, BusSink(bus).c_str(), &volume, nullptr,
                                             nullptr));
   }

@@ -85,8 +85,9 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
   // their strip's value at once.
   if (!listed && object.strip >= 0) {
     const SideLevels levels = m_listener.StripLevels(object.strip);
-    const bool already = SameVolumes(VolumeValues(VolumeOfLevels(object.map, levels)),
-                                     VolumeValues(object.volume), kVolumeTolerance);
+    const bool already =
+        SameVolumes(VolumeValues(VolumeOfLevels(object.map, levels, m_config.taper)),
+                    VolumeValues(object.volume), kVolumeTolerance);
     SetVolume(object, levels);
     m_unheard[static_cast<std::size_t>(object.strip)] = false;
     object.restoreUntil = Clock::now() + (already ? kRestoreWindow : kRestoreLatest);
@@ -130,7 +131,8 @@ void PulseBackend::RebindDevices(TargetKind kind) {
       SetVolume(object, m_listener.StripLevels(object.strip));
       heard[strip] = true;
     } else {
-      m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
+      m_listener.OnStripLevels(object.strip,
+                               LevelsOfVolume(object.map, object.volume, m_config.taper));
     }
     if (m_muteUnheard[strip]) {
       SetMute(object, StripMuted(m_listener.State(), object.strip));

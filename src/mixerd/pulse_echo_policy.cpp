@@ -33,8 +33,8 @@ void PulseBackend::CheckOutsideChange(Object& object, const std::vector<int64_t>
   const SideLevels wanted = m_listener.StripLevels(object.strip);
   const std::vector<int64_t> reported = VolumeValues(object.volume);
   const bool restoring = object.restoreUntil && now < *object.restoreUntil;
-  const bool wantedVolume =
-      SameVolumes(VolumeValues(VolumeOfLevels(object.map, wanted)), reported, kVolumeTolerance);
+  const bool wantedVolume = SameVolumes(
+      VolumeValues(VolumeOfLevels(object.map, wanted, m_config.taper)), reported, kVolumeTolerance);
   if (wantedVolume) {
     object.echo.Settled();
   }
@@ -56,7 +56,7 @@ void PulseBackend::CheckOutsideChange(Object& object, const std::vector<int64_t>
     return;
   }
   object.restoreUntil.reset();
-  m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume));
+  m_listener.OnStripLevels(object.strip, LevelsOfVolume(object.map, object.volume, m_config.taper));
 }
 
 } // namespace vantrel::mixerd

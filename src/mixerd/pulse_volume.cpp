@@ -1,6 +1,7 @@
 #include "pulse_volume.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantrel::mixerd {
 
@@ -31,7 +32,22 @@ Side SideOf(pa_channel_position_t position) {
 
 } // namespace
 
-pa_cvolume VolumeOfLevels(const pa_channel_map& map, SideLevels levels) {
+pa_volume_t ServerVolume(double level, VolumeTaper taper) {
+  const double clamped = std::clamp(level, 0.0, 1.0);
+  if (taper == VolumeTaper::Amplitude) {
+    return pa_sw_volume_from_linear(clamped);
+  }
+  return static_cast<pa_volume_t>(std::lround(clamped * PA_VOLUME_NORM));
+}
+
+double LevelOfServerVolume(pa_volume_t volume, VolumeTaper taper) {
+  if (taper == VolumeTaper::Amplitude) {
+    return pa_sw_volume_to_linear(volume);
+  }
+  return static_cast<double>(volume) / PA_VOLUME_NORM;
+}
+
+pa_cvolume VolumeOfLevels(const pa_channel_map& map, SideLevels levels, VolumeTaper taper) {
   pa_cvolume volume;
   pa_cvolume_init(&volume);
   volume.channels = map.channels;
@@ -40,18 +56,18 @@ pa_cvolume VolumeOfLevels(const pa_channel_map& map, SideLevels levels) {
     const double level = side == Side::Left    ? levels.left
                          : side == Side::Right ? levels.right
                                                : std::max(levels.left, levels.right);
-    volume.values[i] = pa_sw_volume_from_linear(std::clamp(level, 0.0, 1.0));
+    volume.values[i] = ServerVolume(level, taper);
   }
   return volume;
 }
 
-SideLevels LevelsOfVolume(const pa_channel_map& map, const pa_cvolume& volume) {
+SideLevels LevelsOfVolume(const pa_channel_map& map, const pa_cvolume& volume, VolumeTaper taper) {
   double left = -1;
   double right = -1;
   double both = 0;
   const unsigned channels = std::min<unsigned>(map.channels, volume.channels);
   for (unsigned i = 0; i < channels; ++i) {
-    const double level = pa_sw_volume_to_linear(volume.values[i]);
+    const double level = LevelOfServerVolume(volume.values[i], taper);
     switch (SideOf(map.map[i])) {
     case Side::Left:
       left = std::max(left, level);

@@ -66,7 +66,8 @@ void PulseBackend::SendWaiting(Setting& setting) {
     return;
   }
   Object& object = found->second;
-  const pa_cvolume volume = VolumeOfLevels(object.map, *std::exchange(setting.next, std::nullopt));
+  const pa_cvolume volume =
+      VolumeOfLevels(object.map, *std::exchange(setting.next, std::nullopt), m_config.taper);
   if (!pa_cvolume_valid(&volume)) {
     return;
   }

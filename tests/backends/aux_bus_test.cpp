@@ -131,7 +131,7 @@ TEST_F(AuxBusTest, ASendFeedsItsBusAtItsLevelAndAtZeroNothing) {
   EXPECT_LT(RecordedRms("vantrel_aux1.monitor", 0.5), 1e-4);
   Set({"SendLevel", "0", "0", "0", "32768"});
   const double half = RecordedRms("vantrel_aux1.monitor", 1.0);
-  EXPECT_NEAR(Db(half / input), Db(32768 / 65535.0), 1.0) << half << " of " << input;
+  EXPECT_NEAR(Db(half / input), Db(AmplitudeOf(32768)), 1.0) << half << " of " << input;
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("send from Analog 1 = 32768"), std::string::npos) << targets;
 
@@ -148,7 +148,7 @@ TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
   }
   PlaySine("vantrel_out");
   const double before = RecordedRms("vantrel_out.monitor", 0.75);
-  ASSERT_GT(before, 0.5 * kSineAmplitude);
+  ASSERT_GT(before, 0.1 * kSineAmplitude);
   Start("pulse", "");
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
   EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / before), 0, 0.5);
@@ -159,7 +159,7 @@ TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
   // The send takes the stream after its volume, as the default sink hears it.
   Set({"SendLevel", "2", "0", "0", "32768"});
   const double sent = RecordedRms("vantrel_aux1.monitor", 1.0);
-  EXPECT_NEAR(Db(sent / before), Db(32768 / 65535.0), 1.0) << sent << " of " << before;
+  EXPECT_NEAR(Db(sent / before), Db(AmplitudeOf(32768)), 1.0) << sent << " of " << before;
   EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / before), 0, 0.5);
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("send from Wave = 32768 (stream Sine"), std::string::npos) << targets;
@@ -167,7 +167,7 @@ TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
   // The player's next stream is sent as well.
   EndProgram(m_player);
   PlaySine("vantrel_out");
-  EXPECT_NEAR(Db(RecordedRms("vantrel_aux1.monitor", 1.0) / before), Db(32768 / 65535.0), 1.0);
+  EXPECT_NEAR(Db(RecordedRms("vantrel_aux1.monitor", 1.0) / before), Db(AmplitudeOf(32768)), 1.0);
 
   Set({"SendLevel", "2", "0", "0", "0"});
   std::this_thread::sleep_for(300ms);

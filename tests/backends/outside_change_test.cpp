@@ -23,7 +23,7 @@ TEST_F(SoundBackendTest, ARememberedStreamVolumeNeverTakesOverItsStrip) {
     std::this_thread::sleep_for(600ms);
     // PipeWire remembers this for the application's next stream.
     Pactl({"set-sink-input-volume", StreamIndex("Remembered Player"), "20%"});
-    ASSERT_TRUE(Eventually([] { return Get({"SourceVolume", "2", "0"}) == 524; }));
+    ASSERT_TRUE(Eventually([] { return Get({"SourceVolume", "2", "0"}) == 13107; }));
   }
   Set({"SourceVolume", "2", "0", "30000"});
   const long wanted = ServerVolumeOf(30000);

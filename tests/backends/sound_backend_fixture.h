@@ -17,12 +17,18 @@ namespace vantrel::test {
 
 using namespace std::chrono_literals;
 
-// Mixer value 32768 is half amplitude: the server's cubic volume of 0.5.
-inline constexpr long kHalfVolume = 52016;
-
-// The server volume the conversion gives a mixer value (cubic, 65536 unity).
+// The server volume the default conversion gives a mixer value: the same
+// fraction of the server's scale (65536 is 100 %).
 inline long ServerVolumeOf(long value) {
-  return std::lround(std::cbrt(value / 65535.0) * 65536);
+  return std::lround(value / 65535.0 * 65536);
+}
+
+// Mixer value 32768 is 50 % on the desktop.
+inline const long kHalfVolume = ServerVolumeOf(32768);
+
+// The amplitude a mixer value gives: the server's volume is cubic.
+inline double AmplitudeOf(long value) {
+  return std::pow(ServerVolumeOf(value) / 65536.0, 3);
 }
 
 inline CommandResult Ctl(std::vector<std::string> args) {

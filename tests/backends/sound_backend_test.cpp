@@ -19,8 +19,8 @@ namespace {
 TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
   Pactl({"set-sink-volume", "vantrel_out", "40%"});
   Start("pulse", "");
-  // 40 % is 0.4 cubed in amplitude: the strip shows what the user hears.
-  EXPECT_NEAR(Get({"MasterVolume", "0"}), std::lround(0.064 * 65535), 2);
+  // The fader stands where the desktop's volume control shows the sink.
+  EXPECT_NEAR(Get({"MasterVolume", "0"}), std::lround(0.4 * 65535), 2);
   EXPECT_NE(Ctl({"dump"}).out.find("backend pulse: "), std::string::npos);
 
   Set({"MasterVolume", "0", "32768"});
@@ -28,12 +28,24 @@ TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
   EXPECT_TRUE(Eventually([] {
     return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
   })) << Join(SinkVolume("vantrel_out"));
+  const std::string shown = Pactl({"get-sink-volume", "vantrel_out"});
+  EXPECT_NE(shown.find("/  50% /"), std::string::npos) << shown;
 
   Pactl({"set-sink-volume", "vantrel_out", "20%"});
   EXPECT_TRUE(Eventually([] {
-    return Get({"MasterVolume", "1"}) == 524;
+    return Get({"MasterVolume", "1"}) == 13107;
   })) << Get({"MasterVolume", "1"});
+  EXPECT_EQ(Get({"MasterVolume", "0"}), 13107);
+
+  // With the amplitude taper, 20 % on the desktop is 0.2 cubed in
+  // amplitude, and half travel half amplitude.
+  m_server.reset();
+  Start("pulse", "[Mixer]\ntaper = amplitude\n");
   EXPECT_EQ(Get({"MasterVolume", "0"}), 524);
+  Set({"MasterVolume", "0", "32768"});
+  EXPECT_TRUE(Eventually([] {
+    return Near(SinkVolume("vantrel_out"), {52016, 13107});
+  })) << Join(SinkVolume("vantrel_out"));
 }
 
 TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
@@ -44,7 +56,7 @@ TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
   Pactl({"set-default-sink", "vantrel_other"});
   // The faders show the new device's volume; the old device keeps its own.
   EXPECT_TRUE(Eventually([] {
-    return Get({"MasterVolume", "0"}) == 1769;
+    return Get({"MasterVolume", "0"}) == 19660;
   })) << Get({"MasterVolume", "0"});
   Set({"MasterVolume", "1", "32768"});
   EXPECT_TRUE(Eventually([] {
@@ -72,7 +84,7 @@ TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
   // A fresh server (its sink at 100 %) gets the value set while it was away.
   ASSERT_TRUE(server.Start());
   EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {41285, 65536});
+    return Near(SinkVolume("vantrel_out"), {ServerVolumeOf(16384), 65536});
   })) << Join(SinkVolume("vantrel_out"));
   EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
   EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
@@ -163,7 +175,7 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
   EXPECT_TRUE(Eventually([] {
     return Near(StreamVolume("Test Synth"), {kHalfVolume, 0});
   })) << Join(StreamVolume("Test Synth"));
-  const long userDefault = std::lround(std::cbrt(49152.0 / 65535.0) * 65536);
+  const long userDefault = ServerVolumeOf(49152);
   EXPECT_TRUE(Eventually([&] {
     return Near(StreamVolume("Special Player"), {userDefault, userDefault});
   })) << Join(StreamVolume("Special Player"));
@@ -177,7 +189,7 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
   std::this_thread::sleep_for(600ms);
   Pactl({"set-sink-input-volume", StreamIndex("Late Player"), "20%"});
   EXPECT_TRUE(Eventually([] {
-    return Get({"SourceVolume", "2", "0"}) == 524;
+    return Get({"SourceVolume", "2", "0"}) == 13107;
   })) << Get({"SourceVolume", "2", "0"});
   EXPECT_TRUE(Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume}));
   const std::string targets = Ctl({"targets"}).out;

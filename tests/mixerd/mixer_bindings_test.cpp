@@ -72,6 +72,7 @@ TEST(MixerConfig, DigitalStripsTakeTwoDigitalInputsByNameThenByDescription) {
 TEST(MixerConfig, FileRulesComeFirstReplaceTheirStripsDefaultsAndCatchAllsComeLast) {
   std::ostringstream errors;
   const MixerConfig config = ParseMixerConfig("[Mixer]\nbackend = alsa\ncard = hw:1\n"
+                                              "taper = Amplitude\n"
                                               "[User 1]\nstream = *\n"
                                               "[Wave]\nstream = application.name = Firefox\n"
                                               "[MIDI]\nstream = media.role ~ ^mus\n"
@@ -80,6 +81,8 @@ TEST(MixerConfig, FileRulesComeFirstReplaceTheirStripsDefaultsAndCatchAllsComeLa
   EXPECT_EQ(errors.str(), "");
   EXPECT_EQ(config.backend, "alsa");
   EXPECT_EQ(config.card, "hw:1");
+  EXPECT_EQ(config.taper, VolumeTaper::Amplitude);
+  EXPECT_EQ(DefaultMixerConfig().taper, VolumeTaper::Desktop);
   const std::vector<TargetProperties> streams = {
       Target({{"application.name", "Firefox"}, {"media.role", "music"}}),
       Target({{"media.role", "music"}}), Target({{"application.process.binary", "fluidsynth"}}),
@@ -105,7 +108,8 @@ TEST(MixerConfig, EachFaultIsOneLineNamingFileAndLineAndTheRestStillApplies) {
                                               "speaker = x\n"
                                               "garbage\n"
                                               "[Mixer]\nbackend = oss\nvolume = 3\n"
-                                              "[MIDI]\nstream = media.name = Song\n",
+                                              "[MIDI]\nstream = media.name = Song\n"
+                                              "[Mixer]\ntaper = log\n",
                                               "mixer.ini", errors);
   const std::string text = errors.str();
   for (const char* expected :
@@ -115,10 +119,12 @@ TEST(MixerConfig, EachFaultIsOneLineNamingFileAndLineAndTheRestStillApplies) {
         "mixer.ini:7: \"default\" names the default sink or source",
         "mixer.ini:8: \"nonsense\" is not a rule", "mixer.ini:9: \"#0\": a position",
         "mixer.ini:10: unknown key \"speaker\"", "mixer.ini:11: \"garbage\" is neither",
-        "mixer.ini:13: unknown back end \"oss\"", "mixer.ini:14: unknown key \"volume\""}) {
+        "mixer.ini:13: unknown back end \"oss\"", "mixer.ini:14: unknown key \"volume\"",
+        "mixer.ini:18: unknown taper \"log\" (desktop or amplitude)"}) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   }
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12) << text;
+  EXPECT_EQ(config.taper, VolumeTaper::Desktop);
   const std::vector<TargetProperties> streams = {Target({{"media.name", "Song"}})};
   EXPECT_EQ(BindTargets(config, TargetKind::Stream, streams), (std::vector<int>{kMidi}));
 }
@@ -187,26 +193,58 @@ TEST(MixerStrips, LevelsRoundTripThroughTheModelForEveryKindOfStrip) {
   EXPECT_FALSE(StoreStripLevels(state, kWave, {0, 0}));
 }
 
-TEST(PulseVolume, SidesMapToChannelsAndHalfAmplitudeIsTheServersCubeRoot) {
+TEST(PulseVolume, TravelIsTheDesktopsVolumeScaleOrWithAmplitudeTaperLinearAmplitude) {
+  // Mixer value, the server volume each taper gives it, and what pactl and
+  // the desktop's volume control show for it.
+  struct Case {
+    int32_t value;
+    pa_volume_t desktop;
+    pa_volume_t amplitude;
+    const char* shown;
+  };
+  for (const Case& c : {Case{0, PA_VOLUME_MUTED, PA_VOLUME_MUTED, "0%"},
+                        Case{6554, 6554, 30420, "10%"}, Case{32768, 32769, 52016, "50%"},
+                        Case{49152, 49153, 59544, "75%"},
+                        Case{65535, PA_VOLUME_NORM, PA_VOLUME_NORM, "100%"}}) {
+    const double level = c.value / 65535.0;
+    EXPECT_EQ(ServerVolume(level, VolumeTaper::Desktop), c.desktop) << c.value;
+    EXPECT_EQ(ServerVolume(level, VolumeTaper::Amplitude), c.amplitude) << c.value;
+    char shown[PA_VOLUME_SNPRINT_MAX];
+    const std::string text = pa_volume_snprint(shown, sizeof shown, c.desktop);
+    EXPECT_EQ(text.substr(text.find_first_not_of(' ')), c.shown) << c.value;
+    // The cubic scale is coarse near the top: amplitude comes back within a step.
+    EXPECT_NEAR(LevelOfServerVolume(c.amplitude, VolumeTaper::Amplitude) * 65535, c.value, 1.5);
+  }
+  // The desktop taper gives every mixer value back exactly, so a fader
+  // never drifts from what it sent.
+  for (int32_t value = 0; value <= 65535; ++value) {
+    const pa_volume_t volume = ServerVolume(value / 65535.0, VolumeTaper::Desktop);
+    ASSERT_EQ(std::lround(LevelOfServerVolume(volume, VolumeTaper::Desktop) * 65535), value);
+  }
+  // A volume above the server's 100 % is the fader at the top.
+  EXPECT_EQ(ServerVolume(1.5, VolumeTaper::Desktop), PA_VOLUME_NORM);
+}
+
+TEST(PulseVolume, SidesMapToChannels) {
   pa_channel_map stereo;
   pa_channel_map_init_stereo(&stereo);
-  const pa_cvolume volume = VolumeOfLevels(stereo, {0.5, 1.0});
+  const pa_cvolume volume = VolumeOfLevels(stereo, {0.5, 1.0}, VolumeTaper::Amplitude);
   EXPECT_EQ(VolumeValues(volume), (std::vector<int64_t>{52016, PA_VOLUME_NORM}));
-  const SideLevels back = LevelsOfVolume(stereo, volume);
+  const SideLevels back = LevelsOfVolume(stereo, volume, VolumeTaper::Amplitude);
   EXPECT_NEAR(back.left, 0.5, 1e-4);
   EXPECT_NEAR(back.right, 1.0, 1e-9);
 
   // A mono object takes the louder side and reports it on both.
   pa_channel_map mono;
   pa_channel_map_init_mono(&mono);
-  const pa_cvolume one = VolumeOfLevels(mono, {0.125, 0.5});
-  EXPECT_EQ(VolumeValues(one), (std::vector<int64_t>{52016}));
-  EXPECT_NEAR(LevelsOfVolume(mono, one).left, 0.5, 1e-4);
+  const pa_cvolume one = VolumeOfLevels(mono, {0.125, 0.5}, VolumeTaper::Desktop);
+  EXPECT_EQ(VolumeValues(one), (std::vector<int64_t>{32768}));
+  EXPECT_NEAR(LevelsOfVolume(mono, one, VolumeTaper::Desktop).right, 0.5, 1e-9);
 
   // Surround: centre and LFE follow the louder side, rear channels their side.
   pa_channel_map surround;
   pa_channel_map_init_auto(&surround, 6, PA_CHANNEL_MAP_ALSA);
-  const pa_cvolume six = VolumeOfLevels(surround, {0.0, 1.0});
+  const pa_cvolume six = VolumeOfLevels(surround, {0.0, 1.0}, VolumeTaper::Desktop);
   for (unsigned i = 0; i < 6; ++i) {
     const bool left = surround.map[i] == PA_CHANNEL_POSITION_FRONT_LEFT ||
                       surround.map[i] == PA_CHANNEL_POSITION_REAR_LEFT;
