@@ -187,19 +187,19 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
   if (!OnPipeWire(state)) {
     return;
   }
-  MixerdTempDir dir;
+  TempDir dir;
   const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
   Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
-  std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  WriteSine(dir.Path() + "/sine.raw", 120, kSineAmplitude);
-  MixerdProcess server(dir.Path() + "/mixer.state",
-                       {"--backend", "pulse", "--mixer-config", dir.Path() + "/mixer.ini"});
+  std::ofstream(dir.File("mixer.ini")) << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
+  WriteSine(dir.File("sine.raw"), 120, kSineAmplitude);
+  MixerdProcess server(dir.File("mixer.state"),
+                       {"--backend", "pulse", "--mixer-config", dir.File("mixer.ini")});
   if (!server.Start()) {
     state.SkipWithError("vantrel-mixerd did not start");
     return;
   }
   pid_t player = StartProgram(
-      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.Path() + "/sine.raw"});
+      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.File("sine.raw")});
   Eventually([] {
     return Pactl({"list", "short", "sinks"}).find("vantrel_aux1") != std::string::npos;
   });
@@ -230,17 +230,17 @@ void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
   if (!OnPipeWire(state)) {
     return;
   }
-  MixerdTempDir dir;
+  TempDir dir;
   const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
   Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
-  std::ofstream(dir.Path() + "/mixer.ini") << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  WriteSine(dir.Path() + "/sine.raw", 60, kSineAmplitude);
+  std::ofstream(dir.File("mixer.ini")) << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
+  WriteSine(dir.File("sine.raw"), 60, kSineAmplitude);
   const pid_t player = StartProgram(
-      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.Path() + "/sine.raw"});
+      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.File("sine.raw")});
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const double idle = ServerCpuPercent(5);
-  MixerdProcess server(dir.Path() + "/mixer.state",
-                       {"--backend", "pulse", "--mixer-config", dir.Path() + "/mixer.ini"});
+  MixerdProcess server(dir.File("mixer.state"),
+                       {"--backend", "pulse", "--mixer-config", dir.File("mixer.ini")});
   if (!server.Start()) {
     state.SkipWithError("vantrel-mixerd did not start");
     return;

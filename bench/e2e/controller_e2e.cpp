@@ -52,8 +52,8 @@ using Clock = std::chrono::steady_clock;
 
 // The whole stack, started once per benchmark run.
 struct Stack {
-  MixerdTempDir dir;
-  MixerdProcess server{dir.Path() + "/mixer.state"};
+  TempDir dir;
+  MixerdProcess server{dir.File("mixer.state")};
   JackPeer peer;
   std::unique_ptr<CMixerLink> link;
   std::unique_ptr<BridgeProcess> bridge;
@@ -76,7 +76,7 @@ struct Stack {
     const auto outs = MidiOutputNames();
     const auto in = std::find(ins.begin(), ins.end(), peer.OutputName(0)) - ins.begin();
     const auto out = std::find(outs.begin(), outs.end(), peer.InputName(0)) - outs.begin();
-    const std::string profile = dir.Path() + "/vantrel.INI";
+    const std::string profile = dir.File("vantrel.INI");
     CSettings settings(profile);
     settings.WriteInt(kDefaultMidiInKey, static_cast<int32_t>(in));
     settings.WriteInt(kDefaultMidiOutKey, static_cast<int32_t>(out));
@@ -275,8 +275,8 @@ void OutsideChangeToFeedback(benchmark::State& state, bool windowed) {
 // Another client sets a parameter of the page on screen; timed until the
 // window (in this process, offscreen) shows it on the fader.
 void OutsideChangeToFader(benchmark::State& state) {
-  MixerdTempDir dir;
-  MixerdProcess server(dir.Path() + "/mixer.state");
+  TempDir dir;
+  MixerdProcess server(dir.File("mixer.state"));
   if (!server.Start()) {
     state.SkipWithError("cannot start the mixer server");
     return;
@@ -293,7 +293,7 @@ void OutsideChangeToFader(benchmark::State& state) {
   other.Create();
   MidiProcessObjects midi;
   CMixerLink link(options);
-  CSettings settings(dir.Path() + "/vantrel.INI");
+  CSettings settings(dir.File("vantrel.INI"));
   CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
   std::vector<double> micros;
   {
@@ -382,8 +382,8 @@ void OutsideChangeToMotor(benchmark::State& state, bool windowed) {
 // Counted at the peer: the master fader's updates per second of the sweep
 // (aim at most 100: one per 10 ms) and whether the last is exact.
 void ScreenSweepToMotor(benchmark::State& state) {
-  MixerdTempDir dir;
-  MixerdProcess server(dir.Path() + "/mixer.state");
+  TempDir dir;
+  MixerdProcess server(dir.File("mixer.state"));
   JackPeer peer;
   if (!peer.Error().empty() || !server.Start()) {
     state.SkipWithError("cannot start the mixer server or the JACK peer");
@@ -398,7 +398,7 @@ void ScreenSweepToMotor(benchmark::State& state) {
   MidiProcessObjects midi;
   const auto ins = MidiInputNames();
   const auto outs = MidiOutputNames();
-  CSettings settings(dir.Path() + "/vantrel.INI");
+  CSettings settings(dir.File("vantrel.INI"));
   settings.WriteInt(
       kDefaultMidiInKey,
       static_cast<int32_t>(std::find(ins.begin(), ins.end(), peer.OutputName(0)) - ins.begin()));

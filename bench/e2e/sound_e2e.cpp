@@ -184,8 +184,8 @@ uint32_t ServerVolume(int32_t mixerValue) {
 
 // vantrel-mixerd on the pulse back end, with a state file of its own.
 struct PulseMixer {
-  MixerdTempDir dir;
-  MixerdProcess server{dir.Path() + "/mixer.state", {"--backend", "pulse"}};
+  TempDir dir;
+  MixerdProcess server{dir.File("mixer.state"), {"--backend", "pulse"}};
 };
 
 // Master left: the first catalogue row that sets it.
@@ -336,8 +336,8 @@ void SetterToSink(benchmark::State& state) {
 // the virtual back end, until another connection hears ValuesChanged carry
 // it. Four hops through the bus daemon where the road to the sink has two.
 void SetterToSignal(benchmark::State& state) {
-  MixerdTempDir dir;
-  MixerdProcess server(dir.Path() + "/mixer.state");
+  TempDir dir;
+  MixerdProcess server(dir.File("mixer.state"));
   if (!server.Start()) {
     state.SkipWithError("cannot start the mixer server");
     return;

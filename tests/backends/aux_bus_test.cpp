@@ -84,7 +84,7 @@ protected:
   // Into the sink whose monitor Analog 1 takes, or into the default sink,
   // where the Wave strip takes the player's stream.
   void PlaySine(const std::string& sink = "vantrel_tone") {
-    const std::string sine = m_dir.Path() + "/sine.raw";
+    const std::string sine = m_dir.File("sine.raw");
     WriteSine(sine, 30, kSineAmplitude);
     m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
                              "--property=application.name=Sine", sine});

@@ -50,7 +50,7 @@ protected:
     Start("pulse", kWaveMapping);
     // Unity on Wave, so the stream's level is the sine's.
     Set({"SourceVolume", "2", "0", "65535"});
-    m_sine = m_dir.Path() + "/sine.raw";
+    m_sine = m_dir.File("sine.raw");
     WriteSine(m_sine, 30, kSineAmplitude);
   }
 

@@ -63,15 +63,15 @@ protected:
 
   // Starts the server with `backend` and a mapping file holding `mapping`.
   void Start(const std::string& backend, const std::string& mapping) {
-    const std::string config = m_dir.Path() + "/mixer.ini";
+    const std::string config = m_dir.File("mixer.ini");
     std::ofstream(config) << mapping;
     m_server = std::make_unique<MixerdProcess>(
-        m_dir.Path() + "/mixer.state",
+        m_dir.File("mixer.state"),
         std::vector<std::string>{"--backend", backend, "--mixer-config", config});
     ASSERT_TRUE(m_server->Start()) << m_server->Errors();
   }
 
-  MixerdTempDir m_dir;
+  TempDir m_dir;
   std::unique_ptr<MixerdProcess> m_server;
 };
 

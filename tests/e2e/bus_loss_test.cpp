@@ -44,9 +44,9 @@ private:
 };
 
 TEST(BusLossTest, LosingTheBusNeitherAbortsNorLosesTheProfileAndABusThatComesBackIsUsed) {
-  MixerdTempDir dir;
+  TempDir dir;
   for (const bool headless : {false, true}) {
-    const std::string folder = dir.Path() + (headless ? "/headless" : "/window");
+    const std::string folder = dir.File(headless ? "headless" : "window");
     std::filesystem::create_directory(folder);
     const std::string profile = folder + "/vantrel.INI";
     std::ofstream(profile) << "[CC Mapping]\nAux1CC=20\n";

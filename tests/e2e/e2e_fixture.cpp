@@ -26,7 +26,7 @@ void EndToEndTest::SetUp() {
   ASSERT_EQ(m_peer->Error(), "");
   m_link = ConnectLink();
   ASSERT_NE(m_link->Server(), nullptr);
-  m_profilePath = m_dir.Path() + "/vantrel.INI";
+  m_profilePath = m_dir.File("vantrel.INI");
 }
 
 void EndToEndTest::TearDown() {

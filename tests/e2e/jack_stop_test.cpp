@@ -79,7 +79,7 @@ TEST_F(WedgedJackServer, AStopSignalEndsTheProgramAtOnceAndTheWindowSavesItsProf
     SCOPED_TRACE(windowed ? "window" : "headless");
     OwnJackServer jack(windowed ? 1 : 0);
     ASSERT_TRUE(jack.Ready());
-    const std::string folder = m_dir.Path() + (windowed ? "/window" : "/headless");
+    const std::string folder = m_dir.File(windowed ? "window" : "headless");
     std::filesystem::create_directory(folder);
     const std::string profile = folder + "/vantrel.INI";
     std::ofstream(profile, std::ios::trunc) << "[Midi Options]\nDefaultMidiOut=0\n";

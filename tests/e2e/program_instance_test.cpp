@@ -16,17 +16,17 @@ namespace {
 using ProgramInstanceTest = MixerdFixture;
 
 TEST_F(ProgramInstanceTest, ASecondProgramOnOneProfileSaysWhoHoldsItAndEnds) {
-  const std::string profile = m_dir.Path() + "/vantrel.INI";
+  const std::string profile = m_dir.File("vantrel.INI");
   const std::map<std::string, std::string> environment = {{"QT_QPA_PLATFORM", "offscreen"}};
-  std::filesystem::create_directory(m_dir.Path() + "/first");
+  std::filesystem::create_directory(m_dir.File("first"));
   BridgeProcess first({"--profile", profile, "--midi-api", "jack", "--headless"},
-                      m_dir.Path() + "/first", environment);
+                      m_dir.File("first"), environment);
   ASSERT_TRUE(first.Start());
   ASSERT_TRUE(first.WaitForOutput("Running")) << first.Output() << first.Errors();
   const std::string holder = "(process " + std::to_string(first.Pid()) + ")";
 
   for (const bool windowed : {false, true}) {
-    const std::string folder = m_dir.Path() + (windowed ? "/window" : "/headless");
+    const std::string folder = m_dir.File(windowed ? "window" : "headless");
     std::filesystem::create_directory(folder);
     std::vector<std::string> args = {"--profile", profile, "--midi-api", "jack"};
     if (!windowed) {

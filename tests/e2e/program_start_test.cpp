@@ -19,8 +19,8 @@ TEST(ProgramStart, WithoutProcTheMixerServerBesideTheProgramIsStarted) {
     GTEST_SKIP() << "needs a mount namespace of its own (root)";
   }
   ASSERT_TRUE(WaitForMixerName(false, 10s)) << "another mixer server owns the name";
-  MixerdTempDir dir;
-  const std::string output = dir.Path() + "/output";
+  TempDir dir;
+  const std::string output = dir.File("output");
   // unshare and sh each replace themselves, so the process id is the
   // program's own.
   pid_t program = StartProgram({"/usr/bin/unshare", "-m", "/bin/sh", "-c",

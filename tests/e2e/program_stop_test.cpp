@@ -18,7 +18,7 @@ using ProgramStopTest = MixerdFixture;
 
 TEST_F(ProgramStopTest, AStopSignalClosesAnOpenStartUpBoxAndSavesTheProfile) {
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    const std::string folder = m_dir.Path() + "/" + std::to_string(signal);
+    const std::string folder = m_dir.File("") + std::to_string(signal);
     std::filesystem::create_directory(folder);
     const std::string profile = folder + "/vantrel.INI";
     // No such input device: the window says so in a box at start-up.

@@ -19,9 +19,9 @@ TEST(SlowMixerServer, TheWindowComesUpAndStopsAtOnce) {
   ASSERT_TRUE(StopMixerNameOwner());
   SlowMixer slow(900ms);
   ASSERT_TRUE(slow.Running());
-  MixerdTempDir dir;
-  BridgeProcess window({"--profile", dir.Path() + "/vantrel.INI", "--no-mixer-warning"},
-                       dir.Path(), {{"QT_QPA_PLATFORM", "offscreen"}});
+  TempDir dir;
+  BridgeProcess window({"--profile", dir.File("vantrel.INI"), "--no-mixer-warning"}, dir.Path(),
+                       {{"QT_QPA_PLATFORM", "offscreen"}});
   ASSERT_TRUE(window.Start());
   // The device lines come just before the pages read the mixer. A page reads
   // a dozen values: answered one by one after 0.9 s each, the window would

@@ -164,7 +164,7 @@ TEST(MixerLinkSlowServerTest, ASlowServersStateArrivesOnItsOwnAndGettersNeverWai
 // which gets nothing that was meant for the old one.
 TEST(MixerLinkRestartTest, AServerThatDiesIsStartedAgainAndGetsNothingStale) {
   ASSERT_TRUE(StopMixerNameOwner());
-  MixerdTempDir dir;
+  TempDir dir;
   const ScopedEnv state("XDG_STATE_HOME", dir.Path());
   CMixerLink link;
   ASSERT_EQ(link.Startup(), kMixerOk);
@@ -246,8 +246,8 @@ TEST(MixerLinkAbsentTest, WithoutAServerTheLinkSaysItIsAbsentAndFindsOneStartedL
   EXPECT_EQ(link.Server(), nullptr);
   EXPECT_EQ(link.LastError(), "No mixer server owns org.vantrel.Mixer on the bus.");
 
-  MixerdTempDir dir;
-  MixerdProcess server(dir.Path() + "/mixer.state");
+  TempDir dir;
+  MixerdProcess server(dir.File("mixer.state"));
   ASSERT_TRUE(server.Start());
   // The link looks again about once a second.
   const auto deadline = Clock::now() + std::chrono::seconds(5);
@@ -279,7 +279,7 @@ TEST(MixerLinkAbsentTest, LinkWithoutABusConnectionHasNoServer) {
 
 TEST(MixerLinkStartTest, CreateStartsTheServerFromTheProgramsFolder) {
   ASSERT_TRUE(StopMixerNameOwner());
-  MixerdTempDir dir;
+  TempDir dir;
   const ScopedEnv state("XDG_STATE_HOME", dir.Path());
   CMixerLink link;
   ASSERT_EQ(link.Startup(), kMixerOk);
@@ -319,7 +319,7 @@ protected:
     }
   }
 
-  MixerdTempDir m_dir;
+  TempDir m_dir;
   std::string m_servicePath;
 };
 
@@ -334,7 +334,7 @@ TEST_F(BusActivationTest, LinkCallsNeverActivateTheServerThemselves) {
   auto link = std::make_unique<CMixerLink>(NoStartOptions());
   ASSERT_EQ(link->Startup(), kMixerOk);
   // Build the server object while one runs, then take the server away.
-  MixerdProcess server(m_dir.Path() + "/own.state");
+  MixerdProcess server(m_dir.File("own.state"));
   ASSERT_TRUE(server.Start());
   ASSERT_EQ(link->Create(), kMixerOk);
   server.Kill();

@@ -653,9 +653,9 @@ TEST_F(MixerServerTest, GarbageStateFileStartsFromTheDefaultsWithAWarning) {
 
 TEST_F(MixerServerTest, APipeOrADeviceAsStateFileNeitherHangsNorExhaustsMemory) {
   EXPECT_EQ(m_server.Stop(), 0);
-  const std::string fifo = m_dir.Path() + "/fifo.state";
+  const std::string fifo = m_dir.File("fifo.state");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const std::string zero = m_dir.Path() + "/zero.state";
+  const std::string zero = m_dir.File("zero.state");
   std::filesystem::create_symlink("/dev/zero", zero);
   for (const std::string& path : {fifo, zero}) {
     MixerdProcess server(path);
@@ -667,8 +667,7 @@ TEST_F(MixerServerTest, APipeOrADeviceAsStateFileNeitherHangsNorExhaustsMemory) 
 }
 
 TEST_F(MixerServerTest, SecondInstanceExitsAtOnceWithAClearMessage) {
-  const CommandResult second =
-      RunCommand({MixerdProgram(), "--state", m_dir.Path() + "/second.state"});
+  const CommandResult second = RunCommand({MixerdProgram(), "--state", m_dir.File("second.state")});
   EXPECT_EQ(second.exitCode, 3);
   EXPECT_NE(second.err.find("another mixer server already owns org.vantrel.Mixer"),
             std::string::npos)

@@ -29,15 +29,15 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 TEST(MixerStateFile, SavedStateReadsBackUnchanged) {
-  test::MixerdTempDir dir;
-  const std::string path = dir.Path() + "/deeper/still/mixer.state";
+  test::TempDir dir;
+  const std::string path = dir.File("deeper/still/mixer.state");
   std::string message;
   ASSERT_TRUE(SaveStateFile(path, ChangedState(), message)) << message;
   MixerState loaded;
   EXPECT_EQ(LoadStateFile(path, loaded, message), LoadResult::Loaded) << message;
   EXPECT_EQ(loaded, ChangedState());
   // Nothing but the state file is left in its folder.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() + "/deeper/still"),
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("deeper/still")),
                           std::filesystem::directory_iterator()),
             1);
 }
@@ -58,10 +58,10 @@ TEST(MixerStateFile, AFileFromBeforeMutesReadsWithNothingMuted) {
 }
 
 TEST(MixerStateFile, MissingFileGivesTheDefaultsWithAMessage) {
-  test::MixerdTempDir dir;
+  test::TempDir dir;
   MixerState loaded = ChangedState();
   std::string message;
-  EXPECT_EQ(LoadStateFile(dir.Path() + "/none", loaded, message), LoadResult::Missing);
+  EXPECT_EQ(LoadStateFile(dir.File("none"), loaded, message), LoadResult::Missing);
   EXPECT_EQ(loaded, DefaultMixerState());
   EXPECT_NE(message.find("defaults"), std::string::npos);
 }
@@ -106,8 +106,8 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    test::MixerdTempDir dir;
-    const std::string path = dir.Path() + "/mixer.state";
+    test::TempDir dir;
+    const std::string path = dir.File("mixer.state");
     WriteText(path, c.text);
     MixerState loaded = ChangedState();
     std::string message;
@@ -120,12 +120,12 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
 }
 
 TEST(MixerStateFile, APipeADeviceOrAHugeFileIsRefusedAtOnce) {
-  test::MixerdTempDir dir;
-  const std::string fifo = dir.Path() + "/fifo.state";
+  test::TempDir dir;
+  const std::string fifo = dir.File("fifo.state");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const std::string zero = dir.Path() + "/zero.state";
+  const std::string zero = dir.File("zero.state");
   std::filesystem::create_symlink("/dev/zero", zero);
-  const std::string huge = dir.Path() + "/huge.state";
+  const std::string huge = dir.File("huge.state");
   WriteText(huge, FormatState(ChangedState()) + std::string(kMaxStateFileBytes, '#'));
   for (const std::string& path : {fifo, zero, huge}) {
     MixerState loaded = ChangedState();
@@ -143,8 +143,8 @@ TEST(MixerStateFile, FailedSaveLeavesTheOldFileAsItWas) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root writes into read-only folders";
   }
-  test::MixerdTempDir dir;
-  const std::string path = dir.Path() + "/mixer.state";
+  test::TempDir dir;
+  const std::string path = dir.File("mixer.state");
   std::string message;
   ASSERT_TRUE(SaveStateFile(path, ChangedState(), message));
   ::chmod(dir.Path().c_str(), 0500);
@@ -157,10 +157,10 @@ TEST(MixerStateFile, FailedSaveLeavesTheOldFileAsItWas) {
 }
 
 TEST(MixerStateFile, SaveIntoAPathUnderAFileFailsWithAMessage) {
-  test::MixerdTempDir dir;
-  WriteText(dir.Path() + "/file", "x");
+  test::TempDir dir;
+  WriteText(dir.File("file"), "x");
   std::string message;
-  EXPECT_FALSE(SaveStateFile(dir.Path() + "/file/mixer.state", DefaultMixerState(), message));
+  EXPECT_FALSE(SaveStateFile(dir.File("file/mixer.state"), DefaultMixerState(), message));
   EXPECT_NE(message.find("file/mixer.state"), std::string::npos) << message;
 }
 

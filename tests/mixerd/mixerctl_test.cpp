@@ -251,10 +251,10 @@ TEST_F(MixerctlTest, MissingServerExitsWithAnError) {
 
 TEST(MixerctlTargetsTest, TargetsNameTheMappingFilesMistakesAndAFirstRunWarnsOfNothing) {
   ASSERT_TRUE(StopMixerNameOwner());
-  MixerdTempDir dir;
-  const std::string config = dir.Path() + "/mixer.ini";
+  TempDir dir;
+  const std::string config = dir.File("mixer.ini");
   std::ofstream(config) << "[Wave]\nstream = no.such.property = x\n[Bogus]\n";
-  MixerdProcess server(dir.Path() + "/never-saved.state",
+  MixerdProcess server(dir.File("never-saved.state"),
                        {"--backend", "virtual", "--mixer-config", config});
   ASSERT_TRUE(server.Start()) << server.Errors();
   const CommandResult targets = RunCommand({MixerctlProgram(), "targets"});

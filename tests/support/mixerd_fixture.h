@@ -54,8 +54,8 @@ protected:
 
   static std::unique_ptr<CMixerLink> ConnectLink() { return ConnectMixerLink(); }
 
-  MixerdTempDir m_dir;
-  MixerdProcess m_server{m_dir.Path() + "/mixer.state"};
+  TempDir m_dir;
+  MixerdProcess m_server{m_dir.File("mixer.state")};
 };
 
 } // namespace vantrel::test

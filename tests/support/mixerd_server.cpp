@@ -81,19 +81,6 @@ std::string MixerctlProgram() {
   return std::string(VANTREL_BIN_DIR) + "/vantrel-mixerctl";
 }
 
-MixerdTempDir::MixerdTempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vantrel-mixerd.XXXXXX";
-  if (::mkdtemp(pattern.data()) != nullptr) {
-    m_path = pattern;
-  }
-}
-
-MixerdTempDir::~MixerdTempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(m_path, ignored);
-}
-
 pid_t MixerNameOwnerPid() {
   try {
     auto connection = sdbus::createSessionBusConnection();
@@ -208,9 +195,9 @@ std::string MixerdProcess::Errors() const {
 }
 
 CommandResult RunCommand(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
-  MixerdTempDir dir;
-  const std::string outPath = dir.Path() + "/out";
-  const std::string errPath = dir.Path() + "/err";
+  TempDir dir;
+  const std::string outPath = dir.File("out");
+  const std::string errPath = dir.File("err");
   CommandResult result;
   const pid_t pid = Spawn(args, outPath, errPath);
   if (pid < 0) {

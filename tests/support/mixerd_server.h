@@ -9,6 +9,7 @@
 // left by another test to go away before it gives up.
 
 #include "support/file_text.h"
+#include "support/temp_dir.h"
 
 #include <chrono>
 #include <string>
@@ -20,19 +21,6 @@ namespace vantrel::test {
 // The built programs.
 std::string MixerdProgram();
 std::string MixerctlProgram();
-
-// A temporary folder, removed with everything in it.
-class MixerdTempDir {
-public:
-  MixerdTempDir();
-  ~MixerdTempDir();
-  MixerdTempDir(const MixerdTempDir&) = delete;
-  MixerdTempDir& operator=(const MixerdTempDir&) = delete;
-  const std::string& Path() const { return m_path; }
-
-private:
-  std::string m_path;
-};
 
 // The process id of the owner of org.vantrel.Mixer on the session bus, or 0.
 pid_t MixerNameOwnerPid();

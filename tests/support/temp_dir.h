@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include <stdlib.h>
 
@@ -30,6 +31,8 @@ public:
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& Path() const { return m_path; }
+  // The path of `name` inside the folder, as text.
+  std::string File(std::string_view name) const { return (m_path / name).string(); }
 
 private:
   std::filesystem::path m_path;

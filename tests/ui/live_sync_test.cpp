@@ -3,20 +3,20 @@
 // Control Change and without writing the mixer back, and a fader the user
 // holds stays where the user holds it.
 
-#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
-#include "ui/dialog/controls.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
-#include "ui/pages/mixer_page.h"
-#include "ui/res/control_ids.h"
 #include "settings/settings.h"
 #include "strip_ids.h"
 #include "support/mixerd_server.h"
 #include "support/recording_sink.h"
 #include "support/slow_mixer.h"
 #include "support/temp_dir.h"
+#include "ui/app/bridge_dlg.h"
+#include "ui/dialog/controls.h"
+#include "ui/pages/mixer_page.h"
+#include "ui/res/control_ids.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -88,8 +88,8 @@ private slots:
 
 void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
   QVERIFY(StopMixerNameOwner());
-  MixerdTempDir stateDir;
-  MixerdProcess server(stateDir.Path() + "/mixer.state");
+  TempDir stateDir;
+  MixerdProcess server(stateDir.File("mixer.state"));
   QVERIFY(server.Start());
   CMixerLink other(ExistingServerOnly());
   other.Startup();
@@ -138,8 +138,8 @@ void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
 // the user just set.
 void LiveSyncTest::changesElsewhereNeverClobberWhatTheUserDoes() {
   QVERIFY(StopMixerNameOwner());
-  MixerdTempDir stateDir;
-  MixerdProcess server(stateDir.Path() + "/mixer.state");
+  TempDir stateDir;
+  MixerdProcess server(stateDir.File("mixer.state"));
   QVERIFY(server.Start());
   Window w;
   ui::CMixerPage* master = w.Page(1);

@@ -2,13 +2,13 @@
 // file has a mistake: the window reports the service's back end and tells
 // of the mistake, which would otherwise reach only the service's stderr.
 
-#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
 #include "support/mixerd_server.h"
 #include "support/temp_dir.h"
+#include "ui/app/bridge_dlg.h"
 #include "ui_fixture.h"
 
 #include <QTest>
@@ -26,10 +26,10 @@ private slots:
 
 void MixerStatusTest::aMistakeInTheMappingFileIsShownInTheWindow() {
   QVERIFY(StopMixerNameOwner());
-  MixerdTempDir stateDir;
-  const std::string config = stateDir.Path() + "/mixer.ini";
+  TempDir stateDir;
+  const std::string config = stateDir.File("mixer.ini");
   std::ofstream(config) << "[Wave]\nstream = no.such.property = x\n";
-  MixerdProcess server(stateDir.Path() + "/mixer.state",
+  MixerdProcess server(stateDir.File("mixer.state"),
                        {"--backend", "virtual", "--mixer-config", config});
   QVERIFY(server.Start());
 

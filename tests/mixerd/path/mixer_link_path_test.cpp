@@ -38,11 +38,11 @@ private:
 
 TEST(MixerLinkRestartTest, AServerThatKeepsDyingIsStartedAtMostOnceASecond) {
   ASSERT_TRUE(StopMixerNameOwner());
-  MixerdTempDir dir;
-  MixerdProcess server(dir.Path() + "/mixer.state");
+  TempDir dir;
+  MixerdProcess server(dir.File("mixer.state"));
   ASSERT_TRUE(server.Start());
   // A "server" that only notes that it ran.
-  const ServerOnPath script(dir.Path(), "#!/bin/sh\necho started >> " + dir.Path() + "/starts\n");
+  const ServerOnPath script(dir.Path(), "#!/bin/sh\necho started >> " + dir.File("starts\n"));
   ASSERT_TRUE(script.Ok());
   CMixerLink link;
   ASSERT_EQ(link.Startup(), kMixerOk);
@@ -52,7 +52,7 @@ TEST(MixerLinkRestartTest, AServerThatKeepsDyingIsStartedAtMostOnceASecond) {
   PumpLinkUntil(
       link, [] { return false; }, 3500ms);
   const auto seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  std::ifstream starts(dir.Path() + "/starts");
+  std::ifstream starts(dir.File("starts"));
   int count = 0;
   for (std::string line; std::getline(starts, line);) {
     ++count;
@@ -64,7 +64,7 @@ TEST(MixerLinkRestartTest, AServerThatKeepsDyingIsStartedAtMostOnceASecond) {
 
 TEST(MixerLinkStartTest, CreateFailsQuicklyWhenTheServerCannotRun) {
   ASSERT_TRUE(StopMixerNameOwner());
-  MixerdTempDir dir;
+  TempDir dir;
   // Executable, but no program the system can run.
   const ServerOnPath broken(dir.Path(), "#!/nonexistent/interpreter\n");
   ASSERT_TRUE(broken.Ok());
