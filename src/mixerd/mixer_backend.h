@@ -31,6 +31,9 @@ public:
   // A bound object's mute changed elsewhere (or the strip binds to it); the
   // mute the strip holds is in State().
   virtual void OnStripMute(int strip, bool muted) = 0;
+  // The applications numbered for "app #N" rules changed (State().apps
+  // becomes `apps`), to be remembered across restarts.
+  virtual void OnAppNumbers(std::vector<std::string> apps) = 0;
   // An update of the level meters, while metering is on.
   virtual void OnMeters(const MeterFrame& frame) = 0;
 };

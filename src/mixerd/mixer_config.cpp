@@ -152,6 +152,21 @@ public:
       rule.match = Match::Default;
       return true;
     }
+    if (value.starts_with("app") && TrimBlanks(value.substr(3)).starts_with('#')) {
+      const std::string_view number = TrimBlanks(TrimBlanks(value.substr(3)).substr(1));
+      const int32_t position = ParseInt32(number).value_or(0);
+      if (rule.kind != TargetKind::Stream || position < 1 ||
+          static_cast<std::size_t>(position) > kMaxNumberedApps ||
+          number.find_first_not_of("0123456789") != std::string_view::npos) {
+        Fault(line,
+              "\"" + std::string(value) + "\": an application is app # and a number from 1 to " +
+                  std::to_string(kMaxNumberedApps) + ", for streams only; the line is ignored.");
+        return false;
+      }
+      rule.match = Match::App;
+      rule.position = position;
+      return true;
+    }
     if (!value.empty() && value.front() == '#') {
       const int32_t position = ParseInt32(value.substr(1)).value_or(0);
       if (rule.kind != TargetKind::Source || position < 1 ||
@@ -168,8 +183,8 @@ public:
     const std::size_t op = value.find_first_of("=~");
     if (op == std::string_view::npos) {
       Fault(line, "\"" + std::string(value) +
-                      "\" is not a rule (PROPERTY = TEXT, PROPERTY ~ EXPRESSION, default, #N or "
-                      "*); the line is ignored.");
+                      "\" is not a rule (PROPERTY = TEXT, PROPERTY ~ EXPRESSION, default, #N, "
+                      "app #N or *); the line is ignored.");
       return false;
     }
     rule.property = std::string(TrimBlanks(value.substr(0, op)));
@@ -358,11 +373,29 @@ bool Matches(const BindingRule& rule, const TargetProperties& target) {
   }
   case Match::Position:
     return false; // counted by BindTargets
+  case Match::App:
+    return target.appNumber == rule.position;
   }
   return false;
 }
 
 } // namespace
+
+bool ClaimedByProperty(const MixerConfig& config, TargetKind kind, const TargetProperties& target) {
+  return std::ranges::any_of(config.rules, [&](const BindingRule& rule) {
+    return rule.kind == kind && rule.Rank() == 0 && Matches(rule, target);
+  });
+}
+
+int HighestAppNumber(const MixerConfig& config) {
+  int highest = 0;
+  for (const BindingRule& rule : config.rules) {
+    if (rule.match == BindingRule::Match::App) {
+      highest = std::max(highest, rule.position);
+    }
+  }
+  return highest;
+}
 
 std::vector<int> BindTargets(const MixerConfig& config, TargetKind kind,
                              std::span<const TargetProperties> targets) {

@@ -13,6 +13,8 @@
 //   sink = default                      ; the default sink, following it
 //   [Analog 1]
 //   source = #1                         ; the first capture source left over
+//   [User 1]
+//   stream = app #1                     ; the first application no other rule claims
 //   [MIDI]
 //   stream = *                          ; every stream no other rule claims
 //   [Record]
@@ -21,7 +23,8 @@
 //   A3+4 = alsa_output.usb-headphones   ; the sink an aux bus routed to A3+4 plays into
 //
 // Each object goes to the first rule that matches it, in file order, then
-// the defaults; "#N" rules come after the others and "*" rules last.
+// the defaults; "#N" and "app #N" rules come after the others and "*" rules
+// last.
 
 #include "rule_matcher.h"
 
@@ -46,6 +49,7 @@ struct TargetProperties {
   std::vector<std::pair<std::string, std::string>> properties;
   bool isDefault = false; // the default sink or source
   bool isMonitor = false; // a sink's monitor, not a capture source
+  int appNumber = 0;      // a stream's application's number for "app #N" (0: none)
 
   const std::string* Find(std::string_view name) const;
 };
@@ -58,9 +62,12 @@ inline constexpr std::string_view kRuleProperties[] = {
 inline constexpr std::string_view kElementNameProperty = "element.name";
 
 struct BindingRule {
-  enum class Match { Default, Equals, Pattern, Position, Any };
-  // Tried in this order: property and default rules, then positions, then "*".
-  int Rank() const { return match == Match::Any ? 2 : match == Match::Position ? 1 : 0; }
+  enum class Match { Default, Equals, Pattern, Position, App, Any };
+  // Tried in this order: property and default rules, then positions and
+  // application numbers, then "*".
+  int Rank() const {
+    return match == Match::Any ? 2 : match == Match::Position || match == Match::App ? 1 : 0;
+  }
 
   int strip = 0;
   TargetKind kind = TargetKind::Stream;
@@ -68,7 +75,7 @@ struct BindingRule {
   std::string property; // Equals, Pattern
   std::string text;     // Equals: the text; Pattern: the expression; Element: the name
   CRuleMatcher pattern;
-  int position = 0; // Position: 1-based
+  int position = 0; // Position, App: 1-based
   // Takes only the first capture source (monitors aside) it matches, and
   // nothing when an earlier rule gave its strip one: how Digital 1 and 2
   // each find one digital input.
@@ -111,6 +118,13 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
 // Reads the file at `path`; a missing file gives the defaults silently, an
 // unreadable one the defaults with a line on `errors`.
 MixerConfig LoadMixerConfig(const std::string& path, std::ostream& errors);
+
+// Whether a property or default rule of the file or the defaults takes the
+// object: such a stream is no "app #N" candidate.
+bool ClaimedByProperty(const MixerConfig& config, TargetKind kind, const TargetProperties& target);
+
+// The highest N of the "app #N" rules; 0 when there are none.
+int HighestAppNumber(const MixerConfig& config);
 
 // The strip of each object of one kind, or -1: each object goes to the first
 // rule that matches it. Positions count the capture sources (monitors

@@ -95,7 +95,12 @@ bool IsValidMixerState(const MixerState& state) {
       return false;
     }
   }
-  return IsValidValue(state.record);
+  for (const std::string& app : state.apps) {
+    if (app.empty() || app.find('\n') != std::string::npos) {
+      return false;
+    }
+  }
+  return IsValidValue(state.record) && state.apps.size() <= kMaxNumberedApps;
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace vantrel::mixerd {
 
@@ -39,6 +41,9 @@ struct BusState {
   bool operator==(const BusState&) const = default;
 };
 
+// The most applications "app #N" rules number.
+inline constexpr std::size_t kMaxNumberedApps = 64;
+
 struct MixerState {
   std::array<int32_t, mixer_dbus::kChannelCount> master{};
   std::array<SourceState, mixer_dbus::kSourceCount> sources{};
@@ -47,6 +52,10 @@ struct MixerState {
   // Mutes beside the levels: a level change never touches them.
   bool masterMuted = false; // both sides
   bool recordMuted = false;
+  // The applications that "app #N" stream rules gave a number, so each keeps
+  // it across its own restarts and the service's: apps[0] holds #1. Not a
+  // value of the interface.
+  std::vector<std::string> apps;
 
   bool operator==(const MixerState&) const = default;
 };

@@ -382,6 +382,11 @@ void MixerService::OnStripMute(int strip, bool muted) {
   }
 }
 
+void MixerService::OnAppNumbers(std::vector<std::string> apps) {
+  m_state.apps = std::move(apps);
+  m_dirty = true;
+}
+
 void MixerService::SaveNow() {
   std::string message;
   if (SaveStateFile(m_statePath, m_state, message)) {

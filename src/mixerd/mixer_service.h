@@ -80,6 +80,7 @@ private:
   SideLevels StripLevels(int strip) const override;
   const MixerState& State() const override;
   void OnStripMute(int strip, bool muted) override;
+  void OnAppNumbers(std::vector<std::string> apps) override;
   void OnMeters(const MeterFrame& frame) override;
 
   sdbus::IConnection& m_connection;

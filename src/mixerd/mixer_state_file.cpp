@@ -181,6 +181,9 @@ std::string FormatState(const MixerState& state) {
     out << ' ' << (source.muted ? 1 : 0);
   }
   out << '\n';
+  for (std::size_t number = 0; number < state.apps.size(); ++number) {
+    out << "app " << number + 1 << ' ' << state.apps[number] << '\n';
+  }
   // The last line proves the file is whole.
   out << "end\n";
   return out.str();
@@ -229,6 +232,16 @@ bool ParseState(const std::string& text, MixerState& state, std::string& message
       recordSeen = true;
     } else if (key == "mutes") {
       ok = ParseMutes(r, parsed);
+    } else if (key == "app") {
+      // "app N NAME", in order from 1; the name is the rest of the line.
+      int32_t number = 0;
+      const std::size_t name = line.find(' ', 4);
+      ok = r.Number(number) && static_cast<std::size_t>(number) == parsed.apps.size() + 1 &&
+           name != std::string::npos;
+      if (ok) {
+        parsed.apps.push_back(line.substr(name + 1));
+        continue;
+      }
     } else if (key == "end") {
       ok = true;
       endSeen = true;

@@ -99,6 +99,9 @@ std::vector<BackendTarget> PulseBackend::Targets() const {
     if (object.target.isMonitor) {
       targets.back().properties.emplace_back("monitor", "yes");
     }
+    if (object.target.appNumber > 0) {
+      targets.back().properties.emplace_back("app", "#" + std::to_string(object.target.appNumber));
+    }
   }
   return targets;
 }

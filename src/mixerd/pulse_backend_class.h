@@ -125,6 +125,7 @@ private:
                 const pa_channel_map& map, const pa_cvolume& volume, bool muted, bool monitor,
                 bool rebind);
   void OnStream(const pa_sink_input_info& info, bool listed);
+  int NumberApp(const TargetProperties& target) const;
   void RebindDevices(TargetKind kind);
   void SyncAux();
   // What the meters measure: every bound object, and each bus's sink.

@@ -5,6 +5,8 @@
 
 #include "pulse_volume.h"
 
+#include <utility>
+
 namespace vantrel::mixerd {
 
 namespace {
@@ -22,6 +24,13 @@ TargetProperties PropertiesOf(const pa_proplist* list, const char* objectName) {
     target.properties.emplace_back("node.name", objectName);
   }
   return target;
+}
+
+// What "app #N" numbers a stream by: its application's name, else its
+// program's.
+const std::string* ApplicationOf(const TargetProperties& target) {
+  const std::string* name = target.Find("application.name");
+  return name != nullptr ? name : target.Find("application.process.binary");
 }
 
 } // namespace
@@ -79,6 +88,7 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
   if (const char* serial = pa_proplist_gets(info.proplist, "object.serial")) {
     object.serial = serial;
   }
+  object.target.appNumber = NumberApp(object.target);
   const TargetProperties target = object.target;
   object.strip = BindTargets(m_config, TargetKind::Stream, std::span(&target, 1)).front();
   // Streams playing before we came keep their volume; later ones take
@@ -99,6 +109,30 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
   if (m_listed && !object.serial.empty() && object.strip >= kFirstSourceStrip) {
     SyncAux();
   }
+}
+
+// The number of a new stream's application for "app #N" rules: the one it
+// had, else, when no property rule claims it, the next number while a rule
+// asks for one; 0 when it has none. A number stays with its application
+// for good (the state file keeps it), so the application finds its strip
+// again however often it or the service restarts.
+int PulseBackend::NumberApp(const TargetProperties& target) const {
+  const std::string* app = ApplicationOf(target);
+  if (app == nullptr || app->empty() || app->find('\n') != std::string::npos) {
+    return 0;
+  }
+  std::vector<std::string> apps = m_listener.State().apps;
+  if (const auto held = std::ranges::find(apps, *app); held != apps.end()) {
+    return static_cast<int>(held - apps.begin()) + 1;
+  }
+  if (std::cmp_greater_equal(apps.size(), HighestAppNumber(m_config)) ||
+      ClaimedByProperty(m_config, TargetKind::Stream, target)) {
+    return 0;
+  }
+  apps.push_back(*app);
+  const auto number = static_cast<int>(apps.size());
+  m_listener.OnAppNumbers(std::move(apps));
+  return number;
 }
 
 // Binds the sinks or sources afresh; a strip that comes to a device takes

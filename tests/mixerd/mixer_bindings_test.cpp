@@ -136,6 +136,33 @@ TEST(MixerConfig, AMissingFileGivesTheDefaultsSilently) {
   EXPECT_EQ(config.rules.size(), DefaultMixerConfig().rules.size());
 }
 
+TEST(MixerConfig, AnApplicationNumberBindsAfterPropertyRulesAndBeforeCatchAlls) {
+  std::ostringstream errors;
+  const MixerConfig config = ParseMixerConfig("[User 1]\nstream = app #1\n"
+                                              "[User 2]\nstream = app  # 3\n"
+                                              "[MIDI]\nstream = application.name = Synth\n"
+                                              "[User 3]\nstream = app #0\nsource = app #1\n",
+                                              "m.ini", errors);
+  const std::string text = errors.str();
+  EXPECT_NE(text.find("m.ini:8: \"app #0\": an application is app # and a number from 1"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("m.ini:9: \"app #1\""), std::string::npos) << text;
+  EXPECT_EQ(HighestAppNumber(config), 3);
+  EXPECT_EQ(HighestAppNumber(DefaultMixerConfig()), 0);
+  TargetProperties first = Target({{"application.name", "Player"}});
+  first.appNumber = 1;
+  TargetProperties third = Target({{"application.name", "Browser"}});
+  third.appNumber = 3;
+  TargetProperties synth = Target({{"application.name", "Synth"}});
+  synth.appNumber = 1; // a number it could only have had before the rule existed
+  const TargetProperties none = Target({{"application.name", "Other"}});
+  EXPECT_EQ(BindTargets(config, TargetKind::Stream, std::vector{first, third, synth, none}),
+            (std::vector<int>{kUser1, kUser1 + 1, kMidi, kWave}));
+  EXPECT_TRUE(ClaimedByProperty(config, TargetKind::Stream, synth));
+  EXPECT_FALSE(ClaimedByProperty(config, TargetKind::Stream, none));
+}
+
 TEST(MixerConfig, OutputPairsNameTheirSinksAndOnlyA12PlaysByDefault) {
   const MixerConfig defaults = DefaultMixerConfig();
   EXPECT_EQ(defaults.analogPairs, (std::array<std::string, 5>{"default", "", "", "", ""}));

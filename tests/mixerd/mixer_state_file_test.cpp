@@ -21,6 +21,7 @@ MixerState ChangedState() {
   state.masterMuted = true;
   state.buses[3].muted = true;
   state.sources[12].muted = true;
+  state.apps = {"Firefox", "Music Player Daemon"};
   return state;
 }
 
@@ -103,6 +104,18 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
          return t;
        }()},
       {"unknown line", good + "volume 3\n"},
+      {"applications out of order",
+       [&] {
+         std::string t = good;
+         t.replace(t.find("app 2 "), 6, "app 3 ");
+         return t;
+       }()},
+      {"application without a name",
+       [&] {
+         std::string t = good;
+         t.replace(t.find("app 2 Music Player Daemon"), 25, "app 2");
+         return t;
+       }()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
