@@ -7,6 +7,7 @@
 #include "e2e_fixture.h"
 #include "mixer/scales.h"
 #include "support/sound_server.h"
+#include "surface_peer.h"
 
 #include <pulse/volume.h>
 
@@ -47,6 +48,23 @@ TEST_P(SoundEndToEndTest, KnobsMoveAPlayingStreamAndTheSinkAndPactlComesBack) {
   Pactl({"set-sink-volume", "vantrel_out", "20%"});
   EXPECT_EQ(WaitForValue(RowOfKey("VolLCC"), 524), 524);
   EXPECT_EQ(Read(RowOfKey("VolRCC")), 524);
+}
+
+// A Mackie surface on the peer: the Wave strip (the surface's seventh)
+// drives the playing stream, so its display names the application, the
+// unbound strips keep their own names, and its Mute button mutes the
+// stream on the sound server and lights.
+TEST_P(SoundEndToEndTest, ASurfaceNamesTheBoundApplicationAndMutesItsStream) {
+  const Player player("Sine Box");
+  SurfaceWatch surface(*m_peer);
+  WriteProfile({});
+  StartBridge({"--surface", "mackie"});
+  EXPECT_TRUE(surface.WaitForText(0, "Analog1"));
+  EXPECT_TRUE(surface.WaitForText(6 * 7, "Sine Bo"));
+  ASSERT_FALSE(StreamMuted("Sine Box"));
+  Play({{0x90, 16 + 6, 0x7F}, {0x90, 16 + 6, 0x00}});
+  EXPECT_TRUE(Eventually([] { return StreamMuted("Sine Box"); }));
+  EXPECT_TRUE(surface.WaitForBytes({0x90, 16 + 6, 0x7F}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Headless, SoundEndToEndTest, ::testing::Values(false));

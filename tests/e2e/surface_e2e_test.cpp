@@ -2,6 +2,7 @@
 // drives the real vantrel-mixerd: faders, touch, buttons and what the
 // surface is sent back (motor faders, LEDs, displays).
 #include "e2e_fixture.h"
+#include "surface_peer.h"
 
 #include "mixer/mixer_server.h"
 #include "mixer/mute_targets.h"
@@ -22,44 +23,17 @@ Message Note(uint8_t note, bool on) {
   return {0x90, note, static_cast<uint8_t>(on ? 0x7F : 0x00)};
 }
 
-// The text of a display message at one strip's place, or nullopt.
-std::optional<std::string> DisplayText(const std::vector<uint8_t>& bytes, int offset) {
-  const std::vector<uint8_t> header = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x12};
-  if (bytes.size() < 8 || !std::equal(header.begin(), header.end(), bytes.begin()) ||
-      bytes[6] != offset) {
-    return std::nullopt;
-  }
-  return std::string(bytes.begin() + 7, bytes.end() - 1);
-}
-
 class SurfaceTest : public EndToEndTest {
 protected:
   void StartSurface() {
+    m_watch = std::make_unique<SurfaceWatch>(*m_peer);
     WriteProfile({});
     StartBridge({"--surface", "mackie"});
     // The surface is set up once the first strip's name reaches it.
-    ASSERT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 0) == "Analog1"; }));
+    ASSERT_TRUE(m_watch->WaitForText(0, "Analog1"));
   }
 
-  // Waits until a message the test had not seen yet matches; those before
-  // it are passed over.
-  bool WaitFor(const std::function<bool(const PeerMessage&)>& match,
-               std::chrono::milliseconds timeout = 10s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-      const std::vector<PeerMessage> got = m_peer->WaitForReceived(m_seen + 1, 50ms);
-      while (m_seen < got.size()) {
-        if (match(got[m_seen++])) {
-          return true;
-        }
-      }
-    }
-    return false;
-  }
-
-  bool WaitForBytes(const Message& bytes) {
-    return WaitFor([&](const PeerMessage& m) { return m.bytes == bytes; });
-  }
+  bool WaitForBytes(const Message& bytes) { return m_watch->WaitForBytes(bytes); }
 
   void SetOutside(const std::vector<std::string>& setter) {
     std::vector<std::string> args = {MixerctlProgram(), "set"};
@@ -68,7 +42,7 @@ protected:
     ASSERT_EQ(result.exitCode, 0) << result.err;
   }
 
-  std::size_t m_seen = 0;
+  std::unique_ptr<SurfaceWatch> m_watch;
 };
 
 TEST_P(SurfaceTest, FaderSetsTheMixerAndOutsideChangesMoveTheMotorUnlessTouched) {
@@ -91,13 +65,13 @@ TEST_P(SurfaceTest, FaderSetsTheMixerAndOutsideChangesMoveTheMotorUnlessTouched)
   // A finger on the fader: the fader's own move proves the touch arrived.
   Play({Note(104, true), Bend(0, 8000)});
   WaitForValue(a1, MixerValueFromFineController(kCatalogue[a1], 8000));
-  const std::size_t from = m_seen;
+  const std::size_t from = m_watch->Seen();
   SetOutside({"SetSourceVolume", "0", "0", "20000"});
   SetOutside({"SetSourceVolume", "0", "1", "20000"});
   // Strip 1's motor moves; strip 0's, touched, does not.
   ASSERT_TRUE(WaitForBytes(Bend(1, FineControllerValueFromReading(kCatalogue[a2], 20000))));
   const std::vector<PeerMessage> got = m_peer->WaitForReceived(0, 0ms);
-  for (std::size_t i = from; i < m_seen; ++i) {
+  for (std::size_t i = from; i < m_watch->Seen(); ++i) {
     EXPECT_NE(got[i].bytes[0], 0xE0)
         << "a motor move while touched: " << ::testing::PrintToString(got[i]);
   }
@@ -111,13 +85,13 @@ TEST_P(SurfaceTest, BankMovesTheStripsAndRewritesTheDisplays) {
   SetOutside({"SetSourceVolume", "4", "0", "65535"}); // User 1 at full scale
   Play({Note(47, true), Note(47, false)});
   // Strip 0 now shows User 1: name, level and fader.
-  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 0) == "User 1 "; }));
-  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 56) == "0.0dB  "; }));
+  EXPECT_TRUE(m_watch->WaitForText(0, "User 1 "));
+  EXPECT_TRUE(m_watch->WaitForText(56, "0.0dB  "));
   Play({Note(49, true), Note(49, false)}); // one channel right: strip 0 is User 2
-  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 0) == "User 2 "; }));
+  EXPECT_TRUE(m_watch->WaitForText(0, "User 2 "));
   // The last bank ends on Aux 4 at strip 7; further moves stay there.
   Play({Note(47, true), Note(47, false), Note(47, true), Note(47, false)});
-  EXPECT_TRUE(WaitFor([](const PeerMessage& m) { return DisplayText(m.bytes, 49) == "Aux 4  "; }));
+  EXPECT_TRUE(m_watch->WaitForText(49, "Aux 4  "));
 }
 
 TEST_P(SurfaceTest, MuteButtonMutesTheStripAndLightsItsLed) {

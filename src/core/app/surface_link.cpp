@@ -80,8 +80,35 @@ void CSurfaceLink::Follow() {
   if (!m_on) {
     return;
   }
-  m_surface.Refresh(CMackieSurface::Clock::now());
+  const auto now = CMackieSurface::Clock::now();
+  if (now >= m_namesDue) {
+    AskForNames(now);
+  }
+  m_surface.Refresh(now);
   Arm();
+}
+
+void CSurfaceLink::AskForNames(CMackieSurface::Clock::time_point now) {
+  m_namesDue = now + kNamesInterval;
+  m_mixerLink.RequestStripApplications(
+      [self = std::weak_ptr<CMackieSurface*>(m_self)](CMixerLink::StripApplications found) {
+        const std::shared_ptr<CMackieSurface*> surface = self.lock();
+        if (!surface) {
+          return;
+        }
+        const auto& channels = SurfaceChannels();
+        for (std::size_t channel = 0; channel < channels.size(); ++channel) {
+          const std::string_view strip = kMutes[channels[channel].mute].strip;
+          std::string name;
+          for (const auto& [boundStrip, application] : found) {
+            if (boundStrip == strip) {
+              name = application;
+              break;
+            }
+          }
+          (*surface)->SetBoundName(channel, std::move(name));
+        }
+      });
 }
 
 void CSurfaceLink::OutputOpened() {
@@ -93,13 +120,14 @@ void CSurfaceLink::OutputOpened() {
 }
 
 void CSurfaceLink::Arm() {
+  const auto now = CMackieSurface::Clock::now();
+  const auto namesIn = std::chrono::ceil<std::chrono::milliseconds>(m_namesDue - now);
+  const auto due = std::min(m_surface.NextDue(now).value_or(namesIn), namesIn);
+  // A zero value would disarm the timer: what is due now waits a moment.
+  const long nanos = std::max<long>(due.count() * 1000000L, 100000L);
   itimerspec spec{};
-  if (const auto due = m_surface.NextDue(CMackieSurface::Clock::now())) {
-    // A zero value would disarm the timer: a due update waits a moment.
-    const long nanos = std::max<long>(due->count() * 1000000L, 100000L);
-    spec.it_value.tv_sec = nanos / 1000000000L;
-    spec.it_value.tv_nsec = nanos % 1000000000L;
-  }
+  spec.it_value.tv_sec = nanos / 1000000000L;
+  spec.it_value.tv_nsec = nanos % 1000000000L;
   timerfd_settime(m_timer.Get(), 0, &spec, nullptr);
 }
 

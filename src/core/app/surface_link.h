@@ -4,13 +4,17 @@
 // mapping), the surface answers on the output, and a timer brings held-back
 // updates out when their interval ends. The owner's event loop watches Fd()
 // and calls OnReady(); the session tells it when mixer values may have
-// changed and when the output opened. Dialog thread only.
+// changed and when the output opened. The names of the applications the
+// strips drive are asked of the mixer server every kNamesInterval, without
+// waiting for the answer. Dialog thread only.
 
 #include "app/surface_protocol.h"
 #include "midi/message_queue.h"
 #include "posix/unique_fd.h"
 #include "surface/mackie_surface.h"
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,8 @@ struct BridgeContext;
 
 class CSurfaceLink {
 public:
+  static constexpr std::chrono::seconds kNamesInterval{2};
+
   // Throws std::system_error when its descriptors cannot be made.
   CSurfaceLink(BridgeContext& context, CBridgeMidiIn& input, CMidiOutPort& output,
                CMixerLink& mixerLink);
@@ -49,6 +55,7 @@ public:
 
 private:
   void Arm();
+  void AskForNames(CMackieSurface::Clock::time_point now);
 
   BridgeContext& m_context;
   CBridgeMidiIn& m_input;
@@ -59,6 +66,10 @@ private:
   CUniqueFd m_epoll;
   CMackieSurface m_surface;
   bool m_on = false;
+  CMackieSurface::Clock::time_point m_namesDue{};
+  // Answers of the mixer server that arrive once the link is gone find
+  // this expired.
+  std::shared_ptr<CMackieSurface*> m_self = std::make_shared<CMackieSurface*>(&m_surface);
 };
 
 } // namespace vantrel

@@ -301,6 +301,7 @@ void CMixerLink::RequestStateIfDue() {
 
 void CMixerLink::LoseBus() {
   m_server.reset();
+  m_backendProxy.reset();
   m_mirror.ForgetServer();
   m_matches.clear();
   m_connection.reset();
@@ -391,6 +392,7 @@ void CMixerLink::Release() {
 
 void CMixerLink::Shutdown() {
   Release();
+  m_backendProxy.reset();
   m_matches.clear();
   m_connection.reset();
   m_busLost = false;
@@ -430,6 +432,43 @@ std::string CMixerLink::BackendStatus() {
     return name + ": " + status;
   } catch (const sdbus::Error&) {
     return {};
+  }
+}
+
+bool CMixerLink::RequestStripApplications(std::function<void(StripApplications)> answer) {
+  if (!m_connection || !m_server) {
+    return false;
+  }
+  using Property = sdbus::Struct<std::string, std::string>;
+  using Target = sdbus::Struct<std::string, std::string, std::string, std::vector<Property>>;
+  try {
+    if (!m_backendProxy) {
+      m_backendProxy =
+          sdbus::createProxy(*m_connection, mixer_dbus::kBusName, mixer_dbus::kObjectPath);
+    }
+    m_backendProxy->callMethodAsync(mixer_dbus::kTargetsMethod)
+        .onInterface(mixer_dbus::kBackendInterface)
+        .withTimeout(kStatusTimeout)
+        .uponReplyInvoke([answer = std::move(answer)](const sdbus::Error* error,
+                                                      const std::vector<Target>& targets) {
+          StripApplications found;
+          for (const Target& target : error == nullptr ? targets : std::vector<Target>()) {
+            const std::string& strip = target.get<2>();
+            if (target.get<0>() != "stream" || strip.empty()) {
+              continue;
+            }
+            for (const Property& property : target.get<3>()) {
+              if (property.get<0>() == "application.name" && !property.get<1>().empty()) {
+                found.emplace_back(strip, property.get<1>());
+                break;
+              }
+            }
+          }
+          answer(std::move(found));
+        });
+    return true;
+  } catch (const sdbus::Error&) {
+    return false;
   }
 }
 

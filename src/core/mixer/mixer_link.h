@@ -51,6 +51,7 @@
 
 namespace sdbus {
 class IConnection;
+class IProxy;
 class Message;
 } // namespace sdbus
 
@@ -102,6 +103,13 @@ public:
   // org.vantrel.MixerBackend1), with any faults of its mapping file; empty
   // when no server answers.
   std::string BackendStatus();
+  // Asks the server which applications' streams its strips drive (from
+  // Targets() of org.vantrel.MixerBackend1): pairs of strip name ("Wave")
+  // and application name, each strip's first stream. The answer comes to
+  // `answer` inside a later ProcessEvents(), empty when the server could not
+  // say; nothing is waited for. False when no server is there to ask.
+  using StripApplications = std::vector<std::pair<std::string, std::string>>;
+  bool RequestStripApplications(std::function<void(StripApplications)> answer);
 
   // Why the last step that failed did, in a sentence; empty before any
   // failure, and again once a server is reached.
@@ -158,6 +166,8 @@ private:
   MixerLinkOptions m_options;
   std::unique_ptr<sdbus::IConnection> m_connection;
   std::unique_ptr<DbusMixerServer> m_server;
+  // For the calls of org.vantrel.MixerBackend1 whose answers come later.
+  std::unique_ptr<sdbus::IProxy> m_backendProxy;
   bool m_created = false; // Create() was called and Release() not yet
   std::chrono::steady_clock::time_point m_nextLookup{};
   std::string m_lastError;
