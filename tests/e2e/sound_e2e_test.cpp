@@ -67,6 +67,22 @@ TEST_P(SoundEndToEndTest, ASurfaceNamesTheBoundApplicationAndMutesItsStream) {
   EXPECT_TRUE(surface.WaitForBytes({0x90, 16 + 6, 0x7F}));
 }
 
+// A sine of half full scale (-6.02 dB) on Wave at unity: the surface's
+// seventh strip gets meter level 10 (-10 to -5 dB) as channel pressure.
+TEST_P(SoundEndToEndTest, ASurfaceGetsTheMetersOfAPlayingSine) {
+  const std::string sine = m_dir.Path() + "/sine.raw";
+  WriteSine(sine, 30, 0.5);
+  pid_t player = StartProgram(
+      {"/usr/bin/pacat", "--playback", "--raw", "--property=application.name=vantrel_sine", sine});
+  ASSERT_TRUE(Eventually([] { return !StreamVolume("vantrel_sine").empty(); }));
+  ASSERT_EQ(RunCommand({MixerctlProgram(), "set", "SourceVolume", "2", "0", "65535"}).exitCode, 0);
+  SurfaceWatch surface(*m_peer);
+  WriteProfile({});
+  StartBridge({"--surface", "mackie"});
+  EXPECT_TRUE(surface.WaitForBytes({0xD0, (6 << 4) | 10}));
+  EndProgram(player);
+}
+
 INSTANTIATE_TEST_SUITE_P(Headless, SoundEndToEndTest, ::testing::Values(false));
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "state/bridge_context.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <sys/epoll.h>
 #include <sys/timerfd.h>
 #include <system_error>
@@ -49,6 +50,8 @@ void CSurfaceLink::SetOn(bool on) {
   }
   m_on = on;
   m_input.SetSurfaceQueue(on ? &m_queue : nullptr);
+  // The surface's meters; the server measures only while someone asks.
+  m_mixerLink.SetMetersWanted(on);
   if (on && m_output.IsOpen()) {
     OutputOpened();
   }
@@ -85,6 +88,14 @@ void CSurfaceLink::Follow() {
     AskForNames(now);
   }
   m_surface.Refresh(now);
+  MeterUpdate meters;
+  while (m_mixerLink.TakeMeterUpdate(meters)) {
+    m_surface.ShowMeters(meters);
+  }
+  if (const std::string notice = m_mixerLink.TakeMeterNotice(); !notice.empty()) {
+    std::printf("Surface: %s\n", notice.c_str());
+    std::fflush(stdout);
+  }
   Arm();
 }
 

@@ -93,6 +93,15 @@ ShortMessage MeterMessage(std::size_t strip, int level) {
   return {0xD0, static_cast<uint8_t>(((strip & 0x07) << 4) | std::clamp(level, 0, kMeterMax)), 0};
 }
 
+int MeterLevelOfPeak(int32_t centiDecibels) {
+  constexpr int32_t kStep = 500;
+  constexpr int32_t kFloor = -kStep * kMeterMax; // -60 dB
+  if (centiDecibels <= kFloor) {
+    return 0;
+  }
+  return std::min<int>(kMeterMax, (centiDecibels - kFloor) / kStep);
+}
+
 std::vector<uint8_t> DisplayMessage(std::size_t strip, int row, std::string_view text) {
   std::vector<uint8_t> bytes(std::begin(kSysexHeader), std::end(kSysexHeader));
   bytes.push_back(static_cast<uint8_t>((row != 0 ? kBottomRowOffset : 0) +

@@ -80,6 +80,9 @@ ShortMessage RingMessage(std::size_t strip, RingMode mode, int position);
 // The level meter of a strip: 0 (nothing) to 12 (clip).
 inline constexpr int kMeterMax = 12;
 ShortMessage MeterMessage(std::size_t strip, int level);
+// The meter level of a peak in hundredths of a dB below full scale: 5 dB
+// a step, 12 from -5 dB up, 0 below -55 dB.
+int MeterLevelOfPeak(int32_t centiDecibels);
 
 // Text at one strip's place on the display, top row (0) or bottom row (1):
 // exactly kDisplayColumns characters, padded with blanks; anything outside

@@ -201,6 +201,20 @@ std::optional<std::chrono::milliseconds> CMackieSurface::NextDue(Clock::time_poi
   return due;
 }
 
+void CMackieSurface::ShowMeters(std::span<const mixer_dbus::MeterReading> readings) {
+  for (std::size_t strip = 0; strip < kStrips; ++strip) {
+    const std::optional<std::size_t> slot =
+        ValueSlotOf(kCatalogue[SurfaceChannels()[m_first + strip].faderRow]);
+    for (const mixer_dbus::MeterReading& reading : readings) {
+      if (reading.slot == slot) {
+        const mackie::ShortMessage m =
+            mackie::MeterMessage(strip, mackie::MeterLevelOfPeak(reading.Peak()));
+        m_output.SendShort(m.status, m.data1, m.data2);
+      }
+    }
+  }
+}
+
 void CMackieSurface::OnMessage(const CMidiMessage& message, Clock::time_point now) {
   const mackie::Input input = mackie::Decode(message);
   switch (input.kind) {

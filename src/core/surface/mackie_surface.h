@@ -10,12 +10,14 @@
 // sent; a fader held under a finger gets no motor moves. Dialog thread only.
 
 #include "midi/midi_message.h"
+#include "mixer/meter_levels.h"
 #include "surface/strip_view.h"
 #include "surface/surface_channels.h"
 
 #include <array>
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace vantrel {
@@ -40,6 +42,11 @@ public:
   // The surface's state is unknown (its output just opened): everything is
   // sent again at the next Refresh.
   void Forget();
+
+  // One update of the level meters: the strips on the surface whose
+  // fader's value it measures get their meter (meters are not paced: the
+  // server sends them a few dozen times a second).
+  void ShowMeters(std::span<const mixer_dbus::MeterReading> readings);
 
   // The names of the applications bound to channels, by channel name as the
   // mixer calls its strips ("Analog 1"); an empty name shows the channel's own.

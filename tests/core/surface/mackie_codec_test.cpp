@@ -66,6 +66,16 @@ TEST(MackieCodec, EncodesWhatTheSurfaceShows) {
   }
 }
 
+TEST(MackieCodec, MeterLevelsStepFiveDecibelsFromSilenceToFullScale) {
+  const std::pair<int32_t, int> cases[] = {
+      {-10000, 0}, {-6000, 0}, {-5999, 0}, {-5500, 1}, {-602, 10},
+      {-500, 11},  {-499, 11}, {-1, 11},   {0, 12},    {300, 12},
+  };
+  for (const auto& [level, expected] : cases) {
+    EXPECT_EQ(mackie::MeterLevelOfPeak(level), expected) << level;
+  }
+}
+
 TEST(MackieCodec, DisplayTextFillsExactlyOneStripOfARow) {
   const std::vector<uint8_t> top = mackie::DisplayMessage(1, 0, "Analog 1");
   const std::vector<uint8_t> expected = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x12, 7,   'A',
