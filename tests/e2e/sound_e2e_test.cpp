@@ -70,7 +70,7 @@ TEST_P(SoundEndToEndTest, ASurfaceNamesTheBoundApplicationAndMutesItsStream) {
 // A sine of half full scale (-6.02 dB) on Wave at unity: the surface's
 // seventh strip gets meter level 10 (-10 to -5 dB) as channel pressure.
 TEST_P(SoundEndToEndTest, ASurfaceGetsTheMetersOfAPlayingSine) {
-  const std::string sine = m_dir.Path() + "/sine.raw";
+  const std::string sine = m_dir.File("sine.raw");
   WriteSine(sine, 30, 0.5);
   pid_t player = StartProgram(
       {"/usr/bin/pacat", "--playback", "--raw", "--property=application.name=vantrel_sine", sine});
