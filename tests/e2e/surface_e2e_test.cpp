@@ -94,6 +94,36 @@ TEST_P(SurfaceTest, BankMovesTheStripsAndRewritesTheDisplays) {
   EXPECT_TRUE(m_watch->WaitForText(49, "Aux 4  "));
 }
 
+// V-Pots step the pan, or with Send pressed the Aux 1 send (again: Aux 2),
+// each from its own value, and the rings show what they move.
+TEST_P(SurfaceTest, VPotsStepThePanOrASendAndTheRingsShowIt) {
+  StartSurface();
+  struct Case {
+    std::vector<Message> before; // assignment buttons
+    std::string key;             // the row the first V-Pot moves
+    int ticks; // enough to move the ring to another position
+    uint8_t mode; // the ring's mode bits: a dot for a pan, a bar for a send
+  };
+  const Case cases[] = {
+      {{}, "A1PanCC", 20, 0x00},
+      {{Note(41, true), Note(41, false)}, "A1Aux1CC", 9, 0x20},
+      {{Note(41, true), Note(41, false)}, "A1Aux2CC", 30, 0x20},
+      {{Note(42, true), Note(42, false)}, "A1PanCC", -30, 0x00},
+  };
+  for (const Case& c : cases) {
+    const Parameter& p = kCatalogue[RowOfKey(c.key)];
+    const int32_t before = Read(RowOfKey(c.key));
+    const int v = std::clamp(ControllerValueFromReading(p, before) + c.ticks, 0, 127);
+    const int32_t expected = MixerValueFromController(p, v);
+    std::vector<Message> play = c.before;
+    play.push_back({0xB0, 16, static_cast<uint8_t>(c.ticks < 0 ? 0x40 - c.ticks : c.ticks)});
+    Play(play);
+    EXPECT_EQ(WaitForValue(RowOfKey(c.key), expected), expected) << c.key;
+    const int position = 1 + expected * 10 / 65535;
+    EXPECT_TRUE(WaitForBytes({0xB0, 48, static_cast<uint8_t>(c.mode | position)})) << c.key;
+  }
+}
+
 TEST_P(SurfaceTest, MuteButtonMutesTheStripAndLightsItsLed) {
   StartSurface();
   Play({Note(16 + 2, true), Note(16 + 2, false)}); // Mute on strip 2: Analog 3
