@@ -183,23 +183,46 @@ bool OnPipeWire(benchmark::State& state) {
 
 constexpr double kSineAmplitude = 0.5;
 
+// A null sink "vantrel_tone" that Analog 1 binds to, and a sine of `seconds`
+// to play into it; the sink goes with the object.
+class ToneSink {
+public:
+  explicit ToneSink(int seconds)
+      : m_module(Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"})) {
+    Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
+    std::ofstream(m_dir.File("mixer.ini")) << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
+    WriteSine(m_dir.File("sine.raw"), seconds, kSineAmplitude);
+  }
+  ~ToneSink() { Pactl({"unload-module", m_module.substr(0, m_module.find('\n'))}); }
+  ToneSink(const ToneSink&) = delete;
+  ToneSink& operator=(const ToneSink&) = delete;
+
+  // The server on the pulse back end, with the mapping that binds the tone.
+  MixerdProcess Server() const {
+    return MixerdProcess(m_dir.File("mixer.state"),
+                         {"--backend", "pulse", "--mixer-config", m_dir.File("mixer.ini")});
+  }
+  pid_t Play() const {
+    return StartProgram(
+        {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", m_dir.File("sine.raw")});
+  }
+
+private:
+  TempDir m_dir;
+  std::string m_module;
+};
+
 void SendRaisedToSoundOnBus(benchmark::State& state) {
   if (!OnPipeWire(state)) {
     return;
   }
-  TempDir dir;
-  const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
-  Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
-  std::ofstream(dir.File("mixer.ini")) << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  WriteSine(dir.File("sine.raw"), 120, kSineAmplitude);
-  MixerdProcess server(dir.File("mixer.state"),
-                       {"--backend", "pulse", "--mixer-config", dir.File("mixer.ini")});
+  const ToneSink tone(120);
+  MixerdProcess server = tone.Server();
   if (!server.Start()) {
     state.SkipWithError("vantrel-mixerd did not start");
     return;
   }
-  pid_t player = StartProgram(
-      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.File("sine.raw")});
+  pid_t player = tone.Play();
   Eventually([] {
     return Pactl({"list", "short", "sinks"}).find("vantrel_aux1") != std::string::npos;
   });
@@ -224,23 +247,17 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
   ReportPercentiles(state, micros);
   EndProgram(player);
   server.Stop();
-  Pactl({"unload-module", tone.substr(0, tone.find('\n'))});
 }
+
 void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
   if (!OnPipeWire(state)) {
     return;
   }
-  TempDir dir;
-  const std::string tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
-  Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
-  std::ofstream(dir.File("mixer.ini")) << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-  WriteSine(dir.File("sine.raw"), 60, kSineAmplitude);
-  const pid_t player = StartProgram(
-      {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", dir.File("sine.raw")});
+  const ToneSink tone(60);
+  const pid_t player = tone.Play();
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const double idle = ServerCpuPercent(5);
-  MixerdProcess server(dir.File("mixer.state"),
-                       {"--backend", "pulse", "--mixer-config", dir.File("mixer.ini")});
+  MixerdProcess server = tone.Server();
   if (!server.Start()) {
     state.SkipWithError("vantrel-mixerd did not start");
     return;
@@ -262,7 +279,6 @@ void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
   pid_t stopped = player;
   EndProgram(stopped);
   server.Stop();
-  Pactl({"unload-module", tone.substr(0, tone.find('\n'))});
 }
 BENCHMARK(ServerCpuWithFourBusesAndEffects)->Iterations(1)->Unit(benchmark::kSecond);
 

@@ -1,6 +1,7 @@
 #include "midi/jack_client.h"
 
 #include "midi/midi_backend.h"
+#include "midi/midi_result.h"
 
 #include <atomic>
 #include <chrono>
@@ -110,6 +111,24 @@ int JackMidiClient::Connect(const std::string& source, const std::string& destin
     return -1;
   }
   return jack_connect(m_client, source.c_str(), destination.c_str());
+}
+
+int JackMidiClient::OpenSide(Side side, IJackProcessPart& part, const std::string& device,
+                             jack_port_t*& port, std::string& error) {
+  const bool input = side == Side::Input;
+  const std::string what = input ? "MIDI input" : "MIDI output";
+  std::string reason;
+  port = Attach(side, input ? kMidiInPortName : kMidiOutPortName, part, reason);
+  if (port == nullptr) {
+    error = "Cannot open the " + what + ": " + reason;
+    return kMidiFailed;
+  }
+  const std::string own = jack_port_name(port);
+  if ((input ? Connect(device, own) : Connect(own, device)) != 0) {
+    error = "Cannot connect the " + what + " to \"" + device + "\".";
+    return kMidiFailed;
+  }
+  return kMidiOk;
 }
 
 jack_port_t* JackMidiClient::Attach(Side side, const char* portName, IJackProcessPart& part,

@@ -60,6 +60,12 @@ public:
 
   // 0, or JACK's non-zero result when the ports cannot be connected.
   int Connect(const std::string& source, const std::string& destination);
+  // Dialog thread. Attaches part on the side's own port ("MIDI In", "MIDI
+  // Out") and connects it to the device's port: kMidiOk, or kMidiFailed with
+  // a sentence. `port` keeps what was attached even when the connection
+  // fails, so the caller still detaches it.
+  int OpenSide(Side side, IJackProcessPart& part, const std::string& device, jack_port_t*& port,
+               std::string& error);
 
   // Dialog thread. Activates the client if it is not active yet, so that
   // JACK reports ports that come and go (see JackDeviceChangeFd). False

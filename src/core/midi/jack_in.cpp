@@ -36,17 +36,7 @@ public:
   }
 
   int Open(const std::string& source, std::string& error) {
-    std::string reason;
-    m_port = m_client->Attach(JackMidiClient::Side::Input, kMidiInPortName, *this, reason);
-    if (m_port == nullptr) {
-      error = "Cannot open the MIDI input: " + reason;
-      return kMidiFailed;
-    }
-    if (m_client->Connect(source, jack_port_name(m_port)) != 0) {
-      error = "Cannot connect the MIDI input to \"" + source + "\".";
-      return kMidiFailed;
-    }
-    return kMidiOk;
+    return m_client->OpenSide(JackMidiClient::Side::Input, *this, source, m_port, error);
   }
 
 private:

@@ -44,17 +44,7 @@ public:
   }
 
   int Open(const std::string& destination, std::string& error) {
-    std::string reason;
-    m_port = m_client->Attach(JackMidiClient::Side::Output, kMidiOutPortName, *this, reason);
-    if (m_port == nullptr) {
-      error = "Cannot open the MIDI output: " + reason;
-      return kMidiFailed;
-    }
-    if (m_client->Connect(jack_port_name(m_port), destination) != 0) {
-      error = "Cannot connect the MIDI output to \"" + destination + "\".";
-      return kMidiFailed;
-    }
-    return kMidiOk;
+    return m_client->OpenSide(JackMidiClient::Side::Output, *this, destination, m_port, error);
   }
 
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
