@@ -190,7 +190,6 @@ public:
   explicit ToneSink(int seconds)
       : m_module(Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"})) {
     Eventually([] { return !SinkVolume("vantrel_tone").empty(); });
-    std::ofstream(m_dir.File("mixer.ini")) << "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
     WriteSine(m_dir.File("sine.raw"), seconds, kSineAmplitude);
   }
   ~ToneSink() { Pactl({"unload-module", m_module.substr(0, m_module.find('\n'))}); }
@@ -199,8 +198,9 @@ public:
 
   // The server on the pulse back end, with the mapping that binds the tone.
   MixerdProcess Server() const {
-    return MixerdProcess(m_dir.File("mixer.state"),
-                         {"--backend", "pulse", "--mixer-config", m_dir.File("mixer.ini")});
+    return MixerdProcess(
+        m_dir.File("mixer.state"),
+        BackendWithMapping(m_dir, "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n", "pulse"));
   }
   pid_t Play() const {
     return StartProgram(

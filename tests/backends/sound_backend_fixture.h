@@ -63,11 +63,8 @@ protected:
 
   // Starts the server with `backend` and a mapping file holding `mapping`.
   void Start(const std::string& backend, const std::string& mapping) {
-    const std::string config = m_dir.File("mixer.ini");
-    std::ofstream(config) << mapping;
-    m_server = std::make_unique<MixerdProcess>(
-        m_dir.File("mixer.state"),
-        std::vector<std::string>{"--backend", backend, "--mixer-config", config});
+    m_server = std::make_unique<MixerdProcess>(m_dir.File("mixer.state"),
+                                               BackendWithMapping(m_dir, mapping, backend));
     ASSERT_TRUE(m_server->Start()) << m_server->Errors();
   }
 

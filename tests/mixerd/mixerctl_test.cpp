@@ -252,10 +252,9 @@ TEST_F(MixerctlTest, MissingServerExitsWithAnError) {
 TEST(MixerctlTargetsTest, TargetsNameTheMappingFilesMistakesAndAFirstRunWarnsOfNothing) {
   ASSERT_TRUE(StopMixerNameOwner());
   TempDir dir;
-  const std::string config = dir.File("mixer.ini");
-  std::ofstream(config) << "[Wave]\nstream = no.such.property = x\n[Bogus]\n";
   MixerdProcess server(dir.File("never-saved.state"),
-                       {"--backend", "virtual", "--mixer-config", config});
+                       BackendWithMapping(dir, "[Wave]\nstream = no.such.property = x\n[Bogus]\n"));
+  const std::string config = dir.File("mixer.ini");
   ASSERT_TRUE(server.Start()) << server.Errors();
   const CommandResult targets = RunCommand({MixerctlProgram(), "targets"});
   EXPECT_EQ(targets.exitCode, 0) << targets.err;

@@ -81,6 +81,12 @@ std::string MixerctlProgram() {
   return std::string(VANTREL_BIN_DIR) + "/vantrel-mixerctl";
 }
 
+std::vector<std::string> BackendWithMapping(const TempDir& dir, std::string_view mapping,
+                                            const std::string& backend) {
+  std::ofstream(dir.File("mixer.ini")) << mapping;
+  return {"--backend", backend, "--mixer-config", dir.File("mixer.ini")};
+}
+
 pid_t MixerNameOwnerPid() {
   try {
     auto connection = sdbus::createSessionBusConnection();

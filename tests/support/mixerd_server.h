@@ -29,6 +29,11 @@ bool WaitForMixerName(bool owned, std::chrono::milliseconds timeout);
 // Sends `signal` to the name's owner and waits until the name is free.
 bool StopMixerNameOwner(int signal = 15);
 
+// Writes `mapping` as the mapping file dir/mixer.ini and answers the
+// server's arguments for `backend` with it.
+std::vector<std::string> BackendWithMapping(const TempDir& dir, std::string_view mapping,
+                                            const std::string& backend = "virtual");
+
 class MixerdProcess {
 public:
   // The server keeps its state in `statePath`; its standard error goes to a

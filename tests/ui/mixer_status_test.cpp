@@ -27,10 +27,8 @@ private slots:
 void MixerStatusTest::aMistakeInTheMappingFileIsShownInTheWindow() {
   QVERIFY(StopMixerNameOwner());
   TempDir stateDir;
-  const std::string config = stateDir.File("mixer.ini");
-  std::ofstream(config) << "[Wave]\nstream = no.such.property = x\n";
   MixerdProcess server(stateDir.File("mixer.state"),
-                       {"--backend", "virtual", "--mixer-config", config});
+                       BackendWithMapping(stateDir, "[Wave]\nstream = no.such.property = x\n"));
   QVERIFY(server.Start());
 
   TempDir dir;
@@ -50,7 +48,8 @@ void MixerStatusTest::aMistakeInTheMappingFileIsShownInTheWindow() {
     window.OnInitDialog();
     window.close();
   }
-  const std::string mistake = config + ":2: unknown property \"no.such.property\"";
+  const std::string mistake =
+      stateDir.File("mixer.ini") + ":2: unknown property \"no.such.property\"";
   const auto mixerLine = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
     return line.rfind("Mixer: connected, back end virtual: ", 0) == 0;
   });
