@@ -61,8 +61,13 @@ std::string BusSink(int bus) {
   return std::string(kBusPrefix) + std::to_string(bus + 1);
 }
 
-void PulseAux::OnReady(pa_context* context) {
+bool PulseAux::IsOurs(std::string_view sink) {
+  return sink.starts_with(kBusPrefix) || sink.starts_with(kEffectPrefix);
+}
+
+void PulseAux::OnReady(pa_context* context, bool pipeWire) {
   m_context = context;
+  m_pipeWire = pipeWire;
   m_adopted = false;
   m_modules.clear();
   m_loads.clear();
@@ -151,7 +156,12 @@ void PulseAux::Resync() {
       }
     } else if (b.routed) {
       const EffectPlugin& effect = EffectPlugins()[static_cast<std::size_t>(b.effect)];
-      if (EffectPluginInstalled(effect.plugin)) {
+      if (!m_pipeWire) {
+        wanted["route " + std::to_string(bus)] = {"module-loopback",
+                                                  monitor + std::string(kLoopbackLatency)};
+        to = "effect " + std::string(effect.effect) +
+             ": effects are built on PipeWire only, so the bus plays dry -> the default sink";
+      } else if (EffectPluginInstalled(effect.plugin)) {
         const std::string fx = EffectSink(bus);
         wanted["effect " + std::to_string(bus)] = {
             "module-ladspa-sink",
@@ -179,7 +189,7 @@ void PulseAux::Resync() {
     m_graph.push_back({sink, {{"bus", label}, {"level", std::to_string(b.level)}, {"to", to}}});
   }
   for (const SendOrigin& origin : m_origins) {
-    if (origin.strip < kFirstSourceStrip || origin.strip >= kStripCount || origin.source.empty()) {
+    if (origin.strip < kFirstSourceStrip || origin.strip >= kStripCount) {
       continue;
     }
     const SourceState& source =
@@ -187,6 +197,13 @@ void PulseAux::Resync() {
     for (int send = 0; send < kSendCount; ++send) {
       const SendState& s = source.sends[static_cast<std::size_t>(send)];
       if (s.level <= 0) {
+        continue;
+      }
+      if (origin.source.empty()) {
+        m_graph[static_cast<std::size_t>(s.bus)].second.push_back(
+            {"send from " + std::string(kStripNames[static_cast<std::size_t>(origin.strip)]),
+             std::to_string(s.level) + " (" + origin.label +
+                 ": sends from streams are built on PipeWire only)"});
         continue;
       }
       // A stream's loopback must not fall back to the default source when

@@ -35,7 +35,10 @@ public:
   explicit PulseAux(const MixerConfig& config) : m_config(config) {}
 
   // Connected: adopts the modules a previous run left, then builds.
-  void OnReady(pa_context* context);
+  // `pipeWire`: the server can build effects and sends from streams.
+  void OnReady(pa_context* context, bool pipeWire);
+  // Whether a sink is one of the buses or effects.
+  static bool IsOurs(std::string_view sink);
   void OnLost();
 
   // Builds what the model asks for. `origins` are the sound of the strips
@@ -80,7 +83,8 @@ private:
   MixerConfig m_config;
   pa_context* m_context = nullptr;
   bool m_adopted = false; // the server's module list has been read
-  Modules m_modules;      // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
+  bool m_pipeWire = false;
+  Modules m_modules; // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
   std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order
   std::map<uint32_t, uint32_t> m_unclaimed; // stream -> its module, while loads are in flight
   uint64_t m_nextLoad = 1;

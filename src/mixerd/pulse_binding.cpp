@@ -106,7 +106,7 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
     }
   }
   // Its strip's sends take it too (the first lists sync once they are in).
-  if (m_listed && !object.serial.empty() && object.strip >= kFirstSourceStrip) {
+  if (m_listed && object.strip >= kFirstSourceStrip) {
     SyncAux();
   }
 }
@@ -194,7 +194,8 @@ void PulseBackend::SyncAux() {
     }
     if (object.kind == TargetKind::Source) {
       origins.push_back({object.strip, object.name, object.name});
-    } else if (object.kind == TargetKind::Stream && !object.serial.empty()) {
+    } else if (object.kind == TargetKind::Stream) {
+      // Without a serial (PulseAudio) the send is only shown.
       origins.push_back({object.strip, object.serial, "stream " + object.name});
     }
   }

@@ -164,12 +164,15 @@ void PulseBackend::RequestServerInfo() {
 void PulseBackend::OnServerInfo(const pa_server_info& info) {
   m_serverName = std::string(info.server_name ? info.server_name : "?") + " " +
                  (info.server_version ? info.server_version : "");
-  // The aux side is built on PipeWire only: PulseAudio's LADSPA sink
-  // refuses the effects' plugins, and its first null sink becomes the
-  // default of a server that has no other.
-  if (!m_auxStarted && m_serverName.find("PipeWire") != std::string::npos) {
+  // PulseAudio's LADSPA sink refuses the effects' plugins and its
+  // loopbacks take only sources, so there the buses play their effects dry
+  // and streams send nothing. Its first null sink would become the default
+  // of a server without sinks: there the buses wait for a sink of another.
+  const bool pipeWire = m_serverName.find("PipeWire") != std::string::npos;
+  const std::string defaultSink = info.default_sink_name ? info.default_sink_name : "";
+  if (!m_auxStarted && (pipeWire || (!defaultSink.empty() && !PulseAux::IsOurs(defaultSink)))) {
     m_auxStarted = true;
-    m_aux.OnReady(m_context);
+    m_aux.OnReady(m_context, pipeWire);
   }
   const std::string sink = info.default_sink_name ? info.default_sink_name : "";
   const std::string source = info.default_source_name ? info.default_source_name : "";
@@ -205,7 +208,7 @@ void PulseBackend::OnEvent(pa_subscription_event_type_t type, uint32_t index) {
     const auto found = m_objects.find(key);
     const bool known = found != m_objects.end();
     // A stream that fed its strip's sends takes their loopbacks with it.
-    const bool sent = known && !found->second.serial.empty() && found->second.strip >= 0;
+    const bool sent = known && kind == TargetKind::Stream && found->second.strip >= 0;
     if (known) {
       m_objects.erase(found);
     }

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <signal.h>
 #include <thread>
+#include <vector>
 
 namespace vantrel::test {
 namespace {
@@ -33,23 +35,37 @@ int CountBusSinks() {
   return count;
 }
 
-// RMS (full scale 1) of `seconds` recorded from `source`, the first quarter
-// second left out while the graph settles.
+// RMS (full scale 1) of the last `seconds` recorded from `source`, the
+// first quarter second left out while the graph settles. parec takes well
+// over a second to start recording on PulseAudio here, so it gets longer.
 double RecordedRms(const std::string& source, double seconds) {
+  const bool pipeWire = std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire";
+  const double startup = pipeWire ? 0.25 : 2.5;
   const CommandResult result = RunCommand(
-      {"/usr/bin/timeout", std::to_string(seconds + 0.25), "/usr/bin/parec", "--latency-msec=20",
+      {"/usr/bin/timeout", std::to_string(seconds + startup), "/usr/bin/parec", "--latency-msec=20",
        "--raw", "--format=s16le", "--rate=48000", "--channels=2", "--device=" + source});
   const std::string& data = result.out;
-  const std::size_t skip = kRate / 4 * 4;
-  double sum = 0;
-  std::size_t count = 0;
-  for (std::size_t at = skip; at + 2 <= data.size(); at += 2) {
-    int16_t sample = 0;
-    std::memcpy(&sample, data.data() + at, 2);
-    sum += (sample / 32768.0) * (sample / 32768.0);
-    ++count;
+  const auto wanted = static_cast<std::size_t>(seconds * kRate) * 4;
+  const std::size_t settle = kRate / 4 * 4;
+  const std::size_t skip = std::max(settle, data.size() > wanted ? data.size() - wanted : 0);
+  // The median of 20 ms windows: a dropout of a loaded machine (every
+  // sound falls silent for a moment) moves no level measured here.
+  constexpr std::size_t kWindowBytes = kRate / 50 * 4;
+  std::vector<double> windows;
+  for (std::size_t start = skip; start + kWindowBytes <= data.size(); start += kWindowBytes) {
+    double sum = 0;
+    for (std::size_t at = start; at < start + kWindowBytes; at += 2) {
+      int16_t sample = 0;
+      std::memcpy(&sample, data.data() + at, 2);
+      sum += (sample / 32768.0) * (sample / 32768.0);
+    }
+    windows.push_back(std::sqrt(sum / (kWindowBytes / 2)));
   }
-  return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
+  if (windows.empty()) {
+    return 0;
+  }
+  std::nth_element(windows.begin(), windows.begin() + windows.size() / 2, windows.end());
+  return windows[windows.size() / 2];
 }
 
 double Db(double ratio) {
@@ -75,10 +91,13 @@ protected:
       Pactl({"unload-module", m_tone.substr(0, m_tone.find('\n'))});
     }
   }
-  // The aux side is built on PipeWire only.
+  static bool OnPipeWire() {
+    return std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire";
+  }
+  // Effects and sends from streams are built on PipeWire only.
   void SkipUnlessPipeWire() {
-    if (std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
-      GTEST_SKIP() << "the aux side is built on PipeWire";
+    if (!OnPipeWire()) {
+      GTEST_SKIP() << "effects and sends from streams are built on PipeWire";
     }
   }
   // Into the sink whose monitor Analog 1 takes, or into the default sink,
@@ -96,10 +115,6 @@ protected:
 };
 
 TEST_F(AuxBusTest, TheBusesExistOnceAcrossRestartsAndGoAtExit) {
-  SkipUnlessPipeWire();
-  if (IsSkipped()) {
-    return;
-  }
   Start("pulse", "");
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; })) << CountBusSinks();
   EXPECT_NE(Pactl({"list", "sinks"}).find("Vantrel Aux 3"), std::string::npos);
@@ -109,15 +124,16 @@ TEST_F(AuxBusTest, TheBusesExistOnceAcrossRestartsAndGoAtExit) {
   EXPECT_EQ(CountBusSinks(), 4);
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("to = effect Reverb"), std::string::npos) << targets;
+  if (!OnPipeWire()) {
+    EXPECT_NE(targets.find("effects are built on PipeWire only, so the bus plays dry"),
+              std::string::npos)
+        << targets;
+  }
   EXPECT_EQ(m_server->Stop(), 0);
   EXPECT_TRUE(Eventually([] { return CountBusSinks() == 0; })) << CountBusSinks();
 }
 
 TEST_F(AuxBusTest, ASendFeedsItsBusAtItsLevelAndAtZeroNothing) {
-  SkipUnlessPipeWire();
-  if (IsSkipped()) {
-    return;
-  }
   Start("pulse", kToneMapping);
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
   Set({"BusLevel", "0", "65535"});
