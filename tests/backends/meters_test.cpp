@@ -99,7 +99,7 @@ TEST_F(MetersTest, ASineOnWaveReachesTheLinkWithinOneDecibel) {
   ASSERT_TRUE(PumpLinkUntil(
       *link,
       [&] {
-        MeterUpdate update;
+        mixer_dbus::MeterUpdate update;
         while (link->TakeMeterUpdate(update)) {
           for (const mixer_dbus::MeterReading& one : update) {
             if (one.slot == wave) {

@@ -197,7 +197,7 @@ TEST_F(MixerLinkTest, MetersOnTheVirtualCardSayWhyOnceAndNoUpdateComes) {
       *link, [&] { return !(notice = link->TakeMeterNotice()).empty(); }, 10s));
   EXPECT_EQ(notice, "No level meters: the virtual back end plays no sound, so there is no level "
                     "to measure.");
-  MeterUpdate update;
+  mixer_dbus::MeterUpdate update;
   PumpLinkUntil(
       *link, [] { return false; }, 300ms);
   EXPECT_EQ(link->TakeMeterNotice(), "");

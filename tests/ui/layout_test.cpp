@@ -4,9 +4,11 @@
 // VANTREL_SCREENSHOT_DIR set, each page is also saved as a PNG of the whole
 // main window, for people to look at.
 
+#include "mixer/catalogue.h"
 #include "ui/app/about_dlg.h"
 #include "ui/dialog/controls.h"
 #include "ui/dialog/dialog_units.h"
+#include "ui/pages/level_meter.h"
 #include "ui/res/control_ids.h"
 #include "ui/res/dialog_template.h"
 #include "ui_fixture.h"
@@ -128,6 +130,34 @@ QStringList TextProblems(QWidget& window) {
   return problems;
 }
 
+// Every widget of the window but the meters, in creation order: its class,
+// geometry and whether it shows.
+QStringList Geometries(const QWidget& window) {
+  QStringList all;
+  for (const QWidget* w : window.findChildren<QWidget*>()) {
+    if (qobject_cast<const ui::CLevelMeter*>(w) == nullptr) {
+      const QRect r = w->geometry();
+      all << QStringLiteral("%1 %2 %3,%4 %5x%6 %7")
+                 .arg(QString::fromLatin1(w->metaObject()->className()), w->objectName())
+                 .arg(r.x())
+                 .arg(r.y())
+                 .arg(r.width())
+                 .arg(r.height())
+                 .arg(w->isVisible());
+    }
+  }
+  return all;
+}
+
+QAction* ShowMetersAction(const QWidget& window) {
+  for (QAction* action : window.actions()) {
+    if (action->text() == QStringLiteral("Show &meters")) {
+      return action;
+    }
+  }
+  return nullptr;
+}
+
 } // namespace
 
 class LayoutTest : public QObject {
@@ -138,6 +168,9 @@ private slots:
   void everyPageAndTheMainWindowAreLaidOutCleanly();
   void aLongGoneDeviceIsCutInTheMiddleWithItsNameAsTooltip();
   void theAboutBoxTextsFit();
+  void metersMoveNothingAndOffLeaveEveryControlWhereItWas_data();
+  void metersMoveNothingAndOffLeaveEveryControlWhereItWas();
+  void eachVolumeFaderShowsItsOwnLevelAndOtherFadersHaveNoMeter();
 };
 
 void LayoutTest::dialogUnitsFollowTheFont() {
@@ -230,6 +263,80 @@ void LayoutTest::theAboutBoxTextsFit() {
   const QStringList problems = TextProblems(about);
   QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
   QVERIFY(about.rect().contains(about.childrenRect()));
+}
+
+void LayoutTest::metersMoveNothingAndOffLeaveEveryControlWhereItWas_data() {
+  everyPageAndTheMainWindowAreLaidOutCleanly_data();
+}
+
+void LayoutTest::metersMoveNothingAndOffLeaveEveryControlWhereItWas() {
+  QFETCH(int, item);
+  Run plain;
+  plain.Start();
+  plain.Choose(ui::kPageChooserId, item);
+  QVERIFY(plain.window->findChildren<ui::CLevelMeter*>().isEmpty());
+  const QStringList before = Geometries(*plain.window);
+
+  Run metered("[Program Options]\nShowMeters=1\n");
+  metered.Start();
+  metered.Choose(ui::kPageChooserId, item);
+  ui::CMixerPage* page = metered.Visible();
+  QVERIFY(page != nullptr);
+  const QList<ui::CLevelMeter*> meters = page->findChildren<ui::CLevelMeter*>();
+  QVERIFY(!meters.isEmpty());
+  for (const ui::CLevelMeter* meter : meters) {
+    QVERIFY(meter->isVisible());
+  }
+  QCOMPARE(LayoutProblems(*page), QStringList{});
+  QCOMPARE(Geometries(*metered.window), before);
+
+  QAction* action = ShowMetersAction(*metered.window);
+  QVERIFY(action != nullptr && action->isChecked());
+  action->trigger();
+  for (const ui::CLevelMeter* meter : metered.window->findChildren<ui::CLevelMeter*>()) {
+    QVERIFY(meter->isHidden());
+  }
+  QCOMPARE(Geometries(*metered.window), before);
+  QVERIFY(ReadTextFile(metered.profile).find("ShowMeters=0") != std::string::npos);
+  QVERIFY(!ShowMetersAction(*plain.window)->isChecked());
+}
+
+void LayoutTest::eachVolumeFaderShowsItsOwnLevelAndOtherFadersHaveNoMeter() {
+  Run run("[Program Options]\nShowMeters=1\n");
+  run.Start();
+  const std::array<int32_t, 2> wave{kSourceWave, 0};
+  const std::size_t waveSlot = *mixer_dbus::ValueSlot(mixer_dbus::Method::GetSourceVolume, wave);
+  mixer_dbus::MeterReading reading;
+  reading.slot = waveSlot;
+  reading.sides = {-602, -1200};
+  reading.sideCount = 2;
+  mixer_dbus::CMeterLevels levels;
+  levels.Apply({reading});
+  int waveFaders = 0;
+  for (const auto& entry : run.window->Entries()) {
+    ui::CMixerPage& page = *entry->page;
+    page.ShowLevels(levels);
+    for (std::size_t strip = 0; strip < page.Model().StripCount(); ++strip) {
+      const std::optional<std::size_t> slot = ValueSlotOf(page.Model().ParameterOfStrip(strip));
+      const bool metered =
+          slot && mixer_dbus::MeterSidesOf(mixer_dbus::KeyOfSlot(*slot).getter) > 0;
+      ui::CLevelMeter* meter = page.Meter(strip);
+      QCOMPARE(meter != nullptr, metered);
+      if (meter != nullptr && *slot == waveSlot) {
+        ++waveFaders;
+        QVERIFY(meter->Reading().has_value());
+        QCOMPARE(meter->Reading()->sides[1], -1200);
+        QCOMPARE(meter->toolTip(), QStringLiteral("Level -6.0 dB"));
+      } else if (meter != nullptr) {
+        QVERIFY(!meter->Reading().has_value());
+      }
+    }
+  }
+  QCOMPARE(waveFaders, 1);
+  // The scale: 0 dB fills the meter, -60 dB and silence leave it empty.
+  QCOMPARE(ui::CLevelMeter::FillOf(0), 1.0);
+  QCOMPARE(ui::CLevelMeter::FillOf(-3000), 0.5);
+  QCOMPARE(ui::CLevelMeter::FillOf(mixer_dbus::kMeterSilence), 0.0);
 }
 
 QTEST_MAIN(LayoutTest)

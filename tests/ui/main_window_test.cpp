@@ -447,7 +447,7 @@ void MainWindowTest::theAboutBoxIsOnF1AndInTheContextMenu() {
   run.Start();
   QCOMPARE(run.window->contextMenuPolicy(), Qt::ActionsContextMenu);
   const QList<QAction*> actions = run.window->actions();
-  QCOMPARE(actions.size(), 4); // then the three option items
+  QCOMPARE(actions.size(), 5); // then the four option items
   QCOMPARE(actions.front()->text(), QStringLiteral("&About Vantrel..."));
   QCOMPARE(actions.front()->shortcut(), QKeySequence(QKeySequence::HelpContents));
 
@@ -520,11 +520,12 @@ void MainWindowTest::theOptionItemsStartOffAndAreRememberedInTheProfile() {
     Run run;
     run.Start();
     const QList<QAction*> actions = run.window->actions();
-    QCOMPARE(actions.size(), 4);
+    QCOMPARE(actions.size(), 5);
     QCOMPARE(actions[1]->text(), QStringLiteral("Controller &feedback"));
     QCOMPARE(actions[2]->text(), QStringLiteral("&Soft takeover"));
     QCOMPARE(actions[3]->text(), QStringLiteral("&Mackie Control surface"));
-    for (QAction* option : {actions[1], actions[2], actions[3]}) {
+    QCOMPARE(actions[4]->text(), QStringLiteral("Show &meters"));
+    for (QAction* option : {actions[1], actions[2], actions[3], actions[4]}) {
       QVERIFY(option->isCheckable());
       QVERIFY(!option->isChecked());
     }
@@ -536,12 +537,18 @@ void MainWindowTest::theOptionItemsStartOffAndAreRememberedInTheProfile() {
     actions[3]->trigger();
     QVERIFY(run.session->Surface() == SurfaceProtocol::Mackie);
     QCOMPARE(Value(ReadProfile(run.profile), "SurfaceProtocol"), std::string("mackie"));
+    QCOMPARE(Value(ReadProfile(run.profile), "ShowMeters"), std::string("(missing)"));
+    actions[4]->trigger();
+    QVERIFY(run.session->ShowMeters());
+    QCOMPARE(Value(ReadProfile(run.profile), "ShowMeters"), std::string("1"));
     run.window->close();
   }
-  Run again(
-      "[Program Options]\nFeedback=1\nSoftTakeover=0\n[Midi Options]\nSurfaceProtocol=Mackie\n");
+  Run again("[Program Options]\nFeedback=1\nSoftTakeover=0\nShowMeters=1\n[Midi "
+            "Options]\nSurfaceProtocol=Mackie\n");
   again.Start();
   QVERIFY(again.window->actions()[3]->isChecked());
+  QVERIFY(again.window->actions()[4]->isChecked());
+  QVERIFY(again.session->ShowMeters());
   QVERIFY(again.session->Feedback());
   QVERIFY(!again.session->SoftTakeover());
   QVERIFY(again.window->actions()[1]->isChecked());

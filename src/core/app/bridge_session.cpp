@@ -56,6 +56,15 @@ void CBridgeSession::LoadMainSettings() {
   ReadControllerModes(m_settings, m_context.modes);
   m_buttons.Load(m_settings);
   SetSurface(m_surfaceForRun.value_or(ReadSurfaceProtocol(m_settings)), false);
+  m_showMeters = m_settings != nullptr && m_settings->ReadInt(kShowMetersKey, 0) != 0;
+}
+
+void CBridgeSession::SetShowMeters(bool on, bool remember) {
+  m_showMeters = on;
+  m_mixer.WantMeters(MeterViewer::Window, on);
+  if (remember) {
+    WriteOption(kShowMetersKey, on);
+  }
 }
 
 void CBridgeSession::SetSurface(SurfaceProtocol protocol, bool remember) {

@@ -83,6 +83,11 @@ public:
   // the output.
   SurfaceProtocol Surface() const { return m_surfaceProtocol; }
   void SetSurface(SurfaceProtocol protocol, bool remember);
+  // The window's "Show meters" (ShowMeters in "Program Options", read by
+  // LoadMainSettings, off by default): the window asks for level meters
+  // while it is on. `remember` writes it to the profile.
+  bool ShowMeters() const { return m_showMeters; }
+  void SetShowMeters(bool on, bool remember);
   // A protocol the command line chose: LoadMainSettings keeps it.
   void ChooseSurfaceForRun(SurfaceProtocol protocol) { m_surfaceForRun = protocol; }
   // The surface's watch: the event loop calls OnSurface when it is readable.
@@ -138,6 +143,7 @@ private:
   CControllerDrain m_drain;
   CSurfaceLink m_surface;
   SurfaceProtocol m_surfaceProtocol = SurfaceProtocol::None;
+  bool m_showMeters = false;
   std::optional<SurfaceProtocol> m_surfaceForRun;
   bool m_shutDown = false;
   bool m_feedbackForRun = false;

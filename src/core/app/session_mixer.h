@@ -3,11 +3,13 @@
 // when nobody serves it), keeping the context's mixer pointer on the link's
 // current server, the event loop's watch, the notices for the user, and the
 // release at shut-down, after which the context never gets a mixer again.
-// It owns no mixer state: values live in the link's mirror. Dialog thread
-// only.
+// It owns no mixer state: values live in the link's mirror. Level meters
+// run while any viewer wants them; their latest levels are kept here for
+// the views. Dialog thread only.
 
 #include "mixer/mixer_link.h"
 
+#include <bitset>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +17,9 @@
 namespace vantrel {
 
 struct BridgeContext;
+
+// Who may want level meters.
+enum class MeterViewer : uint8_t { Window, Surface, Count };
 
 class CSessionMixer {
 public:
@@ -45,6 +50,13 @@ public:
   // went away or came back), one sentence each. Clears them.
   std::vector<std::string> TakeNotices();
 
+  // Meters run while at least one viewer wants them; without one, the
+  // levels are cleared. Why the server has none comes once as a notice.
+  void WantMeters(MeterViewer viewer, bool on);
+  const mixer_dbus::CMeterLevels& MeterLevels() const { return m_meterLevels; }
+  // True once after new levels came in ProcessEvents().
+  bool TakeMetersChanged() { return std::exchange(m_metersChanged, false); }
+
   // Drops the server and closes the bus connection for good.
   void Release();
 
@@ -53,6 +65,9 @@ private:
   BridgeContext& m_context;
   std::vector<std::string> m_notices;
   bool m_released = false;
+  std::bitset<static_cast<std::size_t>(MeterViewer::Count)> m_meterViewers;
+  mixer_dbus::CMeterLevels m_meterLevels;
+  bool m_metersChanged = false;
 };
 
 } // namespace vantrel

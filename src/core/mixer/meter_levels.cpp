@@ -19,6 +19,15 @@ int32_t MeterReading::Peak() const {
   return sideCount == 2 ? std::max(sides[0], sides[1]) : sides[0];
 }
 
+void CMeterLevels::Apply(const MeterUpdate& update) {
+  m_readings = {};
+  for (const MeterReading& reading : update) {
+    if (reading.slot < m_readings.size()) {
+      m_readings[reading.slot] = reading;
+    }
+  }
+}
+
 std::size_t MeterSidesOf(Method getter) {
   switch (getter) {
   case Method::GetMasterVolume:

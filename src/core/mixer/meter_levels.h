@@ -28,6 +28,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace vantrel::mixer_dbus {
 
@@ -51,6 +52,24 @@ struct MeterReading {
 
   // The louder side.
   int32_t Peak() const;
+};
+
+// One update of the meters: a reading per measured value.
+using MeterUpdate = std::vector<MeterReading>;
+
+// The latest level of each metered value, as views read it.
+class CMeterLevels {
+public:
+  // An update replaces everything: a value it leaves out has no meter now.
+  void Apply(const MeterUpdate& update);
+  void Clear() { m_readings = {}; }
+  // The value's reading, or null when nothing measures it.
+  const MeterReading* Find(std::size_t slot) const {
+    return slot < m_readings.size() && m_readings[slot] ? &*m_readings[slot] : nullptr;
+  }
+
+private:
+  std::array<std::optional<MeterReading>, kValueCount> m_readings{};
 };
 
 // How many levels a metered getter carries (Master's channels one, the

@@ -146,7 +146,7 @@ void CMixerLink::OnMeterLevels(sdbus::Message& message) {
   } catch (const sdbus::Error&) {
     return;
   }
-  MeterUpdate update;
+  mixer_dbus::MeterUpdate update;
   for (const Entry& entry : entries) {
     if (const auto reading =
             mixer_dbus::ParseMeterEntry(entry.get<0>(), entry.get<1>(), entry.get<2>())) {
@@ -188,7 +188,7 @@ void CMixerLink::RequestMeters() {
   });
 }
 
-bool CMixerLink::TakeMeterUpdate(MeterUpdate& update) {
+bool CMixerLink::TakeMeterUpdate(mixer_dbus::MeterUpdate& update) {
   if (m_meterUpdates.empty()) {
     return false;
   }

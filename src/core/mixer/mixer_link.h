@@ -70,9 +70,6 @@ struct MixerLinkOptions {
   std::chrono::milliseconds callTimeout{1000};
 };
 
-// One update of the level meters: a reading per measured value.
-using MeterUpdate = std::vector<mixer_dbus::MeterReading>;
-
 // What the owner's event loop waits for before calling ProcessEvents():
 // `events` (POLLIN, POLLOUT) on `fd`, or `timeoutMs` passing (-1: none).
 struct MixerEventWatch {
@@ -139,7 +136,7 @@ public:
   bool MetersWanted() const { return m_metersWanted; }
   // The oldest meter update not taken yet; false when there is none. At
   // most kMeterQueueLimit wait: a reader that falls behind loses the oldest.
-  bool TakeMeterUpdate(MeterUpdate& update);
+  bool TakeMeterUpdate(mixer_dbus::MeterUpdate& update);
   // Why the server measures nothing ("the virtual back end plays no
   // sound..."), once after each answer that says so; else empty.
   std::string TakeMeterNotice() { return std::exchange(m_meterNotice, std::string()); }
@@ -185,7 +182,7 @@ private:
   bool m_restartWanted = false;
   std::chrono::steady_clock::time_point m_nextRestart{};
   bool m_metersWanted = false;
-  std::deque<MeterUpdate> m_meterUpdates;
+  std::deque<mixer_dbus::MeterUpdate> m_meterUpdates;
   std::string m_meterNotice;
 };
 

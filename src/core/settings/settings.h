@@ -43,6 +43,8 @@ inline constexpr SettingKey kSoftTakeoverKey{kProgramOptions, "SoftTakeover"};
 // The protocol the chosen MIDI pair speaks: "none" (the default: plain
 // Control Changes) or "mackie" (a Mackie Control surface).
 inline constexpr SettingKey kSurfaceProtocolKey{kMidiOptions, "SurfaceProtocol"};
+// The window's level meters beside the faders: off (0, the default) or on.
+inline constexpr SettingKey kShowMetersKey{kProgramOptions, "ShowMeters"};
 
 // The key of one strip's controller number; names come from the catalogue.
 constexpr SettingKey CcMappingKey(std::string_view name) {

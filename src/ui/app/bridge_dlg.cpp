@@ -285,6 +285,10 @@ void CBridgeDlg::ConnectSignals() {
     std::printf("Mixer: %s\n", qPrintable(text));
     std::fflush(stdout);
   });
+  connect(m_mixerPump, &CMixerEventPump::MetersChanged, this, &CBridgeDlg::ShowLevels);
+  // The profile's choice: meters are asked for only while they show.
+  m_session.SetShowMeters(m_session.ShowMeters(), false);
+  ShowMeters(m_session.ShowMeters());
 }
 
 void CBridgeDlg::AddOptionActions() {
@@ -303,6 +307,25 @@ void CBridgeDlg::AddOptionActions() {
       [this](bool on) {
         m_session.SetSurface(on ? SurfaceProtocol::Mackie : SurfaceProtocol::None, true);
       });
+  add(tr("Show &meters"), m_session.ShowMeters(), [this](bool on) {
+    m_session.SetShowMeters(on, true);
+    ShowMeters(on);
+  });
+}
+
+void CBridgeDlg::ShowMeters(bool on) {
+  for (const auto& entry : Entries()) {
+    if (entry->created) {
+      entry->page->ShowMeters(on);
+    }
+  }
+  ShowLevels();
+}
+
+void CBridgeDlg::ShowLevels() {
+  if (CMixerPage* page = PageOfNumber(m_session.State().currentPage)) {
+    page->ShowLevels(m_session.Mixer().MeterLevels());
+  }
 }
 
 void CBridgeDlg::FillDeviceChoosers() {
@@ -472,6 +495,7 @@ void CBridgeDlg::OnPageVisibilityChanged(int templateId, bool shown) {
   if (const PageDef* def = PageByTemplate(templateId)) {
     m_pageChooser->setCurrentIndex(ChooserItemOfPage(def->number));
   }
+  ShowLevels();
 }
 
 void CBridgeDlg::OnDeviceChosen(MidiDirection direction, int item) {

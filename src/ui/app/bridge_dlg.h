@@ -109,6 +109,10 @@ private:
   void OnDeviceChosen(MidiDirection direction, int item);
   void OnPageChosen(int item);
   void AddOptionActions();
+  // The meters of every created page follow "Show meters"; the page on
+  // screen shows the latest levels.
+  void ShowMeters(bool on);
+  void ShowLevels();
 
   CBridgeSession& m_session;
   int m_controllerWakeFd;

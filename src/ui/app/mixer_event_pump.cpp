@@ -68,6 +68,9 @@ void CMixerEventPump::Process() {
   for (const std::string& notice : m_session.Mixer().TakeNotices()) {
     emit Notice(QString::fromStdString(notice));
   }
+  if (m_session.Mixer().TakeMetersChanged()) {
+    emit MetersChanged();
+  }
   Rearm();
 }
 

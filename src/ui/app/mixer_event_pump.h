@@ -30,6 +30,8 @@ public:
 signals:
   // A sentence for the user about the mixer (the bus went away or is back).
   void Notice(const QString& text);
+  // New level meter readings (or none any more) for the page on screen.
+  void MetersChanged();
 
 private:
   void Process();

@@ -7,6 +7,7 @@
 #include "ui/dialog/template_builder.h"
 #include "mixer/catalogue.h"
 #include "pages/aux_labels.h"
+#include "ui/pages/level_meter.h"
 #include "ui/res/control_ids.h"
 
 #include <QActionGroup>
@@ -221,6 +222,33 @@ void CMixerPage::ShowStrip(std::size_t strip) {
     s.label->setText(QString::fromStdString(m_model.Label(strip)));
   }
   DescribeFader(strip);
+}
+
+void CMixerPage::ShowMeters(bool on) {
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    StripWidgets& s = m_strips[i];
+    const std::optional<std::size_t> slot = ValueSlotOf(m_model.ParameterOfStrip(i));
+    if (s.meter == nullptr && on && slot &&
+        mixer_dbus::MeterSidesOf(mixer_dbus::KeyOfSlot(*slot).getter) > 0) {
+      // Two pixels right of the fader, as tall, inside its read-out's width.
+      constexpr int kGap = 2;
+      constexpr int kWidth = 4;
+      const QRect fader = s.fader->geometry();
+      s.meter = new CLevelMeter(this);
+      s.meter->setGeometry(fader.right() + 1 + kGap, fader.top(), kWidth, fader.height());
+    }
+    if (s.meter != nullptr) {
+      s.meter->setVisible(on);
+    }
+  }
+}
+
+void CMixerPage::ShowLevels(const mixer_dbus::CMeterLevels& levels) {
+  for (std::size_t i = 0; i < m_strips.size(); ++i) {
+    if (CLevelMeter* meter = m_strips[i].meter) {
+      meter->SetReading(levels.Find(*ValueSlotOf(m_model.ParameterOfStrip(i))));
+    }
+  }
 }
 
 QMenu* CMixerPage::FieldMenu(std::size_t strip) {

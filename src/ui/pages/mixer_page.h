@@ -14,6 +14,7 @@
 // the release at the end of a drag sends the final value again; positioning from the program
 // (refresh, incoming controllers) never sends. Dialog thread only.
 
+#include "mixer/meter_levels.h"
 #include "pages/page_model.h"
 
 #include <QWidget>
@@ -29,6 +30,7 @@ class QSlider;
 
 namespace vantrel::ui {
 
+class CLevelMeter;
 class CNumberEdit;
 class CSpinButtons;
 
@@ -63,6 +65,15 @@ public:
   QLabel* Readout(std::size_t strip) const { return m_strips[strip].readout; }
   // The aux label above the strip, or null for a fixed caption.
   QLabel* Label(std::size_t strip) const { return m_strips[strip].label; }
+
+  // Level meters: a thin one beside each fader whose value has a meter
+  // (volumes, Master, Record, the aux bus levels), in the gap the fader
+  // leaves under its read-out. Made the first time they are shown; while
+  // off they do not exist or are hidden, so the page looks as without them.
+  void ShowMeters(bool on);
+  void ShowLevels(const mixer_dbus::CMeterLevels& levels);
+  // The strip's meter, or null while none was made or the fader has none.
+  CLevelMeter* Meter(std::size_t strip) const { return m_strips[strip].meter; }
 
   // IPageView
   void ShowFaderValue(std::size_t strip, int value) override;
@@ -106,6 +117,7 @@ private:
     CSpinButtons* spin = nullptr;
     QLabel* readout = nullptr;
     QLabel* label = nullptr;
+    CLevelMeter* meter = nullptr;
   };
 
   void OnInitDialog();
