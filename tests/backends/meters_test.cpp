@@ -90,7 +90,7 @@ TEST_F(MetersTest, ASineOnWaveReachesMixerctlWithinOneDecibel) {
 TEST_F(MetersTest, ASineOnWaveReachesTheLinkWithinOneDecibel) {
   PlaySine();
   const std::unique_ptr<CMixerLink> link = ConnectMixerLink();
-  link->SetMetersWanted(true);
+  link->SetMetersWanted(MeterViewer::Window, true);
   const std::size_t wave =
       *mixer_dbus::ValueSlot(mixer_dbus::Method::GetSourceVolume, std::array<int32_t, 2>{2, 0});
   int loud = 0;
@@ -99,7 +99,7 @@ TEST_F(MetersTest, ASineOnWaveReachesTheLinkWithinOneDecibel) {
   ASSERT_TRUE(PumpLinkUntil(
       *link,
       [&] {
-        mixer_dbus::MeterUpdate update;
+        MeterUpdate update;
         while (link->TakeMeterUpdate(update)) {
           for (const mixer_dbus::MeterReading& one : update) {
             if (one.slot == wave) {
@@ -113,7 +113,22 @@ TEST_F(MetersTest, ASineOnWaveReachesTheLinkWithinOneDecibel) {
       10s))
       << "Wave's last level " << reading.Peak() / 100.0 << " dB";
   EXPECT_EQ(reading.sideCount, 2u);
-  EXPECT_TRUE(link->TakeMeterNotice().empty());
+  EXPECT_TRUE(link->TakeMeterNotice(MeterViewer::Window).empty());
+  const mixer_dbus::MeterReading* latest = link->LatestMeters().Find(wave);
+  ASSERT_NE(latest, nullptr);
+  EXPECT_NEAR(latest->Peak() / 100.0, kSineDb, 1.0);
+
+  // Meters run while any viewer wants them: the surface's keep the window's
+  // going; with neither, the levels are gone and so are the server's streams.
+  link->SetMetersWanted(MeterViewer::Surface, true);
+  link->SetMetersWanted(MeterViewer::Window, false);
+  const uint64_t before = link->MeterUpdateCount();
+  EXPECT_TRUE(PumpLinkUntil(
+      *link, [&] { return link->MeterUpdateCount() > before + 5; }, 10s));
+  link->SetMetersWanted(MeterViewer::Surface, false);
+  EXPECT_EQ(link->LatestMeters().Find(wave), nullptr);
+  EXPECT_TRUE(PumpLinkUntil(
+      *link, [] { return CountMeterStreams() == 0; }, 10s));
 }
 
 // A client that says stop and one that vanishes without a word both end

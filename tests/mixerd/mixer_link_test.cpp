@@ -189,19 +189,26 @@ TEST(MixerLinkRestartTest, AServerThatDiesIsStartedAgainAndGetsNothingStale) {
   EXPECT_TRUE(StopMixerNameOwner());
 }
 
-TEST_F(MixerLinkTest, MetersOnTheVirtualCardSayWhyOnceAndNoUpdateComes) {
+// Each viewer that wanted meters hears why there are none, once; one that
+// did not want them hears nothing.
+TEST_F(MixerLinkTest, MetersOnTheVirtualCardSayWhyOncePerViewerAndNoUpdateComes) {
   const std::unique_ptr<CMixerLink> link = ConnectLink();
-  link->SetMetersWanted(true);
+  link->SetMetersWanted(MeterViewer::Surface, true);
+  link->SetMetersWanted(MeterViewer::Window, true);
   std::string notice;
   ASSERT_TRUE(PumpLinkUntil(
-      *link, [&] { return !(notice = link->TakeMeterNotice()).empty(); }, 10s));
-  EXPECT_EQ(notice, "No level meters: the virtual back end plays no sound, so there is no level "
-                    "to measure.");
-  mixer_dbus::MeterUpdate update;
+      *link, [&] { return !(notice = link->TakeMeterNotice(MeterViewer::Surface)).empty(); }, 10s));
+  const std::string why =
+      "No level meters: the virtual back end plays no sound, so there is no level to measure.";
+  EXPECT_EQ(notice, why);
+  EXPECT_EQ(link->TakeMeterNotice(MeterViewer::Window), why);
+  MeterUpdate update;
   PumpLinkUntil(
       *link, [] { return false; }, 300ms);
-  EXPECT_EQ(link->TakeMeterNotice(), "");
+  EXPECT_EQ(link->TakeMeterNotice(MeterViewer::Surface), "");
+  EXPECT_EQ(link->TakeMeterNotice(MeterViewer::Window), "");
   EXPECT_FALSE(link->TakeMeterUpdate(update));
+  EXPECT_EQ(link->MeterUpdateCount(), 0u);
 }
 
 TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {

@@ -61,7 +61,7 @@ void CBridgeSession::LoadMainSettings() {
 
 void CBridgeSession::SetShowMeters(bool on, bool remember) {
   m_showMeters = on;
-  m_mixer.WantMeters(MeterViewer::Window, on);
+  m_mixer.WantMeters(on);
   if (remember) {
     WriteOption(kShowMetersKey, on);
   }

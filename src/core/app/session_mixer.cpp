@@ -35,29 +35,15 @@ CMixerMirror::Slots CSessionMixer::ProcessEvents() {
   if (std::string notice = m_link.TakeNotice(); !notice.empty()) {
     m_notices.push_back(std::move(notice));
   }
-  if (std::string notice = m_link.TakeMeterNotice(); !notice.empty()) {
+  if (std::string notice = m_link.TakeMeterNotice(MeterViewer::Window); !notice.empty()) {
     m_notices.push_back(std::move(notice));
-  }
-  // Views show the newest levels; older updates are passed over.
-  mixer_dbus::MeterUpdate update;
-  bool got = false;
-  while (m_link.TakeMeterUpdate(update)) {
-    got = true;
-  }
-  if (got) {
-    m_meterLevels.Apply(update);
-    m_metersChanged = true;
   }
   return m_link.TakeChangedValues();
 }
 
-void CSessionMixer::WantMeters(MeterViewer viewer, bool on) {
-  m_meterViewers.set(static_cast<std::size_t>(viewer), on);
-  m_link.SetMetersWanted(m_meterViewers.any() && !m_released);
-  if (m_meterViewers.none()) {
-    m_meterLevels.Clear();
-    m_metersChanged = true;
-  }
+bool CSessionMixer::TakeMetersChanged() {
+  const uint64_t count = m_link.MeterUpdateCount();
+  return std::exchange(m_metersShown, count) != count;
 }
 
 void CSessionMixer::SetEventWatchListener(std::function<void()> listener) {

@@ -9,7 +9,6 @@
 
 #include "mixer/mixer_link.h"
 
-#include <bitset>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,9 +16,6 @@
 namespace vantrel {
 
 struct BridgeContext;
-
-// Who may want level meters.
-enum class MeterViewer : uint8_t { Window, Surface, Count };
 
 class CSessionMixer {
 public:
@@ -50,12 +46,12 @@ public:
   // went away or came back), one sentence each. Clears them.
   std::vector<std::string> TakeNotices();
 
-  // Meters run while at least one viewer wants them; without one, the
-  // levels are cleared. Why the server has none comes once as a notice.
-  void WantMeters(MeterViewer viewer, bool on);
-  const mixer_dbus::CMeterLevels& MeterLevels() const { return m_meterLevels; }
-  // True once after new levels came in ProcessEvents().
-  bool TakeMetersChanged() { return std::exchange(m_metersChanged, false); }
+  // The window's level meters (a surface asks the link itself). Why the
+  // server has none comes once as a notice.
+  void WantMeters(bool on) { m_link.SetMetersWanted(MeterViewer::Window, on); }
+  const mixer_dbus::CMeterLevels& MeterLevels() const { return m_link.LatestMeters(); }
+  // True once after the levels changed in ProcessEvents().
+  bool TakeMetersChanged();
 
   // Drops the server and closes the bus connection for good.
   void Release();
@@ -65,9 +61,7 @@ private:
   BridgeContext& m_context;
   std::vector<std::string> m_notices;
   bool m_released = false;
-  std::bitset<static_cast<std::size_t>(MeterViewer::Count)> m_meterViewers;
-  mixer_dbus::CMeterLevels m_meterLevels;
-  bool m_metersChanged = false;
+  uint64_t m_metersShown = 0; // the link's update count when last taken
 };
 
 } // namespace vantrel

@@ -51,7 +51,7 @@ void CSurfaceLink::SetOn(bool on) {
   m_on = on;
   m_input.SetSurfaceQueue(on ? &m_queue : nullptr);
   // The surface's meters; the server measures only while someone asks.
-  m_mixerLink.SetMetersWanted(on);
+  m_mixerLink.SetMetersWanted(MeterViewer::Surface, on);
   if (on && m_output.IsOpen()) {
     OutputOpened();
   }
@@ -92,7 +92,8 @@ void CSurfaceLink::Follow() {
   while (m_mixerLink.TakeMeterUpdate(meters)) {
     m_surface.ShowMeters(meters);
   }
-  if (const std::string notice = m_mixerLink.TakeMeterNotice(); !notice.empty()) {
+  if (const std::string notice = m_mixerLink.TakeMeterNotice(MeterViewer::Surface);
+      !notice.empty()) {
     std::printf("Surface: %s\n", notice.c_str());
     std::fflush(stdout);
   }

@@ -136,7 +136,7 @@ void CMixerLink::OnValuesChanged(sdbus::Message& message) {
 
 void CMixerLink::OnMeterLevels(sdbus::Message& message) {
   // Another client's meters reach us too while it asks for them.
-  if (!m_metersWanted) {
+  if (m_meterViewers.none()) {
     return;
   }
   using Entry = sdbus::Struct<std::string, std::vector<int32_t>, std::vector<int32_t>>;
@@ -146,13 +146,15 @@ void CMixerLink::OnMeterLevels(sdbus::Message& message) {
   } catch (const sdbus::Error&) {
     return;
   }
-  mixer_dbus::MeterUpdate update;
+  MeterUpdate update;
   for (const Entry& entry : entries) {
     if (const auto reading =
             mixer_dbus::ParseMeterEntry(entry.get<0>(), entry.get<1>(), entry.get<2>())) {
       update.push_back(*reading);
     }
   }
+  m_latestMeters.Apply(update);
+  ++m_meterUpdateCount;
   if (m_meterUpdates.size() >= kMeterQueueLimit) {
     m_meterUpdates.pop_front();
   }
@@ -160,41 +162,57 @@ void CMixerLink::OnMeterLevels(sdbus::Message& message) {
   Notify();
 }
 
-void CMixerLink::SetMetersWanted(bool wanted) {
-  if (wanted == m_metersWanted) {
+void CMixerLink::SetMetersWanted(MeterViewer viewer, bool wanted) {
+  const bool before = m_meterViewers.any();
+  m_meterViewers.set(static_cast<std::size_t>(viewer), wanted);
+  if (!wanted) {
+    m_meterNoticeFor.reset(static_cast<std::size_t>(viewer));
+  }
+  if (m_meterViewers.any() == before) {
     return;
   }
-  m_metersWanted = wanted;
-  if (wanted) {
+  if (!before) {
     RequestMeters();
     return;
   }
   m_meterUpdates.clear();
+  m_latestMeters.Clear();
+  ++m_meterUpdateCount;
   if (m_server) {
     m_server->StopMeters();
   }
 }
 
 void CMixerLink::RequestMeters() {
-  if (!m_metersWanted || !m_server) {
+  if (m_meterViewers.none() || !m_server) {
     return;
   }
   m_server->StartMeters([this](std::string why) {
     // An answer that comes after the meters were turned off says nothing.
-    if (m_metersWanted && !why.empty()) {
+    if (m_meterViewers.any() && !why.empty()) {
       m_meterNotice = "No level meters: " + why + ".";
+      m_meterNoticeFor = m_meterViewers;
       Notify();
     }
   });
 }
 
-bool CMixerLink::TakeMeterUpdate(mixer_dbus::MeterUpdate& update) {
+bool CMixerLink::TakeMeterUpdate(MeterUpdate& update) {
   if (m_meterUpdates.empty()) {
     return false;
   }
   update = std::move(m_meterUpdates.front());
   m_meterUpdates.pop_front();
   return true;
+}
+
+std::string CMixerLink::TakeMeterNotice(MeterViewer viewer) {
+  const auto bit = static_cast<std::size_t>(viewer);
+  if (!m_meterNoticeFor.test(bit)) {
+    return {};
+  }
+  m_meterNoticeFor.reset(bit);
+  return m_meterNotice;
 }
 
 void CMixerLink::OnOwnerChanged(bool owned) {

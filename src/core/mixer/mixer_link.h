@@ -32,14 +32,17 @@
 // object (Server() answers nullptr) but not the mirror; the link connects
 // again, about once a second, to the same address and carries on.
 //
-// Level meters run only while the owner wants them (SetMetersWanted): the
-// link asks the server, and asks again whenever a new server or a new bus
-// connection comes; updates wait in a short queue for the owner to take.
+// Level meters run while any of their viewers (the window, a surface) wants
+// them (SetMetersWanted): the link asks the server, and asks again whenever
+// a new server or a new bus connection comes. Updates wait in a short queue
+// for a viewer that takes each one (a surface); the newest levels stay for
+// viewers that only draw them (the window).
 
 #include "mixer/meter_levels.h"
 #include "mixer/mixer_mirror.h"
 #include "mixer/mixer_server.h"
 
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -69,6 +72,12 @@ struct MixerLinkOptions {
   // How long a getter waits for its answer.
   std::chrono::milliseconds callTimeout{1000};
 };
+
+// One update of the meters, as the link queues it.
+using MeterUpdate = mixer_dbus::MeterUpdate;
+
+// The parts of the program that may want level meters.
+enum class MeterViewer : uint8_t { Window, Surface, Count };
 
 // What the owner's event loop waits for before calling ProcessEvents():
 // `events` (POLLIN, POLLOUT) on `fd`, or `timeoutMs` passing (-1: none).
@@ -130,16 +139,22 @@ public:
   // inside any call on the link; it must only take note.
   void SetWatchListener(std::function<void()> listener);
 
-  // Asks for level meters (true) or says they are no longer wanted. Never
-  // waits; the answer and the updates come through ProcessEvents().
-  void SetMetersWanted(bool wanted);
-  bool MetersWanted() const { return m_metersWanted; }
+  // A viewer asks for level meters (true) or no longer wants them; meters
+  // run while any viewer does. Never waits; the answer and the updates come
+  // through ProcessEvents().
+  void SetMetersWanted(MeterViewer viewer, bool wanted);
+  bool MetersWanted() const { return m_meterViewers.any(); }
   // The oldest meter update not taken yet; false when there is none. At
   // most kMeterQueueLimit wait: a reader that falls behind loses the oldest.
-  bool TakeMeterUpdate(mixer_dbus::MeterUpdate& update);
+  bool TakeMeterUpdate(MeterUpdate& update);
+  // The newest levels (none while meters are off), and how many updates
+  // came so far, by which a viewer sees that they changed.
+  const mixer_dbus::CMeterLevels& LatestMeters() const { return m_latestMeters; }
+  uint64_t MeterUpdateCount() const { return m_meterUpdateCount; }
   // Why the server measures nothing ("the virtual back end plays no
-  // sound..."), once after each answer that says so; else empty.
-  std::string TakeMeterNotice() { return std::exchange(m_meterNotice, std::string()); }
+  // sound..."), once per viewer that wanted meters when it said so; else
+  // empty.
+  std::string TakeMeterNotice(MeterViewer viewer);
   static constexpr std::size_t kMeterQueueLimit = 8;
 
 private:
@@ -181,9 +196,13 @@ private:
   // is due at m_nextRestart.
   bool m_restartWanted = false;
   std::chrono::steady_clock::time_point m_nextRestart{};
-  bool m_metersWanted = false;
-  std::deque<mixer_dbus::MeterUpdate> m_meterUpdates;
+  using MeterViewers = std::bitset<static_cast<std::size_t>(MeterViewer::Count)>;
+  MeterViewers m_meterViewers;
+  std::deque<MeterUpdate> m_meterUpdates;
+  mixer_dbus::CMeterLevels m_latestMeters;
+  uint64_t m_meterUpdateCount = 0;
   std::string m_meterNotice;
+  MeterViewers m_meterNoticeFor; // viewers that have not taken it yet
 };
 
 } // namespace vantrel
