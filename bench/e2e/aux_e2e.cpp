@@ -12,6 +12,7 @@
 // effects) take while all four buses run through an effect, a send feeding
 // each and a sine playing, against the same server idle with a stream.
 
+#include "cpu_share.h"
 #include "percentiles.h"
 
 #include "support/mixerd_server.h"
@@ -133,44 +134,6 @@ private:
   std::thread m_thread;
 };
 
-// Clock ticks of CPU (user + system) of the private server's processes:
-// those named pipewire or pipewire-pulse in this test's runtime folder.
-long ServerTicks() {
-  const std::string runtime = std::string("XDG_RUNTIME_DIR=") + std::getenv("XDG_RUNTIME_DIR");
-  long ticks = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string folder = entry.path().string();
-    std::string comm;
-    std::getline(std::ifstream(folder + "/comm"), comm);
-    if (comm != "pipewire" && comm != "pipewire-pulse") {
-      continue;
-    }
-    std::ifstream environment(folder + "/environ");
-    const std::string text((std::istreambuf_iterator<char>(environment)), {});
-    if (text.find(runtime + '\0') == std::string::npos) {
-      continue;
-    }
-    std::ifstream stat(folder + "/stat");
-    const std::string line((std::istreambuf_iterator<char>(stat)), {});
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-      if (i == 14 || i == 15) {
-        ticks += std::stol(field);
-      }
-    }
-  }
-  return ticks;
-}
-
-// Percent of one core the server's processes used over `seconds`.
-double ServerCpuPercent(double seconds) {
-  const long before = ServerTicks();
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  return 100.0 * static_cast<double>(ServerTicks() - before) /
-         static_cast<double>(::sysconf(_SC_CLK_TCK)) / seconds;
-}
-
 // The aux side is built on PipeWire only; elsewhere the benchmark says so.
 bool OnPipeWire(benchmark::State& state) {
   const char* server = std::getenv("VANTREL_TEST_SOUND_SERVER");
@@ -256,7 +219,7 @@ void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
   const ToneSink tone(60);
   const pid_t player = tone.Play();
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  const double idle = ServerCpuPercent(5);
+  const double idle = CpuPercent(SoundServerTicks, 5);
   MixerdProcess server = tone.Server();
   if (!server.Start()) {
     state.SkipWithError("vantrel-mixerd did not start");
@@ -272,7 +235,7 @@ void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
   std::this_thread::sleep_for(std::chrono::seconds(2));
   double busy = 0;
   for (auto _ : state) {
-    busy = ServerCpuPercent(5);
+    busy = CpuPercent(SoundServerTicks, 5);
   }
   state.counters["idle_percent"] = idle;
   state.counters["busy_percent"] = busy;
