@@ -58,7 +58,7 @@ BindingRule PatternRule(int strip, std::string property, std::string expression)
   BindingRule rule = Rule(strip, TargetKind::Stream, BindingRule::Match::Pattern, expression);
   rule.property = std::move(property);
   std::string error;
-  rule.pattern = CRuleMatcher::Compile(expression, error);
+  rule.pattern = RuleMatcher::Compile(expression, error);
   return rule;
 }
 
@@ -203,7 +203,7 @@ public:
       return true;
     }
     std::string error;
-    rule.pattern = CRuleMatcher::Compile(rule.text, error);
+    rule.pattern = RuleMatcher::Compile(rule.text, error);
     if (!rule.pattern) {
       Fault(line,
             "bad regular expression \"" + rule.text + "\" (" + error + "); the line is ignored.");

@@ -74,7 +74,7 @@ struct BindingRule {
   Match match = Match::Any;
   std::string property; // Equals, Pattern
   std::string text;     // Equals: the text; Pattern: the expression; Element: the name
-  CRuleMatcher pattern;
+  RuleMatcher pattern;
   int position = 0; // Position, App: 1-based
   // Takes only the first capture source (monitors aside) it matches, and
   // nothing when an earlier rule gave its strip one: how Digital 1 and 2

@@ -15,14 +15,14 @@ constexpr std::int64_t kMaxMemoryBytes = 1 << 20;
 
 } // namespace
 
-CRuleMatcher CRuleMatcher::Compile(std::string_view expression, std::string& error) {
+RuleMatcher RuleMatcher::Compile(std::string_view expression, std::string& error) {
   RE2::Options options;
   options.set_log_errors(false);
   options.set_never_capture(true);
   options.set_max_mem(kMaxMemoryBytes);
   auto compiled = std::make_shared<const re2::RE2>(
       re2::StringPiece(expression.data(), expression.size()), options);
-  CRuleMatcher matcher;
+  RuleMatcher matcher;
   if (!compiled->ok()) {
     error = compiled->error();
     if (compiled->error_code() == RE2::ErrorPatternTooLarge) {
@@ -37,7 +37,7 @@ CRuleMatcher CRuleMatcher::Compile(std::string_view expression, std::string& err
   return matcher;
 }
 
-bool CRuleMatcher::Search(std::string_view value) const {
+bool RuleMatcher::Search(std::string_view value) const {
   return m_expression != nullptr &&
          RE2::PartialMatch(re2::StringPiece(value.data(), value.size()), *m_expression);
 }

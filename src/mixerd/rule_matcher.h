@@ -18,13 +18,13 @@ class RE2;
 
 namespace vantrel::mixerd {
 
-class CRuleMatcher {
+class RuleMatcher {
 public:
   // The compiled expression, or an empty matcher with `error` set to a
   // sentence fragment saying why the expression cannot be used.
-  static CRuleMatcher Compile(std::string_view expression, std::string& error);
+  static RuleMatcher Compile(std::string_view expression, std::string& error);
 
-  CRuleMatcher() = default;
+  RuleMatcher() = default;
 
   explicit operator bool() const { return m_expression != nullptr; }
 

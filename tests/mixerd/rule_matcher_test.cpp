@@ -29,7 +29,7 @@ TEST(RuleMatcher, HostileValuesAndExpressionsAnswerWithoutRecursionOrBacktrackin
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expression);
     std::string error;
-    const CRuleMatcher matcher = CRuleMatcher::Compile(c.expression, error);
+    const RuleMatcher matcher = RuleMatcher::Compile(c.expression, error);
     ASSERT_TRUE(matcher) << error;
     EXPECT_EQ(matcher.Search(c.value), c.matches);
   }

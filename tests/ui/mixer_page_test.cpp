@@ -1,10 +1,10 @@
 // The Qt mixer pages over the recording fakes: what a fader move calls and
 // sends, what a refresh shows, and the commit rules of the CC fields.
 
-#include "ui/dialog/controls.h"
-#include "ui/res/control_ids.h"
 #include "strip_ids.h"
 #include "support/file_text.h"
+#include "ui/dialog/controls.h"
+#include "ui/res/control_ids.h"
 #include "ui_fixture.h"
 
 #include <QComboBox>
@@ -271,7 +271,7 @@ void MixerPageTest::homePutsAFaderAtTheTopAndEndAtTheBottom() {
   QCOMPARE(fader->value(), 127);
   QTest::keyClick(fader, Qt::Key_End);
   QCOMPARE(fader->value(), 0);
-  QTest::keyClick(fader, Qt::Key_PageUp); // up the travel, as a trackbar's
+  QTest::keyClick(fader, Qt::Key_PageUp); // Page Up moves a fader up its travel
   QCOMPARE(fader->value(), 25);
   QCOMPARE(bench.sink.sent, (std::vector<std::string>{"B0 07 7F", "B0 07 00", "B0 07 19"}));
 }

@@ -13,7 +13,9 @@ class IShortMessageSink {
 public:
   virtual ~IShortMessageSink() = default;
   // Sends one short message whole. Safe from the MIDI callback thread and
-  // the dialog thread at once. Returns kMidiOk on success; callers need not test it.
+  // the dialog thread at once. 0 when the message left, non-zero when it was
+  // dropped; the port counts drops, and senders carry on, since the next
+  // value of a control replaces a lost one.
   virtual int SendShort(uint8_t status, uint8_t data1, uint8_t data2) = 0;
 };
 
