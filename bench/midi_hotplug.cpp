@@ -96,7 +96,7 @@ void BM_ReappearanceToFirstAppliedChange(benchmark::State& state) {
   }
   MidiProcessObjects midi;
   CMixerLink link(NoMixer());
-  CBridgeSession session(nullptr, false, midi.input, midi.output, midi.controllers, link);
+  CBridgeSession session(nullptr, midi.input, midi.output, midi.controllers, link);
   const std::unique_ptr<IDeviceWatch> watch = MakeSystemDeviceWatch();
   session.Devices().SetWatch(watch.get());
   session.LoadMainSettings();

@@ -294,7 +294,7 @@ void OutsideChangeToFader(benchmark::State& state) {
   MidiProcessObjects midi;
   CMixerLink link(options);
   CSettings settings(dir.File("vantrel.INI"));
-  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   std::vector<double> micros;
   {
     ui::WindowOptions quiet;
@@ -409,7 +409,7 @@ void ScreenSweepToMotor(benchmark::State& state) {
   MixerLinkOptions options;
   options.startServer = false;
   CMixerLink link(options);
-  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   double rate = 0;
   double exact = 1;
   {

@@ -60,7 +60,7 @@ struct Window {
   MidiProcessObjects midi;
   CMixerLink link{ExistingServerOnly()};
   CSettings settings{dir.Path() / "vantrel.INI"};
-  CBridgeSession session{&settings, true, midi.input, midi.output, midi.controllers, link};
+  CBridgeSession session{&settings, midi.input, midi.output, midi.controllers, link};
   ui::CBridgeDlg window{session, midi.controllers.WakeFd()};
 
   Window() {
@@ -99,7 +99,7 @@ void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
   MidiProcessObjects midi;
   CMixerLink link(ExistingServerOnly());
   CSettings settings(dir.Path() / "vantrel.INI");
-  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   RecordingSink sink;
   {
     ui::CBridgeDlg window(session, midi.controllers.WakeFd());

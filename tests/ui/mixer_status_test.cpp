@@ -37,7 +37,7 @@ void MixerStatusTest::aMistakeInTheMappingFileIsShownInTheWindow() {
   options.startServer = false;
   CMixerLink link(options);
   CSettings settings(dir.Path() / "vantrel.INI");
-  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   MessageCatcher catcher;
   std::vector<std::string> lines;
   {

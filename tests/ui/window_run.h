@@ -4,17 +4,17 @@
 // server, and the window. Recording fakes can stand in for the mixer and
 // the MIDI output.
 
-#include "ui/app/bridge_dlg.h"
 #include "app/bridge_session.h"
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
-#include "ui/pages/mixer_page.h"
 #include "settings/settings.h"
 #include "support/file_text.h"
 #include "support/recording_mixer.h"
 #include "support/recording_sink.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+#include "ui/app/bridge_dlg.h"
+#include "ui/pages/mixer_page.h"
 
 #include <QComboBox>
 
@@ -65,8 +65,8 @@ public:
       std::ofstream(profile) << profileText;
     }
     mixer.profile = profile;
-    session = std::make_unique<CBridgeSession>(&settings, true, midi.input, midi.output,
-                                               midi.controllers, mixerLink);
+    session = std::make_unique<CBridgeSession>(&settings, midi.input, midi.output, midi.controllers,
+                                               mixerLink);
     window = std::make_unique<ui::CBridgeDlg>(
         *session, midi.controllers.WakeFd(),
         ui::WindowOptions{mixerWarning,

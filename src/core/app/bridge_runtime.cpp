@@ -25,8 +25,10 @@ MixerLinkOptions LinkOptions() {
 // closes the input before its lock goes.
 struct CBridgeRuntime::Objects {
   explicit Objects(const CommandLine& options)
-      : settings(ProfilePathOf(options)), session(&settings, !options.headless, midi.input,
-                                                  midi.output, midi.controllers, mixerLink) {
+      // The headless bridge reads the profile but never writes it.
+      : settings(ProfilePathOf(options),
+                 options.headless ? ProfileAccess::ReadOnly : ProfileAccess::ReadWrite),
+        session(&settings, midi.input, midi.output, midi.controllers, mixerLink) {
     session.Devices().SetWatch(deviceWatch.get());
   }
 

@@ -6,9 +6,9 @@
 
 namespace vantrel {
 
-CBridgeSession::CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
-                               CMidiOutPort& output, CControllerQueue& queue, CMixerLink& mixerLink)
-    : m_settings(settings), m_writesProfile(writesProfile), m_output(output),
+CBridgeSession::CBridgeSession(CSettings* settings, CBridgeMidiIn& input, CMidiOutPort& output,
+                               CControllerQueue& queue, CMixerLink& mixerLink)
+    : m_settings(settings), m_output(output),
       m_devices(input, output, queue, m_context.state, [this] { SendAllToOutput(); }),
       m_mixer(mixerLink, m_context), m_drain(queue, input, output),
       m_surface(m_context, input, output, mixerLink) {
@@ -35,10 +35,6 @@ CPageModel& CBridgeSession::Page(int number) {
 void CBridgeSession::InitPages() {
   for (int templateId : kTemplateOrder) {
     Page(PageByTemplate(templateId)->number).OnInit();
-  }
-  // The headless bridge reads controller numbers but never saves them.
-  if (!m_writesProfile) {
-    m_context.settings = nullptr;
   }
 }
 
@@ -74,7 +70,7 @@ void CBridgeSession::SetSurface(SurfaceProtocol protocol, bool remember) {
   // feedback, button lights or filter sequences reach it.
   m_context.midiOut = on ? nullptr : &m_output;
   m_surface.SetOn(on);
-  if (remember && m_settings != nullptr && m_writesProfile) {
+  if (remember && m_settings != nullptr) {
     m_settings->Write(kSurfaceProtocolKey, SurfaceProtocolName(protocol));
   }
 }
@@ -103,7 +99,7 @@ void CBridgeSession::TurnOnForRun(bool feedback, bool softTakeover) {
 }
 
 void CBridgeSession::WriteOption(const SettingKey& key, bool on) {
-  if (m_settings != nullptr && m_writesProfile) {
+  if (m_settings != nullptr) {
     m_settings->WriteInt(key, on ? 1 : 0);
   }
 }
@@ -134,7 +130,7 @@ void CBridgeSession::SendAllToOutput() {
 }
 
 void CBridgeSession::SetButton(std::size_t mute, const ButtonBinding& binding) {
-  m_buttons.SetBinding(m_writesProfile ? m_settings : nullptr, mute, binding);
+  m_buttons.SetBinding(m_settings, mute, binding);
 }
 
 void CBridgeSession::OnActivate() {
@@ -181,7 +177,7 @@ void CBridgeSession::Shutdown() {
   m_mixer.Release();
   // The profile first: closing a port may wait on the MIDI system, and a
   // stop that overruns its deadline must not lose what the user chose.
-  if (m_settings != nullptr && m_writesProfile) {
+  if (m_settings != nullptr) {
     const AppState& state = m_context.state;
     MainKeys keys;
     keys.activePage = state.currentPage;

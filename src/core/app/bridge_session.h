@@ -38,11 +38,9 @@ inline constexpr std::string_view kErrorCaption = "Error!";
 
 class CBridgeSession {
 public:
-  // settings may be null: then nothing is read or written. With
-  // writesProfile false (the headless bridge) the profile is read but never
-  // written.
-  CBridgeSession(CSettings* settings, bool writesProfile, CBridgeMidiIn& input,
-                 CMidiOutPort& output, CControllerQueue& queue, CMixerLink& mixerLink);
+  // settings may be null: then nothing is read or written.
+  CBridgeSession(CSettings* settings, CBridgeMidiIn& input, CMidiOutPort& output,
+                 CControllerQueue& queue, CMixerLink& mixerLink);
   ~CBridgeSession();
   CBridgeSession(const CBridgeSession&) = delete;
   CBridgeSession& operator=(const CBridgeSession&) = delete;
@@ -131,7 +129,6 @@ private:
   void SendAllToOutput();
 
   CSettings* m_settings;
-  bool m_writesProfile;
   CMidiOutPort& m_output;
   BridgeContext m_context;
   std::array<std::unique_ptr<CPageModel>, kPageCount> m_pages;

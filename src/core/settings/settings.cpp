@@ -82,7 +82,8 @@ SettingKey ControllerModeKey(uint8_t controller) {
   return {kControllerModes, names[controller & 0x7F]};
 }
 
-CSettings::CSettings(std::filesystem::path profilePath) : m_path(std::move(profilePath)) {}
+CSettings::CSettings(std::filesystem::path profilePath, ProfileAccess access)
+    : m_path(std::move(profilePath)), m_access(access) {}
 
 const CProfileFile* CSettings::CurrentProfile() const {
   struct stat info {};
@@ -141,7 +142,7 @@ bool CSettings::Write(const SettingKey& key, std::string_view text) {
 }
 
 bool CSettings::WriteMany(std::span<const SettingWrite> writes) {
-  if (writes.empty()) {
+  if (writes.empty() || m_access == ProfileAccess::ReadOnly) {
     return true;
   }
   // A profile that is a symbolic link stays one: its target is written.

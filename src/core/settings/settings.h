@@ -68,9 +68,15 @@ struct SettingWrite {
   std::string text;
 };
 
+// Whether a store may change its file. A read-only store (the headless
+// bridge's) reads as any other, and every write succeeds without touching
+// the file, so its users need no rule of their own.
+enum class ProfileAccess { ReadWrite, ReadOnly };
+
 class CSettings {
 public:
-  explicit CSettings(std::filesystem::path profilePath);
+  explicit CSettings(std::filesystem::path profilePath,
+                     ProfileAccess access = ProfileAccess::ReadWrite);
 
   const std::filesystem::path& Path() const { return m_path; }
 
@@ -112,6 +118,7 @@ private:
   const CProfileFile* CurrentProfile() const;
 
   std::filesystem::path m_path;
+  ProfileAccess m_access;
   mutable std::optional<CachedProfile> m_cache;
   // An unreadable or oversized profile is reported once, not at every key.
   mutable bool m_readWarningShown = false;

@@ -32,9 +32,12 @@ protected:
     return options;
   }
 
+  // The headless bridge's store reads the same file and writes nothing.
+  CSettings m_readOnly{m_profile, ProfileAccess::ReadOnly};
+
   std::unique_ptr<CBridgeSession> Make(bool writesProfile = true) {
-    return std::make_unique<CBridgeSession>(&m_settings, writesProfile, m_midi.input, m_midi.output,
-                                            m_midi.controllers, m_link);
+    return std::make_unique<CBridgeSession>(writesProfile ? &m_settings : &m_readOnly, m_midi.input,
+                                            m_midi.output, m_midi.controllers, m_link);
   }
   std::string ProfileText() const {
     std::ifstream in(m_profile);

@@ -51,7 +51,7 @@ protected:
   // Starts as the program does with this profile; the log then starts empty.
   void Start(const std::string& profileText) {
     std::ofstream(profile) << profileText;
-    session = std::make_unique<CBridgeSession>(&settings, true, input, output, queue, link);
+    session = std::make_unique<CBridgeSession>(&settings, input, output, queue, link);
     session->Devices().SetWatch(&watch);
     session->LoadMainSettings();
     session->Devices().OpenSaved();
@@ -71,7 +71,7 @@ TEST_F(FollowingSession, ASavedNameWinsOverTheIndexAndTheIndexFollowsIt) {
   devices->inputs = {"Keys:out", "Pads:out", "Ctl:out"};
   std::ofstream(profile) << "[Midi Options]\nDefaultMidiIn=0\nDefaultMidiOut=0\n"
                             "DefaultMidiInName=Ctl:out\nDefaultMidiOutName=Ctl:in\n";
-  session = std::make_unique<CBridgeSession>(&settings, true, input, output, queue, link);
+  session = std::make_unique<CBridgeSession>(&settings, input, output, queue, link);
   session->LoadMainSettings();
   session->Devices().OpenSaved();
   EXPECT_EQ(devices->log, (Lines{"out open 1", "in open 2", "in start"}));
@@ -205,7 +205,7 @@ TEST_F(FollowingSession, AnInputThatCannotStartIsClosedAndReportedAsAFailedOpen)
   Finish();
 
   std::ofstream(profile) << "[Midi Options]\nDefaultMidiIn=0\n";
-  session = std::make_unique<CBridgeSession>(&settings, true, input, output, queue, link);
+  session = std::make_unique<CBridgeSession>(&settings, input, output, queue, link);
   session->LoadMainSettings();
   const SavedDevicesResult saved = session->Devices().OpenSaved();
   EXPECT_TRUE(saved.inputFailed);

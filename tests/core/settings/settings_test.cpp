@@ -135,6 +135,20 @@ TEST(Settings, ReadsTheFileAtEveryCall) {
             "[Program Options]\nActivePage=5\n\n[Midi Options]\nDefaultMidiIn=0\n");
 }
 
+TEST(Settings, AReadOnlyStoreReadsAndLeavesTheFileAndAMissingOneAlone) {
+  TempDir folder;
+  const std::filesystem::path path = folder.Path() / "p.INI";
+  WriteTextFile(path, "[Program Options]\nActivePage=5\n");
+  CSettings settings(path, ProfileAccess::ReadOnly);
+  EXPECT_EQ(settings.ReadInt(kActivePageKey, 1), 5);
+  EXPECT_TRUE(settings.WriteInt(kActivePageKey, 2));
+  EXPECT_TRUE(settings.WriteMany(std::vector<SettingWrite>{{kDefaultMidiInKey, "0"}}));
+  EXPECT_EQ(ReadTextFile(path), "[Program Options]\nActivePage=5\n");
+  CSettings missing(folder.Path() / "none" / "p.INI", ProfileAccess::ReadOnly);
+  EXPECT_TRUE(missing.Write(kActivePageKey, "3"));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "none"));
+}
+
 TEST(Settings, ConvertsTextWithAtoiRulesAndEmptyTextToTheFallback) {
   TempDir folder;
   const std::filesystem::path path = folder.Path() / "p.INI";
