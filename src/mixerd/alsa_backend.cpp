@@ -134,7 +134,7 @@ void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 
 class AlsaBackend final : public MixerBackend {
 public:
-  AlsaBackend(const MixerConfig& config, IBackendListener& listener)
+  AlsaBackend(const MixerConfig& config, BackendListener& listener)
       : m_config(config), m_listener(listener) {}
 
   ~AlsaBackend() override { Close(); }
@@ -392,14 +392,14 @@ private:
   }
 
   MixerConfig m_config;
-  IBackendListener& m_listener;
+  BackendListener& m_listener;
   snd_mixer_t* m_mixer = nullptr;
   std::vector<std::unique_ptr<Element>> m_elements;
   std::array<bool, kStripCount> m_changedWhileGone{};
   Clock::time_point m_nextTry{};
 };
 
-std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
+std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, BackendListener& listener,
                                               MissingCard missing, std::string& why) {
   snd_lib_error_set_handler(&IgnoreAlsaMessage);
   auto backend = std::make_unique<AlsaBackend>(config, listener);

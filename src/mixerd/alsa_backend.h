@@ -17,7 +17,7 @@ enum class MissingCard {
 };
 
 // Opens the mixer of `config.card`; `why` says what came of it.
-std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, IBackendListener& listener,
+std::unique_ptr<MixerBackend> MakeAlsaBackend(const MixerConfig& config, BackendListener& listener,
                                               MissingCard missing, std::string& why);
 
 } // namespace vantrel::mixerd

@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kServerWait{1000};
 } // namespace
 
 std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const MixerConfig& config,
-                                          IBackendListener& listener, std::string& why) {
+                                          BackendListener& listener, std::string& why) {
   if (choice == "virtual") {
     why = "chosen";
     return MakeVirtualBackend();

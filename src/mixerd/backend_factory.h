@@ -15,6 +15,6 @@ namespace vantrel::mixerd {
 // the configured card has a mixer, else virtual; `why` says which it took
 // and why. Null with `why` when the choice cannot start at all.
 std::unique_ptr<MixerBackend> MakeBackend(const std::string& choice, const MixerConfig& config,
-                                          IBackendListener& listener, std::string& why);
+                                          BackendListener& listener, std::string& why);
 
 } // namespace vantrel::mixerd

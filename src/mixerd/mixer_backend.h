@@ -17,9 +17,9 @@
 
 namespace vantrel::mixerd {
 
-class IBackendListener {
+class BackendListener {
 public:
-  virtual ~IBackendListener() = default;
+  virtual ~BackendListener() = default;
   // A bound object's volume is not what the strip holds: the strip takes
   // `levels` (an outside change, or the object's volume when the strip
   // binds to it).

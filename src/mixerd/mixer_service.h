@@ -39,7 +39,7 @@ struct BackendChoice {
   std::vector<std::string> configProblems;
 };
 
-class MixerService final : private IBackendListener {
+class MixerService final : private BackendListener {
 public:
   // `connection` must outlive the service. SIGTERM, SIGINT and SIGHUP must
   // already be blocked in every thread: Run() takes them through a signalfd.

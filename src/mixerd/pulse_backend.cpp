@@ -14,7 +14,7 @@ constexpr std::chrono::seconds kUnloadWait{1};
 
 } // namespace
 
-PulseBackend::PulseBackend(const MixerConfig& config, IBackendListener& listener)
+PulseBackend::PulseBackend(const MixerConfig& config, BackendListener& listener)
     : m_config(config), m_listener(listener), m_loop(pa_mainloop_new()) {
   pa_mainloop_set_poll_func(m_loop, &PulseBackend::PollThunk, this);
   Connect();
@@ -116,8 +116,7 @@ std::vector<MeterSource> PulseBackend::MeterSources() const {
   return sources;
 }
 
-std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config,
-                                               IBackendListener& listener,
+std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config, BackendListener& listener,
                                                std::chrono::milliseconds wait, bool& answered) {
   auto backend = std::make_unique<PulseBackend>(config, listener);
   answered = backend->WaitForServer(wait);

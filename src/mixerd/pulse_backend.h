@@ -13,8 +13,7 @@ namespace vantrel::mixerd {
 
 // Starts connecting and waits up to `wait` for a server to answer.
 // `answered` tells whether one did; the back end is usable either way.
-std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config,
-                                               IBackendListener& listener,
+std::unique_ptr<MixerBackend> MakePulseBackend(const MixerConfig& config, BackendListener& listener,
                                                std::chrono::milliseconds wait, bool& answered);
 
 } // namespace vantrel::mixerd

@@ -32,7 +32,7 @@ inline constexpr std::chrono::seconds kRestoreLatest{2};
 
 class PulseBackend final : public MixerBackend {
 public:
-  PulseBackend(const MixerConfig& config, IBackendListener& listener);
+  PulseBackend(const MixerConfig& config, BackendListener& listener);
   ~PulseBackend() override;
   PulseBackend(const PulseBackend&) = delete;
   PulseBackend& operator=(const PulseBackend&) = delete;
@@ -143,7 +143,7 @@ private:
   void ArmFlush();
 
   const MixerConfig m_config;
-  IBackendListener& m_listener;
+  BackendListener& m_listener;
   PulseAux m_aux{m_config};
   bool m_auxStarted = false; // see OnServerInfo
   pa_mainloop* m_loop;

@@ -85,7 +85,7 @@ struct PulseMeters::Meter {
   }
 };
 
-PulseMeters::PulseMeters(IBackendListener& listener, Sources sources)
+PulseMeters::PulseMeters(BackendListener& listener, Sources sources)
     : m_listener(listener), m_sources(std::move(sources)) {}
 
 PulseMeters::~PulseMeters() {

@@ -42,7 +42,7 @@ class PulseMeters {
 public:
   using Sources = std::function<std::vector<MeterSource>()>;
 
-  PulseMeters(IBackendListener& listener, Sources sources);
+  PulseMeters(BackendListener& listener, Sources sources);
   ~PulseMeters();
   PulseMeters(const PulseMeters&) = delete;
   PulseMeters& operator=(const PulseMeters&) = delete;
@@ -63,7 +63,7 @@ private:
   static void OnRead(pa_stream* stream, size_t bytes, void* tag);
   static void OnStreamState(pa_stream* stream, void* tag);
 
-  IBackendListener& m_listener;
+  BackendListener& m_listener;
   Sources m_sources;
   pa_context* m_context = nullptr;
   pa_mainloop_api* m_api = nullptr;
