@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::string_view kMixerSection = "Mixer";
 constexpr std::string_view kOutputsSection = "Outputs";
+constexpr std::string_view kEffectsSection = "Effects";
 constexpr std::array<std::string_view, 5> kAnalogPairKeys = {"A1+2", "A3+4", "A5+6", "A5+8",
                                                              "A7+8"};
 constexpr std::array<std::string_view, 3> kDigitalPairKeys = {"D1", "D", "D2"};
@@ -267,14 +268,15 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
     }
     const bool mixerSection = EqualsIgnoringAsciiCase(entry.section, kMixerSection);
     const bool outputsSection = EqualsIgnoringAsciiCase(entry.section, kOutputsSection);
+    const bool effectsSection = EqualsIgnoringAsciiCase(entry.section, kEffectsSection);
     const std::optional<int> strip = FindStrip(entry.section);
     if (entry.kind == Kind::Section) {
       if (strip) {
         configured[static_cast<std::size_t>(*strip)] = true;
-      } else if (!mixerSection && !outputsSection) {
+      } else if (!mixerSection && !outputsSection && !effectsSection) {
         parser.Fault(entry.line, "unknown section [" + entry.value +
                                      "] (a strip name such as [Master], [Wave] or [Analog 1], "
-                                     "[Mixer] or [Outputs]); its lines are ignored.");
+                                     "[Mixer], [Outputs] or [Effects]); its lines are ignored.");
       }
       continue;
     }
@@ -304,6 +306,21 @@ MixerConfig ParseMixerConfig(std::string_view text, std::string_view fileName,
         }
       } else {
         parser.Fault(entry.line, "unknown key \"" + entry.key + "\" in [Mixer]; ignored.");
+      }
+      continue;
+    }
+    if (effectsSection) {
+      const std::optional<int> effect = FindEffect(entry.key);
+      const std::optional<EffectSetting> setting = ParseEffectSetting(entry.value);
+      if (!effect) {
+        parser.Fault(entry.line, "unknown effect \"" + entry.key +
+                                     "\" (Reverb, Chorus, ... ParamEQ4); ignored.");
+      } else if (!setting) {
+        parser.Fault(entry.line, "\"" + entry.value +
+                                     "\" is not PLUGIN LABEL [CONTROLS] (letters, digits and _-. "
+                                     "in names, numbers and commas in controls); ignored.");
+      } else {
+        config.effects[static_cast<std::size_t>(*effect)] = *setting;
       }
       continue;
     }

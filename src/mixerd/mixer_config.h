@@ -21,11 +21,14 @@
 //   element = Capture                   ; an ALSA simple element
 //   [Outputs]
 //   A3+4 = alsa_output.usb-headphones   ; the sink an aux bus routed to A3+4 plays into
+//   [Effects]
+//   Reverb = tap_reverb tap_reverb 2500,-70,0,1,1,1,1,0 ; LADSPA plugin, label, controls
 //
 // Each object goes to the first rule that matches it, in file order, then
 // the defaults; "#N" and "app #N" rules come after the others and "*" rules
 // last.
 
+#include "pulse_effects.h"
 #include "rule_matcher.h"
 
 #include <array>
@@ -101,6 +104,9 @@ struct MixerConfig {
   // pair index: A1+2, A3+4, A5+6, A5+8 (the pair between), A7+8; D1, D, D2.
   std::array<std::string, 5> analogPairs = {"default"};
   std::array<std::string, 3> digitalPairs{};
+  // [Effects]: what each effect type loads, by type ("Reverb = tap_reverb
+  // tap_reverb 2500,-70,0,1,1,1,1,0"); the table in pulse_effects.cpp by default.
+  std::array<EffectSetting, kEffectCount> effects = DefaultEffectSettings();
 };
 
 // $XDG_CONFIG_HOME/vantrel/mixer.ini, else ~/.config/vantrel/mixer.ini.

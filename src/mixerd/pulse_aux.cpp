@@ -155,7 +155,10 @@ void PulseAux::Resync() {
         to = "output " + pairName + " -> " + (followDefault ? "the default sink" : pairSink);
       }
     } else if (b.routed) {
-      const EffectPlugin& effect = EffectPlugins()[static_cast<std::size_t>(b.effect)];
+      const auto type = static_cast<std::size_t>(b.effect);
+      const EffectSetting& setting = m_config.effects[type];
+      const EffectPlugin effect{EffectPlugins()[type].effect, setting.plugin, setting.label,
+                                setting.controls};
       if (!m_pipeWire) {
         wanted["route " + std::to_string(bus)] = {"module-loopback",
                                                   monitor + std::string(kLoopbackLatency)};

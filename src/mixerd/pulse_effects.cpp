@@ -1,5 +1,9 @@
 #include "pulse_effects.h"
 
+#include "text/ascii_text.h"
+
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -37,6 +41,46 @@ constexpr std::array<EffectPlugin, kEffectCount> kPlugins = {{
 
 const std::array<EffectPlugin, kEffectCount>& EffectPlugins() {
   return kPlugins;
+}
+
+std::array<EffectSetting, kEffectCount> DefaultEffectSettings() {
+  std::array<EffectSetting, kEffectCount> settings;
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    settings[i] = {std::string(kPlugins[i].plugin), std::string(kPlugins[i].label),
+                   std::string(kPlugins[i].controls)};
+  }
+  return settings;
+}
+
+std::optional<EffectSetting> ParseEffectSetting(std::string_view text) {
+  std::istringstream in{std::string(text)};
+  EffectSetting setting;
+  std::string extra;
+  if (!(in >> setting.plugin >> setting.label) || ((in >> setting.controls) && (in >> extra))) {
+    return std::nullopt;
+  }
+  // The words go into the server's module arguments: names of files and
+  // labels, and numbers; nothing that could end or add an argument.
+  const auto only = [](const std::string& word, std::string_view allowed) {
+    return std::ranges::all_of(word, [&](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+             allowed.find(c) != std::string_view::npos;
+    });
+  };
+  if (!only(setting.plugin, "_-.") || !only(setting.label, "_-.") ||
+      !only(setting.controls, ".,-+")) {
+    return std::nullopt;
+  }
+  return setting;
+}
+
+std::optional<int> FindEffect(std::string_view name) {
+  for (std::size_t i = 0; i < kPlugins.size(); ++i) {
+    if (EqualsIgnoringAsciiCase(name, kPlugins[i].effect)) {
+      return static_cast<int>(i);
+    }
+  }
+  return std::nullopt;
 }
 
 bool EffectPluginInstalled(std::string_view plugin) {

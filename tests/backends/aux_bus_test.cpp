@@ -215,6 +215,25 @@ TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
   EXPECT_GT(RecordedRms("vantrel_out.monitor", 0.5), 1e-3);
 }
 
+TEST_F(AuxBusTest, TheMappingFileChoosesWhatAnEffectLoads) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  Start("pulse", "[Effects]\nReverb = tap_echo tap_stereo_echo 100,40,100,40,0,0,-70,0,0,0\n"
+                 "Chorus = no_such_chorus chorus\n");
+  ASSERT_TRUE(Eventually([] {
+    return Pactl({"list", "short", "modules"}).find("sink_name=vantrel_fx1") != std::string::npos;
+  }));
+  const std::string modules = Pactl({"list", "short", "modules"});
+  EXPECT_NE(modules.find("plugin=tap_echo label=tap_stereo_echo control=100,40,100,40"),
+            std::string::npos)
+      << modules;
+  const std::string targets = Ctl({"targets"}).out;
+  EXPECT_NE(targets.find("effect Chorus: plugin no_such_chorus.so is missing"), std::string::npos)
+      << targets;
+}
+
 TEST_F(AuxBusTest, AMissingPluginLeavesItsBusDryAndSaysWhich) {
   SkipUnlessPipeWire();
   if (IsSkipped()) {

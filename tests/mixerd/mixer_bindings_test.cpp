@@ -163,6 +163,33 @@ TEST(MixerConfig, AnApplicationNumberBindsAfterPropertyRulesAndBeforeCatchAlls) 
   EXPECT_FALSE(ClaimedByProperty(config, TargetKind::Stream, none));
 }
 
+TEST(MixerConfig, EffectsReplaceTheirDefaultsOneByOneAndRefuseWhatAModuleCannotCarry) {
+  std::ostringstream errors;
+  const MixerConfig config =
+      ParseMixerConfig("[Effects]\nreverb = tap_echo tap_stereo_echo 100,40,100,40,0,0,-70,0,0,0\n"
+                       "ParamEQ4 = dj_eq_1901 dj_eq\n"
+                       "Chorus = tap_chorus tap x=1\n"
+                       "Flanger = flanger_1191 flanger 1 2\n"
+                       "Flanger = only_a_plugin\n"
+                       "Wah = svf_1214 svf\n",
+                       "m.ini", errors);
+  EXPECT_EQ(config.effects[0],
+            (EffectSetting{"tap_echo", "tap_stereo_echo", "100,40,100,40,0,0,-70,0,0,0"}));
+  EXPECT_EQ(config.effects[15], (EffectSetting{"dj_eq_1901", "dj_eq", ""}));
+  const std::array<EffectSetting, kEffectCount> defaults = DefaultEffectSettings();
+  for (std::size_t type = 1; type < 15; ++type) {
+    EXPECT_EQ(config.effects[type], defaults[type]) << type;
+  }
+  const std::string text = errors.str();
+  for (const char* expected :
+       {"m.ini:4: \"tap_chorus tap x=1\" is not PLUGIN LABEL",
+        "m.ini:5: \"flanger_1191 flanger 1 2\" is not", "m.ini:6: \"only_a_plugin\" is not",
+        "m.ini:7: unknown effect \"Wah\""}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
+}
+
 TEST(MixerConfig, OutputPairsNameTheirSinksAndOnlyA12PlaysByDefault) {
   const MixerConfig defaults = DefaultMixerConfig();
   EXPECT_EQ(defaults.analogPairs, (std::array<std::string, 5>{"default", "", "", "", ""}));
@@ -229,10 +256,10 @@ TEST(PulseVolume, TravelIsTheDesktopsVolumeScaleOrWithAmplitudeTaperLinearAmplit
     pa_volume_t amplitude;
     const char* shown;
   };
-  for (const Case& c : {Case{0, PA_VOLUME_MUTED, PA_VOLUME_MUTED, "0%"},
-                        Case{6554, 6554, 30420, "10%"}, Case{32768, 32769, 52016, "50%"},
-                        Case{49152, 49153, 59544, "75%"},
-                        Case{65535, PA_VOLUME_NORM, PA_VOLUME_NORM, "100%"}}) {
+  for (const Case& c :
+       {Case{0, PA_VOLUME_MUTED, PA_VOLUME_MUTED, "0%"}, Case{6554, 6554, 30420, "10%"},
+        Case{32768, 32769, 52016, "50%"}, Case{49152, 49153, 59544, "75%"},
+        Case{65535, PA_VOLUME_NORM, PA_VOLUME_NORM, "100%"}}) {
     const double level = c.value / 65535.0;
     EXPECT_EQ(ServerVolume(level, VolumeTaper::Desktop), c.desktop) << c.value;
     EXPECT_EQ(ServerVolume(level, VolumeTaper::Amplitude), c.amplitude) << c.value;
