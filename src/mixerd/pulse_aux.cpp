@@ -52,7 +52,11 @@ void Done(pa_operation* operation) {
 struct Wanted {
   std::string name;
   std::string arguments;
-  double volume = -1;
+  // The level of the module's stream: unity but for sends. PipeWire gives a
+  // new stream the volume it remembers for its name, and a loopback's name
+  // comes again with a reused module number, so a route could play at an
+  // old send's level if it were left as it is.
+  double volume = 1.0;
 };
 
 } // namespace
