@@ -36,6 +36,8 @@ public:
   virtual void OnAppNumbers(std::vector<std::string> apps) = 0;
   // An update of the level meters, while metering is on.
   virtual void OnMeters(const MeterFrame& frame) = 0;
+  // An aux bus's mute changed elsewhere.
+  virtual void OnBusMute(int bus, bool muted) = 0;
 };
 
 // One object the back end sees, for "vantrel-mixerctl targets".

@@ -387,6 +387,15 @@ void MixerService::OnAppNumbers(std::vector<std::string> apps) {
   m_dirty = true;
 }
 
+void MixerService::OnBusMute(int bus, bool muted) {
+  bool& held = m_state.buses[static_cast<std::size_t>(bus)].muted;
+  if (held != muted) {
+    held = muted;
+    m_dirty = true;
+    m_unsignalled = true;
+  }
+}
+
 void MixerService::SaveNow() {
   std::string message;
   if (SaveStateFile(m_statePath, m_state, message)) {

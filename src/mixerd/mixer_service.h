@@ -82,6 +82,7 @@ private:
   void OnStripMute(int strip, bool muted) override;
   void OnAppNumbers(std::vector<std::string> apps) override;
   void OnMeters(const MeterFrame& frame) override;
+  void OnBusMute(int bus, bool muted) override;
 
   sdbus::IConnection& m_connection;
   std::unique_ptr<sdbus::IObject> m_object;

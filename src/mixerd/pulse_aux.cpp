@@ -18,6 +18,8 @@ using namespace mixer_dbus;
 constexpr std::string_view kLoopbackLatency = "latency_msec=10";
 constexpr std::string_view kBusPrefix = "vantrel_aux";
 constexpr std::string_view kEffectPrefix = "vantrel_fx";
+// PipeWire may report a sink's former mute for a moment after a set.
+constexpr std::chrono::milliseconds kMuteSettle{500};
 
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);
@@ -121,6 +123,7 @@ void PulseAux::OnLost() {
   m_unclaimed.clear();
   m_inFlight = 0;
   m_busVolumes.fill(-1);
+  m_busMutes.fill(-1);
 }
 
 void PulseAux::Sync(const MixerState& state, std::vector<SendOrigin> origins,
@@ -253,7 +256,7 @@ void PulseAux::Resync() {
       SetStreamVolume(module);
     }
   }
-  SetBusVolumes();
+  SetBusSinks();
 }
 
 PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
@@ -263,7 +266,9 @@ PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
     Done(pa_context_unload_module(m_context, it->second.index, &PulseAux::OnUnloaded, this));
   }
   if (it->first.starts_with("bus ")) {
-    m_busVolumes[static_cast<std::size_t>(std::stoi(it->first.substr(4)))] = -1;
+    const auto bus = static_cast<std::size_t>(std::stoi(it->first.substr(4)));
+    m_busVolumes[bus] = -1;
+    m_busMutes[bus] = -1;
   }
   return m_modules.erase(it);
 }
@@ -301,7 +306,7 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
     }
   }
   aux.SetStreamVolume(module);
-  aux.SetBusVolumes();
+  aux.SetBusSinks();
 }
 
 void PulseAux::OnUnloaded(pa_context*, int, void* self) {
@@ -341,23 +346,49 @@ void PulseAux::SetStreamVolume(Module& module) {
   Done(pa_context_set_sink_input_volume(m_context, module.stream, &volume, nullptr, nullptr));
 }
 
-void PulseAux::SetBusVolumes() {
+void PulseAux::SetBusSinks() {
   if (m_context == nullptr || !m_state) {
     return;
   }
   for (int bus = 0; bus < kBusCount; ++bus) {
+    const auto at = static_cast<std::size_t>(bus);
     const auto found = m_modules.find("bus " + std::to_string(bus));
-    const int32_t level = m_state->buses[static_cast<std::size_t>(bus)].level;
-    if (found == m_modules.end() || found->second.index == PA_INVALID_INDEX ||
-        m_busVolumes[static_cast<std::size_t>(bus)] == level) {
+    if (found == m_modules.end() || found->second.index == PA_INVALID_INDEX) {
       continue;
     }
-    m_busVolumes[static_cast<std::size_t>(bus)] = level;
-    pa_cvolume volume;
-    pa_cvolume_set(&volume, 2, ServerVolume(Level(level), m_config.taper));
-    Done(pa_context_set_sink_volume_by_name(m_context, BusSink(bus).c_str(), &volume, nullptr,
+    const BusState& wanted = m_state->buses[at];
+    const std::string sink = BusSink(bus);
+    if (m_busVolumes[at] != wanted.level) {
+      m_busVolumes[at] = wanted.level;
+      pa_cvolume volume;
+      pa_cvolume_set(&volume, 2, ServerVolume(Level(wanted.level), m_config.taper));
+      Done(pa_context_set_sink_volume_by_name(m_context, sink.c_str(), &volume, nullptr, nullptr));
+    }
+    if (m_busMutes[at] != static_cast<int>(wanted.muted)) {
+      m_busMutes[at] = static_cast<int>(wanted.muted);
+      m_busMuteSettle[at] = std::chrono::steady_clock::now() + kMuteSettle;
+      Done(pa_context_set_sink_mute_by_name(m_context, sink.c_str(), wanted.muted ? 1 : 0, nullptr,
                                             nullptr));
+    }
   }
+}
+
+std::optional<int> PulseAux::OnSink(std::string_view name, bool muted) {
+  for (int bus = 0; bus < kBusCount; ++bus) {
+    const auto at = static_cast<std::size_t>(bus);
+    if (name != BusSink(bus)) {
+      continue;
+    }
+    // Nothing set yet (the bus is still being built), our own set, or news
+    // older than it.
+    if (m_busMutes[at] < 0 || m_busMutes[at] == static_cast<int>(muted) ||
+        std::chrono::steady_clock::now() < m_busMuteSettle[at]) {
+      return std::nullopt;
+    }
+    m_busMutes[at] = static_cast<int>(muted);
+    return bus;
+  }
+  return std::nullopt;
 }
 
 void PulseAux::UnloadAll() {

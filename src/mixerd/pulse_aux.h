@@ -14,6 +14,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <array>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <optional>
@@ -52,6 +53,11 @@ public:
   // until they are built; if it is not, its next report is another's.
   bool OnStream(const pa_sink_input_info& info);
 
+  // A sink was listed or changed: when it is a bus whose mute was changed
+  // elsewhere (not our own set coming back), that bus, whose mute is now
+  // `muted`.
+  std::optional<int> OnSink(std::string_view name, bool muted);
+
   // Unloads every module of ours; the caller runs the loop until Busy() is
   // false.
   void UnloadAll();
@@ -76,7 +82,8 @@ private:
   static void OnLoaded(pa_context*, uint32_t index, void* self);
   static void OnUnloaded(pa_context*, int, void* self);
   void SetStreamVolume(Module& module);
-  void SetBusVolumes();
+  // Gives each built bus its level and mute.
+  void SetBusSinks();
   const std::string& OutputSink(bool digital, int32_t pair) const;
   static std::string PairName(bool digital, int32_t pair);
 
@@ -90,6 +97,9 @@ private:
   uint64_t m_nextLoad = 1;
   int m_inFlight = 0;
   std::array<int32_t, kBusCount> m_busVolumes{-1, -1, -1, -1}; // last level set on each bus
+  std::array<int, kBusCount> m_busMutes{-1, -1, -1, -1}; // last mute set or heard; -1: none yet
+  // Until then a report that differs from our last mute set is older news.
+  std::array<std::chrono::steady_clock::time_point, kBusCount> m_busMuteSettle{};
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> m_graph;
   std::set<std::string> m_missingSaid;
   std::optional<MixerState> m_state;

@@ -50,6 +50,11 @@ void PulseBackend::OnDevice(TargetKind kind, uint32_t index, const char* name,
   object.map = map;
   const std::vector<int64_t> previous = VolumeValues(object.volume);
   object.volume = volume;
+  if (const std::optional<int> bus =
+          kind == TargetKind::Sink ? m_aux.OnSink(object.name, muted) : std::nullopt) {
+    m_listener.OnBusMute(*bus, muted);
+    SyncAux();
+  }
   if (isNew) {
     object.muted = muted;
     if (rebind) {

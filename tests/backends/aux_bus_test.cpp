@@ -3,116 +3,18 @@
 // level, nothing does at 0, the buses exist once however often the service
 // restarts and go when it stops.
 
-#include "sound_backend_fixture.h"
+#include "tone_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <fstream>
 #include <signal.h>
 #include <thread>
-#include <vector>
 
 namespace vantrel::test {
 namespace {
 
-constexpr int kRate = 48000;
-constexpr double kSineAmplitude = 0.5;
-
-// Analog 1 takes the monitor of the sink the test plays its sine into (its
-// name on PulseAudio, its node's name on PipeWire).
-constexpr const char* kToneMapping = "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
-
-int CountBusSinks() {
-  const std::string sinks = Pactl({"list", "short", "sinks"});
-  int count = 0;
-  for (std::size_t at = sinks.find("vantrel_aux"); at != std::string::npos;
-       at = sinks.find("vantrel_aux", at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
-// RMS (full scale 1) of the last `seconds` recorded from `source`, the
-// first quarter second left out while the graph settles. parec takes well
-// over a second to start recording on PulseAudio here, so it gets longer.
-double RecordedRms(const std::string& source, double seconds) {
-  const bool pipeWire = std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire";
-  const double startup = pipeWire ? 0.25 : 2.5;
-  const CommandResult result = RunCommand(
-      {"/usr/bin/timeout", std::to_string(seconds + startup), "/usr/bin/parec", "--latency-msec=20",
-       "--raw", "--format=s16le", "--rate=48000", "--channels=2", "--device=" + source});
-  const std::string& data = result.out;
-  const auto wanted = static_cast<std::size_t>(seconds * kRate) * 4;
-  const std::size_t settle = kRate / 4 * 4;
-  const std::size_t skip = std::max(settle, data.size() > wanted ? data.size() - wanted : 0);
-  // The median of 20 ms windows: a dropout of a loaded machine (every
-  // sound falls silent for a moment) moves no level measured here.
-  constexpr std::size_t kWindowBytes = kRate / 50 * 4;
-  std::vector<double> windows;
-  for (std::size_t start = skip; start + kWindowBytes <= data.size(); start += kWindowBytes) {
-    double sum = 0;
-    for (std::size_t at = start; at < start + kWindowBytes; at += 2) {
-      int16_t sample = 0;
-      std::memcpy(&sample, data.data() + at, 2);
-      sum += (sample / 32768.0) * (sample / 32768.0);
-    }
-    windows.push_back(std::sqrt(sum / (kWindowBytes / 2)));
-  }
-  if (windows.empty()) {
-    return 0;
-  }
-  std::nth_element(windows.begin(), windows.begin() + windows.size() / 2, windows.end());
-  return windows[windows.size() / 2];
-}
-
-double Db(double ratio) {
-  return 20 * std::log10(std::max(ratio, 1e-9));
-}
-
-class AuxBusTest : public SoundBackendTest {
-protected:
-  void SetUp() override {
-    SoundBackendTest::SetUp();
-    if (IsSkipped()) {
-      return;
-    }
-    m_tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
-    ASSERT_TRUE(Eventually([] { return !SinkVolume("vantrel_tone").empty(); }));
-  }
-  void TearDown() override {
-    if (m_player > 0) {
-      EndProgram(m_player);
-    }
-    m_server.reset();
-    if (!m_tone.empty()) {
-      Pactl({"unload-module", m_tone.substr(0, m_tone.find('\n'))});
-    }
-  }
-  static bool OnPipeWire() {
-    return std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire";
-  }
-  // Effects and sends from streams are built on PipeWire only.
-  void SkipUnlessPipeWire() {
-    if (!OnPipeWire()) {
-      GTEST_SKIP() << "effects and sends from streams are built on PipeWire";
-    }
-  }
-  // Into the sink whose monitor Analog 1 takes, or into the default sink,
-  // where the Wave strip takes the player's stream.
-  void PlaySine(const std::string& sink = "vantrel_tone") {
-    const std::string sine = m_dir.File("sine.raw");
-    WriteSine(sine, 30, kSineAmplitude);
-    m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
-                             "--property=application.name=Sine", sine});
-    ASSERT_GT(m_player, 0);
-  }
-
-  std::string m_tone;
-  pid_t m_player = 0;
-};
+class AuxBusTest : public ToneTest {};
 
 TEST_F(AuxBusTest, TheBusesExistOnceAcrossRestartsAndGoAtExit) {
   Start("pulse", "");

@@ -241,11 +241,6 @@ TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
   EXPECT_NE(targets.find("element \"Master\" -> Master"), std::string::npos) << targets;
 }
 
-// The sink's mute as pactl tells it.
-bool SinkMuted(const std::string& sink) {
-  return Pactl({"get-sink-mute", sink}).find("yes") != std::string::npos;
-}
-
 TEST_F(SoundBackendTest, AlsaBackendMutesThroughTheSwitchAndHearsAnOutsideMute) {
   Pactl({"set-sink-mute", "vantrel_out", "0"});
   Start("alsa", "[Mixer]\ncard = pulse\n");

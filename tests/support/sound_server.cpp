@@ -68,6 +68,10 @@ bool StreamMuted(const std::string& name) {
   return StreamBlock(name).find("\tMute: yes\n") != std::string::npos;
 }
 
+bool SinkMuted(const std::string& sink) {
+  return Pactl({"get-sink-mute", sink}).find("yes") != std::string::npos;
+}
+
 std::string StreamIndex(const std::string& name) {
   const std::string block = StreamBlock(name);
   return block.substr(12, block.find('\n') - 12);

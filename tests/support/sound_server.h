@@ -28,6 +28,8 @@ std::string StreamBlock(const std::string& name);
 std::vector<long> StreamVolume(const std::string& name);
 // Whether that stream is muted.
 bool StreamMuted(const std::string& name);
+// Whether the sink is muted.
+bool SinkMuted(const std::string& sink);
 std::string StreamIndex(const std::string& name);
 
 // Every volume within kVolumeTolerance of the expected one.

@@ -1,0 +1,116 @@
+#pragma once
+// What the tests that listen share: a null sink "vantrel_tone" of the test's
+// own to play a sine into, and the RMS of what a source records.
+
+#include "sound_backend_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace vantrel::test {
+
+inline constexpr int kRate = 48000;
+inline constexpr double kSineAmplitude = 0.5;
+
+// Analog 1 takes the monitor of the sink the test plays its sine into (its
+// name on PulseAudio, its node's name on PipeWire).
+inline constexpr const char* kToneMapping = "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n";
+
+inline int CountBusSinks() {
+  const std::string sinks = Pactl({"list", "short", "sinks"});
+  int count = 0;
+  for (std::size_t at = sinks.find("vantrel_aux"); at != std::string::npos;
+       at = sinks.find("vantrel_aux", at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// RMS (full scale 1) of `seconds` recorded from `source`, the first quarter
+// second left out while the graph settles. The recording is as long as
+// asked however late the recorder starts (parec takes over a second to
+// start on a loaded PulseAudio); one that brings less within 10 s answers
+// NaN, which is neither silent nor loud. The answer is the median of 20 ms
+// windows: a dropout of a loaded machine (every sound falls silent for a
+// moment) moves no level measured here.
+inline double RecordedRms(const std::string& source, double seconds) {
+  constexpr std::size_t kFrameBytes = 4; // two 16-bit channels
+  const std::size_t skip = kRate / 4 * kFrameBytes;
+  const auto bytes = skip + static_cast<std::size_t>(seconds * kRate) * kFrameBytes;
+  const CommandResult result =
+      RunCommand({"/usr/bin/timeout", "10", "/bin/sh", "-c",
+                  "/usr/bin/parec --latency-msec=20 --raw --format=s16le --rate=48000 "
+                  "--channels=2 --device=\"$0\" | head -c " +
+                      std::to_string(bytes),
+                  source});
+  const std::string& data = result.out;
+  if (data.size() < bytes) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  constexpr std::size_t kWindowBytes = kRate / 50 * kFrameBytes;
+  std::vector<double> windows;
+  for (std::size_t start = skip; start + kWindowBytes <= data.size(); start += kWindowBytes) {
+    double sum = 0;
+    for (std::size_t at = start; at < start + kWindowBytes; at += 2) {
+      int16_t sample = 0;
+      std::memcpy(&sample, data.data() + at, 2);
+      sum += (sample / 32768.0) * (sample / 32768.0);
+    }
+    windows.push_back(std::sqrt(sum / (kWindowBytes / 2)));
+  }
+  std::nth_element(windows.begin(), windows.begin() + windows.size() / 2, windows.end());
+  return windows[windows.size() / 2];
+}
+
+inline double Db(double ratio) {
+  return 20 * std::log10(std::max(ratio, 1e-9));
+}
+
+class ToneTest : public SoundBackendTest {
+protected:
+  void SetUp() override {
+    SoundBackendTest::SetUp();
+    if (IsSkipped()) {
+      return;
+    }
+    m_tone = Pactl({"load-module", "module-null-sink", "sink_name=vantrel_tone"});
+    ASSERT_TRUE(Eventually([] { return !SinkVolume("vantrel_tone").empty(); }));
+  }
+  void TearDown() override {
+    if (m_player > 0) {
+      EndProgram(m_player);
+    }
+    m_server.reset();
+    if (!m_tone.empty()) {
+      Pactl({"unload-module", m_tone.substr(0, m_tone.find('\n'))});
+    }
+  }
+  static bool OnPipeWire() {
+    return std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire";
+  }
+  // Effects and sends from streams are built on PipeWire only.
+  void SkipUnlessPipeWire() {
+    if (!OnPipeWire()) {
+      GTEST_SKIP() << "effects and sends from streams are built on PipeWire";
+    }
+  }
+  // Plays the sine (application "Sine") into the sink whose monitor Analog 1
+  // takes, or into the default sink, where the Wave strip takes its stream.
+  void PlaySine(const std::string& sink = "vantrel_tone") {
+    const std::string sine = m_dir.File("sine.raw");
+    WriteSine(sine, 30, kSineAmplitude);
+    m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
+                             "--property=application.name=Sine", sine});
+    ASSERT_GT(m_player, 0);
+  }
+
+  std::string m_tone;
+  pid_t m_player = 0;
+};
+
+} // namespace vantrel::test
