@@ -3,6 +3,7 @@
 #include "mixer/mute_targets.h"
 #include "mixer/scales.h"
 #include "state/controller_modes.h"
+#include "support/file_text.h"
 #include "support/slow_mixer.h"
 
 #include <set>
@@ -425,6 +426,35 @@ TEST_P(EndToEndTest, MuteButtonsToggleOnPressLatchFollowsAndEveryMuteChangeLight
   got = m_peer->WaitForReceived(heard + 1, 10s);
   ASSERT_EQ(got.size(), heard + 1);
   EXPECT_EQ(got[heard].bytes, (Message{0x91, 36, 127}));
+}
+
+// A profile of before buttons and controller modes: no light goes out, a
+// button's press and release are plain positions of the level it is mapped
+// to, small values are no relative steps, the high number of a 14-bit pair
+// is a controller of its own, and nothing new is written into the file.
+TEST_P(EndToEndTest, AProfileWithoutButtonsOrModesReadsEveryControllerAsBefore) {
+  WriteProfile({{"VolLCC", 20}, {"VolRCC", 39}});
+  StartBridge();
+  EXPECT_TRUE(m_peer->ReceivedAfterQuiet().empty());
+  const std::size_t volL = RowOfKey("VolLCC");
+  const std::size_t volR = RowOfKey("VolRCC");
+  for (const uint8_t value : {127, 0, 1, 65, 1}) {
+    Play({Cc(0, 20, value)});
+    EXPECT_EQ(WaitForValue(volL, GainFromValue(value)), GainFromValue(value)) << int{value};
+  }
+  Play({Cc(0, 7, 100), Cc(0, 39, 77)});
+  EXPECT_EQ(WaitForValue(volR, GainFromValue(77)), GainFromValue(77));
+  int32_t muted = -1;
+  m_link->ProcessEvents();
+  ReadMute(*m_link->Server(), kMutes[0], muted);
+  EXPECT_EQ(muted, 0);
+  // Only the thru copies came back, no light.
+  m_peer->WaitForReceived(m_received, 5s);
+  EXPECT_EQ(m_peer->ReceivedAfterQuiet().size(), m_received);
+  EXPECT_EQ(StopBridge(), 0);
+  const std::string saved = ReadTextFile(m_profilePath);
+  EXPECT_EQ(saved.find("[Button Mapping]"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("[Controller Modes]"), std::string::npos) << saved;
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndTest, ::testing::Values(false, true),

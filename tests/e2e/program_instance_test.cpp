@@ -43,7 +43,10 @@ TEST_F(ProgramInstanceTest, ASecondProgramOnOneProfileSaysWhoHoldsItAndEnds) {
     EXPECT_NE(second.Errors().find("is in use by another running Vantrel " + holder),
               std::string::npos)
         << second.Errors();
-    EXPECT_EQ(second.Stop(SIGTERM), 3) << second.Errors();
+    // Headless it ends by itself; a stop sent as it ends would race its
+    // exit (a process whose handlers are gone dies of the signal). The
+    // window waits in its box until stopped.
+    EXPECT_EQ(second.Stop(windowed ? SIGTERM : 0), 3) << second.Errors();
   }
   EXPECT_EQ(::kill(first.Pid(), 0), 0) << "the first program runs on";
   EXPECT_EQ(first.Stop(), 0);

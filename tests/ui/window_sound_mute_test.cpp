@@ -2,7 +2,8 @@
 // real vantrel-mixerd (pulse back end, a private PipeWire) with its MIDI on
 // a JACK peer; muting the default sink with pactl lights the master's mute
 // button at the peer and strikes the master's read-outs through on screen,
-// and unmuting turns both back. CTest runs it under
+// and unmuting turns both back; a mute set with vantrel-mixerctl does the
+// same and mutes the sink. CTest runs it under
 // scripts/with-sound-server.sh pipewire; elsewhere it skips.
 
 #include "app/bridge_session.h"
@@ -110,6 +111,12 @@ void WindowSoundMuteTest::aSinkMutedWithPactlLightsTheButtonAndShowsOnScreen() {
   Pactl({"set-sink-mute", "@DEFAULT_SINK@", "0"});
   QTRY_COMPARE_WITH_TIMEOUT(LastLight(peer), 0, 10000);
   QTRY_VERIFY_WITH_TIMEOUT(!left->font().strikeOut() && !right->font().strikeOut(), 10000);
+
+  // The same from another client of the mixer, which mutes the sink too.
+  QCOMPARE(RunCommand({MixerctlProgram(), "set", "MasterMute", "1"}).exitCode, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(LastLight(peer), 127, 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(left->font().strikeOut() && right->font().strikeOut(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(SinkMuted("vantrel_out"), 10000);
   window.close();
 }
 
