@@ -58,10 +58,6 @@ TEST_F(MuteSoundTest, AMutedWaveStripSilencesItsStreamAndLevelsNeverMute) {
 }
 
 TEST_F(MuteSoundTest, AnAuxBusFollowsItsMuteAndAnOutsideMuteComesBack) {
-  SkipUnlessPipeWire();
-  if (IsSkipped()) {
-    return;
-  }
   Start("pulse", kToneMapping);
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
   // Analog 1 sends to Aux 3, which plays on output A1+2, the default sink.

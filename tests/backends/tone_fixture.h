@@ -31,19 +31,21 @@ inline int CountBusSinks() {
   return count;
 }
 
-// RMS (full scale 1) of `seconds` recorded from `source`, the first quarter
-// second left out while the graph settles. The recording is as long as
-// asked however late the recorder starts (parec takes over a second to
-// start on a loaded PulseAudio); one that brings less within 10 s answers
-// NaN, which is neither silent nor loud. The answer is the median of 20 ms
-// windows: a dropout of a loaded machine (every sound falls silent for a
-// moment) moves no level measured here.
+// RMS (full scale 1) of the last `seconds` recorded from `source`, after a
+// start that lets the graph settle: a quarter second on PipeWire, more on
+// PulseAudio, where what was just set takes longer to be heard. The
+// recording is as long as asked however late the recorder starts (parec
+// takes over a second to start on a loaded PulseAudio); one that brings
+// less within 20 s answers NaN, which is neither silent nor loud. The
+// answer is the median of 20 ms windows: a dropout of a loaded machine
+// (every sound falls silent for a moment) moves no level measured here.
 inline double RecordedRms(const std::string& source, double seconds) {
+  const bool pipeWire = std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire";
   constexpr std::size_t kFrameBytes = 4; // two 16-bit channels
-  const std::size_t skip = kRate / 4 * kFrameBytes;
+  const std::size_t skip = static_cast<std::size_t>((pipeWire ? 0.25 : 2.5) * kRate) * kFrameBytes;
   const auto bytes = skip + static_cast<std::size_t>(seconds * kRate) * kFrameBytes;
   const CommandResult result =
-      RunCommand({"/usr/bin/timeout", "10", "/bin/sh", "-c",
+      RunCommand({"/usr/bin/timeout", "20", "/bin/sh", "-c",
                   "/usr/bin/parec --latency-msec=20 --raw --format=s16le --rate=48000 "
                   "--channels=2 --device=\"$0\" | head -c " +
                       std::to_string(bytes),
