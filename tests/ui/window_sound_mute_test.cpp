@@ -66,8 +66,8 @@ void WindowSoundMuteTest::aSinkMutedWithPactlLightsTheButtonAndShowsOnScreen() {
   QCOMPARE(QString::fromStdString(JackTestServerProblem()), QString());
   Pactl({"set-sink-mute", "@DEFAULT_SINK@", "0"});
   QVERIFY(StopMixerNameOwner());
-  MixerdTempDir stateDir;
-  MixerdProcess server(stateDir.Path() + "/mixer.state", {"--backend", "pulse"});
+  TempDir stateDir;
+  MixerdProcess server(stateDir.File("mixer.state"), {"--backend", "pulse"});
   QVERIFY(server.Start());
 
   JackPeer peer;
@@ -87,7 +87,7 @@ void WindowSoundMuteTest::aSinkMutedWithPactlLightsTheButtonAndShowsOnScreen() {
   MixerLinkOptions options;
   options.startServer = false;
   CMixerLink link(options);
-  CBridgeSession session(&settings, true, midi.input, midi.output, midi.controllers, link);
+  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   ui::CBridgeDlg window(session, midi.controllers.WakeFd());
   window.OnInitDialog();
   window.show();
