@@ -11,6 +11,8 @@
 
 #include <pulse/volume.h>
 
+#include <cmath>
+
 namespace vantrel::test {
 namespace {
 
@@ -27,8 +29,10 @@ protected:
   }
 };
 
+// The default taper: a mixer value is the same fraction of the server's own
+// volume scale (65536 is 100 %).
 long ServerVolume(int32_t mixerValue) {
-  return static_cast<long>(pa_sw_volume_from_linear(mixerValue / 65535.0));
+  return std::lround(mixerValue / 65535.0 * PA_VOLUME_NORM);
 }
 
 TEST_P(SoundEndToEndTest, KnobsMoveAPlayingStreamAndTheSinkAndPactlComesBack) {
@@ -45,9 +49,10 @@ TEST_P(SoundEndToEndTest, KnobsMoveAPlayingStreamAndTheSinkAndPactlComesBack) {
     return Near(StreamVolume("End To End Player"), {stream, stream});
   })) << Join(StreamVolume("End To End Player"));
 
+  // 20 % on the desktop is 20 % of the mixer's range.
   Pactl({"set-sink-volume", "vantrel_out", "20%"});
-  EXPECT_EQ(WaitForValue(RowOfKey("VolLCC"), 524), 524);
-  EXPECT_EQ(Read(RowOfKey("VolRCC")), 524);
+  EXPECT_EQ(WaitForValue(RowOfKey("VolLCC"), 13107), 13107);
+  EXPECT_EQ(Read(RowOfKey("VolRCC")), 13107);
 }
 
 // A Mackie surface on the peer: the Wave strip (the surface's seventh)
