@@ -7,6 +7,12 @@
 // The time includes one vantrel-mixerctl process start (a few ms), the
 // module load, the loopback's 10 ms latency and the recorder's latency.
 //
+// SendAddedLatency: bursts of the sine (50 ms every 200 ms) play into the
+// source Analog 1 drives, its Aux 1 send at full; two recorders of the same
+// latency read that source and the bus's monitor, and each burst's onset
+// on the bus is timed against its onset at the source. The difference is
+// what the send path adds: the loopback and the graph's quantum.
+//
 // ServerCpuWithFourBusesAndEffects: the share of one core that the private
 // sound server's processes (pipewire and pipewire-pulse, which runs the
 // effects) take while all four buses run through an effect, a send feeding
@@ -48,23 +54,21 @@ void Ctl(const std::vector<std::string>& words) {
   RunCommand(args);
 }
 
-// Reads the monitor of Aux 1 and stamps the first loud frame after Arm().
+// Reads a source (by default the monitor of Aux 1) and stamps the first
+// loud frame after Arm() that follows at least `quietFrames` quiet ones.
 class BusListener {
 public:
-  BusListener() {
+  explicit BusListener(std::string device = "vantrel_aux1.monitor", int quietFrames = 0)
+      : m_quietNeeded(quietFrames) {
     int fds[2] = {-1, -1};
     if (::pipe(fds) == 0) {
       posix_spawn_file_actions_t actions;
       posix_spawn_file_actions_init(&actions);
       posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
       posix_spawn_file_actions_addclose(&actions, fds[0]);
-      std::vector<std::string> args = {"/usr/bin/parec",
-                                       "--latency-msec=5",
-                                       "--raw",
-                                       "--format=s16le",
-                                       "--rate=48000",
-                                       "--channels=1",
-                                       "--device=vantrel_aux1.monitor"};
+      std::vector<std::string> args = {"/usr/bin/parec",    "--latency-msec=5", "--raw",
+                                       "--format=s16le",    "--rate=48000",     "--channels=1",
+                                       "--device=" + device};
       std::vector<char*> argv;
       for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -93,6 +97,7 @@ public:
 
   void Arm() {
     m_heard = false;
+    m_quiet = 0;
     m_armed = true;
   }
   // The time of the first loud frame since Arm(), or nothing within 2 s.
@@ -115,16 +120,22 @@ private:
         continue;
       }
       for (int16_t sample : samples) {
-        if (std::abs(sample) > 1000) {
+        if (std::abs(sample) <= 1000) {
+          ++m_quiet;
+        } else if (m_quiet >= m_quietNeeded) {
           m_at = Clock::now();
           m_heard = true;
           m_armed = false;
           break;
+        } else {
+          m_quiet = 0;
         }
       }
     }
   }
 
+  const int m_quietNeeded;
+  int m_quiet = 0; // reader thread only
   pid_t m_recorder = 0;
   FILE* m_pipe = nullptr;
   std::atomic<bool> m_stop{false};
@@ -165,15 +176,47 @@ public:
         m_dir.File("mixer.state"),
         BackendWithMapping(m_dir, "[Analog 1]\nsource = node.name ~ ^vantrel_tone\n", "pulse"));
   }
-  pid_t Play() const {
-    return StartProgram(
-        {"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", m_dir.File("sine.raw")});
+  pid_t Play() const { return PlayFile(m_dir.File("sine.raw")); }
+  // Bursts of the sine: 50 ms of every 200 ms, for `seconds`.
+  pid_t PlayBursts(int seconds) const {
+    const std::string bursts = m_dir.File("bursts.raw");
+    WriteBursts(bursts, seconds);
+    return PlayFile(bursts);
   }
 
 private:
+  static pid_t PlayFile(const std::string& file) {
+    return StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=vantrel_tone", file});
+  }
+  // pacat's default format: 16-bit stereo at 44.1 kHz.
+  static void WriteBursts(const std::string& path, int seconds) {
+    constexpr int kRate = 44100;
+    std::ofstream out(path, std::ios::binary);
+    for (int frame = 0; frame < seconds * kRate; ++frame) {
+      const bool loud = frame % (kRate / 5) < kRate / 20;
+      const double value = loud ? kSineAmplitude * std::sin(2 * M_PI * 440.0 * frame / kRate) : 0;
+      const auto sample = static_cast<int16_t>(value * 32767);
+      const int16_t both[2] = {sample, sample};
+      out.write(reinterpret_cast<const char*>(both), sizeof both);
+    }
+  }
+
   TempDir m_dir;
   std::string m_module;
 };
+
+// Starts the server and waits for its Aux 1 sink, then sets that bus to full.
+bool StartWithAux1AtFull(benchmark::State& state, MixerdProcess& server) {
+  if (!server.Start()) {
+    state.SkipWithError("vantrel-mixerd did not start");
+    return false;
+  }
+  Eventually([] {
+    return Pactl({"list", "short", "sinks"}).find("vantrel_aux1") != std::string::npos;
+  });
+  Ctl({"set", "BusLevel", "0", "65535"});
+  return true;
+}
 
 void SendRaisedToSoundOnBus(benchmark::State& state) {
   if (!OnPipeWire(state)) {
@@ -181,15 +224,10 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
   }
   const ToneSink tone(120);
   MixerdProcess server = tone.Server();
-  if (!server.Start()) {
-    state.SkipWithError("vantrel-mixerd did not start");
+  if (!StartWithAux1AtFull(state, server)) {
     return;
   }
   pid_t player = tone.Play();
-  Eventually([] {
-    return Pactl({"list", "short", "sinks"}).find("vantrel_aux1") != std::string::npos;
-  });
-  Ctl({"set", "BusLevel", "0", "65535"});
   BusListener listener;
   std::vector<double> micros;
   for (auto _ : state) {
@@ -205,6 +243,41 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
     }
     const double us = std::chrono::duration<double, std::micro>(*heard - start).count();
     state.SetIterationTime(us / 1e6);
+    micros.push_back(us);
+  }
+  ReportPercentiles(state, micros);
+  EndProgram(player);
+  server.Stop();
+}
+
+void SendAddedLatency(benchmark::State& state) {
+  if (!OnPipeWire(state)) {
+    return;
+  }
+  const ToneSink tone(0);
+  MixerdProcess server = tone.Server();
+  if (!StartWithAux1AtFull(state, server)) {
+    return;
+  }
+  pid_t player = tone.PlayBursts(60);
+  Ctl({"set", "SendLevel", "0", "0", "0", "65535"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // 100 ms of quiet before an onset: only a burst's start counts.
+  constexpr int kQuietFrames = 4800;
+  BusListener strip("vantrel_tone.monitor", kQuietFrames);
+  BusListener bus("vantrel_aux1.monitor", kQuietFrames);
+  std::vector<double> micros;
+  for (auto _ : state) {
+    strip.Arm();
+    bus.Arm();
+    const auto atStrip = strip.Wait();
+    const auto atBus = bus.Wait();
+    if (!atStrip || !atBus) {
+      state.SkipWithError("no burst reached the strip or the bus");
+      break;
+    }
+    const double us = std::chrono::duration<double, std::micro>(*atBus - *atStrip).count();
+    state.SetIterationTime(std::max(us, 0.0) / 1e6);
     micros.push_back(us);
   }
   ReportPercentiles(state, micros);
@@ -246,6 +319,8 @@ void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {
 BENCHMARK(ServerCpuWithFourBusesAndEffects)->Iterations(1)->Unit(benchmark::kSecond);
 
 BENCHMARK(SendRaisedToSoundOnBus)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(SendAddedLatency)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace vantrel::test
