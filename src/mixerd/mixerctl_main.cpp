@@ -6,6 +6,7 @@
 #include "mixer/mixer_values.h"
 #include "pages/aux_labels.h"
 #include "posix/stop_signals.h"
+#include "text/integer_text.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -82,9 +83,7 @@ public:
 };
 
 bool IsInteger(const std::string& word) {
-  char* end = nullptr;
-  std::strtol(word.c_str(), &end, 10);
-  return !word.empty() && *end == '\0';
+  return ParseInt32(word).has_value();
 }
 
 std::string SourceName(int32_t type, int32_t index) {
@@ -102,14 +101,12 @@ const ValueResults& ValueOf(const MixerValues& values, Method getter,
 }
 
 int32_t ParseInt(const std::string& text, std::string_view what) {
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
+  const std::optional<int32_t> value = ParseInt32(text);
+  if (!value) {
     throw UsageError("\"" + text + "\" is not a valid " + std::string(what) +
                      " (an integer is expected).");
   }
-  return static_cast<int32_t>(value);
+  return *value;
 }
 
 // Finds the method `name` names, trying the prefixes that `command` allows.

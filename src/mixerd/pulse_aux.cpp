@@ -2,6 +2,7 @@
 
 #include "pulse_effects.h"
 #include "pulse_volume.h"
+#include "text/integer_text.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -266,7 +267,7 @@ PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
     Done(pa_context_unload_module(m_context, it->second.index, &PulseAux::OnUnloaded, this));
   }
   if (it->first.starts_with("bus ")) {
-    const auto bus = static_cast<std::size_t>(std::stoi(it->first.substr(4)));
+    const auto bus = static_cast<std::size_t>(ParseInt32(it->first.substr(4)).value_or(0));
     m_busVolumes[bus] = -1;
     m_busMutes[bus] = -1;
   }
