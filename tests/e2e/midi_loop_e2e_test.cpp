@@ -21,10 +21,16 @@ TEST_P(MidiLoopTest, WithFeedbackALoopIsFoundStopsAndLeavesOutsideChangesAlone) 
   WriteProfile({{"Aux1CC", 20}, {"U3PanCC", 21}, {"A1VolCC", 7}});
   CSettings(m_profilePath).WriteInt(kFeedbackKey, 1);
   StartBridge();
-  const std::vector<std::string> in = m_peer->ConnectionsOf(m_peer->OutputName(0));
-  const std::vector<std::string> out = m_peer->ConnectionsOf(m_peer->InputName(0));
-  ASSERT_EQ(in.size(), 1u);
-  ASSERT_EQ(out.size(), 1u);
+  // The program connects its ports to the peer's once it runs; the window
+  // may still be doing so when it reports itself started.
+  std::vector<std::string> in;
+  std::vector<std::string> out;
+  ASSERT_TRUE(Eventually([&] {
+    in = m_peer->ConnectionsOf(m_peer->OutputName(0));
+    out = m_peer->ConnectionsOf(m_peer->InputName(0));
+    return in.size() == 1 && out.size() == 1;
+  })) << in.size()
+      << " connections in, " << out.size() << " out";
   jack_client_t* wire =
       jack_client_open(("vt-wire-" + std::to_string(getpid())).c_str(), JackNoStartServer, nullptr);
   ASSERT_NE(wire, nullptr);
