@@ -16,12 +16,16 @@ class MuteSoundTest : public ToneTest {};
 constexpr double kSilence = 1e-4;
 
 // Whether half a second recorded from the default sink's monitor is silent,
-// or at least `floor` loud, once the server has applied what was set.
+// or at least `floor` loud, once the server has applied what was set. Each
+// recording takes seconds to start on PulseAudio, more under a sanitizer,
+// so the wait allows several.
+constexpr auto kSoundWait = std::chrono::seconds(40);
 bool Silent() {
-  return Eventually([] { return RecordedRms("vantrel_out.monitor", 0.5) < kSilence; });
+  return Eventually([] { return RecordedRms("vantrel_out.monitor", 0.5) < kSilence; }, kSoundWait);
 }
 bool Sounds(double floor) {
-  return Eventually([floor] { return RecordedRms("vantrel_out.monitor", 0.5) > floor; });
+  return Eventually([floor] { return RecordedRms("vantrel_out.monitor", 0.5) > floor; },
+                    kSoundWait);
 }
 
 TEST_F(MuteSoundTest, AMutedWaveStripSilencesItsStreamAndLevelsNeverMute) {
