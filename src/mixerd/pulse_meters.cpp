@@ -193,12 +193,13 @@ void PulseMeters::Sync() {
 }
 
 void PulseMeters::Open(const MeterSource& source) {
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kPeakRate, 2};
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kPeakRate, 2};
   pa_channel_map map{};
   pa_channel_map_init_stereo(&map);
   pa_proplist* properties = pa_proplist_new();
   pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, kStreamName);
-  pa_stream* stream = pa_stream_new_with_proplist(m_context, kStreamName, &spec, &map, properties);
+  pa_stream* stream =
+      pa_stream_new_with_proplist(m_context, kStreamName, &format, &map, properties);
   pa_proplist_free(properties);
   if (stream == nullptr) {
     m_failed[source] = Clock::now() + kRetryDelay;
@@ -215,7 +216,7 @@ void PulseMeters::Open(const MeterSource& source) {
   }
   pa_buffer_attr attributes{};
   std::memset(&attributes, 0xff, sizeof attributes);
-  attributes.fragsize = sizeof(float) * spec.channels;
+  attributes.fragsize = sizeof(float) * format.channels;
   // Meters never move, and never keep an idle device from suspending.
   const auto flags =
       static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY |

@@ -137,10 +137,10 @@ void CSurfaceLink::Arm() {
   const auto due = std::min(m_surface.NextDue(now).value_or(namesIn), namesIn);
   // A zero value would disarm the timer: what is due now waits a moment.
   const long nanos = std::max<long>(due.count() * 1000000L, 100000L);
-  itimerspec spec{};
-  spec.it_value.tv_sec = nanos / 1000000000L;
-  spec.it_value.tv_nsec = nanos % 1000000000L;
-  timerfd_settime(m_timer.Get(), 0, &spec, nullptr);
+  itimerspec wakeAt{};
+  wakeAt.it_value.tv_sec = nanos / 1000000000L;
+  wakeAt.it_value.tv_nsec = nanos % 1000000000L;
+  timerfd_settime(m_timer.Get(), 0, &wakeAt, nullptr);
 }
 
 } // namespace vantrel
