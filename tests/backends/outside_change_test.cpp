@@ -7,15 +7,35 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace vantrel::test {
 namespace {
 
+// New streams of the application, each of which PipeWire starts at its
+// remembered 20 %: each plays at the Wave strip's 30000 and the strip keeps it.
+void ExpectEachNewStreamPlaysAtTheStripsLevel(const std::string& application) {
+  Set({"SourceVolume", "2", "0", "30000"});
+  const long wanted = ServerVolumeOf(30000);
+  for (int trial = 0; trial < 3; ++trial) {
+    Player again(application, {}, PlayerNaming::Client);
+    EXPECT_TRUE(Eventually([&] {
+      return Near(StreamVolume(application), {wanted, wanted});
+    })) << Join(StreamVolume(application));
+    // Past the time the server takes to restore its remembered volume.
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(Get({"SourceVolume", "2", "0"}), 30000) << "trial " << trial;
+    EXPECT_TRUE(Near(StreamVolume(application), {wanted, wanted}))
+        << Join(StreamVolume(application));
+  }
+}
+
 TEST_F(SoundBackendTest, ARememberedStreamVolumeNeverTakesOverItsStrip) {
   Start("pulse", "");
   {
-    Player first("Remembered Player");
+    Player first("Remembered Player", {}, PlayerNaming::Client);
     ASSERT_TRUE(Eventually([] {
       const long wave = ServerVolumeOf(49152);
       return Near(StreamVolume("Remembered Player"), {wave, wave});
@@ -25,19 +45,30 @@ TEST_F(SoundBackendTest, ARememberedStreamVolumeNeverTakesOverItsStrip) {
     Pactl({"set-sink-input-volume", StreamIndex("Remembered Player"), "20%"});
     ASSERT_TRUE(Eventually([] { return Get({"SourceVolume", "2", "0"}) == 13107; }));
   }
-  Set({"SourceVolume", "2", "0", "30000"});
-  const long wanted = ServerVolumeOf(30000);
-  for (int trial = 0; trial < 3; ++trial) {
-    Player again("Remembered Player");
-    EXPECT_TRUE(Eventually([&] {
-      return Near(StreamVolume("Remembered Player"), {wanted, wanted});
-    })) << Join(StreamVolume("Remembered Player"));
-    // Past the time the server takes to restore its remembered volume.
-    std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(Get({"SourceVolume", "2", "0"}), 30000) << "trial " << trial;
-    EXPECT_TRUE(Near(StreamVolume("Remembered Player"), {wanted, wanted}))
-        << Join(StreamVolume("Remembered Player"));
+  ExpectEachNewStreamPlaysAtTheStripsLevel("Remembered Player");
+}
+
+// The same with the volume remembered while no service ran: the restore
+// meets a service that never saw the application before.
+TEST_F(SoundBackendTest, AVolumeRememberedBeforeTheServiceStartedNeverTakesOverItsStrip) {
+  const long remembered = ServerVolumeOf(13107);
+  {
+    Player first("Earlier Player", {}, PlayerNaming::Client);
+    Pactl({"set-sink-input-volume", StreamIndex("Earlier Player"), "20%"});
+    ASSERT_TRUE(Eventually([&] {
+      return Near(StreamVolume("Earlier Player"), {remembered, remembered});
+    }));
   }
+  if (std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire") {
+    // The restore this is about is on: with no service, a new stream comes
+    // at the remembered volume.
+    Player restored("Earlier Player", {}, PlayerNaming::Client);
+    ASSERT_TRUE(Eventually([&] {
+      return Near(StreamVolume("Earlier Player"), {remembered, remembered});
+    })) << Join(StreamVolume("Earlier Player"));
+  }
+  Start("pulse", "");
+  ExpectEachNewStreamPlaysAtTheStripsLevel("Earlier Player");
 }
 
 TEST_F(SoundBackendTest, AnOutsideChangeToAValueSentEarlierIsTaken) {

@@ -138,9 +138,13 @@ void EndProgram(pid_t& pid) {
   }
 }
 
-Player::Player(const std::string& applicationName, const std::vector<std::string>& properties) {
+Player::Player(const std::string& applicationName, const std::vector<std::string>& properties,
+               PlayerNaming naming) {
   std::vector<std::string> args = {"/usr/bin/pacat", "--playback", "--raw",
                                    "--property=application.name=" + applicationName};
+  if (naming == PlayerNaming::Client) {
+    args.push_back("--client-name=" + applicationName);
+  }
   for (const std::string& property : properties) {
     args.push_back("--property=" + property);
   }

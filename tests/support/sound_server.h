@@ -50,11 +50,16 @@ pid_t StartProgram(std::vector<std::string> args);
 void EndProgram(pid_t& pid);
 
 // A playback stream of silence, named for the mapping rules, until destroyed;
-// `properties` ("media.name=...") are set on it as well.
+// `properties` ("media.name=...") are set on it as well. The name goes on
+// the stream, or also on the player's connection as most applications put
+// it (PipeWire then remembers the stream's volume under another key and
+// restores it later after the stream appears).
+enum class PlayerNaming { Stream, Client };
 class Player {
 public:
   explicit Player(const std::string& applicationName,
-                  const std::vector<std::string>& properties = {});
+                  const std::vector<std::string>& properties = {},
+                  PlayerNaming naming = PlayerNaming::Stream);
   ~Player() { EndProgram(m_pid); }
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
