@@ -11,8 +11,6 @@ namespace vantrel::mixerd {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // The server hands each meter stream one peak per side this often: twice
 // per update, so an update rarely finds nothing new.
 constexpr uint32_t kPeakRate = 2 * mixer_dbus::kMeterUpdatesPerSecond;
@@ -23,6 +21,19 @@ constexpr auto kUpdateInterval =
 constexpr int kHoldUpdates = 5;
 // An object whose stream failed is tried again after this long.
 constexpr auto kRetryDelay = std::chrono::seconds(1);
+// Only the newest peaks count, two updates' worth, so that a late update
+// still sees all of its own. A stream that was held up hands over seconds
+// of old peaks at once, and those are not the level now.
+constexpr std::size_t kFreshFrames = 2 * kPeakRate / mixer_dbus::kMeterUpdatesPerSecond;
+// PipeWire under load can stop feeding a stream that monitors a playing
+// stream for seconds, or for good, and never fail it; unlinking it from
+// outside does the same. A meter stream that hands over nothing for this
+// long while its object plays is made again: a new one is fed at once. Each
+// time it is made again without hearing anything the wait doubles, up to
+// eight times as long, for a server that is slow to feed any new stream
+// (PulseAudio's null sink, the first time).
+constexpr auto kStallTime = std::chrono::milliseconds(500);
+constexpr int kStallDoublings = 3;
 constexpr char kStreamName[] = "Vantrel level meter";
 
 } // namespace
@@ -48,15 +59,42 @@ std::optional<MeterSource> MeterSourceOf(TargetKind kind, uint32_t index, const 
 struct PulseMeters::Meter {
   pa_stream* stream = nullptr;
   bool failed = false;
-  bool heard = false; // peaks came since the last update
-  SidePeaks peak;     // the loudest since the last update
-  SidePeaks shown;    // what the last update said
+  // The newest peaks since the last update (a ring) and how many came.
+  std::array<SidePeaks, kFreshFrames> fresh{};
+  std::size_t frames = 0;
+  SidePeaks shown; // what the last update said
   int quietUpdates = 0;
+  // The stall watch: when the server last handed over anything, how often
+  // this object's stream was made again since it last did, the server's
+  // answer awaited on whether the object plays, and the verdict.
+  Clock::time_point lastData = Clock::now();
+  int stalls = 0;
+  pa_operation* check = nullptr;
+  uint32_t playingOn = PA_INVALID_INDEX; // the sink a checked stream plays on
+  bool stalled = false;
 
   ~Meter() {
+    if (check != nullptr) {
+      pa_operation_cancel(check);
+      pa_operation_unref(check);
+    }
     if (stream != nullptr) {
       Close(stream);
     }
+  }
+
+  SidePeaks Freshest() const {
+    SidePeaks loudest;
+    for (std::size_t at = 0; at < std::min(frames, fresh.size()); ++at) {
+      loudest.left = std::max(loudest.left, fresh[at].left);
+      loudest.right = std::max(loudest.right, fresh[at].right);
+    }
+    return loudest;
+  }
+
+  void EndCheck() {
+    pa_operation_unref(check);
+    check = nullptr;
   }
 
   // A stream the server is still making cannot be disconnected yet, and
@@ -144,16 +182,17 @@ void PulseMeters::StartTimer() {
 
 void PulseMeters::Tick() {
   Sync();
+  const auto now = Clock::now();
   MeterFrame frame{};
   for (auto& [source, meter] : m_meters) {
-    if (meter->heard) {
-      meter->shown = meter->peak;
+    if (meter->frames > 0) {
+      meter->shown = meter->Freshest();
       meter->quietUpdates = 0;
     } else if (++meter->quietUpdates > kHoldUpdates) {
       meter->shown = {};
     }
-    meter->peak = {};
-    meter->heard = false;
+    meter->frames = 0;
+    WatchForStall(source, *meter, now);
     // A strip's level is the loudest of its objects.
     std::optional<SidePeaks>& level = frame[static_cast<std::size_t>(source.meter)];
     const SidePeaks before = level.value_or(SidePeaks{});
@@ -166,17 +205,21 @@ void PulseMeters::Tick() {
   StartTimer();
 }
 
-// Opens a stream for each object that has none and closes those of objects
-// that went or whose stream failed.
+// Opens a stream for each object that has none, closes those of objects
+// that went or whose stream failed, and makes stalled ones again at once.
 void PulseMeters::Sync() {
   const std::vector<MeterSource> wanted = m_sources();
   const std::set<MeterSource> wantedSet(wanted.begin(), wanted.end());
   const auto now = Clock::now();
+  std::map<MeterSource, int> stalls;
   for (auto it = m_meters.begin(); it != m_meters.end();) {
-    if (it->second->failed) {
+    const Meter& meter = *it->second;
+    if (meter.failed) {
       m_failed[it->first] = now + kRetryDelay;
+    } else if (meter.stalled) {
+      stalls[it->first] = meter.stalls + 1;
     }
-    if (it->second->failed || !wantedSet.contains(it->first)) {
+    if (meter.failed || meter.stalled || !wantedSet.contains(it->first)) {
       it = m_meters.erase(it);
     } else {
       ++it;
@@ -187,12 +230,59 @@ void PulseMeters::Sync() {
   });
   for (const MeterSource& source : wantedSet) {
     if (!m_meters.contains(source) && !m_failed.contains(source)) {
-      Open(source);
+      const auto stalled = stalls.find(source);
+      Open(source, stalled != stalls.end() ? stalled->second : 0);
     }
   }
 }
 
-void PulseMeters::Open(const MeterSource& source) {
+// A sink, or a source (a sink's monitor among them), plays when it runs.
+template <typename Info, auto kRunning>
+void PulseMeters::OnStalledDevice(pa_context*, const Info* info, int /*eol*/, void* tag) {
+  auto& meter = *static_cast<Meter*>(tag);
+  if (info != nullptr) {
+    meter.stalled = info->state == kRunning;
+    return;
+  }
+  meter.EndCheck();
+}
+
+// Asks the server whether the object of a meter that has heard nothing for
+// a while plays; at most once per wait, so an object that stays quiet or
+// goes costs one question per wait and no new stream.
+void PulseMeters::WatchForStall(const MeterSource& source, Meter& meter, Clock::time_point now) {
+  const auto wait = kStallTime * (1 << std::min(meter.stalls, kStallDoublings));
+  if (meter.check != nullptr || meter.stalled ||
+      pa_stream_get_state(meter.stream) != PA_STREAM_READY || now - meter.lastData < wait) {
+    return;
+  }
+  meter.lastData = now;
+  meter.check = source.stream != PA_INVALID_INDEX
+                    ? pa_context_get_sink_input_info(m_context, source.stream,
+                                                     &PulseMeters::OnStalledStream, &meter)
+                    : pa_context_get_source_info_by_name(
+                          m_context, source.device.c_str(),
+                          &PulseMeters::OnStalledDevice<pa_source_info, PA_SOURCE_RUNNING>, &meter);
+}
+
+// A playback stream plays when it is not corked and its sink runs.
+void PulseMeters::OnStalledStream(pa_context* context, const pa_sink_input_info* info, int /*eol*/,
+                                  void* tag) {
+  auto& meter = *static_cast<Meter*>(tag);
+  if (info != nullptr) {
+    meter.playingOn = info->corked == 0 ? info->sink : PA_INVALID_INDEX;
+    return;
+  }
+  meter.EndCheck();
+  if (meter.playingOn != PA_INVALID_INDEX) {
+    meter.check = pa_context_get_sink_info_by_index(
+        context, meter.playingOn, &PulseMeters::OnStalledDevice<pa_sink_info, PA_SINK_RUNNING>,
+        &meter);
+    meter.playingOn = PA_INVALID_INDEX;
+  }
+}
+
+void PulseMeters::Open(const MeterSource& source, int stalls) {
   const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kPeakRate, 2};
   pa_channel_map map{};
   pa_channel_map_init_stereo(&map);
@@ -207,6 +297,7 @@ void PulseMeters::Open(const MeterSource& source) {
   }
   auto meter = std::make_unique<Meter>();
   meter->stream = stream;
+  meter->stalls = stalls;
   pa_stream_set_read_callback(stream, &PulseMeters::OnRead, meter.get());
   pa_stream_set_state_callback(stream, &PulseMeters::OnStreamState, meter.get());
   // A playback stream is heard through the monitor of whatever sink it
@@ -236,15 +327,16 @@ void PulseMeters::OnRead(pa_stream* stream, size_t /*bytes*/, void* tag) {
     if (pa_stream_peek(stream, &data, &length) < 0 || length == 0) {
       return;
     }
-    // A hole (data null) carries no peaks.
+    // A hole (data null) carries no peaks, but the stream is fed.
+    meter.lastData = Clock::now();
+    meter.stalls = 0;
     const auto* bytes = static_cast<const char*>(data);
     for (size_t at = 0; bytes != nullptr && at + 2 * sizeof(float) <= length;
          at += 2 * sizeof(float)) {
       std::array<float, 2> sides{};
       std::memcpy(sides.data(), bytes + at, sizeof sides);
-      meter.peak.left = std::max(meter.peak.left, static_cast<double>(std::fabs(sides[0])));
-      meter.peak.right = std::max(meter.peak.right, static_cast<double>(std::fabs(sides[1])));
-      meter.heard = true;
+      meter.fresh[meter.frames++ % kFreshFrames] = {static_cast<double>(std::fabs(sides[0])),
+                                                    static_cast<double>(std::fabs(sides[1]))};
     }
     pa_stream_drop(stream);
   }

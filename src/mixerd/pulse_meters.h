@@ -3,9 +3,10 @@
 // record stream per measured object (a source, a sink's monitor, or a
 // playback stream through the monitor of its sink), at a low rate, and one
 // MeterFrame every 1/kMeterUpdatesPerSecond s with each strip's and bus's
-// loudest peak since the last. What is measured is asked of the back end at
+// loudest recent peak. What is measured is asked of the back end at
 // each update, so objects that come and go get and lose their meter within
-// one update. Off, or without a server, no stream of ours exists.
+// one update. A stream the server stops feeding while its object plays is
+// made again. Off, or without a server, no stream of ours exists.
 
 #include "mixer_backend.h"
 
@@ -55,13 +56,20 @@ public:
 
 private:
   struct Meter;
+  using Clock = std::chrono::steady_clock;
   void StartTimer();
   void StopAll();
   void Tick();
   void Sync();
-  void Open(const MeterSource& source);
+  // `stalls`: how often the object's stream was made again for stalling.
+  void Open(const MeterSource& source, int stalls);
+  void WatchForStall(const MeterSource& source, Meter& meter, Clock::time_point now);
   static void OnRead(pa_stream* stream, size_t bytes, void* tag);
   static void OnStreamState(pa_stream* stream, void* tag);
+  static void OnStalledStream(pa_context* context, const pa_sink_input_info* info, int eol,
+                              void* tag);
+  template <typename Info, auto kRunning>
+  static void OnStalledDevice(pa_context* context, const Info* info, int eol, void* tag);
 
   BackendListener& m_listener;
   Sources m_sources;
@@ -71,7 +79,7 @@ private:
   bool m_on = false;
   std::map<MeterSource, std::unique_ptr<Meter>> m_meters;
   // Objects whose stream failed, not tried again before the time given.
-  std::map<MeterSource, std::chrono::steady_clock::time_point> m_failed;
+  std::map<MeterSource, Clock::time_point> m_failed;
 };
 
 } // namespace vantrel::mixerd

@@ -1,6 +1,7 @@
 // Level meters on a real sound server, measured against a sine of known
-// peak: they reach vantrel-mixerctl and the program's link within 1 dB, and
-// the server holds a meter stream only while a client asks for meters.
+// peak: they reach vantrel-mixerctl and the program's link within 1 dB and
+// stay there, a meter stream the server stops feeding comes back, and the
+// server holds a meter stream only while a client asks for meters.
 
 #include "sound_backend_fixture.h"
 
@@ -37,6 +38,27 @@ int CountMeterStreams() {
   return count;
 }
 
+// Cuts PipeWire's links from the sine into our meter: the meter stream
+// stays connected and is never failed, but nothing feeds it.
+bool UnlinkWavesMeter() {
+  std::istringstream links(RunCommand({"/usr/bin/pw-link", "--links", "--id"}).out);
+  // A port's line ("  137 vantrel_sine:output_FL") comes before its links
+  // ("  129   |->  168 vantrel-mixerd:input_FL").
+  const std::regex toMeter(R"(^ *([0-9]+) +\|-> +[0-9]+ vantrel-mixerd:)");
+  bool fromSine = false;
+  int cut = 0;
+  for (std::string line; std::getline(links, line);) {
+    std::smatch link;
+    if (line.find('|') == std::string::npos) {
+      fromSine = line.find(" vantrel_sine:output") != std::string::npos;
+    } else if (fromSine && std::regex_search(line, link, toMeter) &&
+               RunCommand({"/usr/bin/pw-link", "--disconnect", link[1]}).exitCode == 0) {
+      ++cut;
+    }
+  }
+  return cut > 0;
+}
+
 // "vantrel-mixerctl meters" in the background, its output thrown away.
 pid_t StartMetersClient() {
   return StartProgram({"/bin/sh", "-c", "exec " + MixerctlProgram() + " meters >/dev/null 2>&1"});
@@ -68,38 +90,77 @@ protected:
   pid_t m_player = 0;
 };
 
-// The longest run of updates in mixerctl's lines whose level, the first
-// number after `label`, lies within 1 dB of the sine's.
-int LongestRunNearTheSine(const std::string& lines, const std::string& label) {
+// In mixerctl's lines, whether the level after `label` (its first number)
+// ever lay within 1 dB of the sine's, and the longest run of updates away
+// from it after the first that did.
+struct NearTheSine {
+  bool reached = false;
+  int longestAway = 0;
+};
+
+NearTheSine ReadNearTheSine(const std::string& lines, const std::string& label) {
   const std::regex level(label + R"( (-?[0-9.]+|-inf))");
-  int run = 0;
-  int longest = 0;
+  NearTheSine result;
+  int away = 0;
   std::istringstream in(lines);
   for (std::string line; std::getline(in, line);) {
     std::smatch match;
     const bool near = std::regex_search(line, match, level) && match[1] != "-inf" &&
                       std::abs(std::stod(match[1]) - kSineDb) <= 1.0;
-    run = near ? run + 1 : 0;
-    longest = std::max(longest, run);
+    result.reached = result.reached || near;
+    away = near || !result.reached ? 0 : away + 1;
+    result.longestAway = std::max(result.longestAway, away);
   }
-  return longest;
+  return result;
 }
+
+// A meter whose stream stalls is silent for the stall time, the hold and
+// the new stream's start: well under this on a loaded machine, where a
+// stalled PipeWire stream meter once stayed silent for seconds or for good.
+constexpr int kLongestAwayUpdates = 2 * mixer_dbus::kMeterUpdatesPerSecond;
 
 TEST_F(MetersTest, ASineOnWaveReachesMixerctlWithinOneDecibel) {
   PlaySine();
   // 250 updates (10 s): PulseAudio's null sink hands a new monitor stream
-  // its first audio only after the latency it had before (up to 2 s), and
-  // a loaded machine may starve a meter stream for a while.
+  // its first audio only after the latency it had before (up to 2 s).
   const CommandResult result = Ctl({"meters", "--count", "250", "--timeout", "30"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  // Several updates in a row at the sine's level: the meter is live, not
-  // one lucky value. The default sink carries the sine too, and Master
-  // meters its monitor.
+  // Once heard, the sine stays on the meter. The default sink carries the
+  // sine too, and Master meters its monitor.
   for (const char* label :
        {"SourceVolume Wave", "SourceVolume Wave -?[0-9.inf]+", "MasterVolume left"}) {
-    EXPECT_GE(LongestRunNearTheSine(result.out, label), 5) << label << "\n" << result.out;
+    const NearTheSine near = ReadNearTheSine(result.out, label);
+    EXPECT_TRUE(near.reached) << label << "\n" << result.out;
+    EXPECT_LE(near.longestAway, kLongestAwayUpdates) << label << "\n" << result.out;
   }
 }
+
+// Wave's meter as the link hears it: how many updates in a row read within
+// 1 dB of the sine (an update without Wave, or away from it, starts again).
+class WaveMeter {
+public:
+  explicit WaveMeter(CMixerLink& link) : m_link(link) {}
+
+  int Take() {
+    for (MeterUpdate update; m_link.TakeMeterUpdate(update);) {
+      const auto one = std::ranges::find(update, m_slot, &mixer_dbus::MeterReading::slot);
+      m_last = one != update.end() ? *one : mixer_dbus::MeterReading{};
+      const bool near = one != update.end() && std::abs(one->Peak() / 100.0 - kSineDb) <= 1.0;
+      m_near = near ? m_near + 1 : 0;
+    }
+    return m_near;
+  }
+
+  const mixer_dbus::MeterReading& Last() const { return m_last; }
+  std::string Said() const { return "Wave's last level " + std::to_string(m_last.Peak() / 100.0); }
+
+private:
+  CMixerLink& m_link;
+  const std::size_t m_slot =
+      *mixer_dbus::ValueSlot(mixer_dbus::Method::GetSourceVolume, std::array<int32_t, 2>{2, 0});
+  int m_near = 0;
+  mixer_dbus::MeterReading m_last;
+};
 
 TEST_F(MetersTest, ASineOnWaveReachesTheLinkWithinOneDecibel) {
   PlaySine();
@@ -107,25 +168,12 @@ TEST_F(MetersTest, ASineOnWaveReachesTheLinkWithinOneDecibel) {
   link->SetMetersWanted(MeterViewer::Window, true);
   const std::size_t wave =
       *mixer_dbus::ValueSlot(mixer_dbus::Method::GetSourceVolume, std::array<int32_t, 2>{2, 0});
-  int loud = 0;
-  mixer_dbus::MeterReading reading;
+  WaveMeter meter(*link);
   // Several updates in a row at the sine's level: the meter is live, not one lucky value.
   ASSERT_TRUE(PumpLinkUntil(
-      *link,
-      [&] {
-        MeterUpdate update;
-        while (link->TakeMeterUpdate(update)) {
-          for (const mixer_dbus::MeterReading& one : update) {
-            if (one.slot == wave) {
-              reading = one;
-              loud = std::abs(one.Peak() / 100.0 - kSineDb) <= 1.0 ? loud + 1 : 0;
-            }
-          }
-        }
-        return loud >= 5;
-      },
-      10s))
-      << "Wave's last level " << reading.Peak() / 100.0 << " dB";
+      *link, [&] { return meter.Take() >= 5; }, 10s))
+      << meter.Said();
+  const mixer_dbus::MeterReading& reading = meter.Last();
   EXPECT_EQ(reading.sideCount, 2u);
   EXPECT_TRUE(link->TakeMeterNotice(MeterViewer::Window).empty());
   const mixer_dbus::MeterReading* latest = link->LatestMeters().Find(wave);
@@ -175,6 +223,32 @@ TEST_F(MetersTest, StreamsThatComeAndGoGetAndLoseTheirMeter) {
   EXPECT_TRUE(Eventually([&] { return CountMeterStreams() == withoutStream; }))
       << CountMeterStreams();
   EndProgram(client);
+}
+
+// PipeWire stops feeding Wave's meter while the sine plays: the stream is
+// found stalled and made again, and the old one leaves nothing behind.
+TEST_F(MetersTest, AStarvedStreamMeterComesBack) {
+  if (std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) != "pipewire") {
+    GTEST_SKIP() << "only PipeWire's links can be cut from outside";
+  }
+  PlaySine();
+  const std::unique_ptr<CMixerLink> link = ConnectMixerLink();
+  link->SetMetersWanted(MeterViewer::Window, true);
+  WaveMeter wave(*link);
+  ASSERT_TRUE(PumpLinkUntil(
+      *link, [&] { return wave.Take() >= 5; }, 10s))
+      << wave.Said();
+  const int streams = CountMeterStreams();
+  ASSERT_TRUE(UnlinkWavesMeter());
+  EXPECT_TRUE(PumpLinkUntil(
+      *link, [&] { return wave.Take() == 0; }, 10s))
+      << wave.Said();
+  EXPECT_TRUE(PumpLinkUntil(
+      *link, [&] { return wave.Take() >= 5; }, 20s))
+      << wave.Said();
+  EXPECT_TRUE(PumpLinkUntil(
+      *link, [&] { return CountMeterStreams() == streams; }, 10s))
+      << CountMeterStreams() << " meter streams, " << streams << " before";
 }
 
 } // namespace
