@@ -71,7 +71,9 @@ TEST_F(MuteSoundTest, AnAuxBusFollowsItsMuteAndAnOutsideMuteComesBack) {
   Set({"BusLevel", "2", "65535"});
   Set({"SendLevel", "0", "0", "0", "65535"});
   PlaySine();
-  ASSERT_TRUE(Sounds(0.05 * kSineAmplitude));
+  ASSERT_TRUE(Sounds(0.05 * kSineAmplitude))
+      << Pactl({"list", "short", "modules"}) << Pactl({"list", "sink-inputs"})
+      << Pactl({"list", "source-outputs"}) << Pactl({"list", "short", "sinks"});
   const double loud = RecordedRms("vantrel_out.monitor", 0.75);
 
   Set({"BusMute", "2", "1"});

@@ -101,11 +101,12 @@ protected:
       GTEST_SKIP() << "effects and sends from streams are built on PipeWire";
     }
   }
-  // Plays the sine (application "Sine") into the sink whose monitor Analog 1
+  // Plays two minutes of sine (application "Sine"), longer than any test that
+  // waits for sound on a loaded machine, into the sink whose monitor Analog 1
   // takes, or into the default sink, where the Wave strip takes its stream.
   void PlaySine(const std::string& sink = "vantrel_tone") {
     const std::string sine = m_dir.File("sine.raw");
-    WriteSine(sine, 30, kSineAmplitude);
+    WriteSine(sine, 120, kSineAmplitude);
     m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
                              "--property=application.name=Sine", sine});
     ASSERT_GT(m_player, 0);
