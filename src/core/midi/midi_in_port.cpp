@@ -1,5 +1,7 @@
 #include "midi/midi_in_port.h"
 
+#include <optional>
+
 namespace vantrel {
 
 CMidiInPort::CMidiInPort(std::mutex& receiveLock, std::unique_ptr<IMidiInBackend> backend)
@@ -106,11 +108,17 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
     return;
   }
   if (CMidiOutPort* thru = m_thru.load(std::memory_order_acquire)) {
-    bool echo = false;
-    if (CameBack(*thru, message, echo)) {
+    const int64_t arrival = MonotonicMicros();
+    const CRecentSends::Match match = thru->TakeRecentSend(message, arrival);
+    if (CameBack(*thru, message, match, arrival)) {
       return;
     }
-    if (thru->Send(message.status, message.data1, message.data2, !echo) ==
+    // Only what the program said itself, coming back, gets a copy with the
+    // long window: what matched a fresh thru copy may be an encoder's next
+    // step, which must not make the steps after it look like echoes too.
+    const std::optional<int64_t> freshThru =
+        match == CRecentSends::Match::Sent ? std::nullopt : std::optional<int64_t>(arrival);
+    if (thru->Send(message.status, message.data1, message.data2, freshThru) ==
         CMidiOutPort::SendOutcome::Dropped) {
       m_thruDropped.fetch_add(1, std::memory_order_relaxed);
     }
@@ -126,14 +134,14 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
   }
 }
 
-bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message, bool& echo) noexcept {
+bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message,
+                             CRecentSends::Match match, int64_t arrival) noexcept {
   if (const uint32_t generation = thru.DeviceGeneration(); generation != m_outputGeneration) {
     m_outputGeneration = generation;
     m_run = 0;
     m_loopFound.store(false, std::memory_order_release);
   }
-  const int64_t now = MonotonicMicros();
-  if (!thru.TakeRecentSend(message)) {
+  if (match == CRecentSends::Match::None) {
     // A controller playing something of its own ends a run; clock and other
     // system messages neither start nor end one.
     if (message.status < 0xF0) {
@@ -141,10 +149,9 @@ bool CBridgeMidiIn::CameBack(CMidiOutPort& thru, const CMidiMessage& message, bo
     }
     return false;
   }
-  echo = true;
   if (!m_loopFound.load(std::memory_order_relaxed)) {
-    m_run = now - m_lastCameBack <= CRecentSends::kWindowMicros ? m_run + 1 : 1;
-    m_lastCameBack = now;
+    m_run = arrival - m_lastCameBack <= CRecentSends::kWindowMicros ? m_run + 1 : 1;
+    m_lastCameBack = arrival;
     if (m_run < kLoopRun) {
       return false;
     }

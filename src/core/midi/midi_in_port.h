@@ -119,10 +119,11 @@ protected:
   void OnClosed() override;
 
 private:
-  // MIDI thread: true when the message came back through a loop and must
-  // not be fed on; `echo` is set when it was one of ours coming back,
-  // dropped or not (its thru copy then keeps the long window).
-  bool CameBack(CMidiOutPort& thru, const CMidiMessage& message, bool& echo) noexcept;
+  // MIDI thread: counts a message that matched a recent send (`match`) into
+  // the loop watch; true when it came back through a found loop and must
+  // not be fed on.
+  bool CameBack(CMidiOutPort& thru, const CMidiMessage& message, CRecentSends::Match match,
+                int64_t arrival) noexcept;
 
   std::atomic<CMidiOutPort*> m_thru{nullptr};
   std::atomic<CControllerQueue*> m_controllers{nullptr};

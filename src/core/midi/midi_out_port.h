@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,9 +45,12 @@ public:
   // message is dropped and counted).
   int SendShort(uint8_t status, uint8_t data1, uint8_t data2) override;
   // The same, saying why. Never allocates or waits beyond the port's lock.
-  // `freshThru`: a thru copy of a message a controller played, which may
-  // come back only within CRecentSends' short window to count as our own.
-  SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2, bool freshThru = false) noexcept;
+  // `freshThruArrival`: set for a thru copy of a message a controller
+  // played, to the time that message arrived (MonotonicMicros); the copy
+  // counts as our own coming back only within CRecentSends' short window
+  // from then.
+  SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2,
+                   std::optional<int64_t> freshThruArrival = std::nullopt) noexcept;
 
   // Any thread: one whole system exclusive message, 0xF0 to 0xF7 with data
   // bytes between, at most kMaxExclusive bytes. Never allocates or waits
@@ -63,10 +67,10 @@ public:
   // Messages the device could not queue.
   uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
-  // Any thread, never waits: true when `message` is one this port sent
-  // moments ago (see CRecentSends), which is then taken.
-  bool TakeRecentSend(const CMidiMessage& message) noexcept {
-    return m_recent.Take(message, MonotonicMicros());
+  // Any thread, never waits: whether `message`, arrived at `nowMicros`, is
+  // one this port sent moments ago (see CRecentSends), which is then taken.
+  CRecentSends::Match TakeRecentSend(const CMidiMessage& message, int64_t nowMicros) noexcept {
+    return m_recent.Take(message, nowMicros);
   }
   // Changes each time the port opens a device, so that what the input
   // learnt about the old one can be forgotten. Any thread.

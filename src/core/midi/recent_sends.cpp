@@ -30,20 +30,19 @@ int64_t MonotonicMicros() noexcept {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
 }
 
-void CRecentSends::Note(const CMidiMessage& message, int64_t nowMicros, bool freshThru) noexcept {
+void CRecentSends::Note(const CMidiMessage& message, int64_t atMicros, bool freshThru) noexcept {
   if (!IsChannelMessage(message.status)) {
     return;
   }
   const std::size_t at = m_next.fetch_add(1, std::memory_order_relaxed) % kSize;
-  const uint64_t time = static_cast<uint64_t>(nowMicros) & kTimeMask;
-  m_slots[at].store((time << kTimeShift) | (freshThru ? kFreshThru : 0) | kHolds |
-                        BytesOf(message),
+  const uint64_t time = static_cast<uint64_t>(atMicros) & kTimeMask;
+  m_slots[at].store((time << kTimeShift) | (freshThru ? kFreshThru : 0) | kHolds | BytesOf(message),
                     std::memory_order_release);
 }
 
-bool CRecentSends::Take(const CMidiMessage& message, int64_t nowMicros) noexcept {
+CRecentSends::Match CRecentSends::Take(const CMidiMessage& message, int64_t nowMicros) noexcept {
   if (!IsChannelMessage(message.status)) {
-    return false;
+    return Match::None;
   }
   const uint64_t wanted = kHolds | BytesOf(message);
   const uint64_t now = static_cast<uint64_t>(nowMicros) & kTimeMask;
@@ -53,13 +52,14 @@ bool CRecentSends::Take(const CMidiMessage& message, int64_t nowMicros) noexcept
       continue;
     }
     const uint64_t age = (now - (held >> kTimeShift)) & kTimeMask;
-    const int64_t window = (held & kFreshThru) != 0 ? kFreshThruWindowMicros : kWindowMicros;
+    const bool freshThru = (held & kFreshThru) != 0;
+    const int64_t window = freshThru ? kFreshThruWindowMicros : kWindowMicros;
     if (age <= static_cast<uint64_t>(window) &&
         slot.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) {
-      return true;
+      return freshThru ? Match::FreshThru : Match::Sent;
     }
   }
-  return false;
+  return Match::None;
 }
 
 void CRecentSends::Clear() noexcept {

@@ -23,22 +23,31 @@ public:
   // loop through ALSA takes well under a millisecond, through JACK one or
   // two periods (up to 21 ms at 1024 frames and 48 kHz).
   static constexpr int64_t kWindowMicros = 50'000;
-  // The window of a thru copy of a message a controller played: an encoder
-  // turned fast repeats one message, each a few milliseconds after the copy
-  // of the one before went out, and must not look like a loop. A loop of
-  // thru alone (ALSA, or JACK up to 256-frame periods at 48 kHz) returns
-  // within it; anything the program said itself keeps the long window, and
-  // so does the thru copy of a message that came back.
+  // The window of a thru copy of a message a controller played, from the
+  // arrival of that message: an encoder turned fast repeats one message and
+  // must not look like a loop. A loop of thru alone (ALSA, or JACK up to
+  // 256-frame periods at 48 kHz) returns within it. Counting from the
+  // arrival rather than the send keeps a copy that went out late (the send
+  // lock held by the dialog thread on a loaded machine) from bringing the
+  // encoder's next step inside the window.
   static constexpr int64_t kFreshThruWindowMicros = 8'000;
 
+  // What an arriving message was found to be.
+  enum class Match {
+    None,      // not among the recent sends
+    Sent,      // something the program said, or a copy of what came back
+    FreshThru, // the thru copy of a message a controller played
+  };
+
   // Any thread, with sends serialised by the caller: remembers a channel
-  // message sent now, as a thru copy of a message a controller played
-  // (`freshThru`) or anything else. Other messages (clock, real time) are
-  // not kept.
-  void Note(const CMidiMessage& message, int64_t nowMicros, bool freshThru = false) noexcept;
-  // Any thread: true when the same message was sent within the window and
-  // not taken yet; it is then taken, so each send comes back at most once.
-  bool Take(const CMidiMessage& message, int64_t nowMicros) noexcept;
+  // message sent at `atMicros`. A fresh thru copy (`freshThru`) is noted at
+  // the arrival of the message it copies. Other messages (clock, real time)
+  // are not kept.
+  void Note(const CMidiMessage& message, int64_t atMicros, bool freshThru = false) noexcept;
+  // Any thread: which kind of recent send, within its window and not taken
+  // yet, `message` is; that send is then taken, so each comes back at most
+  // once.
+  Match Take(const CMidiMessage& message, int64_t nowMicros) noexcept;
   // Forgets everything (the output device changed).
   void Clear() noexcept;
 
