@@ -8,6 +8,12 @@
 # Exit 77 (skipped) where the machine lacks the parts.
 set -u
 program=$1
+# The program starts a mixer server where none runs; on the suite's shared bus
+# that server would outlive this check and hold the name the next tests take.
+# A bus of its own ends with the check, and its server with it.
+if [ -z "${VANTREL_CHECK_OWN_BUS:-}" ] && command -v dbus-run-session >/dev/null; then
+  VANTREL_CHECK_OWN_BUS=1 exec dbus-run-session -- sh "$0" "$@"
+fi
 [ "${VANTREL_TEST_SOUND_SERVER:-}" = pipewire ] || { echo "needs with-sound-server.sh pipewire"; exit 77; }
 [ -e /dev/snd/seq ] && { echo "this machine has an ALSA sequencer, which the bridge prefers"; exit 77; }
 command -v pw-jack >/dev/null && command -v jack_midiseq >/dev/null ||
