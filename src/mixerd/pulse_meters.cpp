@@ -28,12 +28,13 @@ constexpr std::size_t kFreshFrames = 2 * kPeakRate / mixer_dbus::kMeterUpdatesPe
 // PipeWire under load can stop feeding a stream that monitors a playing
 // stream for seconds, or for good, and never fail it; unlinking it from
 // outside does the same. A meter stream that hands over nothing for this
-// long while its object plays is made again: a new one is fed at once. Each
-// time it is made again without hearing anything the wait doubles, up to
-// eight times as long, for a server that is slow to feed any new stream
-// (PulseAudio's null sink, the first time).
-constexpr auto kStallTime = std::chrono::milliseconds(500);
-constexpr int kStallDoublings = 3;
+// long while its object plays is made again: a new one is fed at once.
+constexpr std::chrono::milliseconds kStallTime{500};
+// A new stream waits longer for its first data: PulseAudio's null sink
+// feeds a new monitor only after the latency it ran at before (up to 2 s).
+// One made again for a stall waits kStallTime, twice that if it was never
+// fed either, and so on up to this.
+constexpr std::chrono::milliseconds kFirstFeedTime{3000};
 constexpr char kStreamName[] = "Vantrel level meter";
 
 } // namespace
@@ -64,11 +65,14 @@ struct PulseMeters::Meter {
   std::size_t frames = 0;
   SidePeaks shown; // what the last update said
   int quietUpdates = 0;
-  // The stall watch: when the server last handed over anything, how often
-  // this object's stream was made again since it last did, the server's
-  // answer awaited on whether the object plays, and the verdict.
+  // The stall watch: when the server last handed over anything (or the
+  // stream was made), whether it ever did, how long it may hand over
+  // nothing, when the server may be asked again whether the object plays,
+  // the answer awaited, and the verdict (until the stream is fed again).
   Clock::time_point lastData = Clock::now();
-  int stalls = 0;
+  bool fed = false;
+  std::chrono::milliseconds patience = kFirstFeedTime;
+  Clock::time_point nextCheck;
   pa_operation* check = nullptr;
   uint32_t playingOn = PA_INVALID_INDEX; // the sink a checked stream plays on
   bool stalled = false;
@@ -211,15 +215,16 @@ void PulseMeters::Sync() {
   const std::vector<MeterSource> wanted = m_sources();
   const std::set<MeterSource> wantedSet(wanted.begin(), wanted.end());
   const auto now = Clock::now();
-  std::map<MeterSource, int> stalls;
+  std::map<MeterSource, std::chrono::milliseconds> stalled;
   for (auto it = m_meters.begin(); it != m_meters.end();) {
     const Meter& meter = *it->second;
+    const bool stall = meter.stalled && now - meter.lastData >= meter.patience;
     if (meter.failed) {
       m_failed[it->first] = now + kRetryDelay;
-    } else if (meter.stalled) {
-      stalls[it->first] = meter.stalls + 1;
+    } else if (stall) {
+      stalled[it->first] = meter.fed ? kStallTime : std::min(2 * meter.patience, kFirstFeedTime);
     }
-    if (meter.failed || meter.stalled || !wantedSet.contains(it->first)) {
+    if (meter.failed || stall || !wantedSet.contains(it->first)) {
       it = m_meters.erase(it);
     } else {
       ++it;
@@ -230,8 +235,8 @@ void PulseMeters::Sync() {
   });
   for (const MeterSource& source : wantedSet) {
     if (!m_meters.contains(source) && !m_failed.contains(source)) {
-      const auto stalled = stalls.find(source);
-      Open(source, stalled != stalls.end() ? stalled->second : 0);
+      const auto again = stalled.find(source);
+      Open(source, again != stalled.end() ? again->second : kFirstFeedTime);
     }
   }
 }
@@ -251,12 +256,12 @@ void PulseMeters::OnStalledDevice(pa_context*, const Info* info, int /*eol*/, vo
 // a while plays; at most once per wait, so an object that stays quiet or
 // goes costs one question per wait and no new stream.
 void PulseMeters::WatchForStall(const MeterSource& source, Meter& meter, Clock::time_point now) {
-  const auto wait = kStallTime * (1 << std::min(meter.stalls, kStallDoublings));
   if (meter.check != nullptr || meter.stalled ||
-      pa_stream_get_state(meter.stream) != PA_STREAM_READY || now - meter.lastData < wait) {
+      pa_stream_get_state(meter.stream) != PA_STREAM_READY ||
+      now - meter.lastData < meter.patience || now < meter.nextCheck) {
     return;
   }
-  meter.lastData = now;
+  meter.nextCheck = now + meter.patience;
   meter.check = source.stream != PA_INVALID_INDEX
                     ? pa_context_get_sink_input_info(m_context, source.stream,
                                                      &PulseMeters::OnStalledStream, &meter)
@@ -282,7 +287,7 @@ void PulseMeters::OnStalledStream(pa_context* context, const pa_sink_input_info*
   }
 }
 
-void PulseMeters::Open(const MeterSource& source, int stalls) {
+void PulseMeters::Open(const MeterSource& source, std::chrono::milliseconds patience) {
   const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kPeakRate, 2};
   pa_channel_map map{};
   pa_channel_map_init_stereo(&map);
@@ -297,7 +302,7 @@ void PulseMeters::Open(const MeterSource& source, int stalls) {
   }
   auto meter = std::make_unique<Meter>();
   meter->stream = stream;
-  meter->stalls = stalls;
+  meter->patience = patience;
   pa_stream_set_read_callback(stream, &PulseMeters::OnRead, meter.get());
   pa_stream_set_state_callback(stream, &PulseMeters::OnStreamState, meter.get());
   // A playback stream is heard through the monitor of whatever sink it
@@ -329,7 +334,9 @@ void PulseMeters::OnRead(pa_stream* stream, size_t /*bytes*/, void* tag) {
     }
     // A hole (data null) carries no peaks, but the stream is fed.
     meter.lastData = Clock::now();
-    meter.stalls = 0;
+    meter.fed = true;
+    meter.patience = kStallTime;
+    meter.stalled = false;
     const auto* bytes = static_cast<const char*>(data);
     for (size_t at = 0; bytes != nullptr && at + 2 * sizeof(float) <= length;
          at += 2 * sizeof(float)) {

@@ -61,8 +61,8 @@ private:
   void StopAll();
   void Tick();
   void Sync();
-  // `stalls`: how often the object's stream was made again for stalling.
-  void Open(const MeterSource& source, int stalls);
+  // `patience`: how long the stream may hand over nothing at first.
+  void Open(const MeterSource& source, std::chrono::milliseconds patience);
   void WatchForStall(const MeterSource& source, Meter& meter, Clock::time_point now);
   static void OnRead(pa_stream* stream, size_t bytes, void* tag);
   static void OnStreamState(pa_stream* stream, void* tag);

@@ -77,6 +77,21 @@ std::string StreamIndex(const std::string& name) {
   return block.substr(12, block.find('\n') - 12);
 }
 
+std::vector<std::string> MeterStreams() {
+  const std::string list = Pactl({"list", "source-outputs"});
+  const std::string header = "Source Output #";
+  std::vector<std::string> indices;
+  for (std::size_t at = list.find(header); at != std::string::npos;) {
+    const std::size_t next = list.find(header, at + 1);
+    const std::string block = list.substr(at, next == std::string::npos ? next : next - at);
+    if (block.find("media.name = \"Vantrel level meter\"") != std::string::npos) {
+      indices.push_back(block.substr(header.size(), block.find('\n') - header.size()));
+    }
+    at = next;
+  }
+  return indices;
+}
+
 bool Near(const std::vector<long>& volumes, std::vector<long> expected) {
   if (volumes.size() != expected.size()) {
     return false;

@@ -31,6 +31,8 @@ bool StreamMuted(const std::string& name);
 // Whether the sink is muted.
 bool SinkMuted(const std::string& sink);
 std::string StreamIndex(const std::string& name);
+// The indices of vantrel-mixerd's level meter streams, as pactl lists them.
+std::vector<std::string> MeterStreams();
 
 // Every volume within kVolumeTolerance of the expected one.
 bool Near(const std::vector<long>& volumes, std::vector<long> expected);
