@@ -6,6 +6,7 @@
 
 #include "midi/midi_backend.h"
 #include "mixer/scales.h"
+#include "support/sound_server.h"
 
 #include <algorithm>
 #include <csignal>
@@ -56,6 +57,9 @@ TEST_P(DeviceHotplugTest, ASavedNameWithABlankAtEitherEndOpensThatDevice) {
   StartBridge();
   EXPECT_NE(m_bridge->Output().find("(" + spaced.OutputName(0) + ")"), std::string::npos)
       << m_bridge->Output();
+  // The device's wire to the program runs a period or more after it was
+  // made, later on a loaded machine; what the device plays before is lost.
+  ASSERT_TRUE(Eventually([&] { return spaced.ConnectionsOf(spaced.OutputName(0)).size() == 1; }));
   ASSERT_TRUE(spaced.Send(0, {0xB0, 7, 60}));
   EXPECT_EQ(WaitForValue(RowOfKey("A1VolCC"), GainFromValue(60)), GainFromValue(60));
   EXPECT_EQ(StopBridge(), 0);
