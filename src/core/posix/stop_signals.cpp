@@ -1,5 +1,7 @@
 #include "posix/stop_signals.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -61,6 +63,30 @@ extern "C" void OnStopSignal(int number) {
 // Ends the catcher's countdown: signal numbers are never 0.
 constexpr unsigned char kCancel = 0;
 
+// The thread that made the catcher, which runs the stop.
+std::atomic<pid_t> g_stopper{0};
+
+} // namespace
+
+// The second field of the thread's schedstat.
+int64_t RunQueueWaitNanos(pid_t thread) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/task/%d/schedstat", static_cast<int>(thread));
+  const CUniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+  char text[96] = {};
+  if (!fd.IsOpen() || ::read(fd.Get(), text, sizeof text - 1) <= 0) {
+    return -1;
+  }
+  unsigned long long running = 0;
+  unsigned long long waiting = 0;
+  if (std::sscanf(text, "%llu %llu", &running, &waiting) != 2) {
+    return -1;
+  }
+  return static_cast<int64_t>(waiting);
+}
+
+namespace {
+
 // From a caught stop, gives the process kStopDeadline to end or to let go of
 // its catcher (which sends kCancel); further stops meanwhile change nothing.
 void WatchDeadline() {
@@ -71,12 +97,22 @@ void WatchDeadline() {
         return;
       }
     }
-    const auto end = std::chrono::steady_clock::now() + kStopDeadline;
+    const auto start = std::chrono::steady_clock::now();
+    const auto limit = start + kStopLimitWhenStarved;
+    const pid_t stopper = g_stopper.load();
+    auto end = start + kStopDeadline;
+    int64_t waited = RunQueueWaitNanos(stopper);
     for (;;) {
-      const auto left =
-          std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      const auto now = std::chrono::steady_clock::now();
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
       pollfd fd{g_deadline[0], POLLIN, 0};
       if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) == 0) {
+        const int64_t nowWaited = RunQueueWaitNanos(stopper);
+        if (waited >= 0 && nowWaited > waited && end < limit) {
+          end = std::min(limit, end + std::chrono::nanoseconds(nowWaited - waited));
+          waited = nowWaited;
+          continue;
+        }
         std::fprintf(stderr,
                      "vantrel: stopping took longer than %lld ms (the MIDI system or the bus "
                      "does not answer); ending now.\n",
@@ -132,6 +168,7 @@ CStopSignalCatcher::CStopSignalCatcher() {
   if (g_caught[0] >= 0 || ::pipe2(g_caught, O_CLOEXEC | O_NONBLOCK) != 0) {
     return;
   }
+  g_stopper.store(::gettid());
   if (!StartDeadlineThread()) {
     ::close(g_caught[0]);
     ::close(g_caught[1]);

@@ -9,6 +9,8 @@
 #include <array>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
+#include <sys/types.h>
 
 namespace vantrel {
 
@@ -18,6 +20,12 @@ inline constexpr std::array<int, 3> kStopSignals = {SIGINT, SIGTERM, SIGHUP};
 // at once: a call that never returns (a JACK server that has wedged, a bus
 // that hangs) must not keep a stop signal from working.
 inline constexpr std::chrono::milliseconds kStopDeadline{900};
+// Time the stopping thread spends ready to run but kept off every CPU by
+// the machine's other work is not the stop's own: the deadline moves by it,
+// but never past this long after the signal. A thread blocked in a call
+// that does not return is not waiting for a CPU, so a wedged server still
+// meets kStopDeadline.
+inline constexpr std::chrono::milliseconds kStopLimitWhenStarved{3000};
 // The exit status of a process that a stop ended past the deadline.
 inline constexpr int kExitStopOverdue = 4;
 
@@ -27,7 +35,8 @@ inline constexpr int kExitStopOverdue = 4;
 // the catcher is destroyed first (the stop it asked for has run: the window
 // has closed, the headless loop has shut down), a thread of its own ends the
 // process kStopDeadline later, with a line on standard error and
-// kExitStopOverdue, whatever the other threads are blocked in. One catcher
+// kExitStopOverdue, whatever the other threads are blocked in (see
+// kStopLimitWhenStarved for the thread that made the catcher). One catcher
 // at a time.
 class CStopSignalCatcher {
 public:
@@ -46,6 +55,10 @@ public:
 private:
   bool m_catching = false;
 };
+
+// How long a thread of this process has waited, ready to run, for a CPU, in
+// nanoseconds; -1 when the kernel does not say.
+int64_t RunQueueWaitNanos(pid_t thread);
 
 // Blocks the stop signals in the calling thread, and so in every thread it
 // starts afterwards. Call before any thread exists. False on failure.

@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <thread>
@@ -134,6 +137,52 @@ TEST(StopSignals, ACaughtStopEndsAProcessThatHangsAndNotOneThatLetsGoOfItsCatche
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), hangs ? kExitStopOverdue : 0);
   }
+}
+
+// A stop whose thread the machine's other work keeps off the CPU: two busy
+// processes share its one CPU at a higher priority, and it waits for the
+// CPU longer than the deadline before it is done. That time is the
+// machine's, not the stop's: the stop ends in order.
+TEST(StopSignals, AStopKeptOffTheCpuByOtherWorkEndsInOrder) {
+  if (RunQueueWaitNanos(::gettid()) < 0) {
+    GTEST_SKIP() << "the kernel does not say how long a thread waits for a CPU";
+  }
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(::sched_getcpu(), &one);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::sched_setaffinity(0, sizeof one, &one);
+    pid_t hogs[2] = {};
+    for (pid_t& hog : hogs) {
+      hog = ::fork();
+      if (hog == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        for (volatile int spin = 0; spin >= 0;) {
+          spin = 0;
+        }
+      }
+    }
+    int result = 0;
+    {
+      CStopSignalCatcher catcher;
+      ::setpriority(PRIO_PROCESS, 0, 15);
+      ::raise(SIGTERM);
+      result = catcher.TakeSignal() == SIGTERM ? 0 : 1;
+      const auto kept = std::chrono::nanoseconds(kStopDeadline) * 4 / 3;
+      while (RunQueueWaitNanos(::gettid()) < kept.count()) {
+      }
+    }
+    for (pid_t hog : hogs) {
+      ::kill(hog, SIGKILL);
+    }
+    ::_exit(result);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
