@@ -73,7 +73,8 @@ TEST_F(MuteSoundTest, AnAuxBusFollowsItsMuteAndAnOutsideMuteComesBack) {
   PlaySine();
   ASSERT_TRUE(Sounds(0.05 * kSineAmplitude))
       << Pactl({"list", "short", "modules"}) << Pactl({"list", "sink-inputs"})
-      << Pactl({"list", "source-outputs"}) << Pactl({"list", "short", "sinks"});
+      << Pactl({"list", "source-outputs"}) << Pactl({"list", "short", "sinks"})
+      << Ctl({"targets"}).out << m_server->Errors();
   const double loud = RecordedRms("vantrel_out.monitor", 0.75);
 
   Set({"BusMute", "2", "1"});
@@ -98,7 +99,8 @@ TEST_F(MuteSoundTest, AnAuxBusFollowsItsMuteAndAnOutsideMuteComesBack) {
   Set({"BusMute", "2", "1"});
   EXPECT_TRUE(Eventually([] { return SinkMuted("vantrel_aux3"); }));
   EXPECT_EQ(m_server->Stop(), 0);
-  EXPECT_TRUE(Eventually([] { return CountBusSinks() == 0; }));
+  EXPECT_TRUE(Eventually([] { return CountBusSinks() == 0; }))
+      << Pactl({"list", "short", "modules"}) << m_server->Errors();
   Start("pulse", kToneMapping);
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
   EXPECT_TRUE(Eventually([] { return SinkMuted("vantrel_aux3"); }));
