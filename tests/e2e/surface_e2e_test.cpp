@@ -7,6 +7,7 @@
 #include "mixer/mixer_server.h"
 #include "mixer/mute_targets.h"
 
+#include <csignal>
 #include <thread>
 
 namespace vantrel::test {
@@ -101,8 +102,8 @@ TEST_P(SurfaceTest, VPotsStepThePanOrASendAndTheRingsShowIt) {
   struct Case {
     std::vector<Message> before; // assignment buttons
     std::string key;             // the row the first V-Pot moves
-    int ticks; // enough to move the ring to another position
-    uint8_t mode; // the ring's mode bits: a dot for a pan, a bar for a send
+    int ticks;                   // enough to move the ring to another position
+    uint8_t mode;                // the ring's mode bits: a dot for a pan, a bar for a send
   };
   const Case cases[] = {
       {{}, "A1PanCC", 20, 0x00},
@@ -143,6 +144,94 @@ TEST_P(SurfaceTest, MuteButtonMutesTheStripAndLightsItsLed) {
   EXPECT_TRUE(WaitForBytes(Note(18, false)));
   // The virtual back end measures nothing, and the program says why once.
   EXPECT_TRUE(m_bridge->WaitForOutput("Surface: No level meters: "));
+}
+
+bool WaitForErrors(const BridgeProcess& bridge, const std::string& text) {
+  const auto end = std::chrono::steady_clock::now() + 15s;
+  while (bridge.Errors().find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+const std::vector<uint8_t> kChallenge = {0x12, 0x34, 0x56, 0x78};
+// The host's reply to kChallenge from an Extender, worked out by hand from
+// the documented algorithm.
+const Message kExtenderReply = {0xF0, 0x00, 0x00, 0x66, 0x15, 0x02, 'A',  'B',  '1',
+                                '2',  '3',  '4',  '5',  0x58, 0x0F, 0x16, 0x4E, 0xF7};
+constexpr const char* kSilent = "The control surface does not answer";
+constexpr const char* kSilentInReport = "; the surface did not answer";
+
+TEST_P(SurfaceTest, ASurfaceThatAnswersTheDeviceQueryGetsTheReplyAndIsReportedAnswering) {
+  m_watch = std::make_unique<SurfaceWatch>(*m_peer);
+  WriteProfile({});
+  StartBridge({"--surface", "mackie"});
+  ASSERT_TRUE(m_watch->WaitForDeviceQuery());
+  EXPECT_EQ(m_watch->SendConnectionQuery(0x15, kChallenge), kExtenderReply);
+  m_watch->Confirm(0x15);
+  EXPECT_TRUE(
+      m_bridge->WaitForOutput("Surface: answers (Mackie Control Extender, serial AB12345)."));
+  // Driven as before.
+  const std::size_t a1 = RowOfKey("A1VolCC");
+  Play({Bend(0, 12345)});
+  const int32_t expected = MixerValueFromFineController(kCatalogue[a1], 12345);
+  EXPECT_EQ(WaitForValue(a1, expected), expected);
+  ASSERT_EQ(StopBridge(), 0);
+  EXPECT_EQ(m_bridge->Output().find(kSilentInReport), std::string::npos) << m_bridge->Output();
+}
+
+// A surface switched on only later sends its connection query on its own:
+// the notice that it did not answer goes away.
+TEST_P(SurfaceTest, ASilentSurfaceIsSaidSoOnceAndAnAnswerLaterClearsIt) {
+  StartSurface();
+  ASSERT_TRUE(WaitForErrors(*m_bridge, kSilent)) << m_bridge->Errors();
+  if (!Windowed()) {
+    kill(m_bridge->Pid(), SIGUSR1);
+    EXPECT_TRUE(m_bridge->WaitForOutput(kSilentInReport));
+  }
+  // Still driven.
+  SetOutside({"SetSourceVolume", "0", "0", "30000"});
+  EXPECT_TRUE(WaitForBytes(
+      Bend(0, FineControllerValueFromReading(kCatalogue[RowOfKey("A1VolCC")], 30000))));
+  EXPECT_EQ(m_watch->SendConnectionQuery(0x15, kChallenge), kExtenderReply);
+  EXPECT_TRUE(
+      m_bridge->WaitForOutput("Surface: answers (Mackie Control Extender, serial AB12345)."));
+  ASSERT_EQ(StopBridge(), 0);
+  const std::string errors = m_bridge->Errors();
+  EXPECT_EQ(errors.find(kSilent), errors.rfind(kSilent)) << "said more than once: " << errors;
+  const std::string output = m_bridge->Output();
+  EXPECT_NE(output.find("Controller changes applied"), std::string::npos) << output;
+  EXPECT_EQ(output.find(kSilentInReport, output.find("Surface: answers")), std::string::npos)
+      << output;
+}
+
+// Garbage on the surface's port: too long, broken, or well formed but no
+// answer. The program counts what it drops, answers none of it, and goes on.
+TEST_P(SurfaceTest, GarbageSystemExclusiveFromTheSurfaceIsDroppedWithoutHarm) {
+  StartSurface();
+  Message tooLong(100, 0x55);
+  tooLong.front() = 0xF0;
+  tooLong.back() = 0xF7;
+  Play({tooLong,
+        {0xF0, 0x00, 0x00, 0x66, 0x14, 0x01, 0xB0, 0xF7}, // a status byte inside
+        {0xF0, 0x00, 0x00, 0x66, 0x14, 0x01},             // no end
+        {0xF0, 0x00, 0x00, 0x66, 0x14, 0x01, 'A', 0xF7},  // a connection query cut short
+        {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}});           // an identity request
+  ASSERT_TRUE(WaitForErrors(*m_bridge, kSilent)) << "garbage taken for an answer";
+  const std::size_t a1 = RowOfKey("A1VolCC");
+  Play({Bend(0, 9000)});
+  const int32_t expected = MixerValueFromFineController(kCatalogue[a1], 9000);
+  EXPECT_EQ(WaitForValue(a1, expected), expected);
+  ASSERT_EQ(StopBridge(), 0);
+  EXPECT_NE(m_bridge->Output().find("; surface system exclusive dropped: 3"), std::string::npos)
+      << m_bridge->Output();
+  for (const PeerMessage& m : m_peer->WaitForReceived(0, 0ms)) {
+    EXPECT_FALSE(m.bytes.size() > 5 && m.bytes[0] == 0xF0 && m.bytes[5] == 0x02)
+        << "a reply to garbage: " << ::testing::PrintToString(m);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SurfaceTest, ::testing::Values(false, true),

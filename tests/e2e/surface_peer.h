@@ -26,6 +26,18 @@ public:
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
   bool WaitForBytes(const std::vector<uint8_t>& bytes);
   bool WaitForText(int offset, const std::string& text);
+
+  // Plays a surface that answers. The device query a host sends:
+  bool WaitForDeviceQuery();
+  // Sends the connection query a surface of this model sends (in answer to
+  // the device query, or on its own when switched on) with the serial
+  // number kSerial and this challenge; returns the host's reply, or nothing
+  // when none came.
+  static constexpr char kSerial[] = "AB12345";
+  std::optional<std::vector<uint8_t>> SendConnectionQuery(uint8_t model,
+                                                          const std::vector<uint8_t>& challenge);
+  // The confirmation a surface sends once the reply is right.
+  void Confirm(uint8_t model);
   // How many messages have been looked at.
   std::size_t Seen() const { return m_seen; }
 

@@ -34,6 +34,9 @@ std::string JackTestServerProblem();
 class JackPeer {
 public:
   static constexpr int kPorts = 2;
+  // Room for a surface's display text and for system exclusive messages
+  // longer than any reader takes.
+  static constexpr std::size_t kMaxMessage = 128;
 
   // A client named "vt-peer-<pid>", or the given name (a peer closed and
   // made again under the same name looks like a device plugged in again).
@@ -49,7 +52,7 @@ public:
   std::string OutputName(int port) const;
   std::string InputName(int port) const;
 
-  // Queues a message (1 to 32 bytes) for an output; false when full.
+  // Queues a message (1 to kMaxMessage bytes) for an output; false when full.
   bool Send(int port, std::vector<uint8_t> bytes);
   // At most this many queued messages go out per JACK period (default: all).
   void SetPacing(unsigned messagesPerPeriod) { m_pacing.store(messagesPerPeriod); }
@@ -77,9 +80,8 @@ public:
   jack_nframes_t SampleRate() const;
 
 private:
-  // Room for a surface's display text, a system exclusive message.
   struct Event {
-    std::array<uint8_t, 32> bytes{};
+    std::array<uint8_t, kMaxMessage> bytes{};
     uint8_t size = 0;
     uint8_t port = 0;
   };

@@ -3,7 +3,8 @@
 // Learn, the next Control Change fills the field and commits the page
 // without reaching the mixer, and Esc or Learn again cancels; a fader's menu
 // learns a mute button the same way, from a note too. The activity light:
-// lit while messages arrive, with the counters in its tooltip.
+// lit while messages arrive, with the counters in its tooltip, and a
+// control surface that does not answer named there.
 
 #include "midi/device_watch.h"
 #include "midi/midi_backend.h"
@@ -62,6 +63,7 @@ private slots:
   void theActivityLightShowsArrivingMessagesAndTheirCounts();
   void aDeviceThatGoesIsShownAsGoneAndOpenedAgainWhenItReturns();
   void aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute();
+  void aSurfaceThatDoesNotAnswerIsNamedInTheLightsTooltipUntilItAnswers();
 
 private:
   void Play(std::vector<uint8_t> bytes) { QVERIFY(m_peer->Send(0, std::move(bytes))); }
@@ -228,6 +230,24 @@ void WindowJackTest::aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute() {
   }
   const auto& calls = m_run->mixer.calls;
   QVERIFY(std::find(calls.begin(), calls.end(), "SetBusMute(0, 0)") != calls.end());
+}
+
+void WindowJackTest::aSurfaceThatDoesNotAnswerIsNamedInTheLightsTooltipUntilItAnswers() {
+  auto* light = m_run->window->findChild<ui::CActivityLight*>();
+  QVERIFY(light != nullptr);
+  auto* outputs = m_run->Control<QComboBox>(ui::kMidiOutChooserId);
+  const int item = outputs->findText(QString::fromStdString(m_peer->InputName(0)));
+  QVERIFY(item >= 0);
+  m_run->Choose(ui::kMidiOutChooserId, item);
+  QVERIFY(m_run->midi.output.IsOpen());
+  m_run->session->SetSurface(SurfaceProtocol::Mackie, false);
+  const QString silent = QStringLiteral("The control surface does not answer");
+  QTRY_VERIFY_WITH_TIMEOUT(light->toolTip().contains(silent), 15000);
+  // Switched on only now, the surface sends its connection query.
+  const std::vector<uint8_t> query = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x01, 'A', 'B', '1',
+                                      '2',  '3',  '4',  '5',  1,    2,    3,   4,   0xF7};
+  QVERIFY(PlayUntil(query, [&] { return !light->toolTip().contains(silent); }));
+  QVERIFY(!m_run->session->Stats().surfaceSilent);
 }
 
 QTEST_MAIN(WindowJackTest)

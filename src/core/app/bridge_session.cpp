@@ -167,6 +167,13 @@ void CBridgeSession::DrainControllers() {
   m_drain.Drain(m_context, m_learn, m_buttons, m_shutDown);
 }
 
+BridgeStats CBridgeSession::Stats() const {
+  BridgeStats stats = m_drain.Stats();
+  stats.surfaceExclusiveDropped = m_surface.ExclusiveDroppedCount();
+  stats.surfaceSilent = !m_surface.Notice().empty();
+  return stats;
+}
+
 void CBridgeSession::Shutdown() {
   if (m_shutDown) {
     return;

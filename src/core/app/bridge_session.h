@@ -109,7 +109,9 @@ public:
   void ProcessMixerEvents();
   // Runs the queued controller changes (CControllerDrain).
   void DrainControllers();
-  BridgeStats Stats() const { return m_drain.Stats(); }
+  BridgeStats Stats() const;
+  // Empty, or a sentence saying that the surface does not answer.
+  std::string_view SurfaceNotice() const { return m_surface.Notice(); }
 
   // Mutes or unmutes (the window's menu), lighting the mute's button.
   void SetMute(std::size_t mute, bool muted) { m_buttons.SetMute(m_context, mute, muted); }

@@ -17,12 +17,14 @@ struct BridgeContext;
 
 // What the receive path and the dispatcher have done so far.
 struct BridgeStats {
-  uint64_t controllersApplied = 0; // changes the dispatcher ran
-  uint64_t controllersDropped = 0; // changes lost to a full controller queue
-  uint64_t thruDropped = 0;        // thru messages the output could not queue
-  uint64_t outputDropped = 0;      // any message the output could not queue
-  uint64_t messagesReceived = 0;   // every short message the input delivered
-  uint64_t loopEchoesDropped = 0;  // own output that came back through a MIDI loop
+  uint64_t controllersApplied = 0;      // changes the dispatcher ran
+  uint64_t controllersDropped = 0;      // changes lost to a full controller queue
+  uint64_t thruDropped = 0;             // thru messages the output could not queue
+  uint64_t outputDropped = 0;           // any message the output could not queue
+  uint64_t messagesReceived = 0;        // every short message the input delivered
+  uint64_t loopEchoesDropped = 0;       // own output that came back through a MIDI loop
+  uint64_t surfaceExclusiveDropped = 0; // surface system exclusive: too long, broken, no room
+  bool surfaceSilent = false;           // the surface did not answer its last device query
 };
 
 class CControllerDrain {

@@ -18,7 +18,11 @@ std::string StatsLine(const BridgeStats& stats) {
          "; MIDI messages received: " + std::to_string(stats.messagesReceived) +
          (stats.loopEchoesDropped == 0 ? std::string()
                                        : "; dropped as come back through a MIDI loop: " +
-                                             std::to_string(stats.loopEchoesDropped));
+                                             std::to_string(stats.loopEchoesDropped)) +
+         (stats.surfaceExclusiveDropped == 0 ? std::string()
+                                             : "; surface system exclusive dropped: " +
+                                                   std::to_string(stats.surfaceExclusiveDropped)) +
+         (stats.surfaceSilent ? "; the surface did not answer" : "");
 }
 
 } // namespace vantrel

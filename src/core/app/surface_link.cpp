@@ -7,6 +7,7 @@
 #include "mixer/mute_targets.h"
 #include "state/bridge_context.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <sys/epoll.h>
@@ -33,7 +34,7 @@ CSurfaceLink::CSurfaceLink(BridgeContext& context, CBridgeMidiIn& input, CMidiOu
       m_timer(MadeOrThrow(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC),
                           "Cannot create the surface's timer")),
       m_epoll(MadeOrThrow(epoll_create1(EPOLL_CLOEXEC), "Cannot create the surface's watch")),
-      m_surface(context, output) {
+      m_surface(context, output), m_handshake(output) {
   for (const int fd : {m_queue.WakeFd(), m_timer.Get()}) {
     epoll_event event{};
     event.events = EPOLLIN;
@@ -50,6 +51,9 @@ void CSurfaceLink::SetOn(bool on) {
   }
   m_on = on;
   m_input.SetSurfaceQueue(on ? &m_queue : nullptr);
+  if (!on) {
+    m_handshake.Stop();
+  }
   // The surface's meters; the server measures only while someone asks.
   m_mixerLink.SetMetersWanted(MeterViewer::Surface, on);
   if (on && m_output.IsOpen()) {
@@ -71,6 +75,12 @@ void CSurfaceLink::OnReady() {
   while (m_queue.Pop(message)) {
     if (m_on) {
       m_surface.OnMessage(message, now);
+    }
+  }
+  CExclusiveMessage exclusive;
+  while (m_queue.PopExclusive(exclusive)) {
+    if (m_on) {
+      Say(m_handshake.OnExclusive(exclusive.View()));
     }
   }
   if (mixer != nullptr && m_context.mixer == mixer) {
@@ -97,7 +107,21 @@ void CSurfaceLink::Follow() {
     std::printf("Surface: %s\n", notice.c_str());
     std::fflush(stdout);
   }
+  Say(m_handshake.Check(now));
   Arm();
+}
+
+void CSurfaceLink::Say(CSurfaceHandshake::News news) {
+  if (news == CSurfaceHandshake::News::Silent) {
+    std::fprintf(stderr, "vantrel: %s\n", kSurfaceSilentNotice.data());
+  } else if (news == CSurfaceHandshake::News::Answered) {
+    std::printf("Surface: answers (%s).\n", m_handshake.Answer().c_str());
+    std::fflush(stdout);
+  }
+}
+
+std::string_view CSurfaceLink::Notice() const {
+  return m_handshake.Silent() ? kSurfaceSilentNotice : std::string_view();
 }
 
 void CSurfaceLink::AskForNames(CMackieSurface::Clock::time_point now) {
@@ -128,13 +152,15 @@ void CSurfaceLink::OutputOpened() {
     return;
   }
   m_surface.Forget();
+  m_handshake.Query(CMackieSurface::Clock::now());
   Follow();
 }
 
 void CSurfaceLink::Arm() {
   const auto now = CMackieSurface::Clock::now();
   const auto namesIn = std::chrono::ceil<std::chrono::milliseconds>(m_namesDue - now);
-  const auto due = std::min(m_surface.NextDue(now).value_or(namesIn), namesIn);
+  const auto due = std::min({m_surface.NextDue(now).value_or(namesIn),
+                             m_handshake.NextDue(now).value_or(namesIn), namesIn});
   // A zero value would disarm the timer: what is due now waits a moment.
   const long nanos = std::max<long>(due.count() * 1000000L, 100000L);
   itimerspec wakeAt{};

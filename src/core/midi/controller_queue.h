@@ -1,17 +1,13 @@
 #pragma once
 // Hands Control Changes (and the notes that mute buttons send) from the MIDI
-// callback thread to the dialog thread:
-// a preallocated single-producer single-consumer ring plus an eventfd that a
-// QSocketNotifier or a plain poll() can watch. Changes are never merged or
-// reordered while the ring has room. A change that finds the ring full is
-// counted as dropped, but the last such value of each controller is kept in
-// a slot of its own, which the consumer takes after the ring: the newest
-// value of every controller always arrives.
+// callback thread to the dialog thread (CHandOffQueue). A change that finds
+// the ring full is counted as dropped, but the last such value of each
+// controller and of each note is kept, and comes out of PopLatest after the
+// ring (on channel 0): the newest value of every controller always arrives.
 
-#include "midi/spsc_ring.h"
+#include "midi/hand_off_queue.h"
 
-#include <array>
-#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace vantrel {
@@ -24,54 +20,22 @@ struct ControllerChange {
   bool operator==(const ControllerChange&) const = default;
 };
 
-class CControllerQueue {
+// One slot per controller number, then one per note number.
+struct ControllerKeys {
+  static constexpr std::size_t kCount = 256;
+  static bool KeyOf(const ControllerChange& change, std::size_t& key) noexcept {
+    key = (change.note ? 128u : 0u) + (change.controller & 0x7F);
+    return true;
+  }
+  static uint32_t Packed(const ControllerChange& change) noexcept { return change.value; }
+  static ControllerChange Unpacked(std::size_t key, uint32_t packed) noexcept {
+    return {static_cast<uint8_t>(key % 128), static_cast<uint8_t>(packed & 0xFF), 0, key >= 128};
+  }
+};
+
+class CControllerQueue : public CHandOffQueue<ControllerChange, 4096, ControllerKeys> {
 public:
-  static constexpr std::size_t kCapacity = 4096;
-
-  // Throws std::system_error when no eventfd can be made (start-up only).
-  CControllerQueue();
-  ~CControllerQueue();
-  CControllerQueue(const CControllerQueue&) = delete;
-  CControllerQueue& operator=(const CControllerQueue&) = delete;
-
-  // MIDI callback thread only. Never allocates, locks or waits. False when the
-  // ring is full: the change is counted as dropped and left in its
-  // controller's slot. Either way the wake-up is signalled, so the consumer
-  // drains what is waiting.
-  bool Push(ControllerChange change) noexcept;
-
-  // Dialog thread only: the oldest waiting change.
-  bool Pop(ControllerChange& change) noexcept;
-  // Dialog thread only, once Pop found the ring empty: the kept value of a
-  // controller whose newest change found the ring full.
-  bool PopLatest(ControllerChange& change) noexcept;
-
-  // MIDI callback thread: wakes the consumer with nothing queued, for news
-  // it reads elsewhere (a MIDI loop found).
-  void Wake() noexcept;
-
-  // Readable while a wake-up is pending.
-  int WakeFd() const { return m_wakeFd; }
-
-  // Dialog thread: clears the wake-up. Call it before draining with Pop, so a
-  // change pushed during the drain wakes the thread again.
-  void AcknowledgeWake() noexcept;
-
-  uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
-
-private:
-  // One per controller number and one per note number.
-  static constexpr std::size_t kSlots = 256;
-  static constexpr std::size_t kNoteSlots = 128;
-  static constexpr uint16_t kSlotHolds = 0x100;
-
-  SpscRing<ControllerChange, kCapacity> m_ring;
-  // Per controller: kSlotHolds | value while a change waits here.
-  std::array<std::atomic<uint16_t>, kSlots> m_latest{};
-  std::atomic<bool> m_overflowed{false};
-  std::size_t m_scan = kSlots; // the consumer's position in m_latest
-  std::atomic<uint64_t> m_dropped{0};
-  int m_wakeFd = -1;
+  CControllerQueue() : CHandOffQueue("the controller queue") {}
 };
 
 } // namespace vantrel

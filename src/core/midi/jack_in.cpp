@@ -6,6 +6,7 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace vantrel {
@@ -41,7 +42,8 @@ public:
 
 private:
   // JACK's process thread, before the output: each event of this period
-  // that is one short message goes to the receiver, in order.
+  // that is one short message or one system exclusive message goes to the
+  // receiver, in order.
   void Process(jack_port_t* port, jack_nframes_t frames) noexcept override {
     if (!Delivering()) {
       return;
@@ -54,11 +56,13 @@ private:
     const uint32_t timestamp = Timestamp();
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event{};
-      if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) {
+      if (jack_midi_event_get(&event, buffer, i) != 0) {
         continue;
       }
-      uint8_t bytes[3] = {};
-      CopyFromJackBuffer(bytes, event.buffer, event.size);
+      // Room for a system exclusive message a surface reads; a longer one
+      // is refused by its size without being read further.
+      uint8_t bytes[CExclusiveMessage::kMaxSize];
+      CopyFromJackBuffer(bytes, event.buffer, std::min(event.size, sizeof bytes));
       Deliver(bytes, event.size, timestamp);
     }
   }

@@ -1,56 +1,63 @@
 #pragma once
-// Hands whole short messages from the MIDI callback thread to the dialog
-// thread, for an input that speaks a surface protocol rather than plain
-// Control Changes: a preallocated single-producer single-consumer ring and
-// an eventfd that a poll() or a QSocketNotifier watches. Messages arrive in
-// order and none are merged while the ring has room. A message that finds
-// the ring full is dropped and counted; a pitch bend (a fader) is kept in a
-// slot of its channel, taken after the ring, so every fader's last position
-// always arrives.
+// Hands whole messages from the MIDI callback thread to the dialog thread,
+// for an input that speaks a surface protocol rather than plain Control
+// Changes (CHandOffQueue). Short messages arrive in order and none are
+// merged while the ring has room; a pitch bend (a fader) that finds the ring
+// full is kept in a slot of its channel, taken after the ring, so every
+// fader's last position always arrives. System exclusive messages (the
+// surface's answers) go through a small ring of their own on the same
+// wake-up; one that finds it full, or that was too long or not well formed,
+// is dropped and counted.
 
+#include "midi/exclusive_message.h"
+#include "midi/hand_off_queue.h"
 #include "midi/midi_message.h"
-#include "midi/spsc_ring.h"
 
-#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace vantrel {
 
-class CMessageQueue {
+// One slot per MIDI channel, for pitch bends only.
+struct BendKeys {
+  static constexpr std::size_t kCount = 16;
+  static bool KeyOf(const CMidiMessage& message, std::size_t& key) noexcept {
+    key = message.status & 0x0F;
+    return (message.status & 0xF0) == 0xE0;
+  }
+  static uint32_t Packed(const CMidiMessage& message) noexcept {
+    return static_cast<uint32_t>(message.data2 << 8) | message.data1;
+  }
+  static CMidiMessage Unpacked(std::size_t key, uint32_t packed) noexcept {
+    return {0, static_cast<uint8_t>(0xE0 | key), static_cast<uint8_t>(packed & 0x7F),
+            static_cast<uint8_t>((packed >> 8) & 0x7F)};
+  }
+};
+
+class CMessageQueue : public CHandOffQueue<CMidiMessage, 4096, BendKeys> {
 public:
-  static constexpr std::size_t kCapacity = 4096;
-
-  // Throws std::system_error when no eventfd can be made (start-up only).
-  CMessageQueue();
-  ~CMessageQueue();
-  CMessageQueue(const CMessageQueue&) = delete;
-  CMessageQueue& operator=(const CMessageQueue&) = delete;
-
-  // MIDI callback thread only: never allocates, locks or waits. False when
-  // the ring was full. Either way the consumer is woken.
-  bool Push(const CMidiMessage& message) noexcept;
+  CMessageQueue() : CHandOffQueue("the surface's message queue") {}
 
   // Dialog thread only: the oldest waiting message, then (once the ring is
   // empty) the kept pitch bends of an overflow.
-  bool Pop(CMidiMessage& message) noexcept;
+  bool Pop(CMidiMessage& message) noexcept {
+    return CHandOffQueue::Pop(message) || PopLatest(message);
+  }
 
-  int WakeFd() const { return m_wakeFd; }
-  // Dialog thread: clears the wake-up; call it before draining.
-  void AcknowledgeWake() noexcept;
-
-  uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
+  // MIDI callback thread only, as Push: a system exclusive message, or null
+  // for one that was too long or not well formed (only counted).
+  bool PushExclusive(const CExclusiveMessage* message) noexcept;
+  // Dialog thread only.
+  bool PopExclusive(CExclusiveMessage& message) noexcept { return m_exclusive.Pop(message); }
+  // System exclusive messages dropped: too long, not well formed, or no room.
+  uint64_t ExclusiveDroppedCount() const {
+    return m_exclusiveDropped.load(std::memory_order_relaxed);
+  }
 
 private:
-  static constexpr uint32_t kSlotHolds = 0x10000;
-
-  SpscRing<CMidiMessage, kCapacity> m_ring;
-  // Per channel: kSlotHolds | the bend's two data bytes while one waits.
-  std::array<std::atomic<uint32_t>, 16> m_bends{};
-  std::atomic<bool> m_overflowed{false};
-  std::size_t m_scan = 16; // the consumer's position in m_bends
-  std::atomic<uint64_t> m_dropped{0};
-  int m_wakeFd = -1;
+  SpscRing<CExclusiveMessage, 32> m_exclusive;
+  std::atomic<uint64_t> m_exclusiveDropped{0};
 };
 
 } // namespace vantrel

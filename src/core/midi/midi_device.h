@@ -4,6 +4,7 @@
 // device and moves bytes. One implementation per system lives beside this
 // file; tests substitute their own to count calls.
 
+#include "midi/exclusive_message.h"
 #include "midi/midi_message.h"
 #include "midi/midi_result.h"
 
@@ -22,6 +23,10 @@ public:
   // Runs on the MIDI system's thread, one message at a time, only while the
   // input is started. Must not allocate, log or wait.
   virtual void Receive(const CMidiMessage& message) noexcept = 0;
+  // As Receive, for a system exclusive event: the whole message, or null for
+  // one longer than CExclusiveMessage::kMaxSize or not well formed. A
+  // receiver that reads none leaves this as it is.
+  virtual void ReceiveExclusive(const CExclusiveMessage*) noexcept {}
 };
 
 // One open input device. Destroying it closes the device; once the destructor

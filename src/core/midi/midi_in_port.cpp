@@ -97,6 +97,15 @@ void CMidiInPort::Receive(const CMidiMessage& message) noexcept {
   }
 }
 
+void CMidiInPort::ReceiveExclusive(const CExclusiveMessage* message) noexcept {
+  const std::lock_guard lock(m_receiveLock);
+  try {
+    OnReceiveExclusive(message);
+  } catch (...) {
+    // As in Receive: the message is lost.
+  }
+}
+
 CBridgeMidiIn::~CBridgeMidiIn() {
   Stop();
   Close();
@@ -131,6 +140,12 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
       queue->Push({message.data1, noteOff ? uint8_t{0} : message.data2,
                    static_cast<uint8_t>(message.status & 0x0F), note});
     }
+  }
+}
+
+void CBridgeMidiIn::OnReceiveExclusive(const CExclusiveMessage* message) {
+  if (CMessageQueue* surface = m_surface.load(std::memory_order_acquire)) {
+    surface->PushExclusive(message);
   }
 }
 

@@ -63,11 +63,15 @@ public:
 protected:
   // MIDI thread, under the receive lock. The base does nothing.
   virtual void OnReceive(const CMidiMessage& message);
+  // The same for a system exclusive event (null: too long or not well
+  // formed). The base does nothing.
+  virtual void OnReceiveExclusive(const CExclusiveMessage*) {}
   // Dialog thread, once the device is closed: no delivery runs any more.
   virtual void OnClosed() {}
 
 private:
   void Receive(const CMidiMessage& message) noexcept override;
+  void ReceiveExclusive(const CExclusiveMessage* message) noexcept override;
 
   std::mutex& m_receiveLock;
   std::unique_ptr<IMidiInBackend> m_backend;
@@ -97,7 +101,8 @@ public:
   }
   // An input that speaks a surface protocol: while set, every message goes
   // whole into this queue and nothing else happens to it (no thru, no
-  // controller hand-off). Null: the bridge's usual path.
+  // controller hand-off). Null: the bridge's usual path. System exclusive
+  // messages go to this queue alone, and nowhere while it is not set.
   void SetSurfaceQueue(CMessageQueue* queue) { m_surface.store(queue, std::memory_order_release); }
 
   // Thru messages the output could not queue; they were dropped.
@@ -116,6 +121,7 @@ public:
 
 protected:
   void OnReceive(const CMidiMessage& message) override;
+  void OnReceiveExclusive(const CExclusiveMessage* message) override;
   void OnClosed() override;
 
 private:

@@ -1,5 +1,6 @@
 #include "midi/midi_out_port.h"
 
+#include "midi/exclusive_message.h"
 #include "midi/midi_message.h"
 
 #include <algorithm>
@@ -103,11 +104,7 @@ CMidiOutPort::SendOutcome CMidiOutPort::SendExclusive(std::span<const uint8_t> b
   if (m_connection == nullptr) {
     return SendOutcome::NotOpen;
   }
-  const bool framed =
-      bytes.size() >= 2 && bytes.size() <= kMaxExclusive && bytes.front() == 0xF0 &&
-      bytes.back() == 0xF7 &&
-      std::all_of(bytes.begin() + 1, bytes.end() - 1, [](uint8_t byte) { return byte < 0x80; });
-  if (!framed) {
+  if (bytes.size() > kMaxExclusive || !IsWholeExclusive(bytes)) {
     KeepError("Refused to send bytes that are not one system exclusive message.");
     return SendOutcome::NotShortMessage;
   }

@@ -32,7 +32,9 @@ public:
         error = "The MIDI input device " + std::to_string(device) + " is gone.";
         return kMidiFailed;
       }
-      m_in->ignoreTypes(/*midiSysex=*/true, /*midiTime=*/false, /*midiSense=*/false);
+      // System exclusive reaches the receiver too, for a surface's answers;
+      // the bridge's own paths never take it.
+      m_in->ignoreTypes(/*midiSysex=*/false, /*midiTime=*/false, /*midiSense=*/false);
       m_in->setCallback(&RtMidiInConnection::OnMessage, this);
       m_in->openPort(ports[device].number, kMidiInPortName);
       if (!m_in->isPortOpen()) {
@@ -64,7 +66,8 @@ private:
     RtMidiInConnection& m_owner;
   };
 
-  // RtMidi's thread. Copies the bytes into an inline message; no allocation.
+  // RtMidi's thread. Copies the bytes into an inline message; no allocation
+  // (RtMidi gathers a system exclusive message in its own buffer first).
   static void OnMessage(double, std::vector<unsigned char>* bytes, void* user) {
     auto* self = static_cast<RtMidiInConnection*>(user);
     if (self->Delivering() && bytes != nullptr) {

@@ -1,7 +1,7 @@
 #pragma once
 // Input through RtMidi on the ALSA sequencer. RtMidi calls back on its own
-// input thread. It is told to deliver every short message, timing clock and
-// active sensing included, and to drop system exclusive.
+// input thread. It is told to deliver every message, timing clock, active
+// sensing and system exclusive included.
 
 #include "midi/midi_device.h"
 

@@ -1,5 +1,7 @@
 #include "surface/mackie_codec.h"
 
+#include "midi/exclusive_message.h"
+
 #include <algorithm>
 
 namespace vantrel::mackie {
@@ -37,6 +39,44 @@ static_assert(kNotes.size() == static_cast<std::size_t>(Button::Touch) + 1,
               "every button has one note range, in the order of Button");
 
 constexpr uint8_t kSysexHeader[] = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x12};
+constexpr std::size_t kModelAt = 4;   // in a system exclusive header
+constexpr std::size_t kCommandAt = 5; // the byte after the header
+
+// The answers by their command byte, and their lengths in all (0: any
+// length, for the version text).
+struct AnswerForm {
+  uint8_t command;
+  std::size_t size;
+  DeviceAnswer::Kind kind;
+};
+constexpr AnswerForm kAnswerForms[] = {
+    {0x01, 18, DeviceAnswer::Kind::ConnectionQuery},
+    {0x03, 14, DeviceAnswer::Kind::Confirmation},
+    {0x04, 14, DeviceAnswer::Kind::Refusal},
+    {0x14, 0, DeviceAnswer::Kind::Version},
+};
+
+struct Model {
+  uint8_t id;
+  std::string_view name;
+};
+constexpr Model kModels[] = {
+    {0x10, "Logic Control"},
+    {0x11, "Logic Control XT"},
+    {0x14, "Mackie Control"},
+    {0x15, "Mackie Control Extender"},
+};
+
+const Model* FindModel(uint8_t id) {
+  const auto* found = std::find_if(std::begin(kModels), std::end(kModels),
+                                   [id](const Model& model) { return model.id == id; });
+  return found != std::end(kModels) ? found : nullptr;
+}
+
+bool IsIdentityReply(std::span<const uint8_t> bytes) {
+  // F0 7E <device> 06 02 <manufacturer and product> F7
+  return bytes.size() >= 7 && bytes[1] == 0x7E && bytes[3] == 0x06 && bytes[4] == 0x02;
+}
 constexpr uint8_t kBottomRowOffset = 56;
 
 } // namespace
@@ -112,6 +152,65 @@ std::vector<uint8_t> DisplayMessage(std::size_t strip, int row, std::string_view
   }
   bytes.push_back(0xF7);
   return bytes;
+}
+
+DeviceAnswer DecodeDeviceAnswer(std::span<const uint8_t> bytes) {
+  DeviceAnswer answer;
+  if (bytes.size() < 7 || !IsWholeExclusive(bytes)) {
+    return answer;
+  }
+  if (IsIdentityReply(bytes)) {
+    answer.kind = DeviceAnswer::Kind::Identity;
+    return answer;
+  }
+  if (!std::equal(kSysexHeader, kSysexHeader + kModelAt, bytes.begin()) ||
+      FindModel(bytes[kModelAt]) == nullptr) {
+    return answer;
+  }
+  for (const AnswerForm& form : kAnswerForms) {
+    if (bytes[kCommandAt] == form.command && (form.size == 0 || bytes.size() == form.size)) {
+      answer.kind = form.kind;
+    }
+  }
+  if (answer.kind == DeviceAnswer::Kind::None) {
+    return answer;
+  }
+  answer.model = bytes[kModelAt];
+  if (answer.kind != DeviceAnswer::Kind::Version) {
+    std::copy_n(bytes.begin() + kCommandAt + 1, answer.serial.size(), answer.serial.begin());
+  }
+  if (answer.kind == DeviceAnswer::Kind::ConnectionQuery) {
+    std::copy_n(bytes.begin() + kCommandAt + 1 + answer.serial.size(), answer.challenge.size(),
+                answer.challenge.begin());
+  }
+  return answer;
+}
+
+std::array<uint8_t, 4> ChallengeResponse(const std::array<uint8_t, 4>& challenge) {
+  const int l1 = challenge[0];
+  const int l2 = challenge[1];
+  const int l3 = challenge[2];
+  const int l4 = challenge[3];
+  return {static_cast<uint8_t>(0x7F & (l1 + (l2 ^ 0xA) - l4)),
+          static_cast<uint8_t>(0x7F & ((l3 >> 4) ^ (l1 + l4))),
+          static_cast<uint8_t>(0x7F & ((l4 - (l3 << 2)) ^ (l1 | l2))),
+          static_cast<uint8_t>(0x7F & (l2 - l3 + (0xF0 ^ (l4 << 4))))};
+}
+
+std::vector<uint8_t> ConnectionReply(const DeviceAnswer& query) {
+  std::vector<uint8_t> bytes(std::begin(kSysexHeader), std::begin(kSysexHeader) + kModelAt);
+  bytes.push_back(query.model);
+  bytes.push_back(0x02);
+  bytes.insert(bytes.end(), query.serial.begin(), query.serial.end());
+  const std::array<uint8_t, 4> response = ChallengeResponse(query.challenge);
+  bytes.insert(bytes.end(), response.begin(), response.end());
+  bytes.push_back(0xF7);
+  return bytes;
+}
+
+std::string_view ModelName(uint8_t model) {
+  const Model* found = FindModel(model);
+  return found != nullptr ? found->name : "surface";
 }
 
 } // namespace vantrel::mackie

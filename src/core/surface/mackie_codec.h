@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -91,5 +92,38 @@ std::vector<uint8_t> DisplayMessage(std::size_t strip, int row, std::string_view
 
 // The device query a host sends when it starts.
 inline constexpr std::array<uint8_t, 7> kDeviceQuery = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x00, 0xF7};
+
+// What a surface says to the device query (a connection query also comes
+// on its own when a surface is switched on). The header's model ID tells
+// the surfaces apart: 0x14 Mackie Control, 0x15 its Extender, 0x10 and 0x11
+// the Logic Control and its Extender, which answer the same way. Some
+// surfaces answer only with their firmware version, or with the universal
+// identity reply.
+struct DeviceAnswer {
+  enum class Kind : uint8_t {
+    None,            // not an answer
+    ConnectionQuery, // serial number and challenge; the host replies
+    Confirmation,    // the host's reply was accepted
+    Refusal,         // the host's reply was refused
+    Version,         // the firmware version, as text
+    Identity,        // the universal identity reply
+  };
+  Kind kind = Kind::None;
+  uint8_t model = 0;
+  std::array<uint8_t, 7> serial{};
+  std::array<uint8_t, 4> challenge{};
+  bool operator==(const DeviceAnswer&) const = default;
+};
+
+// Reads one system exclusive message from the surface; Kind::None for
+// anything that is not a well-formed answer.
+DeviceAnswer DecodeDeviceAnswer(std::span<const uint8_t> bytes);
+// The response code the surface expects to its challenge.
+std::array<uint8_t, 4> ChallengeResponse(const std::array<uint8_t, 4>& challenge);
+// The host's reply to a connection query: its model, serial number and the
+// response to its challenge.
+std::vector<uint8_t> ConnectionReply(const DeviceAnswer& query);
+// The model's name, as a user knows it.
+std::string_view ModelName(uint8_t model);
 
 } // namespace vantrel::mackie

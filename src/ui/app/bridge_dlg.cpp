@@ -128,7 +128,7 @@ void CBridgeDlg::ShowActivity() {
       stats.controllersDropped != m_shownStats.controllersDropped ||
       stats.thruDropped != m_shownStats.thruDropped ||
       stats.loopEchoesDropped != m_shownStats.loopEchoesDropped ||
-      m_activityLight->toolTip().isEmpty()) {
+      stats.surfaceSilent != m_shownStats.surfaceSilent || m_activityLight->toolTip().isEmpty()) {
     QString text =
         tr("MIDI messages received: %1\nController changes applied: %2\nDropped: %3 controller "
            "changes, %4 thru messages")
@@ -140,6 +140,11 @@ void CBridgeDlg::ShowActivity() {
       text += tr("\nMIDI loop: the output comes back to the input; %1 messages that came back "
                  "were not passed on")
                   .arg(stats.loopEchoesDropped);
+    }
+    // Beside the counts, where the window says what is wrong with its MIDI
+    // without stopping the user with a box.
+    if (stats.surfaceSilent) {
+      text += QLatin1Char('\n') + ToQString(m_session.SurfaceNotice());
     }
     m_activityLight->setToolTip(text);
   }

@@ -4,6 +4,7 @@
 #include "midi/controller_queue.h"
 #include "midi/jack_in.h"
 #include "midi/jack_out.h"
+#include "midi/message_queue.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
@@ -147,6 +148,54 @@ TEST_F(BridgeOnJack, SystemExclusiveIsNotPassedThrough) {
   ASSERT_TRUE(m_peer.Send(0, {0xB1, 0x01, 0x02}));
   EXPECT_EQ(m_peer.WaitForReceived(1, 5s), OnPort(0, {{0xB1, 0x01, 0x02}}));
   EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), 1u);
+}
+
+// A surface's answers: whole system exclusive messages reach its queue, and
+// nothing else; too long or broken ones are counted and dropped. With no
+// surface they go nowhere, not even to the controller queue.
+TEST_F(BridgeOnJack, SystemExclusiveReachesOnlyASurfaceQueueWholeOrCounted) {
+  OpenBoth(0, 0);
+  CMessageQueue surface;
+  const Bytes answer = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x03, 'A',
+                        'B',  '1',  '2',  '3',  '4',  '5',  0xF7};
+  Bytes longest(CExclusiveMessage::kMaxSize, 0x11);
+  longest.front() = 0xF0;
+  longest.back() = 0xF7;
+  Bytes tooLong(CExclusiveMessage::kMaxSize + 1, 0x11);
+  tooLong.front() = 0xF0;
+  tooLong.back() = 0xF7;
+  const std::vector<Bytes> refused = {
+      tooLong,
+      {0xF0, 0x00, 0x90, 0x10, 0xF7}, // a status byte inside
+      {0xF0, 0x00, 0x00, 0x66},       // no end
+  };
+  ASSERT_TRUE(m_peer.Send(0, answer));
+  ASSERT_TRUE(m_peer.Send(0, {0xB1, 0x01, 0x02}));
+  ASSERT_EQ(m_peer.WaitForReceived(1, 5s).size(), 1u);
+  ASSERT_TRUE(ChangesAfterQuiet().size() == 1);
+
+  m_input.SetSurfaceQueue(&surface);
+  for (const Bytes& bytes : refused) {
+    ASSERT_TRUE(m_peer.Send(0, bytes));
+  }
+  ASSERT_TRUE(m_peer.Send(0, answer));
+  ASSERT_TRUE(m_peer.Send(0, longest));
+  std::vector<Bytes> got;
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (got.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    pollfd fd{surface.WakeFd(), POLLIN, 0};
+    if (poll(&fd, 1, 20) == 1) {
+      surface.AcknowledgeWake();
+      for (CExclusiveMessage message; surface.PopExclusive(message);) {
+        got.emplace_back(message.View().begin(), message.View().end());
+      }
+    }
+  }
+  EXPECT_EQ(got, (std::vector<Bytes>{answer, longest}));
+  EXPECT_EQ(surface.ExclusiveDroppedCount(), refused.size());
+  EXPECT_EQ(ChangesAfterQuiet(), (std::vector<ControllerChange>{{0x01, 0x02, 0x01}}));
+  EXPECT_EQ(m_peer.ReceivedAfterQuiet().size(), 1u) << "nothing but the first thru copy";
+  m_input.SetSurfaceQueue(nullptr);
 }
 
 TEST_F(BridgeOnJack, EachEventThatIsOneShortMessageArrivesWholeAndMalformedOnesAreDropped) {

@@ -88,6 +88,60 @@ TEST(MackieCodec, DisplayTextFillsExactlyOneStripOfARow) {
   EXPECT_EQ(bottom, expectedBottom);
 }
 
+// Every well-formed answer to the device query, from either surface model,
+// and what is no answer at all.
+TEST(MackieCodec, ReadsEveryAnswerToTheDeviceQuery) {
+  using Answer = mackie::DeviceAnswer;
+  using AnswerKind = Answer::Kind;
+  const std::array<uint8_t, 7> serial = {'A', 'B', '1', '2', '3', '4', '5'};
+  struct Case {
+    std::vector<uint8_t> bytes;
+    Answer expected;
+  };
+  const Case cases[] = {
+      {{0xF0, 0, 0, 0x66, 0x14, 0x01, 'A', 'B', '1', '2', '3', '4', '5', 1, 2, 3, 4, 0xF7},
+       {AnswerKind::ConnectionQuery, 0x14, serial, {1, 2, 3, 4}}},
+      {{0xF0, 0, 0, 0x66, 0x15, 0x03, 'A', 'B', '1', '2', '3', '4', '5', 0xF7},
+       {AnswerKind::Confirmation, 0x15, serial}},
+      {{0xF0, 0, 0, 0x66, 0x10, 0x04, 'A', 'B', '1', '2', '3', '4', '5', 0xF7},
+       {AnswerKind::Refusal, 0x10, serial}},
+      {{0xF0, 0, 0, 0x66, 0x14, 0x14, 'V', '1', '.', '0', '2', 0xF7}, {AnswerKind::Version, 0x14}},
+      {{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x00, 0x00, 0x66, 0xF7}, {AnswerKind::Identity}},
+      // Not answers: another maker, another model, the host's own messages,
+      // a connection query cut short, a data byte that is none.
+      {{0xF0, 0, 0x20, 0x29, 0x14, 0x03, 'A', 'B', '1', '2', '3', '4', '5', 0xF7}, {}},
+      {{0xF0, 0, 0, 0x66, 0x16, 0x03, 'A', 'B', '1', '2', '3', '4', '5', 0xF7}, {}},
+      {{0xF0, 0, 0, 0x66, 0x14, 0x00, 0xF7}, {}},
+      {{0xF0, 0, 0, 0x66, 0x14, 0x12, 0, 'A', 'n', 'a', 'l', 'o', 'g', ' ', 0xF7}, {}},
+      {{0xF0, 0, 0, 0x66, 0x14, 0x01, 'A', 'B', '1', '2', '3', '4', '5', 1, 2, 3, 0xF7}, {}},
+      {{0xF0, 0, 0, 0x66, 0x14, 0x03, 'A', 0x80, '1', '2', '3', '4', '5', 0xF7}, {}},
+      {{0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}, {}}, // an identity request
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(mackie::DecodeDeviceAnswer(c.bytes), c.expected) << ::testing::PrintToString(c.bytes);
+  }
+}
+
+// The host's reply carries the surface's model and serial number and the
+// response the documented algorithm gives for its challenge.
+TEST(MackieCodec, RepliesToAConnectionQueryWithTheResponseToItsChallenge) {
+  const std::pair<std::array<uint8_t, 4>, std::array<uint8_t, 4>> responses[] = {
+      {{0x00, 0x00, 0x00, 0x00}, {0x0A, 0x00, 0x00, 0x70}},
+      {{0x12, 0x34, 0x56, 0x78}, {0x58, 0x0F, 0x16, 0x4E}},
+      {{0x7F, 0x7F, 0x7F, 0x7F}, {0x75, 0x79, 0x7C, 0x00}},
+  };
+  for (const auto& [challenge, response] : responses) {
+    EXPECT_EQ(mackie::ChallengeResponse(challenge), response);
+  }
+  const mackie::DeviceAnswer query = {mackie::DeviceAnswer::Kind::ConnectionQuery,
+                                      0x15,
+                                      {'A', 'B', '1', '2', '3', '4', '5'},
+                                      {0x12, 0x34, 0x56, 0x78}};
+  const std::vector<uint8_t> expected = {0xF0, 0,   0,   0x66, 0x15, 0x02, 'A',  'B',  '1',
+                                         '2',  '3', '4', '5',  0x58, 0x0F, 0x16, 0x4E, 0xF7};
+  EXPECT_EQ(mackie::ConnectionReply(query), expected);
+}
+
 // The motor shows a reading with the fine value that set it, on both scales,
 // so a fader that set a value is never moved by that value coming back.
 TEST(MackieCodec, FaderPositionsComeBackFromTheValuesTheySet) {
