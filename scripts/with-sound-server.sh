@@ -24,6 +24,24 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# wait_for WHAT COMMAND...: runs COMMAND every 50 ms until it succeeds; after
+# 200 tries (10 s) gives up, saying what it waited for, the command's last
+# words and the servers' logs.
+wait_for() {
+  what=$1
+  shift
+  tries=0
+  until out=$("$@" 2>&1); do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 200 ]; then
+      echo "with-sound-server.sh: gave up waiting for $what: $out" >&2
+      cat "$work"/*.log >&2
+      exit 1
+    fi
+    sleep 0.05
+  done
+}
+
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" "$work/home"
 chmod 700 "$XDG_RUNTIME_DIR"
@@ -50,16 +68,7 @@ pipewire)
     pipewire >"$work/server.log" 2>&1 &
   pids="$!"
   # WirePlumber and pipewire-pulse give up when PipeWire is not there yet.
-  tries=0
-  until [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 200 ]; then
-      echo "with-sound-server.sh: PipeWire did not start:" >&2
-      cat "$work/server.log" >&2
-      exit 1
-    fi
-    sleep 0.05
-  done
+  wait_for "PipeWire to start" test -S "$XDG_RUNTIME_DIR/pipewire-0"
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
     wireplumber >"$work/wireplumber.log" 2>&1 &
   pids="$pids $!"
@@ -73,30 +82,12 @@ pipewire)
   ;;
 esac
 
-tries=0
-until pactl info >/dev/null 2>&1; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 200 ]; then
-    echo "with-sound-server.sh: the private $kind server did not answer:" >&2
-    cat "$work"/*.log >&2
-    exit 1
-  fi
-  sleep 0.05
-done
+wait_for "the private $kind server to answer" pactl info
 
 # A server that has just started to answer may still refuse a request for a
 # moment ("Not supported" while PipeWire sets up): each step is tried again.
 retry() {
-  tries=0
-  until out=$("$@" 2>&1); do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 200 ]; then
-      echo "with-sound-server.sh: \"$*\" keeps failing: $out" >&2
-      cat "$work"/*.log >&2
-      exit 1
-    fi
-    sleep 0.05
-  done
+  wait_for "\"$*\" to succeed" "$@"
 }
 
 if [ "$kind" = pipewire ]; then

@@ -30,7 +30,7 @@ BusState* FindBus(MixerState& state, int32_t bus) {
 
 // Stores `value` into `cell` after the range check; the common shape of the
 // level, pan and gain setters.
-InvokeResult StoreValue(int32_t* cell, int32_t value, bool& changed) {
+InvokeResult Store(int32_t* cell, int32_t value, bool& changed) {
   if (cell == nullptr || !IsValidValue(value)) {
     return InvokeResult::InvalidArgument;
   }
@@ -39,7 +39,7 @@ InvokeResult StoreValue(int32_t* cell, int32_t value, bool& changed) {
   return InvokeResult::Ok;
 }
 
-InvokeResult LoadValue(const int32_t* cell, std::span<int32_t> out) {
+InvokeResult Load(const int32_t* cell, std::span<int32_t> out) {
   if (cell == nullptr) {
     return InvokeResult::InvalidArgument;
   }
@@ -109,22 +109,46 @@ using In = std::span<const int32_t>;
 using Out = std::span<int32_t>;
 using Handler = InvokeResult (*)(MixerState&, In, Out, bool&);
 
-int32_t* FindMaster(MixerState& state, int32_t channel) {
-  return IsValidChannel(channel) ? &state.master[static_cast<std::size_t>(channel)] : nullptr;
+// The cells the methods read and write, found from a call's arguments;
+// nullptr when an argument is out of range.
+int32_t* MasterCell(MixerState& state, In in) {
+  return IsValidChannel(in[0]) ? &state.master[static_cast<std::size_t>(in[0])] : nullptr;
 }
 
-int32_t* SourceCell(MixerState& state, In in, int32_t SourceState::*cell) {
+template <int32_t SourceState::*Cell> int32_t* SourceCell(MixerState& state, In in) {
   SourceState* source = FindSource(state, in[0], in[1]);
-  return source != nullptr ? &(source->*cell) : nullptr;
+  return source != nullptr ? &(source->*Cell) : nullptr;
 }
 
-int32_t* SendCell(MixerState& state, In in, int32_t SendState::*cell) {
+template <int32_t SendState::*Cell> int32_t* SendCell(MixerState& state, In in) {
   SendState* send = FindSend(state, in[0], in[1], in[2]);
-  return send != nullptr ? &(send->*cell) : nullptr;
+  return send != nullptr ? &(send->*Cell) : nullptr;
+}
+
+template <typename T, T BusState::*Cell> T* BusCell(MixerState& state, In in) {
+  BusState* bus = FindBus(state, in[0]);
+  return bus != nullptr ? &(bus->*Cell) : nullptr;
+}
+
+int32_t* RecordCell(MixerState& state, In) {
+  return &state.record;
+}
+
+bool* MasterMuteCell(MixerState& state, In) {
+  return &state.masterMuted;
+}
+
+bool* SourceMuteCell(MixerState& state, In in) {
+  SourceState* source = FindSource(state, in[0], in[1]);
+  return source != nullptr ? &source->muted : nullptr;
+}
+
+bool* RecordMuteCell(MixerState& state, In) {
+  return &state.recordMuted;
 }
 
 // Stores a flag (0 or 1 only) into `cell`.
-InvokeResult StoreFlag(bool* cell, int32_t value, bool& changed) {
+InvokeResult Store(bool* cell, int32_t value, bool& changed) {
   if (cell == nullptr || !IsValidFlag(value)) {
     return InvokeResult::InvalidArgument;
   }
@@ -133,7 +157,7 @@ InvokeResult StoreFlag(bool* cell, int32_t value, bool& changed) {
   return InvokeResult::Ok;
 }
 
-InvokeResult LoadFlag(const bool* cell, Out out) {
+InvokeResult Load(const bool* cell, Out out) {
   if (cell == nullptr) {
     return InvokeResult::InvalidArgument;
   }
@@ -141,18 +165,15 @@ InvokeResult LoadFlag(const bool* cell, Out out) {
   return InvokeResult::Ok;
 }
 
-bool* SourceMute(MixerState& state, In in) {
-  SourceState* source = FindSource(state, in[0], in[1]);
-  return source != nullptr ? &source->muted : nullptr;
+// The handlers of a method that sets or gets one cell (an int32_t value or
+// a flag); a setter's new value is its argument `Arg`.
+template <auto Cell, std::size_t Arg>
+InvokeResult SetCell(MixerState& s, In in, Out, bool& changed) {
+  return Store(Cell(s, in), in[Arg], changed);
 }
 
-bool* BusMute(MixerState& state, int32_t number) {
-  BusState* bus = FindBus(state, number);
-  return bus != nullptr ? &bus->muted : nullptr;
-}
-
-InvokeResult LoadFlag(const BusState* bus, bool BusState::*flag, Out out) {
-  return LoadFlag(bus != nullptr ? &(bus->*flag) : nullptr, out);
+template <auto Cell> InvokeResult GetCell(MixerState& s, In in, Out out, bool&) {
+  return Load(Cell(s, in), out);
 }
 
 // Sends a bus to its effect or to an output pair; both route it.
@@ -171,6 +192,13 @@ InvokeResult RouteBus(BusState* bus, bool onOutput, bool digital, int32_t pair, 
   return InvokeResult::Ok;
 }
 
+constexpr auto kBusLevel = BusCell<int32_t, &BusState::level>;
+constexpr auto kBusEffect = BusCell<int32_t, &BusState::effect>;
+constexpr auto kBusRouted = BusCell<bool, &BusState::routed>;
+constexpr auto kBusOnOutput = BusCell<bool, &BusState::onOutput>;
+constexpr auto kBusDigital = BusCell<bool, &BusState::digital>;
+constexpr auto kBusMuted = BusCell<bool, &BusState::muted>;
+
 struct MethodHandler {
   Method id;
   Handler run;
@@ -178,40 +206,15 @@ struct MethodHandler {
 
 // One handler per method of the interface, in the order of the method table.
 constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
-    {Method::SetMasterVolume,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreValue(FindMaster(s, in[0]), in[1], changed);
-     }},
-    {Method::GetMasterVolume,
-     [](MixerState& s, In in, Out out, bool&) { return LoadValue(FindMaster(s, in[0]), out); }},
-    {Method::SetSourceVolume,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreValue(SourceCell(s, in, &SourceState::volume), in[2], changed);
-     }},
-    {Method::GetSourceVolume,
-     [](MixerState& s, In in, Out out, bool&) {
-       return LoadValue(SourceCell(s, in, &SourceState::volume), out);
-     }},
-    {Method::SetSourcePan,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreValue(SourceCell(s, in, &SourceState::pan), in[2], changed);
-     }},
-    {Method::GetSourcePan,
-     [](MixerState& s, In in, Out out, bool&) {
-       return LoadValue(SourceCell(s, in, &SourceState::pan), out);
-     }},
-    {Method::GetSendBus,
-     [](MixerState& s, In in, Out out, bool&) {
-       return LoadValue(SendCell(s, in, &SendState::bus), out);
-     }},
-    {Method::SetSendLevel,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreValue(SendCell(s, in, &SendState::level), in[3], changed);
-     }},
-    {Method::GetSendLevel,
-     [](MixerState& s, In in, Out out, bool&) {
-       return LoadValue(SendCell(s, in, &SendState::level), out);
-     }},
+    {Method::SetMasterVolume, SetCell<MasterCell, 1>},
+    {Method::GetMasterVolume, GetCell<MasterCell>},
+    {Method::SetSourceVolume, SetCell<SourceCell<&SourceState::volume>, 2>},
+    {Method::GetSourceVolume, GetCell<SourceCell<&SourceState::volume>>},
+    {Method::SetSourcePan, SetCell<SourceCell<&SourceState::pan>, 2>},
+    {Method::GetSourcePan, GetCell<SourceCell<&SourceState::pan>>},
+    {Method::GetSendBus, GetCell<SendCell<&SendState::bus>>},
+    {Method::SetSendLevel, SetCell<SendCell<&SendState::level>, 3>},
+    {Method::GetSendLevel, GetCell<SendCell<&SendState::level>>},
     {Method::SetAuxEffect,
      [](MixerState& s, In in, Out, bool& changed) {
        BusState* bus = FindBus(s, in[0]);
@@ -220,47 +223,25 @@ constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
        }
        return RouteBus(bus, false, false, 0, in[1], changed);
      }},
-    {Method::IsBusRouted,
-     [](MixerState& s, In in, Out out, bool&) {
-       return LoadFlag(FindBus(s, in[0]), &BusState::routed, out);
-     }},
-    {Method::IsBusOnOutput,
-     [](MixerState& s, In in, Out out, bool&) {
-       return LoadFlag(FindBus(s, in[0]), &BusState::onOutput, out);
-     }},
-    {Method::GetBusEffect,
-     [](MixerState& s, In in, Out out, bool&) {
-       BusState* bus = FindBus(s, in[0]);
-       return LoadValue(bus != nullptr ? &bus->effect : nullptr, out);
-     }},
+    {Method::IsBusRouted, GetCell<kBusRouted>},
+    {Method::IsBusOnOutput, GetCell<kBusOnOutput>},
+    {Method::GetBusEffect, GetCell<kBusEffect>},
     {Method::GetBusOutput,
      [](MixerState& s, In in, Out out, bool&) {
-       const InvokeResult result = LoadFlag(FindBus(s, in[0]), &BusState::digital, out);
+       const InvokeResult result = Load(kBusDigital(s, in), out);
        if (result == InvokeResult::Ok) {
          out[1] = FindBus(s, in[0])->pair;
          out[2] = 0;
        }
        return result;
      }},
-    {Method::SetBusLevel,
-     [](MixerState& s, In in, Out, bool& changed) {
-       BusState* bus = FindBus(s, in[0]);
-       return StoreValue(bus != nullptr ? &bus->level : nullptr, in[1], changed);
-     }},
-    {Method::GetBusLevel,
-     [](MixerState& s, In in, Out out, bool&) {
-       BusState* bus = FindBus(s, in[0]);
-       return LoadValue(bus != nullptr ? &bus->level : nullptr, out);
-     }},
-    {Method::SetRecordLevel,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreValue(&s.record, in[0], changed);
-     }},
-    {Method::GetRecordLevel,
-     [](MixerState& s, In, Out out, bool&) { return LoadValue(&s.record, out); }},
+    {Method::SetBusLevel, SetCell<kBusLevel, 1>},
+    {Method::GetBusLevel, GetCell<kBusLevel>},
+    {Method::SetRecordLevel, SetCell<RecordCell, 0>},
+    {Method::GetRecordLevel, GetCell<RecordCell>},
     {Method::SetSendBus,
      [](MixerState& s, In in, Out, bool& changed) {
-       int32_t* bus = SendCell(s, in, &SendState::bus);
+       int32_t* bus = SendCell<&SendState::bus>(s, in);
        if (bus == nullptr || !IsValidBus(in[3])) {
          return InvokeResult::InvalidArgument;
        }
@@ -268,11 +249,7 @@ constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
        *bus = in[3];
        return InvokeResult::Ok;
      }},
-    {Method::SetBusRouted,
-     [](MixerState& s, In in, Out, bool& changed) {
-       BusState* bus = FindBus(s, in[0]);
-       return StoreFlag(bus != nullptr ? &bus->routed : nullptr, in[1], changed);
-     }},
+    {Method::SetBusRouted, SetCell<kBusRouted, 1>},
     {Method::SetBusOutput,
      [](MixerState& s, In in, Out, bool& changed) {
        BusState* bus = FindBus(s, in[0]);
@@ -281,41 +258,17 @@ constexpr std::array<MethodHandler, kMethodCount> kHandlers = {{
        }
        return RouteBus(bus, true, in[1] == 1, in[2], 0, changed);
      }},
-    {Method::SetMasterMute,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreFlag(&s.masterMuted, in[0], changed);
-     }},
-    {Method::GetMasterMute,
-     [](MixerState& s, In, Out out, bool&) { return LoadFlag(&s.masterMuted, out); }},
-    {Method::SetSourceMute,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreFlag(SourceMute(s, in), in[2], changed);
-     }},
-    {Method::GetSourceMute,
-     [](MixerState& s, In in, Out out, bool&) { return LoadFlag(SourceMute(s, in), out); }},
-    {Method::SetBusMute,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreFlag(BusMute(s, in[0]), in[1], changed);
-     }},
-    {Method::GetBusMute,
-     [](MixerState& s, In in, Out out, bool&) { return LoadFlag(BusMute(s, in[0]), out); }},
-    {Method::SetRecordMute,
-     [](MixerState& s, In in, Out, bool& changed) {
-       return StoreFlag(&s.recordMuted, in[0], changed);
-     }},
-    {Method::GetRecordMute,
-     [](MixerState& s, In, Out out, bool&) { return LoadFlag(&s.recordMuted, out); }},
+    {Method::SetMasterMute, SetCell<MasterMuteCell, 0>},
+    {Method::GetMasterMute, GetCell<MasterMuteCell>},
+    {Method::SetSourceMute, SetCell<SourceMuteCell, 2>},
+    {Method::GetSourceMute, GetCell<SourceMuteCell>},
+    {Method::SetBusMute, SetCell<kBusMuted, 1>},
+    {Method::GetBusMute, GetCell<kBusMuted>},
+    {Method::SetRecordMute, SetCell<RecordMuteCell, 0>},
+    {Method::GetRecordMute, GetCell<RecordMuteCell>},
 }};
 
-constexpr bool HandlersFollowEnum() {
-  for (std::size_t i = 0; i < kMethodCount; ++i) {
-    if (static_cast<std::size_t>(kHandlers[i].id) != i) {
-      return false;
-    }
-  }
-  return true;
-}
-static_assert(HandlersFollowEnum(), "kHandlers must list the methods in enum order");
+static_assert(FollowsMethodOrder(kHandlers), "kHandlers must list the methods in enum order");
 
 } // namespace
 

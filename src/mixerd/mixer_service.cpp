@@ -192,12 +192,11 @@ InvokeResult MixerService::ApplySetter(Method setter, std::span<const int32_t> a
   if (changed) {
     m_dirty = true;
     m_unsignalled = true;
-    const std::optional<int> strip = StripOfSetter(setter, args);
-    const std::optional<int> muted = StripOfMuteSetter(setter, args);
-    if (strip && m_backend) {
-      m_backend->Apply(*strip);
-    } else if (muted && m_backend) {
-      m_backend->ApplyMute(*muted);
+    const std::optional<StripSetter> strip = StripOfSetter(setter, args);
+    if (strip && !strip->mute && m_backend) {
+      m_backend->Apply(strip->strip);
+    } else if (strip && m_backend) {
+      m_backend->ApplyMute(strip->strip);
     } else if (m_backend) {
       // Bus mutes belong to the aux side with the bus levels.
       m_backend->ApplyAux();

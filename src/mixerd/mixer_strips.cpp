@@ -51,32 +51,21 @@ std::optional<int> FindStrip(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<int> StripOfSetter(Method method, std::span<const int32_t> in) {
+std::optional<StripSetter> StripOfSetter(Method method, std::span<const int32_t> in) {
+  const bool mute = method == Method::SetMasterMute || method == Method::SetRecordMute ||
+                    method == Method::SetSourceMute;
   switch (method) {
   case Method::SetMasterVolume:
-    return kMasterStrip;
+  case Method::SetMasterMute:
+    return StripSetter{kMasterStrip, mute};
   case Method::SetRecordLevel:
-    return kRecordStrip;
+  case Method::SetRecordMute:
+    return StripSetter{kRecordStrip, mute};
   case Method::SetSourceVolume:
   case Method::SetSourcePan:
-    if (IsValidSource(in[0], in[1])) {
-      return SourceStrip(in[0], in[1]);
-    }
-    return std::nullopt;
-  default:
-    return std::nullopt;
-  }
-}
-
-std::optional<int> StripOfMuteSetter(Method method, std::span<const int32_t> in) {
-  switch (method) {
-  case Method::SetMasterMute:
-    return kMasterStrip;
-  case Method::SetRecordMute:
-    return kRecordStrip;
   case Method::SetSourceMute:
     if (IsValidSource(in[0], in[1])) {
-      return SourceStrip(in[0], in[1]);
+      return StripSetter{SourceStrip(in[0], in[1]), mute};
     }
     return std::nullopt;
   default:

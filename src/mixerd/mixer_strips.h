@@ -28,12 +28,15 @@ extern const std::array<std::string_view, kStripCount> kStripNames;
 // The strip named `name` (ASCII case ignored), if any.
 std::optional<int> FindStrip(std::string_view name);
 
-// The strip that a setter with arguments `in` moves, if it moves one.
-std::optional<int> StripOfSetter(mixer_dbus::Method method, std::span<const int32_t> in);
+// A strip a setter changes: its level or pan, or its mute.
+struct StripSetter {
+  int strip = 0;
+  bool mute = false;
+};
 
-// The strip whose mute a setter with arguments `in` sets, if it sets one
-// (the master, record and source mutes; the aux buses are no strips here).
-std::optional<int> StripOfMuteSetter(mixer_dbus::Method method, std::span<const int32_t> in);
+// The strip that a setter with arguments `in` moves or mutes, if it changes
+// one (the aux buses and their mutes are no strips here).
+std::optional<StripSetter> StripOfSetter(mixer_dbus::Method method, std::span<const int32_t> in);
 // The strip's mute, and storing one reported by an object (true when it
 // changed). Mutes stand apart from the levels: neither touches the other.
 bool StripMuted(const MixerState& state, int strip);

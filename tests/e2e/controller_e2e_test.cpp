@@ -168,18 +168,11 @@ TEST_P(EndToEndTest, AFullSpeedSweepAppliesEveryValueInOrderAndTheLastWins) {
 // the socket to the server holds at once. The last value must still land
 // without any later call to push it out.
 TEST_P(EndToEndTest, ABurstOnAControllerMappedToEveryRowEndsOnItsLastValue) {
-  std::map<std::string, int> controllers;
+  std::vector<std::string> keys;
   for (const Parameter& p : kCatalogue) {
-    controllers[std::string(p.key)] = 5;
+    keys.emplace_back(p.key);
   }
-  WriteProfile(controllers);
-  StartBridge();
-  std::vector<Message> burst;
-  for (int i = 0; i < 1000; ++i) {
-    burst.push_back(Cc(0, 5, static_cast<uint8_t>(i % 100)));
-  }
-  burst.push_back(Cc(0, 5, 127));
-  Play(burst, 8);
+  Play(StartWithOneControllerOn(keys), 8);
   for (const char* key : {"Aux1CC", "U4PanCC", "U5PanCC"}) {
     EXPECT_EQ(WaitForValue(RowOfKey(key), 127 * 512), 127 * 512) << key;
   }
@@ -188,10 +181,7 @@ TEST_P(EndToEndTest, ABurstOnAControllerMappedToEveryRowEndsOnItsLastValue) {
 
 } // namespace
 
-// A sweep played while the bus daemon is stopped: the program's setters
-// pile up behind a full socket. Once the bus goes on, the program alone
-// writes them all out; nothing played later pushes them.
-void EndToEndTest::SweepThroughAStoppedBus(const std::vector<std::string>& keys) {
+std::vector<Message> EndToEndTest::StartWithOneControllerOn(const std::vector<std::string>& keys) {
   std::map<std::string, int> controllers;
   for (const std::string& key : keys) {
     controllers[key] = 5;
@@ -203,6 +193,14 @@ void EndToEndTest::SweepThroughAStoppedBus(const std::vector<std::string>& keys)
     sweep.push_back(Cc(0, 5, static_cast<uint8_t>(i % 100)));
   }
   sweep.push_back(Cc(0, 5, 127));
+  return sweep;
+}
+
+// A sweep played while the bus daemon is stopped: the program's setters
+// pile up behind a full socket. Once the bus goes on, the program alone
+// writes them all out; nothing played later pushes them.
+void EndToEndTest::SweepThroughAStoppedBus(const std::vector<std::string>& keys) {
+  const std::vector<Message> sweep = StartWithOneControllerOn(keys);
   // JACK may lose a period's MIDI under load (an xrun): such a sweep did not
   // reach the program whole and is played again.
   bool clean = false;

@@ -48,6 +48,10 @@ protected:
   int32_t Read(std::size_t row);
   // Every parameter and route, as vantrel-mixerctl dump prints them.
   std::string Dump();
+  // Starts the program with the rows of these keys on controller 5 of
+  // channel 1; returns a sweep on it: a thousand values back and forth,
+  // ending on 127.
+  std::vector<Message> StartWithOneControllerOn(const std::vector<std::string>& keys);
   // Maps the rows of these keys to one controller and plays a sweep on it
   // while the bus is stopped; every row must end on the sweep's last value.
   void SweepThroughAStoppedBus(const std::vector<std::string>& keys);

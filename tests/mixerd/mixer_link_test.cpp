@@ -163,32 +163,41 @@ TEST(MixerLinkSlowServerTest, ASlowServersStateArrivesOnItsOwnAndGettersNeverWai
   EXPECT_EQ(slow.GetterCalls(), 0);
 }
 
+// A link that starts the server itself, with no server running at first
+// and the server's state file in a folder of the test's own.
+class MixerLinkStartTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(StopMixerNameOwner());
+    ASSERT_EQ(m_link.Startup(), kMixerOk);
+  }
+
+  TempDir m_dir;
+  const ScopedEnv m_state{"XDG_STATE_HOME", m_dir.Path()};
+  CMixerLink m_link;
+};
+
 // The program started the server; when it dies the link starts a new one,
 // which gets nothing that was meant for the old one.
-TEST(MixerLinkRestartTest, AServerThatDiesIsStartedAgainAndGetsNothingStale) {
-  ASSERT_TRUE(StopMixerNameOwner());
-  TempDir dir;
-  const ScopedEnv state("XDG_STATE_HOME", dir.Path());
-  CMixerLink link;
-  ASSERT_EQ(link.Startup(), kMixerOk);
-  ASSERT_EQ(link.Create(), kMixerOk);
+TEST_F(MixerLinkStartTest, AServerThatDiesIsStartedAgainAndGetsNothingStale) {
+  ASSERT_EQ(m_link.Create(), kMixerOk);
   const pid_t first = MixerNameOwnerPid();
   ASSERT_NE(first, 0);
   ASSERT_TRUE(StopMixerNameOwner(SIGKILL));
-  link.Server()->SetRecordLevel(2222);
+  m_link.Server()->SetRecordLevel(2222);
   const bool restarted = PumpLinkUntil(
-      link,
+      m_link,
       [&] {
         const pid_t owner = MixerNameOwnerPid();
         return owner != 0 && owner != first;
       },
       10s);
   EXPECT_TRUE(restarted);
-  ASSERT_TRUE(PumpUntilState(link));
+  ASSERT_TRUE(PumpUntilState(m_link));
   int32_t level = 0;
-  EXPECT_EQ(link.Server()->GetRecordLevel(level), kMixerOk);
+  EXPECT_EQ(m_link.Server()->GetRecordLevel(level), kMixerOk);
   EXPECT_EQ(level, 32768);
-  link.Shutdown();
+  m_link.Shutdown();
   EXPECT_TRUE(StopMixerNameOwner());
 }
 
@@ -287,20 +296,15 @@ TEST(MixerLinkAbsentTest, LinkWithoutABusConnectionHasNoServer) {
   link.Shutdown();
 }
 
-TEST(MixerLinkStartTest, CreateStartsTheServerFromTheProgramsFolder) {
-  ASSERT_TRUE(StopMixerNameOwner());
-  TempDir dir;
-  const ScopedEnv state("XDG_STATE_HOME", dir.Path());
-  CMixerLink link;
-  ASSERT_EQ(link.Startup(), kMixerOk);
-  EXPECT_EQ(link.Create(), kMixerOk);
-  ASSERT_TRUE(link.IsPresent());
-  ASSERT_TRUE(PumpUntilState(link));
+TEST_F(MixerLinkStartTest, CreateStartsTheServerFromTheProgramsFolder) {
+  EXPECT_EQ(m_link.Create(), kMixerOk);
+  ASSERT_TRUE(m_link.IsPresent());
+  ASSERT_TRUE(PumpUntilState(m_link));
   int32_t gain = 0;
-  EXPECT_EQ(link.Server()->GetMasterVolume(0, gain), kMixerOk);
+  EXPECT_EQ(m_link.Server()->GetMasterVolume(0, gain), kMixerOk);
   EXPECT_EQ(gain, 49152);
   // The server is not our child: it keeps running until it is told to stop.
-  link.Shutdown();
+  m_link.Shutdown();
   EXPECT_NE(MixerNameOwnerPid(), 0);
   EXPECT_TRUE(StopMixerNameOwner());
 }

@@ -25,6 +25,11 @@ MixerState ChangedState() {
   return state;
 }
 
+// `text` with its first `from` replaced by `to`.
+std::string WithFirst(std::string text, const std::string& from, const std::string& to) {
+  return text.replace(text.find(from), from.size(), to);
+}
+
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
@@ -78,24 +83,9 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
       {"other version", "vantrel-mixer-state 2\n" + good.substr(good.find('\n') + 1)},
       {"cut short", good.substr(0, good.size() / 2)},
       {"no end line", good.substr(0, good.rfind("end"))},
-      {"value out of range",
-       [&] {
-         std::string t = good;
-         t.replace(t.find("record 7"), 8, "record 65536");
-         return t;
-       }()},
-      {"bus out of range",
-       [&] {
-         std::string t = good;
-         t.replace(t.find("send 3 65535"), 12, "send 4 65535");
-         return t;
-       }()},
-      {"not a number",
-       [&] {
-         std::string t = good;
-         t.replace(t.find("master 0 1"), 10, "master 0 x");
-         return t;
-       }()},
+      {"value out of range", WithFirst(good, "record 7", "record 65536")},
+      {"bus out of range", WithFirst(good, "send 3 65535", "send 4 65535")},
+      {"not a number", WithFirst(good, "master 0 1", "master 0 x")},
       {"line missing",
        [&] {
          std::string t = good;
@@ -104,18 +94,8 @@ TEST(MixerStateFile, DamagedFilesGiveTheDefaultsAndAreKeptAside) {
          return t;
        }()},
       {"unknown line", good + "volume 3\n"},
-      {"applications out of order",
-       [&] {
-         std::string t = good;
-         t.replace(t.find("app 2 "), 6, "app 3 ");
-         return t;
-       }()},
-      {"application without a name",
-       [&] {
-         std::string t = good;
-         t.replace(t.find("app 2 Music Player Daemon"), 25, "app 2");
-         return t;
-       }()},
+      {"applications out of order", WithFirst(good, "app 2 ", "app 3 ")},
+      {"application without a name", WithFirst(good, "app 2 Music Player Daemon", "app 2")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

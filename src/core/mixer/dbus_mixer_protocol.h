@@ -1,8 +1,8 @@
 #pragma once
 // The mixer service's D-Bus contract, shared by vantrel-mixerd, its command-line
-// client and the program's link: names, the method table and the argument
-// ranges. Every argument and result is an int32; a method's signature is one
-// "i" per argument.
+// client and the program's link: names (those of the whole state and of the
+// meters too), the method table and the argument ranges. Every argument and
+// result is an int32; a method's signature is one "i" per argument.
 
 #include "mixer/mixer_server.h"
 
@@ -28,6 +28,18 @@ inline constexpr char kTargetsMethod[] = "Targets";
 // Backend()'s status names the faults of the mapping file after this
 // phrase, so clients can tell the user where they look.
 inline constexpr char kMappingProblemsPhrase[] = "the mapping file has problems";
+// The whole state and its changes, in value slots (mixer_values.h).
+inline constexpr char kValuesChangedSignal[] = "ValuesChanged";
+inline constexpr char kGetStateMethod[] = "GetState";
+inline constexpr char kSetManyMethod[] = "SetMany";
+inline constexpr char kStateSignature[] = "a(saiai)";
+inline constexpr char kSettersSignature[] = "a(sai)";
+inline constexpr char kValuesChangedSignature[] = "a(saiais)";
+// Level meters (meter_levels.h).
+inline constexpr char kStartMetersMethod[] = "StartMeters";
+inline constexpr char kStopMetersMethod[] = "StopMeters";
+inline constexpr char kMeterLevelsSignal[] = "MeterLevels";
+inline constexpr char kMeterLevelsSignature[] = "a(saiai)";
 
 enum class Method : int {
   SetMasterVolume,
@@ -112,15 +124,18 @@ inline constexpr std::array<MethodInfo, kMethodCount> kMethods = {{
     {Method::GetRecordMute, "GetRecordMute", 0, {}, 1, {"muted"}},
 }};
 
-constexpr bool MethodTableFollowsEnum() {
+// True when row i of `table` is for the method numbered i, so the table can
+// be indexed by Method; every table with a row per method checks it.
+template <typename Row>
+constexpr bool FollowsMethodOrder(const std::array<Row, kMethodCount>& table) {
   for (std::size_t i = 0; i < kMethodCount; ++i) {
-    if (static_cast<std::size_t>(kMethods[i].id) != i) {
+    if (static_cast<std::size_t>(table[i].id) != i) {
       return false;
     }
   }
   return true;
 }
-static_assert(MethodTableFollowsEnum(), "kMethods must list the methods in enum order");
+static_assert(FollowsMethodOrder(kMethods), "kMethods must list the methods in enum order");
 
 constexpr const MethodInfo& Info(Method method) {
   return kMethods[static_cast<std::size_t>(method)];

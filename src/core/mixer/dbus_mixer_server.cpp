@@ -271,7 +271,7 @@ void DbusMixerServer::Notify() {
 }
 
 int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
-                         std::initializer_list<int32_t*> out) const {
+                         std::initializer_list<int32_t*> out) {
   const auto slot = ValueSlot(method, std::span(args.begin(), args.size()));
   const auto results = slot ? m_mirror.Get(*slot) : std::nullopt;
   if (!results) {
@@ -282,90 +282,6 @@ int DbusMixerServer::Get(Method method, std::initializer_list<int32_t> args,
     *cell = (*results)[i++];
   }
   return kMixerOk;
-}
-
-int DbusMixerServer::SetMasterVolume(int32_t channel, int32_t gain) {
-  return Set(Method::SetMasterVolume, {channel, gain});
-}
-int DbusMixerServer::GetMasterVolume(int32_t channel, int32_t& gain) {
-  return Get(Method::GetMasterVolume, {channel}, {&gain});
-}
-int DbusMixerServer::SetSourceVolume(int32_t type, int32_t index, int32_t gain) {
-  return Set(Method::SetSourceVolume, {type, index, gain});
-}
-int DbusMixerServer::GetSourceVolume(int32_t type, int32_t index, int32_t& gain) {
-  return Get(Method::GetSourceVolume, {type, index}, {&gain});
-}
-int DbusMixerServer::SetSourcePan(int32_t type, int32_t index, int32_t pan) {
-  return Set(Method::SetSourcePan, {type, index, pan});
-}
-int DbusMixerServer::GetSourcePan(int32_t type, int32_t index, int32_t& pan) {
-  return Get(Method::GetSourcePan, {type, index}, {&pan});
-}
-int DbusMixerServer::GetSendBus(int32_t type, int32_t index, int32_t send, int32_t& bus) {
-  return Get(Method::GetSendBus, {type, index, send}, {&bus});
-}
-int DbusMixerServer::SetSendLevel(int32_t type, int32_t index, int32_t send, int32_t level) {
-  return Set(Method::SetSendLevel, {type, index, send, level});
-}
-int DbusMixerServer::GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) {
-  return Get(Method::GetSendLevel, {type, index, send}, {&level});
-}
-int DbusMixerServer::SetAuxEffect(int32_t aux, int32_t effect) {
-  return Set(Method::SetAuxEffect, {aux, effect});
-}
-int32_t DbusMixerServer::IsBusRouted(int32_t bus) {
-  int32_t result = 0;
-  Get(Method::IsBusRouted, {bus}, {&result});
-  return result;
-}
-int32_t DbusMixerServer::IsBusOnOutput(int32_t bus) {
-  int32_t result = 0;
-  Get(Method::IsBusOnOutput, {bus}, {&result});
-  return result;
-}
-int DbusMixerServer::GetBusEffect(int32_t bus, int32_t& effect) {
-  return Get(Method::GetBusEffect, {bus}, {&effect});
-}
-int DbusMixerServer::GetBusOutput(int32_t bus, int32_t& digital, int32_t& pair, int32_t& third) {
-  return Get(Method::GetBusOutput, {bus}, {&digital, &pair, &third});
-}
-int DbusMixerServer::SetBusLevel(int32_t bus, int32_t level) {
-  return Set(Method::SetBusLevel, {bus, level});
-}
-int DbusMixerServer::GetBusLevel(int32_t bus, int32_t& level) {
-  return Get(Method::GetBusLevel, {bus}, {&level});
-}
-int DbusMixerServer::SetRecordLevel(int32_t level) {
-  return Set(Method::SetRecordLevel, {level});
-}
-int DbusMixerServer::GetRecordLevel(int32_t& level) {
-  return Get(Method::GetRecordLevel, {}, {&level});
-}
-
-int DbusMixerServer::SetMasterMute(int32_t muted) {
-  return Set(Method::SetMasterMute, {muted});
-}
-int DbusMixerServer::GetMasterMute(int32_t& muted) {
-  return Get(Method::GetMasterMute, {}, {&muted});
-}
-int DbusMixerServer::SetSourceMute(int32_t type, int32_t index, int32_t muted) {
-  return Set(Method::SetSourceMute, {type, index, muted});
-}
-int DbusMixerServer::GetSourceMute(int32_t type, int32_t index, int32_t& muted) {
-  return Get(Method::GetSourceMute, {type, index}, {&muted});
-}
-int DbusMixerServer::SetBusMute(int32_t bus, int32_t muted) {
-  return Set(Method::SetBusMute, {bus, muted});
-}
-int DbusMixerServer::GetBusMute(int32_t bus, int32_t& muted) {
-  return Get(Method::GetBusMute, {bus}, {&muted});
-}
-int DbusMixerServer::SetRecordMute(int32_t muted) {
-  return Set(Method::SetRecordMute, {muted});
-}
-int DbusMixerServer::GetRecordMute(int32_t& muted) {
-  return Get(Method::GetRecordMute, {}, {&muted});
 }
 
 } // namespace vantrel

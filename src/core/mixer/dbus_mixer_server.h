@@ -20,8 +20,8 @@
 // empty. A stall that lasts so long that the queue passes its
 // bound keeps each target's newest setter only (CSetterQueue).
 
+#include "mixer/method_mixer_server.h"
 #include "mixer/mixer_mirror.h"
-#include "mixer/mixer_server.h"
 #include "mixer/setter_queue.h"
 
 #include <chrono>
@@ -39,7 +39,7 @@ class Error;
 
 namespace vantrel {
 
-class DbusMixerServer final : public IMixerServer {
+class DbusMixerServer final : public CMethodMixerServer {
 public:
   // `connection` must outlive this object and must not run an event loop of
   // its own: calls are made on the caller's thread. `mirror` holds the
@@ -48,33 +48,6 @@ public:
   ~DbusMixerServer() override;
   DbusMixerServer(const DbusMixerServer&) = delete;
   DbusMixerServer& operator=(const DbusMixerServer&) = delete;
-
-  int SetMasterVolume(int32_t channel, int32_t gain) override;
-  int GetMasterVolume(int32_t channel, int32_t& gain) override;
-  int SetSourceVolume(int32_t type, int32_t index, int32_t gain) override;
-  int GetSourceVolume(int32_t type, int32_t index, int32_t& gain) override;
-  int SetSourcePan(int32_t type, int32_t index, int32_t pan) override;
-  int GetSourcePan(int32_t type, int32_t index, int32_t& pan) override;
-  int GetSendBus(int32_t type, int32_t index, int32_t send, int32_t& bus) override;
-  int SetSendLevel(int32_t type, int32_t index, int32_t send, int32_t level) override;
-  int GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) override;
-  int SetAuxEffect(int32_t aux, int32_t effect) override;
-  int32_t IsBusRouted(int32_t bus) override;
-  int32_t IsBusOnOutput(int32_t bus) override;
-  int GetBusEffect(int32_t bus, int32_t& effect) override;
-  int GetBusOutput(int32_t bus, int32_t& digital, int32_t& pair, int32_t& third) override;
-  int SetBusLevel(int32_t bus, int32_t level) override;
-  int GetBusLevel(int32_t bus, int32_t& level) override;
-  int SetRecordLevel(int32_t level) override;
-  int GetRecordLevel(int32_t& level) override;
-  int SetMasterMute(int32_t muted) override;
-  int GetMasterMute(int32_t& muted) override;
-  int SetSourceMute(int32_t type, int32_t index, int32_t muted) override;
-  int GetSourceMute(int32_t type, int32_t index, int32_t& muted) override;
-  int SetBusMute(int32_t bus, int32_t muted) override;
-  int GetBusMute(int32_t bus, int32_t& muted) override;
-  int SetRecordMute(int32_t muted) override;
-  int GetRecordMute(int32_t& muted) override;
 
   // True until the server's whole state has arrived.
   bool IsStalled() const override { return !m_mirror.HasState(); }
@@ -107,8 +80,13 @@ public:
   // may have changed, so an event loop can watch for the right things.
   void SetStateListener(std::function<void()> listener) { m_listener = std::move(listener); }
 
+protected:
+  int Set(mixer_dbus::Method method, std::initializer_list<int32_t> args) override;
+  // Writes the mirror's results into `out` when it knows the value.
+  int Get(mixer_dbus::Method method, std::initializer_list<int32_t> args,
+          std::initializer_list<int32_t*> out) override;
+
 private:
-  int Set(mixer_dbus::Method method, std::initializer_list<int32_t> args);
   // Writes queued setters until the queue is empty (true) or the deadline
   // passes with some still queued (false).
   bool WriteSetters(std::chrono::steady_clock::time_point deadline);
@@ -121,9 +99,6 @@ private:
   bool SocketBacklogged() const;
   void OnStateReply(sdbus::MethodReply& reply, const sdbus::Error* error);
   void Notify();
-  // Writes the mirror's results into `out` when it knows the value.
-  int Get(mixer_dbus::Method method, std::initializer_list<int32_t> args,
-          std::initializer_list<int32_t*> out) const;
 
   sdbus::IConnection& m_connection;
   CMixerMirror& m_mirror;

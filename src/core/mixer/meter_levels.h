@@ -32,10 +32,6 @@
 
 namespace vantrel::mixer_dbus {
 
-inline constexpr char kStartMetersMethod[] = "StartMeters";
-inline constexpr char kStopMetersMethod[] = "StopMeters";
-inline constexpr char kMeterLevelsSignal[] = "MeterLevels";
-inline constexpr char kMeterLevelsSignature[] = "a(saiai)";
 inline constexpr int kMeterUpdatesPerSecond = 25;
 // -100 dB: below what any meter shows.
 inline constexpr int32_t kMeterSilence = -10000;

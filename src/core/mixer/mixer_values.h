@@ -33,13 +33,6 @@
 
 namespace vantrel::mixer_dbus {
 
-inline constexpr char kValuesChangedSignal[] = "ValuesChanged";
-inline constexpr char kGetStateMethod[] = "GetState";
-inline constexpr char kSetManyMethod[] = "SetMany";
-inline constexpr char kStateSignature[] = "a(saiai)";
-inline constexpr char kSettersSignature[] = "a(sai)";
-inline constexpr char kValuesChangedSignature[] = "a(saiais)";
-
 // A getter and its arguments (unused ones 0).
 struct ValueKey {
   Method getter = Method::GetRecordLevel;

@@ -30,47 +30,50 @@ const std::array<MuteTarget, kMuteCount> kMutes = {{
     {"U5Mute", "User 5", MuteKind::Source, {kSourceUser, 4}},
 }};
 
+namespace {
+
+using Args = std::array<int32_t, 2>;
+
+// What reads and sets a mute of each kind, in MuteKind's order.
+struct MuteCalls {
+  Method getter;
+  int (*set)(IMixerServer&, const Args&, int32_t muted);
+  int (*get)(IMixerServer&, const Args&, int32_t& muted);
+};
+
+constexpr std::array<MuteCalls, 4> kMuteCalls = {{
+    {Method::GetMasterMute,
+     [](IMixerServer& m, const Args&, int32_t v) { return m.SetMasterMute(v); },
+     [](IMixerServer& m, const Args&, int32_t& v) { return m.GetMasterMute(v); }},
+    {Method::GetBusMute,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetBusMute(a[0], v); },
+     [](IMixerServer& m, const Args& a, int32_t& v) { return m.GetBusMute(a[0], v); }},
+    {Method::GetRecordMute,
+     [](IMixerServer& m, const Args&, int32_t v) { return m.SetRecordMute(v); },
+     [](IMixerServer& m, const Args&, int32_t& v) { return m.GetRecordMute(v); }},
+    {Method::GetSourceMute,
+     [](IMixerServer& m, const Args& a, int32_t v) { return m.SetSourceMute(a[0], a[1], v); },
+     [](IMixerServer& m, const Args& a, int32_t& v) { return m.GetSourceMute(a[0], a[1], v); }},
+}};
+static_assert(kMuteCalls.size() == static_cast<std::size_t>(MuteKind::Source) + 1,
+              "kMuteCalls has one row per MuteKind");
+
+const MuteCalls& CallsOf(const MuteTarget& target) {
+  return kMuteCalls[static_cast<std::size_t>(target.kind)];
+}
+
+} // namespace
+
 Method MuteGetter(const MuteTarget& target) {
-  switch (target.kind) {
-  case MuteKind::Master:
-    return Method::GetMasterMute;
-  case MuteKind::Bus:
-    return Method::GetBusMute;
-  case MuteKind::Record:
-    return Method::GetRecordMute;
-  case MuteKind::Source:
-    break;
-  }
-  return Method::GetSourceMute;
+  return CallsOf(target).getter;
 }
 
 int SetMute(IMixerServer& mixer, const MuteTarget& target, bool muted) {
-  const int32_t flag = muted ? 1 : 0;
-  switch (target.kind) {
-  case MuteKind::Master:
-    return mixer.SetMasterMute(flag);
-  case MuteKind::Bus:
-    return mixer.SetBusMute(target.args[0], flag);
-  case MuteKind::Record:
-    return mixer.SetRecordMute(flag);
-  case MuteKind::Source:
-    break;
-  }
-  return mixer.SetSourceMute(target.args[0], target.args[1], flag);
+  return CallsOf(target).set(mixer, target.args, muted ? 1 : 0);
 }
 
 int ReadMute(IMixerServer& mixer, const MuteTarget& target, int32_t& muted) {
-  switch (target.kind) {
-  case MuteKind::Master:
-    return mixer.GetMasterMute(muted);
-  case MuteKind::Bus:
-    return mixer.GetBusMute(target.args[0], muted);
-  case MuteKind::Record:
-    return mixer.GetRecordMute(muted);
-  case MuteKind::Source:
-    break;
-  }
-  return mixer.GetSourceMute(target.args[0], target.args[1], muted);
+  return CallsOf(target).get(mixer, target.args, muted);
 }
 
 std::size_t MuteSlotOf(const MuteTarget& target) {

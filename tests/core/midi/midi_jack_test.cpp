@@ -513,19 +513,31 @@ void ExpectExactUnlessJackOverran(uint64_t xruns, const std::vector<T>& actual,
   }
 }
 
+// `count` Control Changes over every channel and controller: the messages
+// and the changes the queue must hand on for them.
+struct ControlChangeFlood {
+  std::vector<Bytes> messages;
+  std::vector<ControllerChange> changes;
+};
+
+ControlChangeFlood FloodOfControlChanges(int count) {
+  ControlChangeFlood flood;
+  for (int i = 0; i < count; ++i) {
+    const auto controller = static_cast<uint8_t>((i >> 4) & 0x7F);
+    const auto value = static_cast<uint8_t>(i & 0x7F);
+    flood.messages.push_back({static_cast<uint8_t>(0xB0 | (i % 16)), controller, value});
+    flood.changes.push_back({controller, value, static_cast<uint8_t>(i % 16)});
+  }
+  return flood;
+}
+
 TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAndInOrder) {
   OpenBoth(0, 0);
   constexpr int kCount = 10000;
   // About 3000 messages a second: a dense stream from a USB controller.
   m_peer.SetPacing(8);
-  std::vector<Bytes> sent;
-  std::vector<ControllerChange> sentChanges;
-  for (int i = 0; i < kCount; ++i) {
-    const auto controller = static_cast<uint8_t>((i >> 4) & 0x7F);
-    const auto value = static_cast<uint8_t>(i & 0x7F);
-    sent.push_back({static_cast<uint8_t>(0xB0 | (i % 16)), controller, value});
-    sentChanges.push_back({controller, value, static_cast<uint8_t>(i % 16)});
-  }
+  const ControlChangeFlood flood = FloodOfControlChanges(kCount);
+  const std::vector<Bytes>& sent = flood.messages;
   // A run that JACK spoiled with an xrun proves little, so it is tried again.
   for (int attempt = 1; attempt <= 3; ++attempt) {
     const uint64_t xrunsBefore = m_peer.XrunCount();
@@ -544,7 +556,7 @@ TEST_F(BridgeOnJack, AFloodOfControlChangesFromAFastControllerArrivesCompleteAnd
     EXPECT_EQ(m_output.DroppedCount(), 0u);
     const uint64_t xruns = m_peer.XrunCount() - xrunsBefore;
     if (xruns == 0 || attempt == 3) {
-      ExpectExactUnlessJackOverran(xruns, handed, sentChanges);
+      ExpectExactUnlessJackOverran(xruns, handed, flood.changes);
       ExpectExactUnlessJackOverran(xruns, received, sent);
       break;
     }
