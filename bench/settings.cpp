@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -78,27 +79,51 @@ void WriteOneKeyDurably(benchmark::State& state) {
 }
 BENCHMARK(WriteOneKeyDurably)->Unit(benchmark::kMillisecond);
 
-void WriteAll65Keys(benchmark::State& state) {
+// Writes `value` to every key: one WriteMany per group of keys (each group
+// ends at one of `groupEnds`), or one WriteInt per key without groups.
+bool WriteRound(CSettings& settings, const std::vector<SettingKey>& keys,
+                const std::vector<std::size_t>& groupEnds, int32_t value) {
+  if (groupEnds.empty()) {
+    return std::ranges::all_of(
+        keys, [&](const SettingKey& key) { return settings.WriteInt(key, value); });
+  }
+  std::size_t next = 0;
+  for (const std::size_t end : groupEnds) {
+    std::vector<vantrel::SettingWrite> writes;
+    for (std::size_t i = next; i < end; ++i) {
+      writes.push_back({keys[i], vantrel::FormatProfileInt(value)});
+    }
+    next = end;
+    if (!settings.WriteMany(writes)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every key once an iteration, with a new value each time, as WriteRound
+// writes them.
+void WriteAllKeys(benchmark::State& state, const std::vector<std::size_t>& groupEnds) {
   CFullProfile profile;
   const std::vector<SettingKey> keys = AllKeys();
   int32_t value = 0;
   for (auto _ : state) {
     ++value;
-    for (const SettingKey& key : keys) {
-      if (!profile.Settings().WriteInt(key, value % 128)) {
-        state.SkipWithError("the write failed");
-        return;
-      }
+    if (!WriteRound(profile.Settings(), keys, groupEnds, value % 128)) {
+      state.SkipWithError("the write failed");
+      return;
     }
   }
+}
+
+void WriteAll65Keys(benchmark::State& state) {
+  WriteAllKeys(state, {});
 }
 BENCHMARK(WriteAll65Keys)->Unit(benchmark::kMillisecond);
 
 // The exit as callers should write it: the four options, then each page's
 // controller numbers, one WriteMany each.
 void WriteAll65KeysGroupedByPage(benchmark::State& state) {
-  CFullProfile profile;
-  const std::vector<SettingKey> keys = AllKeys();
   // The four options, then one group per page: the catalogue keeps each
   // page's rows together.
   std::vector<std::size_t> groupEnds = {4};
@@ -108,40 +133,12 @@ void WriteAll65KeysGroupedByPage(benchmark::State& state) {
       groupEnds.push_back(4 + row);
     }
   }
-  int32_t value = 0;
-  for (auto _ : state) {
-    ++value;
-    std::size_t next = 0;
-    for (std::size_t end : groupEnds) {
-      std::vector<vantrel::SettingWrite> writes;
-      for (std::size_t i = next; i < end; ++i) {
-        writes.push_back({keys[i], vantrel::FormatProfileInt(value % 128)});
-      }
-      next = end;
-      if (!profile.Settings().WriteMany(writes)) {
-        state.SkipWithError("the write failed");
-        return;
-      }
-    }
-  }
+  WriteAllKeys(state, groupEnds);
 }
 BENCHMARK(WriteAll65KeysGroupedByPage)->Unit(benchmark::kMillisecond);
 
 void WriteAll65KeysAtOnce(benchmark::State& state) {
-  CFullProfile profile;
-  const std::vector<SettingKey> keys = AllKeys();
-  int32_t value = 0;
-  for (auto _ : state) {
-    ++value;
-    std::vector<vantrel::SettingWrite> writes;
-    for (const SettingKey& key : keys) {
-      writes.push_back({key, vantrel::FormatProfileInt(value % 128)});
-    }
-    if (!profile.Settings().WriteMany(writes)) {
-      state.SkipWithError("the write failed");
-      return;
-    }
-  }
+  WriteAllKeys(state, {AllKeys().size()});
 }
 BENCHMARK(WriteAll65KeysAtOnce)->Unit(benchmark::kMillisecond);
 

@@ -33,6 +33,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <signal.h>
 #include <spawn.h>
@@ -218,16 +219,45 @@ bool StartWithAux1AtFull(benchmark::State& state, MixerdProcess& server) {
   return true;
 }
 
+// What the send benchmarks stand on: PipeWire, the tone sink Analog 1 binds
+// to and the server on it with Aux 1 at full. What plays ends, and the
+// server stops, with the stage.
+class AuxStage {
+public:
+  AuxStage() = default;
+  ~AuxStage() {
+    EndProgram(m_player);
+    if (m_server) {
+      m_server->Stop();
+    }
+  }
+  AuxStage(const AuxStage&) = delete;
+  AuxStage& operator=(const AuxStage&) = delete;
+
+  // False, with the benchmark skipped, when the stage cannot be built.
+  bool Build(benchmark::State& state, int toneSeconds) {
+    if (!OnPipeWire(state)) {
+      return false;
+    }
+    m_tone = std::make_unique<ToneSink>(toneSeconds);
+    m_server.reset(new MixerdProcess(m_tone->Server()));
+    return StartWithAux1AtFull(state, *m_server);
+  }
+  void PlayTone() { m_player = m_tone->Play(); }
+  void PlayBursts(int seconds) { m_player = m_tone->PlayBursts(seconds); }
+
+private:
+  std::unique_ptr<ToneSink> m_tone;
+  std::unique_ptr<MixerdProcess> m_server;
+  pid_t m_player = 0;
+};
+
 void SendRaisedToSoundOnBus(benchmark::State& state) {
-  if (!OnPipeWire(state)) {
+  AuxStage stage;
+  if (!stage.Build(state, 120)) {
     return;
   }
-  const ToneSink tone(120);
-  MixerdProcess server = tone.Server();
-  if (!StartWithAux1AtFull(state, server)) {
-    return;
-  }
-  pid_t player = tone.Play();
+  stage.PlayTone();
   BusListener listener;
   std::vector<double> micros;
   for (auto _ : state) {
@@ -246,20 +276,14 @@ void SendRaisedToSoundOnBus(benchmark::State& state) {
     micros.push_back(us);
   }
   ReportPercentiles(state, micros);
-  EndProgram(player);
-  server.Stop();
 }
 
 void SendAddedLatency(benchmark::State& state) {
-  if (!OnPipeWire(state)) {
+  AuxStage stage;
+  if (!stage.Build(state, 0)) {
     return;
   }
-  const ToneSink tone(0);
-  MixerdProcess server = tone.Server();
-  if (!StartWithAux1AtFull(state, server)) {
-    return;
-  }
-  pid_t player = tone.PlayBursts(60);
+  stage.PlayBursts(60);
   Ctl({"set", "SendLevel", "0", "0", "0", "65535"});
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   // 100 ms of quiet before an onset: only a burst's start counts.
@@ -281,8 +305,6 @@ void SendAddedLatency(benchmark::State& state) {
     micros.push_back(us);
   }
   ReportPercentiles(state, micros);
-  EndProgram(player);
-  server.Stop();
 }
 
 void ServerCpuWithFourBusesAndEffects(benchmark::State& state) {

@@ -27,6 +27,7 @@
 #include "settings/settings.h"
 #include "support/bridge_process.h"
 #include "support/jack_peer.h"
+#include "support/mixerd_fixture.h"
 #include "support/mixerd_server.h"
 #include "ui/app/bridge_dlg.h"
 #include "ui/pages/mixer_page.h"
@@ -50,6 +51,29 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Writes the peer's ports as the profile's MIDI devices.
+void WritePeerDevices(CSettings& settings, JackPeer& peer) {
+  SelectMidiApi(MidiApi::Jack);
+  const auto ins = MidiInputNames();
+  const auto outs = MidiOutputNames();
+  const auto in = std::find(ins.begin(), ins.end(), peer.OutputName(0)) - ins.begin();
+  const auto out = std::find(outs.begin(), outs.end(), peer.InputName(0)) - outs.begin();
+  settings.WriteInt(kDefaultMidiInKey, static_cast<int32_t>(in));
+  settings.WriteInt(kDefaultMidiOutKey, static_cast<int32_t>(out));
+}
+
+// The row whose value shows that every mapped row has been applied: the
+// last mixer row among the first rowsMapped.
+std::size_t LastMixerRow(std::size_t rowsMapped) {
+  std::size_t last = 0;
+  for (std::size_t row = 0; row < rowsMapped && row < kCatalogue.size(); ++row) {
+    if (kCatalogue[row].kind != ParameterKind::Filter) {
+      last = row;
+    }
+  }
+  return last;
+}
+
 // The whole stack, started once per benchmark run.
 struct Stack {
   TempDir dir;
@@ -58,28 +82,22 @@ struct Stack {
   std::unique_ptr<CMixerLink> link;
   std::unique_ptr<BridgeProcess> bridge;
   std::string error;
+  std::size_t rowsMapped = 0;
 
   // `extra` adds to the profile before the program starts.
-  Stack(std::size_t rowsMapped, bool windowed, bool feedback = false,
-        const std::function<void(CSettings&)>& extra = {}) {
+  Stack(std::size_t rows, bool windowed, bool feedback = false,
+        const std::function<void(CSettings&)>& extra = {})
+      : rowsMapped(rows) {
     if (!peer.Error().empty() || !server.Start()) {
       error = "cannot start the mixer server or the JACK peer: " + peer.Error();
       return;
     }
-    MixerLinkOptions options;
-    options.startServer = false;
-    link = std::make_unique<CMixerLink>(options);
+    link = std::make_unique<CMixerLink>(ExistingServerOnly());
     link->Startup();
     link->Create();
-    SelectMidiApi(MidiApi::Jack);
-    const auto ins = MidiInputNames();
-    const auto outs = MidiOutputNames();
-    const auto in = std::find(ins.begin(), ins.end(), peer.OutputName(0)) - ins.begin();
-    const auto out = std::find(outs.begin(), outs.end(), peer.InputName(0)) - outs.begin();
     const std::string profile = dir.File("vantrel.INI");
     CSettings settings(profile);
-    settings.WriteInt(kDefaultMidiInKey, static_cast<int32_t>(in));
-    settings.WriteInt(kDefaultMidiOutKey, static_cast<int32_t>(out));
+    WritePeerDevices(settings, peer);
     settings.WriteInt(kFeedbackKey, feedback ? 1 : 0);
     // The first mixer rows in dispatch order share controller 1.
     std::size_t mapped = 0;
@@ -104,6 +122,9 @@ struct Stack {
     }
   }
 
+  // The mixer row whose value shows that every mapped row has been applied.
+  const Parameter& Watched() const { return kCatalogue[LastMixerRow(rowsMapped)]; }
+
   // False, with the benchmark skipped, when the stack could not start.
   bool Ready(benchmark::State& state) const {
     if (!error.empty()) {
@@ -122,26 +143,28 @@ int32_t Held(CMixerLink& link, const Parameter& p) {
   return cell;
 }
 
-// The row whose value shows that every mapped row has been applied: the
-// last mixer row among the first rowsMapped.
-std::size_t LastMixerRow(std::size_t rowsMapped) {
-  std::size_t last = 0;
-  for (std::size_t row = 0; row < rowsMapped && row < kCatalogue.size(); ++row) {
-    if (kCatalogue[row].kind != ParameterKind::Filter) {
-      last = row;
+// Polls, `pause` apart, until the server holds `expected` for `p` or
+// `limit` has passed since `start`.
+void WaitUntilHeld(CMixerLink& link, const Parameter& p, int32_t expected, Clock::time_point start,
+                   Clock::duration limit, Clock::duration pause = Clock::duration::zero()) {
+  while (Held(link, p) != expected && Clock::now() - start < limit) {
+    if (pause > Clock::duration::zero()) {
+      std::this_thread::sleep_for(pause);
     }
   }
-  return last;
 }
 
-void ControllerToServer(benchmark::State& state, bool windowed) {
-  const auto rows = static_cast<std::size_t>(state.range(0));
-  Stack stack(rows, windowed);
-  if (!stack.Ready(state)) {
-    return;
+// Controller 1 swept back and forth `count` times, then at 127.
+void SendSweep(JackPeer& peer, int count) {
+  for (int i = 0; i < count; ++i) {
+    peer.Send(0, {0xB0, 1, static_cast<uint8_t>(i % 100)});
   }
+  peer.Send(0, {0xB0, 1, 127});
+}
+
+void ControllerToServer(benchmark::State& state, Stack& stack) {
   CMixerLink& link = *stack.link;
-  const Parameter& watched = kCatalogue[LastMixerRow(rows)];
+  const Parameter& watched = stack.Watched();
   std::vector<double> micros;
   uint8_t value = 1;
   for (auto _ : state) {
@@ -149,8 +172,7 @@ void ControllerToServer(benchmark::State& state, bool windowed) {
     const int32_t expected = MixerValueFromController(watched, value);
     const auto start = Clock::now();
     stack.peer.Send(0, {0xB0, 1, value});
-    while (Held(link, watched) != expected && Clock::now() - start < std::chrono::seconds(5)) {
-    }
+    WaitUntilHeld(link, watched, expected, start, std::chrono::seconds(5));
     const double elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
     state.SetIterationTime(elapsed / 1e6);
     micros.push_back(elapsed);
@@ -161,26 +183,17 @@ void ControllerToServer(benchmark::State& state, bool windowed) {
 // Throughput: a burst of controllers at 32 per JACK period of 128 frames at
 // 48 kHz, about 12,000 a second (twelve times a MIDI cable), timed until the
 // last value lands.
-void ControllerBurst(benchmark::State& state, bool windowed) {
-  Stack stack(static_cast<std::size_t>(state.range(0)), windowed);
-  if (!stack.Ready(state)) {
-    return;
-  }
+void ControllerBurst(benchmark::State& state, Stack& stack) {
   CMixerLink& link = *stack.link;
-  const Parameter& watched = kCatalogue[LastMixerRow(static_cast<std::size_t>(state.range(0)))];
+  const Parameter& watched = stack.Watched();
   constexpr int kBurst = 1000;
   stack.peer.SetPacing(32);
   int64_t sent = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
-    for (int i = 0; i < kBurst; ++i) {
-      stack.peer.Send(0, {0xB0, 1, static_cast<uint8_t>(i % 100)});
-    }
-    stack.peer.Send(0, {0xB0, 1, 127});
-    const int32_t expected = MixerValueFromController(watched, 127);
-    while (Held(link, watched) != expected && Clock::now() - start < std::chrono::seconds(30)) {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    SendSweep(stack.peer, kBurst);
+    WaitUntilHeld(link, watched, MixerValueFromController(watched, 127), start,
+                  std::chrono::seconds(30), std::chrono::microseconds(200));
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     sent += kBurst + 1;
     // Back to a value the next burst changes.
@@ -199,14 +212,9 @@ void ControllerBurst(benchmark::State& state, bool windowed) {
 
 // A burst played while the server is stopped (SIGSTOP): the program's
 // setters wait on the bus. Timed from SIGCONT until the last value is held.
-void StallRecovery(benchmark::State& state, bool windowed) {
-  const auto rows = static_cast<std::size_t>(state.range(0));
-  Stack stack(rows, windowed);
-  if (!stack.Ready(state)) {
-    return;
-  }
+void StallRecovery(benchmark::State& state, Stack& stack) {
   CMixerLink& link = *stack.link;
-  const Parameter& watched = kCatalogue[LastMixerRow(rows)];
+  const Parameter& watched = stack.Watched();
   constexpr int kBurst = 1000;
   stack.peer.SetPacing(32);
   std::size_t heard = 0;
@@ -219,10 +227,7 @@ void StallRecovery(benchmark::State& state, bool windowed) {
     }
     heard = stack.peer.ReceivedAfterQuiet().size();
     ::kill(stack.server.Pid(), SIGSTOP);
-    for (int i = 0; i < kBurst; ++i) {
-      stack.peer.Send(0, {0xB0, 1, static_cast<uint8_t>(i % 100)});
-    }
-    stack.peer.Send(0, {0xB0, 1, 127});
+    SendSweep(stack.peer, kBurst);
     heard += kBurst + 1;
     // Every message has gone through the program; give it time to apply them.
     stack.peer.WaitForReceived(heard, std::chrono::seconds(30));
@@ -230,9 +235,8 @@ void StallRecovery(benchmark::State& state, bool windowed) {
     const int32_t expected = MixerValueFromController(watched, 127);
     const auto start = Clock::now();
     ::kill(stack.server.Pid(), SIGCONT);
-    while (Held(link, watched) != expected && Clock::now() - start < std::chrono::seconds(60)) {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    WaitUntilHeld(link, watched, expected, start, std::chrono::seconds(60),
+                  std::chrono::microseconds(200));
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     state.SetIterationTime(elapsed);
     millis.push_back(elapsed * 1000);
@@ -241,70 +245,93 @@ void StallRecovery(benchmark::State& state, bool windowed) {
   state.counters["median_ms"] = millis[millis.size() / 2];
 }
 
-// Another client sets a mapped parameter; timed until the program's
-// feedback Control Change for it reaches the JACK peer.
-void OutsideChangeToFeedback(benchmark::State& state, bool windowed) {
-  Stack stack(1, windowed, true);
-  if (!stack.Ready(state)) {
-    return;
-  }
+// Another client sets `watched` to each of `values` in turn; timed until
+// the peer hears from the program what `answers` accepts for the value.
+void OutsideChangeToPeer(benchmark::State& state, Stack& stack, const Parameter& watched,
+                         std::array<int32_t, 2> values,
+                         const std::function<bool(const std::vector<uint8_t>&, int32_t)>& answers,
+                         const char* missing) {
   IMixerServer& mixer = *stack.link->Server();
-  const Parameter& watched = kCatalogue[LastMixerRow(1)];
   std::size_t heard = stack.peer.ReceivedAfterQuiet().size();
   std::vector<double> micros;
-  int value = 10;
+  int32_t value = values[0];
   for (auto _ : state) {
-    value = value == 10 ? 90 : 10;
+    value = value == values[0] ? values[1] : values[0];
     const auto start = Clock::now();
-    SetParameter(mixer, watched, MixerValueFromFader(watched, value));
-    const auto got = stack.peer.WaitForReceived(heard + 1, std::chrono::seconds(5));
+    SetParameter(mixer, watched, value);
+    bool arrived = false;
+    while (!arrived && Clock::now() - start < std::chrono::seconds(5)) {
+      const auto got = stack.peer.WaitForReceived(heard + 1, std::chrono::milliseconds(100));
+      for (; heard < got.size() && !arrived; ++heard) {
+        arrived = answers(got[heard].bytes, value);
+      }
+    }
     const double elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-    if (got.size() <= heard || got.back().bytes.size() != 3 || got.back().bytes[1] != 1) {
-      state.SkipWithError("the feedback Control Change did not arrive");
+    if (!arrived) {
+      state.SkipWithError(missing);
       return;
     }
-    heard = got.size();
     state.SetIterationTime(elapsed / 1e6);
     micros.push_back(elapsed);
-    // Apart by more than the refresh interval, as separate moves would be.
+    // Apart by more than the feedback's refresh interval and a surface
+    // strip's update interval, as separate moves would be.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
   ReportPercentiles(state, micros);
 }
 
-// Another client sets a parameter of the page on screen; timed until the
-// window (in this process, offscreen) shows it on the fader.
-void OutsideChangeToFader(benchmark::State& state) {
+// Another client sets a mapped parameter; timed until the program's
+// feedback Control Change for it reaches the JACK peer.
+void OutsideChangeToFeedback(benchmark::State& state, Stack& stack) {
+  const Parameter& watched = stack.Watched();
+  OutsideChangeToPeer(
+      state, stack, watched, {MixerValueFromFader(watched, 10), MixerValueFromFader(watched, 90)},
+      [](const std::vector<uint8_t>& bytes, int32_t) { return bytes.size() == 3 && bytes[1] == 1; },
+      "the feedback Control Change did not arrive");
+}
+
+// Shows the program's window in this process (offscreen) beside a mixer
+// server of the benchmark's own, and hands `measure` its master page;
+// `profile` writes the profile first. False, with the benchmark skipped,
+// when the server does not start.
+bool WithWindow(benchmark::State& state, const std::function<void(CSettings&)>& profile,
+                const std::function<void(ui::CMixerPage& master)>& measure) {
   TempDir dir;
   MixerdProcess server(dir.File("mixer.state"));
   if (!server.Start()) {
     state.SkipWithError("cannot start the mixer server");
-    return;
+    return false;
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   int argc = 1;
   char name[] = "bench_controller_e2e";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  MixerLinkOptions options;
-  options.startServer = false;
-  CMixerLink other(options);
-  other.Startup();
-  other.Create();
-  MidiProcessObjects midi;
-  CMixerLink link(options);
   CSettings settings(dir.File("vantrel.INI"));
+  profile(settings);
+  MidiProcessObjects midi;
+  CMixerLink link(ExistingServerOnly());
   CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
+  ui::WindowOptions quiet;
+  quiet.mixerWarning = false;
+  ui::CBridgeDlg window(session, midi.controllers.WakeFd(), quiet);
+  window.OnInitDialog();
+  window.show();
+  measure(*window.PageOfTemplate(PageByNumber(1)->templateId));
+  window.close();
+  return true;
+}
+
+// Another client sets a parameter of the page on screen; timed until the
+// window (in this process, offscreen) shows it on the fader.
+void OutsideChangeToFader(benchmark::State& state) {
   std::vector<double> micros;
-  {
-    ui::WindowOptions quiet;
-    quiet.mixerWarning = false;
-    ui::CBridgeDlg window(session, midi.controllers.WakeFd(), quiet);
-    window.OnInitDialog();
-    window.show();
-    ui::CMixerPage* master = window.PageOfTemplate(PageByNumber(1)->templateId);
-    const std::size_t row = master->Model().Def().strips.front().row;
-    QSlider* fader = master->Fader(0);
+  const auto measure = [&](ui::CMixerPage& master) {
+    CMixerLink other(ExistingServerOnly());
+    other.Startup();
+    other.Create();
+    const std::size_t row = master.Model().Def().strips.front().row;
+    QSlider* fader = master.Fader(0);
     const Parameter& p = kCatalogue[row];
     int value = 10;
     for (auto _ : state) {
@@ -320,9 +347,11 @@ void OutsideChangeToFader(benchmark::State& state) {
       state.SetIterationTime(elapsed / 1e6);
       micros.push_back(elapsed);
     }
-    window.close();
+  };
+  if (WithWindow(
+          state, [](CSettings&) {}, measure)) {
+    ReportPercentiles(state, micros);
   }
-  ReportPercentiles(state, micros);
 }
 
 BENCHMARK(OutsideChangeToFader)->UseManualTime()->Iterations(100)->Unit(benchmark::kMicrosecond);
@@ -339,41 +368,16 @@ const Parameter& ParameterOfKey(std::string_view key) {
 
 // Another client sets Analog 1's volume, on the surface's first strip;
 // timed until its motor's pitch bend reaches the peer.
-void OutsideChangeToMotor(benchmark::State& state, bool windowed) {
-  Stack stack(0, windowed, false, SpeakMackie);
-  if (!stack.Ready(state)) {
-    return;
-  }
-  IMixerServer& mixer = *stack.link->Server();
+void OutsideChangeToMotor(benchmark::State& state, Stack& stack) {
   const Parameter& watched = ParameterOfKey("A1VolCC");
-  std::size_t heard = stack.peer.ReceivedAfterQuiet().size();
-  std::vector<double> micros;
-  int32_t value = 20000;
-  for (auto _ : state) {
-    value = value == 20000 ? 40000 : 20000;
-    const int position = FineControllerValueFromReading(watched, value);
-    const std::vector<uint8_t> bend = {0xE0, static_cast<uint8_t>(position & 0x7F),
-                                       static_cast<uint8_t>(position >> 7)};
-    const auto start = Clock::now();
-    SetParameter(mixer, watched, value);
-    bool arrived = false;
-    while (!arrived && Clock::now() - start < std::chrono::seconds(5)) {
-      const auto got = stack.peer.WaitForReceived(heard + 1, std::chrono::milliseconds(100));
-      for (; heard < got.size() && !arrived; ++heard) {
-        arrived = got[heard].bytes == bend;
-      }
-    }
-    const double elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-    if (!arrived) {
-      state.SkipWithError("the motor's pitch bend did not arrive");
-      return;
-    }
-    state.SetIterationTime(elapsed / 1e6);
-    micros.push_back(elapsed);
-    // Apart by more than a strip's update interval, as separate moves would be.
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  }
-  ReportPercentiles(state, micros);
+  OutsideChangeToPeer(
+      state, stack, watched, {20000, 40000},
+      [&watched](const std::vector<uint8_t>& bytes, int32_t value) {
+        const int position = FineControllerValueFromReading(watched, value);
+        return bytes == std::vector<uint8_t>{0xE0, static_cast<uint8_t>(position & 0x7F),
+                                             static_cast<uint8_t>(position >> 7)};
+      },
+      "the motor's pitch bend did not arrive");
 }
 
 // The window (in this process, offscreen) with the peer as its surface: the
@@ -382,46 +386,21 @@ void OutsideChangeToMotor(benchmark::State& state, bool windowed) {
 // Counted at the peer: the master fader's updates per second of the sweep
 // (aim at most 100: one per 10 ms) and whether the last is exact.
 void ScreenSweepToMotor(benchmark::State& state) {
-  TempDir dir;
-  MixerdProcess server(dir.File("mixer.state"));
   JackPeer peer;
-  if (!peer.Error().empty() || !server.Start()) {
-    state.SkipWithError("cannot start the mixer server or the JACK peer");
+  if (!peer.Error().empty()) {
+    state.SkipWithError("cannot start the JACK peer");
     return;
   }
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  int argc = 1;
-  char name[] = "bench_controller_e2e";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
-  SelectMidiApi(MidiApi::Jack);
-  MidiProcessObjects midi;
-  const auto ins = MidiInputNames();
-  const auto outs = MidiOutputNames();
-  CSettings settings(dir.File("vantrel.INI"));
-  settings.WriteInt(
-      kDefaultMidiInKey,
-      static_cast<int32_t>(std::find(ins.begin(), ins.end(), peer.OutputName(0)) - ins.begin()));
-  settings.WriteInt(
-      kDefaultMidiOutKey,
-      static_cast<int32_t>(std::find(outs.begin(), outs.end(), peer.InputName(0)) - outs.begin()));
-  SpeakMackie(settings);
-  MixerLinkOptions options;
-  options.startServer = false;
-  CMixerLink link(options);
-  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   double rate = 0;
   double exact = 1;
-  {
-    ui::WindowOptions quiet;
-    quiet.mixerWarning = false;
-    ui::CBridgeDlg window(session, midi.controllers.WakeFd(), quiet);
-    window.OnInitDialog();
-    window.show();
-    ui::CMixerPage* master = window.PageOfTemplate(PageByNumber(1)->templateId);
+  const auto profile = [&peer](CSettings& settings) {
+    WritePeerDevices(settings, peer);
+    SpeakMackie(settings);
+  };
+  const auto measure = [&](ui::CMixerPage& master) {
     const Parameter& volL = ParameterOfKey("VolLCC");
-    QSlider* fader = master->Fader(
-        *master->Model().StripOfRow(static_cast<std::size_t>(&volL - kCatalogue.data())));
+    QSlider* fader = master.Fader(
+        *master.Model().StripOfRow(static_cast<std::size_t>(&volL - kCatalogue.data())));
     auto settle = [&](std::chrono::milliseconds time) {
       const auto end = Clock::now() + time;
       while (Clock::now() < end) {
@@ -464,7 +443,9 @@ void ScreenSweepToMotor(benchmark::State& state) {
       target = target == 127 ? 0 : 127;
     }
     rate = static_cast<double>(updates) / seconds;
-    window.close();
+  };
+  if (!WithWindow(state, profile, measure)) {
+    return;
   }
   state.counters["updates_per_s"] = rate;
   state.counters["last_exact"] = exact;
@@ -474,11 +455,7 @@ BENCHMARK(ScreenSweepToMotor)->UseManualTime()->Iterations(10)->Unit(benchmark::
 
 // How many D-Bus messages the program sends the mixer server for one
 // controller change that moves 59 rows, counted by dbus-monitor on the bus.
-void MessagesPerChange(benchmark::State& state, bool windowed) {
-  Stack stack(kCatalogue.size(), windowed);
-  if (!stack.Ready(state)) {
-    return;
-  }
+void MessagesPerChange(benchmark::State& state, Stack& stack) {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   const std::string rule =
       std::string("type='method_call',destination='") + mixer_dbus::kBusName + "'";
@@ -504,16 +481,10 @@ void MessagesPerChange(benchmark::State& state, bool windowed) {
   state.counters["messages_per_change"] = messages / static_cast<double>(state.iterations());
 }
 
-// Each road headless and with the window on screen.
 // A momentary mute button on CC 20: each press toggles the master mute.
 // Timed from the press until its light (CC 20, 127 or 0) is back at the
 // peer, and until the server holds the new mute.
-void ButtonToLightAndMute(benchmark::State& state, bool windowed) {
-  Stack stack(0, windowed, false,
-              [](CSettings& settings) { settings.Write(ButtonMappingKey("VolMute"), "CC 20"); });
-  if (!stack.Ready(state)) {
-    return;
-  }
+void ButtonToLightAndMute(benchmark::State& state, Stack& stack) {
   CMixerLink& link = *stack.link;
   // The lights sent when the output opened.
   stack.peer.WaitForReceived(1, std::chrono::seconds(5));
@@ -558,14 +529,7 @@ void ButtonToLightAndMute(benchmark::State& state, bool windowed) {
 // per JACK period), up 100 and down 100 in turn from 10, then 7 down: any
 // step lost or applied twice leaves the level off 3, which the flood never
 // passes. Timed until 3 lands.
-void EncoderFlood(benchmark::State& state, bool windowed) {
-  Stack stack(0, windowed, false, [](CSettings& settings) {
-    settings.WriteInt(CcMappingKey("Aux1CC"), 16);
-    settings.Write(ControllerModeKey(16), "relative-twos");
-  });
-  if (!stack.Ready(state)) {
-    return;
-  }
+void EncoderFlood(benchmark::State& state, Stack& stack) {
   CMixerLink& link = *stack.link;
   const Parameter& aux1 = kCatalogue[0];
   constexpr int kSteps = 10'000;
@@ -583,9 +547,8 @@ void EncoderFlood(benchmark::State& state, bool windowed) {
     }
     stack.peer.Send(0, {0xB0, 16, 121});
     const int32_t expected = MixerValueFromController(aux1, 3);
-    while (Held(link, aux1) != expected && Clock::now() - start < std::chrono::seconds(30)) {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    WaitUntilHeld(link, aux1, expected, start, std::chrono::seconds(30),
+                  std::chrono::microseconds(200));
     wrong += Held(link, aux1) != expected ? 1 : 0;
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     sent += kSteps + 1;
@@ -595,52 +558,88 @@ void EncoderFlood(benchmark::State& state, bool windowed) {
   state.counters["wrong_last_values"] = wrong;
 }
 
+// The profiles of the roads that need more than controller numbers.
+void MapMuteButton(CSettings& settings) {
+  settings.Write(ButtonMappingKey("VolMute"), "CC 20");
+}
+
+void MapRelativeEncoder(CSettings& settings) {
+  settings.WriteInt(CcMappingKey("Aux1CC"), 16);
+  settings.Write(ControllerModeKey(16), "relative-twos");
+}
+
+// How each road is run, headless and with the window on screen: the
+// controller rows the profile maps (one run per count in `rowsMapped`, else
+// `rows`), feedback and what else the profile holds.
+struct Road {
+  const char* name;
+  void (*run)(benchmark::State& state, Stack& stack);
+  std::vector<int64_t> rowsMapped;
+  int64_t iterations;
+  benchmark::TimeUnit unit;
+  std::size_t rows = 0;
+  bool feedback = false;
+  void (*profile)(CSettings& settings) = nullptr;
+  bool manualTime = true;
+};
+
+const std::vector<Road> kRoads = {
+    {"ControllerToServer", ControllerToServer, {1, 8, 61}, 300, benchmark::kMicrosecond},
+    {"ControllerBurst", ControllerBurst, {1, 61}, 3, benchmark::kMillisecond},
+    {"StallRecovery", StallRecovery, {1, 61}, 3, benchmark::kMillisecond},
+    {"MessagesPerChange59Rows",
+     MessagesPerChange,
+     {},
+     3,
+     benchmark::kMillisecond,
+     kCatalogue.size(),
+     false,
+     nullptr,
+     false},
+    {"ButtonToLightAndMute",
+     ButtonToLightAndMute,
+     {},
+     100,
+     benchmark::kMicrosecond,
+     0,
+     false,
+     MapMuteButton},
+    {"EncoderFlood", EncoderFlood, {}, 3, benchmark::kMillisecond, 0, false, MapRelativeEncoder},
+    {"OutsideChangeToFeedback", OutsideChangeToFeedback, {}, 100, benchmark::kMicrosecond, 1, true},
+    {"OutsideChangeToMotor",
+     OutsideChangeToMotor,
+     {},
+     100,
+     benchmark::kMicrosecond,
+     0,
+     false,
+     SpeakMackie},
+};
+
+void RunRoad(benchmark::State& state, const Road& road, bool windowed) {
+  const std::size_t rows =
+      road.rowsMapped.empty() ? road.rows : static_cast<std::size_t>(state.range(0));
+  Stack stack(rows, windowed, road.feedback, road.profile);
+  if (stack.Ready(state)) {
+    road.run(state, stack);
+  }
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
   for (const bool windowed : {false, true}) {
     const std::string mode = windowed ? "window" : "headless";
-    benchmark::RegisterBenchmark(("ControllerToServer/" + mode).c_str(), ControllerToServer,
-                                 windowed)
-        ->Arg(1)
-        ->Arg(8)
-        ->Arg(61)
-        ->UseManualTime()
-        ->Iterations(300)
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("ControllerBurst/" + mode).c_str(), ControllerBurst, windowed)
-        ->Arg(1)
-        ->Arg(61)
-        ->UseManualTime()
-        ->Iterations(3)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("StallRecovery/" + mode).c_str(), StallRecovery, windowed)
-        ->Arg(1)
-        ->Arg(61)
-        ->UseManualTime()
-        ->Iterations(3)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("MessagesPerChange59Rows/" + mode).c_str(), MessagesPerChange,
-                                 windowed)
-        ->Iterations(3)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("ButtonToLightAndMute/" + mode).c_str(), ButtonToLightAndMute,
-                                 windowed)
-        ->UseManualTime()
-        ->Iterations(100)
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("EncoderFlood/" + mode).c_str(), EncoderFlood, windowed)
-        ->UseManualTime()
-        ->Iterations(3)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("OutsideChangeToFeedback/" + mode).c_str(),
-                                 OutsideChangeToFeedback, windowed)
-        ->UseManualTime()
-        ->Iterations(100)
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("OutsideChangeToMotor/" + mode).c_str(), OutsideChangeToMotor,
-                                 windowed)
-        ->UseManualTime()
-        ->Iterations(100)
-        ->Unit(benchmark::kMicrosecond);
+    for (const Road& road : kRoads) {
+      benchmark::internal::Benchmark* bench = benchmark::RegisterBenchmark(
+          (std::string(road.name) + "/" + mode).c_str(),
+          [&road, windowed](benchmark::State& state) { RunRoad(state, road, windowed); });
+      for (const int64_t rows : road.rowsMapped) {
+        bench->Arg(rows);
+      }
+      if (road.manualTime) {
+        bench->UseManualTime();
+      }
+      bench->Iterations(road.iterations)->Unit(road.unit);
+    }
   }
   return true;
 }();

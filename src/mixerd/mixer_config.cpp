@@ -222,17 +222,11 @@ private:
 } // namespace
 
 std::string_view TargetKindName(TargetKind kind) {
-  switch (kind) {
-  case TargetKind::Stream:
-    return "stream";
-  case TargetKind::Sink:
-    return "sink";
-  case TargetKind::Source:
-    return "source";
-  case TargetKind::Element:
-    return "element";
-  }
-  return "?";
+  // In TargetKind's order.
+  constexpr std::array<std::string_view, kKinds.size()> kNames = {"stream", "sink", "source",
+                                                                  "element"};
+  const auto index = static_cast<std::size_t>(kind);
+  return index < kNames.size() ? kNames[index] : "?";
 }
 
 const std::string* TargetProperties::Find(std::string_view name) const {

@@ -466,22 +466,38 @@ int Listen(MixerClient& client, const WatchOptions& options, const CUniqueFd& st
   }
 }
 
-int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
-  long printed = 0;
+// Prints the lines `describe` makes of each `signal` (whose one argument is
+// a list of Entry) until `options.count` lines are out; `printed` counts
+// them and must outlive the subscription.
+template <typename Entry, typename Describe>
+void PrintSignals(MixerClient& client, const char* signal, const WatchOptions& options,
+                  long& printed, Describe describe) {
   client.Proxy()
-      .uponSignal(kValuesChangedSignal)
+      .uponSignal(signal)
       .onInterface(kInterface)
-      .call([&](const std::vector<ChangeEntry>& changes) {
-        for (const ChangeEntry& change : changes) {
+      .call([&options, &printed, describe](const std::vector<Entry>& entries) {
+        for (const std::string& line : describe(entries)) {
           if (options.count > 0 && printed >= options.count) {
             break;
           }
-          std::cout << DescribeChange(change) << '\n';
+          std::cout << line << '\n';
           ++printed;
         }
         std::cout.flush();
       });
   client.Proxy().finishRegistration();
+}
+
+int RunWatch(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
+  long printed = 0;
+  PrintSignals<ChangeEntry>(client, kValuesChangedSignal, options, printed,
+                            [](const std::vector<ChangeEntry>& changes) {
+                              std::vector<std::string> lines;
+                              for (const ChangeEntry& change : changes) {
+                                lines.push_back(DescribeChange(change));
+                              }
+                              return lines;
+                            });
   std::cerr << "vantrel-mixerctl: watching the mixer's changes (Ctrl+C ends).\n";
   return Listen(client, options, stop, printed, "changes");
 }
@@ -517,17 +533,10 @@ std::string DescribeMeters(const std::vector<MeterEntry>& entries) {
 
 int RunMeters(MixerClient& client, const WatchOptions& options, const CUniqueFd& stop) {
   long printed = 0;
-  client.Proxy()
-      .uponSignal(kMeterLevelsSignal)
-      .onInterface(kInterface)
-      .call([&](const std::vector<MeterEntry>& entries) {
-        if (options.count > 0 && printed >= options.count) {
-          return;
-        }
-        std::cout << DescribeMeters(entries) << '\n' << std::flush;
-        ++printed;
-      });
-  client.Proxy().finishRegistration();
+  PrintSignals<MeterEntry>(client, kMeterLevelsSignal, options, printed,
+                           [](const std::vector<MeterEntry>& entries) {
+                             return std::vector<std::string>{DescribeMeters(entries)};
+                           });
   auto call = client.Proxy().createMethodCall(kInterface, kStartMetersMethod);
   auto reply = client.Proxy().callMethod(call, kCallTimeoutUsec);
   std::string why;

@@ -4,6 +4,8 @@
 
 #include "pulse_backend_class.h"
 
+#include "pulse_timer.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -77,15 +79,8 @@ void PulseBackend::DropContext() {
 }
 
 void PulseBackend::ScheduleRetry() {
-  timeval when{};
-  pa_gettimeofday(&when);
-  pa_timeval_add(&when, std::chrono::microseconds(kRetryDelay).count());
-  if (m_retry != nullptr) {
-    Api()->time_restart(m_retry, &when);
-    return;
-  }
-  m_retry = Api()->time_new(
-      Api(), &when,
+  ArmPulseTimer(
+      Api(), m_retry, kRetryDelay,
       [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
         auto& backend = *static_cast<PulseBackend*>(self);
         backend.DropContext();

@@ -3,6 +3,7 @@
 
 #include "pulse_backend_class.h"
 
+#include "pulse_timer.h"
 #include "pulse_volume.h"
 
 namespace vantrel::mixerd {
@@ -107,15 +108,8 @@ void PulseBackend::ArmFlush() {
     return;
   }
   m_flushArmed = true;
-  timeval when{};
-  pa_gettimeofday(&when);
-  pa_timeval_add(&when, std::chrono::microseconds(kSetInterval).count());
-  if (m_flush != nullptr) {
-    Api()->time_restart(m_flush, &when);
-    return;
-  }
-  m_flush = Api()->time_new(
-      Api(), &when,
+  ArmPulseTimer(
+      Api(), m_flush, kSetInterval,
       [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
         auto& backend = *static_cast<PulseBackend*>(self);
         backend.m_flushArmed = false;

@@ -32,9 +32,8 @@ TEST_F(MuteSoundTest, AMutedWaveStripSilencesItsStreamAndLevelsNeverMute) {
   Start("pulse", "");
   Set({"SourceVolume", "2", "0", "65535"});
   PlaySine("vantrel_out");
-  ASSERT_TRUE(Eventually([] {
-    return Near(StreamVolume("Sine"), {ServerVolumeOf(65535), ServerVolumeOf(65535)});
-  })) << Join(StreamVolume("Sine"));
+  ASSERT_TRUE(VolumesBecome([] { return StreamVolume("Sine"); },
+                            {ServerVolumeOf(65535), ServerVolumeOf(65535)}));
   ASSERT_TRUE(Sounds(0.1 * kSineAmplitude));
   const double loud = RecordedRms("vantrel_out.monitor", 0.5);
 

@@ -55,17 +55,15 @@ TEST_F(SoundBackendTest, AVolumeRememberedBeforeTheServiceStartedNeverTakesOverI
   {
     Player first("Earlier Player", {}, PlayerNaming::Client);
     Pactl({"set-sink-input-volume", StreamIndex("Earlier Player"), "20%"});
-    ASSERT_TRUE(Eventually([&] {
-      return Near(StreamVolume("Earlier Player"), {remembered, remembered});
-    }));
+    ASSERT_TRUE(
+        VolumesBecome([] { return StreamVolume("Earlier Player"); }, {remembered, remembered}));
   }
   if (std::string(std::getenv("VANTREL_TEST_SOUND_SERVER")) == "pipewire") {
     // The restore this is about is on: with no service, a new stream comes
     // at the remembered volume.
     Player restored("Earlier Player", {}, PlayerNaming::Client);
-    ASSERT_TRUE(Eventually([&] {
-      return Near(StreamVolume("Earlier Player"), {remembered, remembered});
-    })) << Join(StreamVolume("Earlier Player"));
+    ASSERT_TRUE(
+        VolumesBecome([] { return StreamVolume("Earlier Player"); }, {remembered, remembered}));
   }
   Start("pulse", "");
   ExpectEachNewStreamPlaysAtTheStripsLevel("Earlier Player");
@@ -79,9 +77,7 @@ TEST_F(SoundBackendTest, AnOutsideChangeToAValueSentEarlierIsTaken) {
   ASSERT_TRUE(Eventually([&] { return Near(SinkVolume("vantrel_out"), earlier); }))
       << Join(SinkVolume("vantrel_out"));
   Set({"MasterVolume", "0", "50000"});
-  ASSERT_TRUE(Eventually([&] {
-    return Near(SinkVolume("vantrel_out"), {earlier[1], earlier[1]});
-  })) << Join(SinkVolume("vantrel_out"));
+  ASSERT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {earlier[1], earlier[1]}));
 
   // Another program sets the very volumes the service sent before.
   Pactl({"set-sink-volume", "vantrel_out", std::to_string(earlier[0]), std::to_string(earlier[1])});
@@ -109,10 +105,9 @@ TEST_F(SoundBackendTest, AValueSetBeforeTheDevicesAreKnownAgainLandsOnThem) {
     Set({"MasterVolume", "0", std::to_string(value)});
     const long right = ServerVolumeOf(Get({"MasterVolume", "1"}));
     Pactl({"load-module", "module-null-sink", "sink_name=vantrel_out"});
-    EXPECT_TRUE(Eventually([&] {
-      return Near(SinkVolume("vantrel_out"), {ServerVolumeOf(value), right});
-    })) << "trial "
-        << trial << ": " << Join(SinkVolume("vantrel_out"));
+    EXPECT_TRUE(
+        VolumesBecome([] { return SinkVolume("vantrel_out"); }, {ServerVolumeOf(value), right}))
+        << "trial " << trial;
     EXPECT_EQ(Get({"MasterVolume", "0"}), value);
   }
 }

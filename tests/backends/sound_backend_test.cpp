@@ -25,9 +25,7 @@ TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
 
   Set({"MasterVolume", "0", "32768"});
   Set({"MasterVolume", "1", "65535"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
-  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {kHalfVolume, 65536}));
   const std::string shown = Pactl({"get-sink-volume", "vantrel_out"});
   EXPECT_NE(shown.find("/  50% /"), std::string::npos) << shown;
 
@@ -43,9 +41,7 @@ TEST_F(SoundBackendTest, MasterTakesTheDefaultSinkAndMovesItBothWays) {
   Start("pulse", "[Mixer]\ntaper = amplitude\n");
   EXPECT_EQ(Get({"MasterVolume", "0"}), 524);
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {52016, 13107});
-  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {52016, 13107}));
 }
 
 TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
@@ -59,9 +55,7 @@ TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
     return Get({"MasterVolume", "0"}) == 19660;
   })) << Get({"MasterVolume", "0"});
   Set({"MasterVolume", "1", "32768"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_other"), {19661, kHalfVolume});
-  })) << Join(SinkVolume("vantrel_other"));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_other"); }, {19661, kHalfVolume}));
   EXPECT_TRUE(Near(SinkVolume("vantrel_out"), {65536, 65536})) << Join(SinkVolume("vantrel_out"));
   Pactl({"set-default-sink", "vantrel_out"});
   Pactl({"unload-module", module.substr(0, module.find('\n'))});
@@ -73,7 +67,7 @@ TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
   ASSERT_TRUE(server.Start());
   Start("pulse", "");
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {kHalfVolume, 65536}));
 
   server.Stop();
   // Meanwhile the model answers, at once.
@@ -83,9 +77,8 @@ TEST_F(SoundBackendTest, AServerThatGoesAndComesBackGetsTheLastValue) {
 
   // A fresh server (its sink at 100 %) gets the value set while it was away.
   ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {ServerVolumeOf(16384), 65536});
-  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(
+      VolumesBecome([] { return SinkVolume("vantrel_out"); }, {ServerVolumeOf(16384), 65536}));
   EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
   EXPECT_EQ(Get({"MasterVolume", "1"}), 65535);
 }
@@ -103,9 +96,7 @@ TEST_F(SoundBackendTest,
 
   // The card appears at 100 %: the strip set before drives it.
   ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {32768, 49152});
-  })) << Join(SinkVolume("vantrel_out"))
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {32768, 49152}))
       << m_server->Errors();
   // An outside change reaches the strip: the card is followed.
   Pactl({"set-sink-volume", "vantrel_out", "65536"});
@@ -121,9 +112,7 @@ TEST_F(SoundBackendTest,
   EXPECT_EQ(Get({"MasterVolume", "0"}), 16384);
   // Back at 100 %: the value set while it was away lands.
   ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {16384, 65536});
-  })) << Join(SinkVolume("vantrel_out"))
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {16384, 65536}))
       << m_server->Errors();
   const std::string errors = m_server->Errors();
   EXPECT_NE(errors.find("the ALSA card \"pulse\" is gone"), std::string::npos) << errors;
@@ -134,12 +123,9 @@ TEST_F(SoundBackendTest, RecordAndAnalogDriveTheCaptureSourcesInOrder) {
   Start("pulse", "");
   Set({"RecordLevel", "32768"});
   Set({"SourceVolume", "0", "0", "0"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SourceVolume("vantrel_in_a"), {kHalfVolume, kHalfVolume});
-  })) << Join(SourceVolume("vantrel_in_a"));
-  EXPECT_TRUE(Eventually([] {
-    return Near(SourceVolume("vantrel_in_b"), {0, 0});
-  })) << Join(SourceVolume("vantrel_in_b"));
+  EXPECT_TRUE(
+      VolumesBecome([] { return SourceVolume("vantrel_in_a"); }, {kHalfVolume, kHalfVolume}));
+  EXPECT_TRUE(VolumesBecome([] { return SourceVolume("vantrel_in_b"); }, {0, 0}));
   const std::string targets = Ctl({"targets"}).out;
   EXPECT_NE(targets.find("source \"vantrel_in_a\" -> Record"), std::string::npos) << targets;
   EXPECT_NE(targets.find("source \"vantrel_in_b\" -> Analog 1"), std::string::npos) << targets;
@@ -161,9 +147,8 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
       << Join(StreamVolume("Early Player"));
 
   Set({"SourceVolume", "2", "0", "32768"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Early Player"), {kHalfVolume, kHalfVolume});
-  })) << Join(StreamVolume("Early Player"));
+  EXPECT_TRUE(
+      VolumesBecome([] { return StreamVolume("Early Player"); }, {kHalfVolume, kHalfVolume}));
 
   // Streams that appear later take their strip's value at once, whatever
   // volume the server remembered for them.
@@ -172,16 +157,12 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
   Player synth("Test Synth");
   Player special("Special Player");
   Player late("Late Player");
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Test Synth"), {kHalfVolume, 0});
-  })) << Join(StreamVolume("Test Synth"));
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Test Synth"); }, {kHalfVolume, 0}));
   const long userDefault = ServerVolumeOf(49152);
-  EXPECT_TRUE(Eventually([&] {
-    return Near(StreamVolume("Special Player"), {userDefault, userDefault});
-  })) << Join(StreamVolume("Special Player"));
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Late Player"), {kHalfVolume, kHalfVolume});
-  })) << Join(StreamVolume("Late Player"));
+  EXPECT_TRUE(
+      VolumesBecome([] { return StreamVolume("Special Player"); }, {userDefault, userDefault}));
+  EXPECT_TRUE(
+      VolumesBecome([] { return StreamVolume("Late Player"); }, {kHalfVolume, kHalfVolume}));
 
   // A change made elsewhere comes back to the strip, and only to it. (Just
   // after a stream appears, an outside change is taken for the server
@@ -203,9 +184,7 @@ TEST_F(SoundBackendTest, ASweepEndsOnItsLastValueWithoutEchoes) {
     Set({"MasterVolume", "0", std::to_string(value)});
   }
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
-  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {kHalfVolume, 65536}));
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Get({"MasterVolume", "0"}), 32768);
 }
@@ -217,9 +196,7 @@ TEST_F(SoundBackendTest, ABadMappingLineIsReportedAndTheRestApplies) {
   EXPECT_NE(errors.find("mixer.ini:4: bad regular expression"), std::string::npos) << errors;
   EXPECT_NE(errors.find("mixer.ini:5: unknown section [Nowhere]"), std::string::npos) << errors;
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536});
-  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {kHalfVolume, 65536}));
 }
 
 TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
@@ -230,9 +207,7 @@ TEST_F(SoundBackendTest, AlsaBackendDrivesThePulseDeviceElements) {
   // server's volume, so the strip is the raw fraction.
   EXPECT_NEAR(Get({"MasterVolume", "0"}), 32768, 2);
   Set({"MasterVolume", "0", "16384"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(SinkVolume("vantrel_out"), {16384, 32768});
-  })) << Join(SinkVolume("vantrel_out"));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {16384, 32768}));
   Pactl({"set-sink-volume", "vantrel_out", "25%"});
   EXPECT_TRUE(Eventually([] {
     return Get({"MasterVolume", "1"}) == 16384;
@@ -268,7 +243,7 @@ TEST_F(SoundBackendTest, PulseBackendMutesSinksAndStreamsAndHearsAnOutsideMute) 
   EXPECT_TRUE(Eventually([] { return SinkMuted("vantrel_out"); }));
   // A volume change leaves the mute alone.
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {kHalfVolume, 65536}));
   EXPECT_TRUE(SinkMuted("vantrel_out"));
   std::this_thread::sleep_for(600ms); // past the time our own set may still be reported
   Pactl({"set-sink-mute", "vantrel_out", "0"});
@@ -297,21 +272,13 @@ TEST_F(SoundBackendTest, HostileStreamTitlesNeitherCrashNorStallTheServer) {
                  "[User 2]\nstream = media.name ~ (a+)+$\n");
   Set({"SourceVolume", "4", "0", "32768"});
   Set({"SourceVolume", "2", "0", "0"});
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Long Tab"), {kHalfVolume, kHalfVolume});
-  })) << Join(StreamVolume("Long Tab"));
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Trap"), {0, 0});
-  })) << Join(StreamVolume("Trap"));
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Long Tab"); }, {kHalfVolume, kHalfVolume}));
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Trap"); }, {0, 0}));
   // Streams that appear later are matched as they come.
   Player laterTab("Later Tab", {longTitle});
   Player laterTrap("Later Trap", {trapTitle});
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Later Tab"), {kHalfVolume, kHalfVolume});
-  })) << Join(StreamVolume("Later Tab"));
-  EXPECT_TRUE(Eventually([] {
-    return Near(StreamVolume("Later Trap"), {0, 0});
-  })) << Join(StreamVolume("Later Trap"));
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Later Tab"); }, {kHalfVolume, kHalfVolume}));
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Later Trap"); }, {0, 0}));
   EXPECT_TRUE(m_server->Running());
   EXPECT_EQ(Get({"SourceVolume", "4", "0"}), 32768);
 }

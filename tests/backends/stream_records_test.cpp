@@ -119,7 +119,7 @@ TEST_F(SoundBackendTest, StreamsThatEndedCostTheServiceNoMemory) {
   EXPECT_LT(std::ranges::min(growth), 16) << "KiB per round: " << Join(growth);
   // The service still follows its strips.
   Set({"MasterVolume", "0", "32768"});
-  EXPECT_TRUE(Eventually([] { return Near(SinkVolume("vantrel_out"), {kHalfVolume, 65536}); }));
+  EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_out"); }, {kHalfVolume, 65536}));
 }
 
 } // namespace

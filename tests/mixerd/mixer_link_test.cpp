@@ -23,12 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-MixerLinkOptions NoStartOptions() {
-  MixerLinkOptions options;
-  options.startServer = false;
-  return options;
-}
-
 // Reloads the bus's service files after a test changed them.
 void ReloadBusConfig() {
   auto connection = sdbus::createSessionBusConnection();
@@ -139,7 +133,7 @@ TEST(MixerLinkSlowServerTest, ASlowServersStateArrivesOnItsOwnAndGettersNeverWai
   ASSERT_TRUE(StopMixerNameOwner());
   SlowMixer slow(900ms);
   ASSERT_TRUE(slow.Running());
-  CMixerLink link(NoStartOptions());
+  CMixerLink link(ExistingServerOnly());
   ASSERT_EQ(link.Startup(), kMixerOk);
   const auto created = Clock::now();
   ASSERT_EQ(link.Create(), kMixerOk);
@@ -258,7 +252,7 @@ TEST_F(MixerLinkTest, KilledServerIsFoundAgainOnceReplaced) {
 
 TEST(MixerLinkAbsentTest, WithoutAServerTheLinkSaysItIsAbsentAndFindsOneStartedLater) {
   ASSERT_TRUE(StopMixerNameOwner());
-  CMixerLink link(NoStartOptions());
+  CMixerLink link(ExistingServerOnly());
   ASSERT_EQ(link.Startup(), kMixerOk);
   EXPECT_EQ(link.Create(), kMixerFailed);
   EXPECT_FALSE(link.IsPresent());
@@ -288,7 +282,7 @@ TEST(MixerLinkAbsentTest, WithoutAServerTheLinkSaysItIsAbsentAndFindsOneStartedL
 
 TEST(MixerLinkAbsentTest, LinkWithoutABusConnectionHasNoServer) {
   const ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/vantrel-bus");
-  CMixerLink link(NoStartOptions());
+  CMixerLink link(ExistingServerOnly());
   EXPECT_EQ(link.Startup(), kMixerFailed);
   EXPECT_EQ(link.Create(), kMixerFailed);
   EXPECT_EQ(link.Server(), nullptr);
@@ -345,7 +339,7 @@ TEST_F(BusActivationTest, ClientCallStartsTheServerThroughTheBus) {
 }
 
 TEST_F(BusActivationTest, LinkCallsNeverActivateTheServerThemselves) {
-  auto link = std::make_unique<CMixerLink>(NoStartOptions());
+  auto link = std::make_unique<CMixerLink>(ExistingServerOnly());
   ASSERT_EQ(link->Startup(), kMixerOk);
   // Build the server object while one runs, then take the server away.
   MixerdProcess server(m_dir.File("own.state"));

@@ -18,11 +18,17 @@
 
 namespace vantrel::test {
 
-// A started link that never starts a server of its own.
-inline std::unique_ptr<CMixerLink> ConnectMixerLink() {
+// A link's options that never start a server of its own: the test starts
+// the server it wants.
+inline MixerLinkOptions ExistingServerOnly() {
   MixerLinkOptions options;
   options.startServer = false;
-  auto link = std::make_unique<CMixerLink>(options);
+  return options;
+}
+
+// A started link that never starts a server of its own.
+inline std::unique_ptr<CMixerLink> ConnectMixerLink() {
+  auto link = std::make_unique<CMixerLink>(ExistingServerOnly());
   link->Startup();
   link->Create();
   return link;

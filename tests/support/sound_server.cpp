@@ -115,6 +115,22 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
   return true;
 }
 
+::testing::AssertionResult VolumesBecome(const std::function<std::vector<long>()>& read,
+                                         const std::vector<long>& expected,
+                                         std::chrono::milliseconds timeout) {
+  std::vector<long> last;
+  if (Eventually(
+          [&] {
+            last = read();
+            return Near(last, expected);
+          },
+          timeout)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "volumes " << Join(last) << "instead of " << Join(expected);
+}
+
 std::string Join(const std::vector<long>& values) {
   std::string text;
   for (long value : values) {

@@ -2,6 +2,8 @@
 // The private sound server of the back-end tests (scripts/with-sound-server.sh
 // starts it), read and driven with pactl and pacat.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -41,6 +43,11 @@ std::string Join(const std::vector<long>& values);
 // Checks condition every 20 ms until it holds or the timeout passes.
 bool Eventually(const std::function<bool()>& condition,
                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Reads volumes (as Eventually) until they are Near `expected`; a failure
+// names the volumes read last.
+::testing::AssertionResult
+VolumesBecome(const std::function<std::vector<long>()>& read, const std::vector<long>& expected,
+              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Writes a stereo 16-bit 440 Hz sine at 48 kHz, `seconds` long, of peak
 // `amplitude` (full scale 1), as raw samples for pacat.

@@ -9,7 +9,9 @@
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
 #include "strip_ids.h"
+#include "support/mixerd_fixture.h"
 #include "support/mixerd_server.h"
+#include "support/server_session.h"
 #include "support/recording_sink.h"
 #include "support/slow_mixer.h"
 #include "support/temp_dir.h"
@@ -28,12 +30,6 @@ using namespace vantrel;
 using namespace vantrel::test;
 
 namespace {
-
-MixerLinkOptions ExistingServerOnly() {
-  MixerLinkOptions options;
-  options.startServer = false;
-  return options;
-}
 
 std::size_t Row(std::string_view key) {
   for (std::size_t row = 0; row < kCatalogue.size(); ++row) {
@@ -55,12 +51,7 @@ int ServerReads(const QStringList& args) {
 }
 
 // The window with the mixer link and MIDI objects it runs on.
-struct Window {
-  TempDir dir;
-  MidiProcessObjects midi;
-  CMixerLink link{ExistingServerOnly()};
-  CSettings settings{dir.Path() / "vantrel.INI"};
-  CBridgeSession session{&settings, midi.input, midi.output, midi.controllers, link};
+struct Window : ServerSession {
   ui::CBridgeDlg window{session, midi.controllers.WakeFd()};
 
   Window() {
@@ -95,17 +86,13 @@ void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
   other.Startup();
   QCOMPARE(other.Create(), kMixerOk);
 
-  TempDir dir;
-  MidiProcessObjects midi;
-  CMixerLink link(ExistingServerOnly());
-  CSettings settings(dir.Path() / "vantrel.INI");
-  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
+  ServerSession program;
   RecordingSink sink;
   {
-    ui::CBridgeDlg window(session, midi.controllers.WakeFd());
+    ui::CBridgeDlg window(program.session, program.midi.controllers.WakeFd());
     window.OnInitDialog();
     window.show();
-    session.Context().midiOut = &sink;
+    program.session.Context().midiOut = &sink;
     ui::CMixerPage* master = window.PageOfTemplate(PageByNumber(1)->templateId);
     QVERIFY(master != nullptr);
     const std::size_t aux1 = Row("Aux1CC");

@@ -6,7 +6,9 @@
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
+#include "support/mixerd_fixture.h"
 #include "support/mixerd_server.h"
+#include "support/server_session.h"
 #include "support/temp_dir.h"
 #include "ui/app/bridge_dlg.h"
 #include "ui_fixture.h"
@@ -31,20 +33,14 @@ void MixerStatusTest::aMistakeInTheMappingFileIsShownInTheWindow() {
                        BackendWithMapping(stateDir, "[Wave]\nstream = no.such.property = x\n"));
   QVERIFY(server.Start());
 
-  TempDir dir;
-  MidiProcessObjects midi;
-  MixerLinkOptions options;
-  options.startServer = false;
-  CMixerLink link(options);
-  CSettings settings(dir.Path() / "vantrel.INI");
-  CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
+  ServerSession program;
   MessageCatcher catcher;
   std::vector<std::string> lines;
   {
     ui::CBridgeDlg window(
-        session, midi.controllers.WakeFd(),
+        program.session, program.midi.controllers.WakeFd(),
         ui::WindowOptions{true, [&lines](const std::string& line) { lines.push_back(line); },
-                          [&link] { return link.BackendStatus(); }});
+                          [&program] { return program.link.BackendStatus(); }});
     window.OnInitDialog();
     window.close();
   }

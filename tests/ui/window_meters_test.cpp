@@ -9,6 +9,7 @@
 #include "mixer/mixer_link.h"
 #include "pages/page_table.h"
 #include "settings/settings.h"
+#include "support/mixerd_fixture.h"
 #include "support/mixerd_server.h"
 #include "support/sound_server.h"
 #include "support/temp_dir.h"
@@ -31,12 +32,6 @@ using namespace vantrel::test;
 namespace {
 
 constexpr double kSineAmplitude = 0.5;
-
-MixerLinkOptions ExistingServerOnly() {
-  MixerLinkOptions options;
-  options.startServer = false;
-  return options;
-}
 
 } // namespace
 

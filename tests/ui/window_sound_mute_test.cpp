@@ -13,6 +13,7 @@
 #include "settings/settings.h"
 #include "strip_ids.h"
 #include "support/jack_peer.h"
+#include "support/mixerd_fixture.h"
 #include "support/mixerd_server.h"
 #include "support/sound_server.h"
 #include "support/temp_dir.h"
@@ -84,9 +85,7 @@ void WindowSoundMuteTest::aSinkMutedWithPactlLightsTheButtonAndShowsOnScreen() {
   settings.Write(ButtonMappingKey("VolMute"), "CC " + std::to_string(kButton));
 
   MidiProcessObjects midi;
-  MixerLinkOptions options;
-  options.startServer = false;
-  CMixerLink link(options);
+  CMixerLink link(ExistingServerOnly());
   CBridgeSession session(&settings, midi.input, midi.output, midi.controllers, link);
   ui::CBridgeDlg window(session, midi.controllers.WakeFd());
   window.OnInitDialog();

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <array>
 #include <string>
 
 namespace vantrel {
@@ -33,6 +34,37 @@ const std::string_view kUsage =
     "                       them), for this run, whatever the profile says\n"
     "  --help               show this text\n";
 
+namespace {
+
+// An option without a value and what it sets.
+struct Switch {
+  std::string_view name;
+  bool CommandLine::*field;
+  bool value;
+};
+
+constexpr std::array<Switch, 8> kSwitches = {{
+    {"--help", &CommandLine::help, true},
+    {"-h", &CommandLine::help, true},
+    {"--headless", &CommandLine::headless, true},
+    {"--no-mixer-warning", &CommandLine::mixerWarning, false},
+    {"--list-midi", &CommandLine::listMidi, true},
+    {"--list-buttons", &CommandLine::listButtons, true},
+    {"--feedback", &CommandLine::feedback, true},
+    {"--soft-takeover", &CommandLine::softTakeover, true},
+}};
+
+const Switch* FindSwitch(std::string_view arg) {
+  for (const Switch& option : kSwitches) {
+    if (option.name == arg) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+} // namespace
+
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   CommandLine options;
   for (int i = 1; i < argc; ++i) {
@@ -52,20 +84,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       }
       return std::nullopt;
     };
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--headless") {
-      options.headless = true;
-    } else if (arg == "--no-mixer-warning") {
-      options.mixerWarning = false;
-    } else if (arg == "--list-midi") {
-      options.listMidi = true;
-    } else if (arg == "--list-buttons") {
-      options.listButtons = true;
-    } else if (arg == "--feedback") {
-      options.feedback = true;
-    } else if (arg == "--soft-takeover") {
-      options.softTakeover = true;
+    if (const Switch* found = FindSwitch(arg)) {
+      options.*(found->field) = found->value;
     } else if (const auto path = value("--profile")) {
       if (path->empty()) {
         options.error = "--profile needs a file name.";

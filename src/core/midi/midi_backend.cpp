@@ -4,6 +4,7 @@
 #include "midi/pipewire_jack.h"
 #include "midi/rtmidi_ports.h"
 
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -116,25 +117,19 @@ bool CurrentMidiApiAvailable() {
 }
 
 std::optional<MidiApi> ParseMidiApi(std::string_view name) {
-  if (name == "alsa") {
-    return MidiApi::Alsa;
-  }
-  if (name == "jack") {
-    return MidiApi::Jack;
+  for (const MidiApi api : {MidiApi::Alsa, MidiApi::Jack}) {
+    if (name == MidiApiName(api)) {
+      return api;
+    }
   }
   return std::nullopt;
 }
 
 const char* MidiApiName(MidiApi api) {
-  switch (api) {
-  case MidiApi::Alsa:
-    return "alsa";
-  case MidiApi::Jack:
-    return "jack";
-  case MidiApi::None:
-    break;
-  }
-  return "none";
+  // In MidiApi's order.
+  constexpr std::array<const char*, 3> kNames = {"none", "alsa", "jack"};
+  const auto index = static_cast<std::size_t>(api);
+  return index < kNames.size() ? kNames[index] : "none";
 }
 
 std::vector<std::string> MidiInputNames() {

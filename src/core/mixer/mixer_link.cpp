@@ -55,6 +55,18 @@ std::string BusFailure(const sdbus::Error& error) {
   return "Cannot connect to the session bus: " + error.getMessage();
 }
 
+// Whether a retry that is `wanted` is due; when it is, the next one falls
+// `interval` later.
+bool RetryDue(bool wanted, std::chrono::steady_clock::time_point& next,
+              std::chrono::steady_clock::duration interval) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!wanted || now < next) {
+    return false;
+  }
+  next = now + interval;
+  return true;
+}
+
 } // namespace
 
 CMixerLink::CMixerLink() : CMixerLink(MixerLinkOptions{}) {}
@@ -234,11 +246,9 @@ void CMixerLink::OnOwnerChanged(bool owned) {
 }
 
 void CMixerLink::RestartServerIfDue() {
-  const auto now = std::chrono::steady_clock::now();
-  if (!m_restartWanted || now < m_nextRestart) {
+  if (!RetryDue(m_restartWanted, m_nextRestart, kRestartInterval)) {
     return;
   }
-  m_nextRestart = now + kRestartInterval;
   // No waiting for the name: the owner change reports the new server.
   if (!NameHasOwner()) {
     StartServerProcess();
@@ -332,11 +342,9 @@ void CMixerLink::LoseBus() {
 }
 
 void CMixerLink::ReconnectIfDue() {
-  const auto now = std::chrono::steady_clock::now();
-  if (!m_busLost || now < m_nextReconnect) {
+  if (!RetryDue(m_busLost, m_nextReconnect, kRetryInterval)) {
     return;
   }
-  m_nextReconnect = now + kRetryInterval;
   if (Startup() != kMixerOk) {
     return;
   }

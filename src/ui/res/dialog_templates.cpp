@@ -93,6 +93,17 @@ constexpr std::array<StripIds, 8> RegularIds(int first) {
   return ids;
 }
 
+// Eight read-outs from `first` on, then eight faders, eight edits and eight
+// spins: strip i takes the i-th of each.
+constexpr std::array<StripIds, 8> ColumnIds(int first) {
+  std::array<StripIds, 8> ids{};
+  for (int i = 0; i < 8; ++i) {
+    const int n = first + i;
+    ids[static_cast<std::size_t>(i)] = {n, n + 8, n + 16, n + 24};
+  }
+  return ids;
+}
+
 constexpr auto kMasterControls =
     Join(MasterStrip(96, 93, 84, 102, 1162, "Aux 1", {1007, 1003, 1011, 1015}),
          MasterStrip(120, 117, 111, 129, 1163, "Aux 2", {1008, 1004, 1012, 1016}),
@@ -119,15 +130,8 @@ constexpr auto kAnalog34Controls = PairPage("Analog 3", "Analog 4", RegularIds(1
 constexpr auto kDigitalControls = PairPage("Digital 1", "Digital 2", RegularIds(1090), {});
 constexpr auto kWaveMidiControls = PairPage("Wave", "MIDI", RegularIds(1122), {});
 
-constexpr std::array<StripIds, 8> kUser12Ids = {{{1172, 1180, 1188, 1196},
-                                                 {1173, 1181, 1189, 1197},
-                                                 {1174, 1182, 1190, 1198},
-                                                 {1175, 1183, 1191, 1199},
-                                                 {1176, 1184, 1192, 1200},
-                                                 {1177, 1185, 1193, 1201},
-                                                 {1178, 1186, 1194, 1202},
-                                                 {1179, 1187, 1195, 1203}}};
-constexpr auto kUser12Controls = PairPage("User 1", "User 2", kUser12Ids, {1204, 1205, 1206, 1207});
+constexpr auto kUser12Controls =
+    PairPage("User 1", "User 2", ColumnIds(1172), {1204, 1205, 1206, 1207});
 
 // User 3 & 4: the aux strips start with their read-outs; their four label
 // controls come last.

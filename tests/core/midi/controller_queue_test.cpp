@@ -33,11 +33,16 @@ TEST(ControllerQueue, ChangesComeOutInOrderAcrossManyWrapsOfTheRing) {
   EXPECT_EQ(queue.DroppedCount(), 0u);
 }
 
-TEST(ControllerQueue, AFullQueueDropsTheNewChangeCountsItAndKeepsTheOld) {
-  CControllerQueue queue;
+// Fills the ring with controller 1 at 1.
+void FillRing(CControllerQueue& queue) {
   for (std::size_t i = 0; i < CControllerQueue::kCapacity; ++i) {
     ASSERT_TRUE(queue.Push({1, 1}));
   }
+}
+
+TEST(ControllerQueue, AFullQueueDropsTheNewChangeCountsItAndKeepsTheOld) {
+  CControllerQueue queue;
+  ASSERT_NO_FATAL_FAILURE(FillRing(queue));
   EXPECT_FALSE(queue.Push({2, 2}));
   EXPECT_FALSE(queue.Push({3, 3}));
   EXPECT_EQ(queue.DroppedCount(), 2u);
@@ -60,9 +65,7 @@ std::vector<ControllerChange> DrainAll(CControllerQueue& queue) {
 
 TEST(ControllerQueue, TheLastChangeOfEachControllerThatFoundTheRingFullStillComesOutAfterIt) {
   CControllerQueue queue;
-  for (std::size_t i = 0; i < CControllerQueue::kCapacity; ++i) {
-    ASSERT_TRUE(queue.Push({1, 1}));
-  }
+  ASSERT_NO_FATAL_FAILURE(FillRing(queue));
   EXPECT_FALSE(queue.Push({9, 5}));
   EXPECT_FALSE(queue.Push({2, 6}));
   EXPECT_FALSE(queue.Push({9, 7}));
@@ -76,9 +79,7 @@ TEST(ControllerQueue, TheLastChangeOfEachControllerThatFoundTheRingFullStillCome
 
 TEST(ControllerQueue, AKeptValueGivesWayToANewerChangeThatFitsTheRing) {
   CControllerQueue queue;
-  for (std::size_t i = 0; i < CControllerQueue::kCapacity; ++i) {
-    ASSERT_TRUE(queue.Push({1, 1}));
-  }
+  ASSERT_NO_FATAL_FAILURE(FillRing(queue));
   EXPECT_FALSE(queue.Push({4, 50}));
   ControllerChange change;
   ASSERT_TRUE(queue.Pop(change));

@@ -24,10 +24,23 @@ struct Calls {
   std::vector<std::vector<uint8_t>> sent;
 };
 
-class FakeInConnection final : public IMidiInConnection {
+// A device connection of either direction: logs its close when destroyed,
+// as a real one closes the device then.
+class FakeConnection {
 public:
-  explicit FakeInConnection(Calls& calls, uint32_t device) : m_calls(calls), m_device(device) {}
-  ~FakeInConnection() override { m_calls.log.push_back("close " + std::to_string(m_device)); }
+  FakeConnection(Calls& calls, uint32_t device) : m_calls(calls), m_device(device) {}
+  ~FakeConnection() { m_calls.log.push_back("close " + std::to_string(m_device)); }
+  FakeConnection(const FakeConnection&) = delete;
+  FakeConnection& operator=(const FakeConnection&) = delete;
+
+protected:
+  Calls& m_calls;
+  uint32_t m_device;
+};
+
+class FakeInConnection final : public IMidiInConnection, private FakeConnection {
+public:
+  using FakeConnection::FakeConnection;
   int Start(std::string&) override {
     m_calls.log.push_back("start");
     return 0;
@@ -36,38 +49,11 @@ public:
     m_calls.log.push_back("stop");
     return 0;
   }
-
-private:
-  Calls& m_calls;
-  uint32_t m_device;
 };
 
-class FakeInBackend final : public IMidiInBackend {
+class FakeOutConnection final : public IMidiOutConnection, private FakeConnection {
 public:
-  FakeInBackend(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
-  std::vector<std::string> DeviceNames() override {
-    return std::vector<std::string>(m_count, "device");
-  }
-  std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
-                                          std::string& error) override {
-    m_calls.log.push_back("open " + std::to_string(device));
-    if (m_calls.failOpen) {
-      error = "The device is busy.";
-      return nullptr;
-    }
-    m_calls.receiver = &receiver;
-    return std::make_unique<FakeInConnection>(m_calls, device);
-  }
-
-private:
-  Calls& m_calls;
-  uint32_t m_count;
-};
-
-class FakeOutConnection final : public IMidiOutConnection {
-public:
-  FakeOutConnection(Calls& calls, uint32_t device) : m_calls(calls), m_device(device) {}
-  ~FakeOutConnection() override { m_calls.log.push_back("close " + std::to_string(m_device)); }
+  using FakeConnection::FakeConnection;
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
     if (m_calls.refuseSends) {
       return false;
@@ -77,30 +63,54 @@ public:
     return true;
   }
   const char* SendError() const noexcept override { return "The queue is full."; }
-
-private:
-  Calls& m_calls;
-  uint32_t m_device;
 };
 
-class FakeOutBackend final : public IMidiOutBackend {
+// A backend of either direction: `count` devices, and opens that are logged
+// and fail while the calls say so.
+class FakeDevices {
 public:
-  FakeOutBackend(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
-  std::vector<std::string> DeviceNames() override {
-    return std::vector<std::string>(m_count, "device");
-  }
-  std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) override {
+  FakeDevices(Calls& calls, uint32_t count) : m_calls(calls), m_count(count) {}
+
+protected:
+  std::vector<std::string> Names() const { return std::vector<std::string>(m_count, "device"); }
+  // Logs the open; false, with the error, when opens are to fail.
+  bool LogOpen(uint32_t device, std::string& error) {
     m_calls.log.push_back("open " + std::to_string(device));
     if (m_calls.failOpen) {
       error = "The device is busy.";
+      return false;
+    }
+    return true;
+  }
+
+  Calls& m_calls;
+  uint32_t m_count;
+};
+
+class FakeInBackend final : public IMidiInBackend, private FakeDevices {
+public:
+  using FakeDevices::FakeDevices;
+  std::vector<std::string> DeviceNames() override { return Names(); }
+  std::unique_ptr<IMidiInConnection> Open(uint32_t device, IMidiReceiver& receiver,
+                                          std::string& error) override {
+    if (!LogOpen(device, error)) {
+      return nullptr;
+    }
+    m_calls.receiver = &receiver;
+    return std::make_unique<FakeInConnection>(m_calls, device);
+  }
+};
+
+class FakeOutBackend final : public IMidiOutBackend, private FakeDevices {
+public:
+  using FakeDevices::FakeDevices;
+  std::vector<std::string> DeviceNames() override { return Names(); }
+  std::unique_ptr<IMidiOutConnection> Open(uint32_t device, std::string& error) override {
+    if (!LogOpen(device, error)) {
       return nullptr;
     }
     return std::make_unique<FakeOutConnection>(m_calls, device);
   }
-
-private:
-  Calls& m_calls;
-  uint32_t m_count;
 };
 
 using Log = std::vector<std::string>;
@@ -170,13 +180,18 @@ TEST_F(MidiInPortRules, SetDeviceAcceptsOnlyIndicesBelowTheCount) {
   EXPECT_EQ(m_port.Device(), 2);
 }
 
+// Opens the port's first device and starts input.
+void OpenAndStart(CMidiInPort& port) {
+  ASSERT_EQ(port.Open(0), kMidiOk);
+  ASSERT_EQ(port.Start(), kMidiOk);
+}
+
 TEST(MidiInPortLifetime, TheDestructorStopsThenCloses) {
   std::mutex lock;
   Calls calls;
   {
     CMidiInPort port(lock, std::make_unique<FakeInBackend>(calls, 1));
-    ASSERT_EQ(port.Open(0), kMidiOk);
-    ASSERT_EQ(port.Start(), kMidiOk);
+    ASSERT_NO_FATAL_FAILURE(OpenAndStart(port));
   }
   EXPECT_EQ(calls.log, (Log{"open 0", "start", "stop", "close 0"}));
 }
@@ -316,8 +331,7 @@ TEST(MidiInPortReceive, AnExceptionInOnReceiveStaysInsideAndReleasesTheLock) {
   std::mutex lock;
   Calls calls;
   ThrowingInPort port(lock, std::make_unique<FakeInBackend>(calls, 1));
-  ASSERT_EQ(port.Open(0), kMidiOk);
-  ASSERT_EQ(port.Start(), kMidiOk);
+  ASSERT_NO_FATAL_FAILURE(OpenAndStart(port));
   calls.receiver->Receive(CMidiMessage{0, 0x90, 1, 1});
   calls.receiver->Receive(CMidiMessage{0, 0x90, 1, 1});
   EXPECT_EQ(port.received, 2);

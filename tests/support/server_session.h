@@ -1,0 +1,23 @@
+#pragma once
+// The program's session as a test builds it beside a server it started:
+// the process-wide MIDI objects and a session over a profile in a temporary
+// folder, whose link never starts a server of its own.
+
+#include "app/bridge_session.h"
+#include "midi/midi_process_objects.h"
+#include "mixer/mixer_link.h"
+#include "settings/settings.h"
+#include "support/mixerd_fixture.h"
+#include "support/temp_dir.h"
+
+namespace vantrel::test {
+
+struct ServerSession {
+  TempDir dir;
+  MidiProcessObjects midi;
+  CMixerLink link{ExistingServerOnly()};
+  CSettings settings{dir.Path() / "vantrel.INI"};
+  CBridgeSession session{&settings, midi.input, midi.output, midi.controllers, link};
+};
+
+} // namespace vantrel::test
