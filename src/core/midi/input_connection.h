@@ -36,7 +36,8 @@ protected:
   // The MIDI system's thread: delivers the bytes when they are one whole
   // short message, and drops them otherwise; an event that starts a system
   // exclusive message goes to ReceiveExclusive, whole or refused. `bytes`
-  // holds the event's first CExclusiveMessage::kMaxSize bytes at least.
+  // holds the whole event, or at least its first CExclusiveMessage::kMaxSize
+  // bytes when it is longer.
   void Deliver(const uint8_t* bytes, std::size_t size, uint32_t timestamp) noexcept {
     if (size > 0 && bytes[0] == kExclusiveStart) {
       CExclusiveMessage exclusive;
