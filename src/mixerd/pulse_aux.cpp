@@ -136,7 +136,9 @@ void PulseAux::Sync(const MixerState& state, std::vector<SendOrigin> origins,
 }
 
 void PulseAux::Resync() {
-  if (!m_state) {
+  // The exit's wait for the unloads hears the server report them; that must
+  // not build the buses again.
+  if (!m_state || m_unloading) {
     return;
   }
   const MixerState& state = *m_state;
@@ -393,6 +395,7 @@ std::optional<int> PulseAux::OnSink(std::string_view name, bool muted) {
 }
 
 void PulseAux::UnloadAll() {
+  m_unloading = true;
   if (m_context == nullptr) {
     return;
   }

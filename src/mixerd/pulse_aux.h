@@ -58,8 +58,8 @@ public:
   // `muted`.
   std::optional<int> OnSink(std::string_view name, bool muted);
 
-  // Unloads every module of ours; the caller runs the loop until Busy() is
-  // false.
+  // Unloads every module of ours and builds nothing from then on; the
+  // caller runs the loop until Busy() is false.
   void UnloadAll();
   bool Busy() const { return m_inFlight > 0; }
 
@@ -89,7 +89,8 @@ private:
 
   MixerConfig m_config;
   pa_context* m_context = nullptr;
-  bool m_adopted = false; // the server's module list has been read
+  bool m_adopted = false;   // the server's module list has been read
+  bool m_unloading = false; // UnloadAll ran: nothing is built again
   bool m_pipeWire = false;
   Modules m_modules; // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
   std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order

@@ -28,6 +28,10 @@ int PulseBackend::PollThunk(pollfd* ufds, unsigned long nfds, int timeout, void*
   if (result < 0) {
     return result;
   }
+  // This poll's own events only: the exit's wait runs the loop without
+  // Poll, and a count left from before would hide the sound server's
+  // replies from the loop, which would then spin on them unread.
+  backend.m_serviceEvents = 0;
   const std::size_t own = backend.m_serviceFds.size();
   for (std::size_t i = 0; i < own; ++i) {
     backend.m_serviceFds[i].revents = all[i].revents;
