@@ -117,7 +117,7 @@ void MainWindowTest::aFirstRunShowsMasterNoDevicesAndChannelOne() {
     run.Choose(ui::kPageChooserId, item);
     ui::CMixerPage* page = run.Visible();
     QVERIFY(page != nullptr);
-    QCOMPARE(page->TemplateId(), PageByNumber(PageOfChooserItem(item))->templateId);
+    QCOMPARE(page->Model().Def().templateId, PageByNumber(PageOfChooserItem(item))->templateId);
     for (std::size_t s = 0; s < page->Model().StripCount(); ++s) {
       QCOMPARE(page->Field(s)->text(), QStringLiteral("-1"));
     }
@@ -168,7 +168,7 @@ void MainWindowTest::thePageChooserListsPagesInItsOwnOrder() {
   QCOMPARE(items, (QStringList{"Master", "Analog 1 & 2", "Analog 3 & 4", "Digital 1 & 2",
                                "Wave & Midi", "User 1 & 2", "User 3 & 4", "User 5 & NRPN"}));
   QCOMPARE(chooser->currentIndex(), 7);
-  QCOMPARE(run.Visible()->TemplateId(), kUser5NrpnPageTemplate);
+  QCOMPARE(run.Visible()->Model().Def().templateId, kUser5NrpnPageTemplate);
 
   const std::array<int, 8> pageOfItem = {1, 2, 3, 4, 5, 7, 8, 6};
   for (int item = 0; item < 8; ++item) {
@@ -228,7 +228,7 @@ void MainWindowTest::choosingThePageOnScreenShowsItAgain() {
   run.UseFakes();
   run.Choose(ui::kPageChooserId, 0);
   QCOMPARE(run.mixer.calls.front(), std::string("GetBusLevel(0)"));
-  QCOMPARE(run.Visible()->TemplateId(), kMasterPageTemplate);
+  QCOMPARE(run.Visible()->Model().Def().templateId, kMasterPageTemplate);
   QVERIFY(ReadTextFile(run.profile).find("RecGainCC=-1") != std::string::npos);
 }
 

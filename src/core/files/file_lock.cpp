@@ -40,12 +40,12 @@ std::filesystem::path LockPathOf(const std::filesystem::path& file) {
 }
 
 CFileLock::CFileLock(const std::filesystem::path& file) {
-  m_lockPath = LockPathOf(WriteTarget(file).value_or(file));
-  if (std::optional<std::string> failure = CreateParentFolders(m_lockPath)) {
+  const std::filesystem::path lockPath = LockPathOf(WriteTarget(file).value_or(file));
+  if (std::optional<std::string> failure = CreateParentFolders(lockPath)) {
     m_error = *failure;
     return;
   }
-  m_fd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (m_fd < 0) {
     m_error = std::generic_category().message(errno);
     return;

@@ -30,14 +30,12 @@ public:
   pid_t Holder() const { return m_holder; }
   // Unavailable: why, as a phrase.
   const std::string& Error() const { return m_error; }
-  const std::filesystem::path& LockPath() const { return m_lockPath; }
 
 private:
   int m_fd = -1;
   State m_state = State::Unavailable;
   pid_t m_holder = 0;
   std::string m_error;
-  std::filesystem::path m_lockPath;
 };
 
 // The lock file of a file: hidden, in the same folder.

@@ -41,7 +41,6 @@ public:
   CMixerPage(int templateId, CPageModel& model);
   ~CMixerPage() override;
 
-  int TemplateId() const { return m_templateId; }
   CPageModel& Model() { return m_model; }
 
   // Builds the page's controls as a hidden, disabled child of host and

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,7 +24,8 @@ TEST(FileLock, ASecondLockIsRefusedAndToldTheHolderUntilTheFirstGoes) {
   {
     const CFileLock first(profile);
     ASSERT_EQ(first.GetState(), State::Held) << first.Error();
-    EXPECT_EQ(first.LockPath(), dir.Path() / ".vantrel.INI.lock");
+    EXPECT_EQ(LockPathOf(profile), dir.Path() / ".vantrel.INI.lock");
+    EXPECT_TRUE(std::filesystem::is_regular_file(LockPathOf(profile)));
     for (const auto& name : {profile, link}) {
       const CFileLock second(name);
       EXPECT_EQ(second.GetState(), State::HeldByOther) << name;
@@ -54,7 +56,8 @@ TEST(FileLock, AKilledHolderLeavesNoLockBehind) {
     const CFileLock second(profile);
     EXPECT_EQ(second.GetState(), State::HeldByOther);
     EXPECT_EQ(second.Holder(), child);
-    EXPECT_LE(second.LockPath().filename().string().size(), 255U);
+    EXPECT_LE(LockPathOf(profile).filename().string().size(), 255U);
+    EXPECT_TRUE(std::filesystem::is_regular_file(LockPathOf(profile)));
   }
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
