@@ -35,6 +35,17 @@ void TypeInto(ui::CNumberEdit* field, const QString& text) {
   QTest::keyClicks(field, text);
 }
 
+// The page's strip whose fader is `faderId`, as the page table gives it.
+std::optional<std::size_t> StripOfFader(const CPageModel& model, int faderId) {
+  const auto& strips = model.Def().strips;
+  for (std::size_t i = 0; i < strips.size(); ++i) {
+    if (strips[i].ids.fader == faderId) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 class MixerPageTest : public QObject {
@@ -167,7 +178,7 @@ void MixerPageTest::positioningFromTheProgramNeverSends() {
   bench.mixer.answers["GetSourceVolume(0, 0)"] = 65535;
 
   page.Model().RefreshFromMixer();
-  page.Model().ShowIncoming(*page.Model().StripOfFader(kAnalog1Vol.fader), 100);
+  page.Model().ShowIncoming(*StripOfFader(page.Model(), kAnalog1Vol.fader), 100);
 
   QVERIFY(bench.sink.sent.empty());
   for (const std::string& c : bench.mixer.calls) {
@@ -253,7 +264,7 @@ void MixerPageTest::aCcFieldTakesMinusOneButNoOtherMinus() {
   QTest::keyClicks(field, typed);
   QCOMPARE(field->text(), after);
   QTest::keyClick(field, Qt::Key_Return);
-  const std::size_t strip = *page.Model().StripOfFader(kAnalog1Vol.fader);
+  const std::size_t strip = *StripOfFader(page.Model(), kAnalog1Vol.fader);
   QCOMPARE(page.Model().Controller(strip), controller < -1 ? -1 : controller);
   QCOMPARE(catcher.messages.size(), controller < -1 ? 1 : 0);
 }
@@ -283,8 +294,8 @@ void MixerPageTest::typingAloneCommitsNothingAndEnterCommitsThePage() {
   auto* panB = bench.Control<ui::CNumberEdit>(kAnalog2Pan.edit);
   TypeInto(volA, "12");
   TypeInto(panB, "99");
-  const std::size_t volStrip = *page.Model().StripOfFader(kAnalog1Vol.fader);
-  const std::size_t panStrip = *page.Model().StripOfFader(kAnalog2Pan.fader);
+  const std::size_t volStrip = *StripOfFader(page.Model(), kAnalog1Vol.fader);
+  const std::size_t panStrip = *StripOfFader(page.Model(), kAnalog2Pan.fader);
   QCOMPARE(page.Model().Controller(volStrip), -1);
 
   QTest::keyClick(volA, Qt::Key_Return);
@@ -310,21 +321,21 @@ void MixerPageTest::aSpinStepCommitsEveryFieldOfThePage() {
   QTest::mouseClick(spin->findChild<QToolButton*>("up"), Qt::LeftButton);
 
   QCOMPARE(bench.Control<ui::CNumberEdit>(kAnalog1Vol.edit)->text(), QStringLiteral("13"));
-  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(kAnalog1Vol.fader)), 13);
-  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(kAnalog1Pan.fader)), 5);
+  QCOMPARE(page.Model().Controller(*StripOfFader(page.Model(), kAnalog1Vol.fader)), 13);
+  QCOMPARE(page.Model().Controller(*StripOfFader(page.Model(), kAnalog1Pan.fader)), 5);
 
   // Up and Down in a field step its spin.
   auto* aux = bench.Control<ui::CNumberEdit>(kAnalog1Aux1.edit);
   QTest::keyClick(aux, Qt::Key_Up);
   QCOMPARE(aux->text(), QStringLiteral("0"));
-  QCOMPARE(page.Model().Controller(*page.Model().StripOfFader(kAnalog1Aux1.fader)), 0);
+  QCOMPARE(page.Model().Controller(*StripOfFader(page.Model(), kAnalog1Aux1.fader)), 0);
 }
 
 void MixerPageTest::spinsStayWithinMinusOneTo127() {
   PageBench bench;
   ui::CMixerPage& page = bench.Show(7);
   auto* field = bench.Control<ui::CNumberEdit>(kUser1Vol.edit);
-  const std::size_t strip = *page.Model().StripOfFader(kUser1Vol.fader);
+  const std::size_t strip = *StripOfFader(page.Model(), kUser1Vol.fader);
   TypeInto(field, "127");
   QTest::keyClick(field, Qt::Key_Up);
   QCOMPARE(field->text(), QStringLiteral("127"));
@@ -354,9 +365,9 @@ void MixerPageTest::aRefusedCommitStopsAtItsFieldWithAMessageAndTheFocus() {
            std::vector<std::string>{"Vantrel: Please enter an integer between -1 and 127."});
   QCOMPARE(page.focusWidget(), bench.Control<ui::CNumberEdit>(kMasterAux2.edit));
   CPageModel& model = page.Model();
-  QCOMPARE(model.Controller(*model.StripOfFader(kMasterAux1.fader)), 5);
-  QCOMPARE(model.Controller(*model.StripOfFader(kMasterAux2.fader)), -1);
-  QCOMPARE(model.Controller(*model.StripOfFader(kMasterVolL.fader)), -1);
+  QCOMPARE(model.Controller(*StripOfFader(model, kMasterAux1.fader)), 5);
+  QCOMPARE(model.Controller(*StripOfFader(model, kMasterAux2.fader)), -1);
+  QCOMPARE(model.Controller(*StripOfFader(model, kMasterVolL.fader)), -1);
 
   // A spin anywhere on the page meets the same refusal.
   catcher.messages.clear();

@@ -66,15 +66,6 @@ void CPageModel::SetFader(std::size_t strip, int value) {
   m_strips[strip].readout = std::to_string(value);
 }
 
-std::optional<std::size_t> CPageModel::StripOfFader(int faderId) const {
-  for (std::size_t i = 0; i < m_def.strips.size(); ++i) {
-    if (m_def.strips[i].ids.fader == faderId) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
 std::optional<std::size_t> CPageModel::StripOfRow(std::size_t row) const {
   // A page's strips are consecutive catalogue rows, in order.
   const std::size_t first = m_def.strips.front().row;

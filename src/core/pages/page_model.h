@@ -68,7 +68,6 @@ public:
   const std::string& Readout(std::size_t strip) const { return m_strips[strip].readout; }
   const std::string& Label(std::size_t strip) const { return m_strips[strip].label; }
   int FaderValue(std::size_t strip) const;
-  std::optional<std::size_t> StripOfFader(int faderId) const;
   std::optional<std::size_t> StripOfRow(std::size_t row) const;
 
   // The view that shows this page, or null.
