@@ -119,7 +119,7 @@ void MainWindowTest::aFirstRunShowsMasterNoDevicesAndChannelOne() {
     QVERIFY(page != nullptr);
     QCOMPARE(page->Model().Def().templateId, PageByNumber(PageOfChooserItem(item))->templateId);
     for (std::size_t s = 0; s < page->Model().StripCount(); ++s) {
-      QCOMPARE(page->Field(s)->text(), QStringLiteral("-1"));
+      QCOMPARE(FieldOf(*page, s)->text(), QStringLiteral("-1"));
     }
     // Pages sit at the page frame's corner, at their template size.
     QCOMPARE(page->pos(), run.Control<QWidget>(ui::kPageFrameId)->pos());

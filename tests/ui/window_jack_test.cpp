@@ -120,7 +120,7 @@ void WindowJackTest::theNextControlChangeFillsTheFieldCommitsAndIsNotApplied() {
     std::unique_ptr<QMenu> menu(m_page->FieldMenu(0));
     QVERIFY(LearnAction(*menu)->isChecked());
   }
-  QVERIFY(PlayUntil({0xB5, 21, 99}, [&] { return m_page->Field(0)->text() == "21"; }));
+  QVERIFY(PlayUntil({0xB5, 21, 99}, [&] { return FieldOf(*m_page, 0)->text() == "21"; }));
   QCOMPARE(m_page->Model().Controller(0), 21);
   QCOMPARE(m_page->Learning(), std::nullopt);
   // Learned, not applied: the read-out kept its value, nothing was counted.
@@ -134,17 +134,17 @@ void WindowJackTest::theNextControlChangeFillsTheFieldCommitsAndIsNotApplied() {
 }
 
 void WindowJackTest::escapeOrASecondClickCancelsAndChangesAreAppliedAgain() {
-  m_page->Field(0)->setText(QStringLiteral("7"));
+  FieldOf(*m_page, 0)->setText(QStringLiteral("7"));
   m_page->UpdateData(true);
   QVERIFY(ClickLearn(*m_page, 0));
-  QTest::keyClick(m_page->Field(0), Qt::Key_Escape);
+  QTest::keyClick(FieldOf(*m_page, 0), Qt::Key_Escape);
   QCOMPARE(m_page->Learning(), std::nullopt);
   QVERIFY(ClickLearn(*m_page, 0));
   QVERIFY(ClickLearn(*m_page, 0));
   QCOMPARE(m_page->Learning(), std::nullopt);
   QVERIFY(!m_run->session->Learn().Target());
   QVERIFY(PlayUntil({0xB0, 7, 33}, [&] { return m_page->Readout(0)->text() == "33"; }));
-  QCOMPARE(m_page->Field(0)->text(), QStringLiteral("7"));
+  QCOMPARE(FieldOf(*m_page, 0)->text(), QStringLiteral("7"));
 }
 
 void WindowJackTest::theActivityLightShowsArrivingMessagesAndTheirCounts() {

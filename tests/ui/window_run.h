@@ -14,6 +14,7 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "ui/app/bridge_dlg.h"
+#include "ui/dialog/controls.h"
 #include "ui/pages/mixer_page.h"
 
 #include <QComboBox>
@@ -35,6 +36,12 @@ public:
     return RecordingMixer::GetSendLevel(type, index, send, level);
   }
 };
+
+// A strip's controller-number field, found by its control id.
+inline ui::CNumberEdit* FieldOf(ui::CMixerPage& page, std::size_t strip) {
+  const int id = page.Model().Def().strips[strip].ids.edit;
+  return page.findChild<ui::CNumberEdit*>(QString::number(id));
+}
 
 inline MixerLinkOptions NoMixer() {
   MixerLinkOptions options;

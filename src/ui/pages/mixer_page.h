@@ -60,7 +60,6 @@ public:
   void OnOK();
 
   QSlider* Fader(std::size_t strip) const { return m_strips[strip].fader; }
-  CNumberEdit* Field(std::size_t strip) const { return m_strips[strip].field; }
   QLabel* Readout(std::size_t strip) const { return m_strips[strip].readout; }
   // The aux label above the strip, or null for a fixed caption.
   QLabel* Label(std::size_t strip) const { return m_strips[strip].label; }
