@@ -104,11 +104,13 @@ protected:
   // Plays two minutes of sine (application "Sine"), longer than any test that
   // waits for sound on a loaded machine, into the sink whose monitor Analog 1
   // takes, or into the default sink, where the Wave strip takes its stream.
-  void PlaySine(const std::string& sink = "vantrel_tone") {
+  // `application` names it otherwise, for a test that must not meet a
+  // volume the sound server remembered for "Sine" in an earlier test.
+  void PlaySine(const std::string& sink = "vantrel_tone", const std::string& application = "Sine") {
     const std::string sine = m_dir.File("sine.raw");
     WriteSine(sine, 120, kSineAmplitude);
     m_player = StartProgram({"/usr/bin/pacat", "--playback", "--raw", "--device=" + sink,
-                             "--property=application.name=Sine", sine});
+                             "--property=application.name=" + application, sine});
     ASSERT_GT(m_player, 0);
   }
 

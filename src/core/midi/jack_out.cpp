@@ -17,9 +17,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long closing waits for queued messages to reach the server. A running
-// server takes a few periods; one that has stopped answering must not hold
-// up the window or a stop signal for longer than this.
+// How long opening waits for the new wire, and closing for queued messages
+// to reach the server. A running server takes a few periods; one that has
+// stopped answering must not hold up the window or a stop signal for longer
+// than this.
 constexpr auto kFlushLimit = 250ms;
 
 // Room for a short message or a surface's display text (a system exclusive
@@ -43,8 +44,16 @@ public:
     }
   }
 
+  // Returns once the wire to the destination carries what is sent: a
+  // connection takes effect at a period's start, so a message written in
+  // the period that was running when it was made would reach nobody.
   int Open(const std::string& destination, std::string& error) {
-    return m_client->OpenSide(JackMidiClient::Side::Output, *this, destination, m_port, error);
+    const int result =
+        m_client->OpenSide(JackMidiClient::Side::Output, *this, destination, m_port, error);
+    if (result == kMidiOk) {
+      WaitForPeriods(m_periods.load(std::memory_order_acquire) + 2);
+    }
+    return result;
   }
 
   bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
@@ -80,12 +89,19 @@ private:
     while (!m_client->ServerGone() && std::chrono::steady_clock::now() < deadline) {
       const uint64_t periods = m_periods.load(std::memory_order_acquire);
       if (m_ring.Empty()) {
-        while (m_periods.load(std::memory_order_acquire) < periods + 2 && !m_client->ServerGone() &&
-               std::chrono::steady_clock::now() < deadline) {
-          std::this_thread::sleep_for(1ms);
-        }
+        WaitForPeriods(periods + 2, deadline);
         return;
       }
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+
+  // Dialog thread: until `count` process calls have begun, the server is
+  // gone or the deadline passes.
+  void WaitForPeriods(uint64_t count, std::chrono::steady_clock::time_point deadline =
+                                          std::chrono::steady_clock::now() + kFlushLimit) {
+    while (m_periods.load(std::memory_order_acquire) < count && !m_client->ServerGone() &&
+           std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(1ms);
     }
   }
