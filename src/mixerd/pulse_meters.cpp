@@ -1,6 +1,7 @@
 #include "pulse_meters.h"
 
 #include "pulse_aux.h"
+#include "pulse_timer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -169,15 +170,8 @@ void PulseMeters::StopAll() {
 }
 
 void PulseMeters::StartTimer() {
-  timeval when{};
-  pa_gettimeofday(&when);
-  pa_timeval_add(&when, kUpdateInterval.count());
-  if (m_timer != nullptr) {
-    m_api->time_restart(m_timer, &when);
-    return;
-  }
-  m_timer = m_api->time_new(
-      m_api, &when,
+  ArmPulseTimer(
+      m_api, m_timer, kUpdateInterval,
       [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
         static_cast<PulseMeters*>(self)->Tick();
       },
