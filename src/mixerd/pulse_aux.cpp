@@ -4,6 +4,7 @@
 #include "pulse_volume.h"
 #include "text/integer_text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <span>
@@ -21,6 +22,9 @@ constexpr std::string_view kBusPrefix = "vantrel_aux";
 constexpr std::string_view kEffectPrefix = "vantrel_fx";
 // PipeWire may report a sink's former mute for a moment after a set.
 constexpr std::chrono::milliseconds kMuteSettle{500};
+// A module removed more often than this within the window is left down.
+constexpr int kRebuildLimit = 5;
+constexpr std::chrono::seconds kRebuildWindow{10};
 
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);
@@ -151,12 +155,17 @@ void PulseAux::Resync() {
     wanted["bus " + std::to_string(bus)] = {"module-null-sink", "sink_name=" + sink + " " +
                                                                     Described("Vantrel " + label)};
     std::string to = "nowhere (not routed)";
-    const std::string monitor = "source=" + sink + ".monitor ";
+    // A loopback that lost its bus must end, not fall back to the default
+    // source: that is the default sink's monitor on many systems, and the
+    // bus's effect would then feed its own output back into itself.
+    const std::string monitor = "source=" + sink + ".monitor source_dont_move=true ";
     if (b.routed && b.onOutput) {
       const std::string& pairSink = OutputSink(b.digital, b.pair);
       const std::string pairName = PairName(b.digital, b.pair);
       if (pairSink.empty()) {
         to = "output " + pairName + ": nowhere (no sink configured for it)";
+      } else if (const std::string own = OwnDestination(pairSink); !own.empty()) {
+        to = "output " + pairName + ": nowhere (" + own + ")";
       } else {
         const bool followDefault = pairSink == "default";
         wanted["route " + std::to_string(bus)] = {
@@ -164,6 +173,8 @@ void PulseAux::Resync() {
                                    std::string(kLoopbackLatency)};
         to = "output " + pairName + " -> " + (followDefault ? "the default sink" : pairSink);
       }
+    } else if (const std::string own = OwnDestination("default"); b.routed && !own.empty()) {
+      to = "effect: nowhere (" + own + ")";
     } else if (b.routed) {
       const auto type = static_cast<std::size_t>(b.effect);
       const EffectSetting& setting = m_config.effects[type];
@@ -184,7 +195,8 @@ void PulseAux::Resync() {
                 " plugin=" + std::string(effect.plugin) + " label=" + std::string(effect.label) +
                 (effect.controls.empty() ? "" : " control=" + std::string(effect.controls))};
         wanted["route " + std::to_string(bus)] = {
-            "module-loopback", monitor + "sink=" + fx + " " + std::string(kLoopbackLatency)};
+            "module-loopback",
+            monitor + "sink=" + fx + " sink_dont_move=true " + std::string(kLoopbackLatency)};
         to = "effect " + std::string(effect.effect) + " (" + std::string(effect.plugin) + ":" +
              std::string(effect.label) + ") -> the default sink";
       } else {
@@ -210,6 +222,12 @@ void PulseAux::Resync() {
     for (int send = 0; send < kSendCount; ++send) {
       const SendState& s = source.sends[static_cast<std::size_t>(send)];
       if (s.level <= 0) {
+        continue;
+      }
+      if (const std::string own = OwnMonitor(origin.source); !own.empty()) {
+        m_graph[static_cast<std::size_t>(s.bus)].second.push_back(
+            {"send from " + std::string(kStripNames[static_cast<std::size_t>(origin.strip)]),
+             std::to_string(s.level) + " (" + origin.label + ": not built, " + own + ")"});
         continue;
       }
       if (origin.source.empty()) {
@@ -312,6 +330,38 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
   aux.SetBusSinks();
 }
 
+void PulseAux::OnModuleGone(uint32_t index) {
+  const auto found = std::find_if(m_modules.begin(), m_modules.end(), [index](const auto& entry) {
+    return !entry.second.loading && entry.second.index == index;
+  });
+  if (found == m_modules.end() || m_unloading) {
+    return;
+  }
+  // Something else unloaded it, or a loopback ended with its source. Built
+  // again, unless it keeps going: then it stays down and is said once.
+  const auto now = std::chrono::steady_clock::now();
+  Rebuilds& rebuilds = m_rebuilds[found->first];
+  if (now - rebuilds.since > kRebuildWindow) {
+    rebuilds = {now, 0};
+  }
+  const std::string key = found->first;
+  m_modules.erase(found);
+  if (key.starts_with("bus ")) {
+    const auto bus = static_cast<std::size_t>(ParseInt32(key.substr(4)).value_or(0));
+    m_busVolumes[bus] = -1;
+    m_busMutes[bus] = -1;
+  }
+  if (++rebuilds.count > kRebuildLimit) {
+    if (rebuilds.count == kRebuildLimit + 1) {
+      std::cerr << "vantrel-mixerd: " << key << " was removed from the sound server "
+                << kRebuildLimit << " times in a row; it is not built again until the mixer "
+                << "changes.\n";
+    }
+    return;
+  }
+  Resync();
+}
+
 void PulseAux::OnUnloaded(pa_context*, int, void* self) {
   --static_cast<PulseAux*>(self)->m_inFlight;
 }
@@ -402,6 +452,30 @@ void PulseAux::UnloadAll() {
   for (auto it = m_modules.begin(); it != m_modules.end();) {
     it = Unload(it);
   }
+}
+
+std::string PulseAux::OwnDestination(const std::string& sink) const {
+  const std::string& actual = sink == "default" ? m_defaultSink : sink;
+  if (!IsOurs(actual)) {
+    return {};
+  }
+  return (sink == "default" ? "the default sink is " : "") + actual +
+         ", a sink of the buses, so the bus would play into itself";
+}
+
+std::string PulseAux::OwnMonitor(const std::string& source) const {
+  constexpr std::string_view kMonitor = ".monitor";
+  if (!source.ends_with(kMonitor)) {
+    return {};
+  }
+  const std::string sink = source.substr(0, source.size() - kMonitor.size());
+  const bool playedInto =
+      IsOurs(sink) || sink == m_defaultSink ||
+      std::find(m_config.analogPairs.begin(), m_config.analogPairs.end(), sink) !=
+          m_config.analogPairs.end() ||
+      std::find(m_config.digitalPairs.begin(), m_config.digitalPairs.end(), sink) !=
+          m_config.digitalPairs.end();
+  return playedInto ? source + " carries what the buses play, so the send would feed back" : "";
 }
 
 const std::string& PulseAux::OutputSink(bool digital, int32_t pair) const {

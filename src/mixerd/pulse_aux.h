@@ -58,6 +58,10 @@ public:
   // `muted`.
   std::optional<int> OnSink(std::string_view name, bool muted);
 
+  // A module of the server was removed: one of ours that we did not
+  // unload is built again.
+  void OnModuleGone(uint32_t index);
+
   // Unloads every module of ours and builds nothing from then on; the
   // caller runs the loop until Busy() is false.
   void UnloadAll();
@@ -85,6 +89,12 @@ private:
   // Gives each built bus its level and mute.
   void SetBusSinks();
   const std::string& OutputSink(bool digital, int32_t pair) const;
+  // Why a bus must not play into `sink` ("default": the default sink), as
+  // targets says it; empty when it may.
+  std::string OwnDestination(const std::string& sink) const;
+  // Why a send must not take `source`, a monitor of where the buses play;
+  // empty when it may.
+  std::string OwnMonitor(const std::string& source) const;
   static std::string PairName(bool digital, int32_t pair);
 
   MixerConfig m_config;
@@ -103,6 +113,11 @@ private:
   std::array<std::chrono::steady_clock::time_point, kBusCount> m_busMuteSettle{};
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> m_graph;
   std::set<std::string> m_missingSaid;
+  struct Rebuilds {
+    std::chrono::steady_clock::time_point since;
+    int count = 0;
+  };
+  std::map<std::string, Rebuilds> m_rebuilds; // modules removed by others, by key
   std::optional<MixerState> m_state;
   std::vector<SendOrigin> m_origins;
   std::string m_defaultSink;

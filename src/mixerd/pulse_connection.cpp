@@ -137,7 +137,7 @@ void PulseBackend::OnReady() {
       this);
   const auto mask = static_cast<pa_subscription_mask_t>(
       PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK_INPUT |
-      PA_SUBSCRIPTION_MASK_SERVER);
+      PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_MODULE);
   Done(pa_context_subscribe(m_context, mask, nullptr, nullptr));
   m_meters.OnReady(m_context, Api());
   // The server answers in order: defaults (and with them our modules),
@@ -190,6 +190,12 @@ void PulseBackend::OnEvent(pa_subscription_event_type_t type, uint32_t index) {
   const auto what = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
   if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
     RequestServerInfo();
+    return;
+  }
+  if (facility == PA_SUBSCRIPTION_EVENT_MODULE) {
+    if (what == PA_SUBSCRIPTION_EVENT_REMOVE && m_auxStarted) {
+      m_aux.OnModuleGone(index);
+    }
     return;
   }
   TargetKind kind = TargetKind::Stream;

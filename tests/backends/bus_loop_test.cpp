@@ -1,0 +1,95 @@
+// A bus never plays into itself, measured as sound: a bus whose sink is
+// removed comes back without its effect taking the default sink's monitor
+// (a reverb fed its own output grows to full scale), a default sink that is
+// one of the buses gets nothing of theirs, and a send never takes a monitor
+// of where the buses play.
+
+#include "tone_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace vantrel::test {
+namespace {
+
+class BusLoopTest : public ToneTest {};
+
+std::string ModuleIndex(const std::string& argumentsPart) {
+  const std::string modules = Pactl({"list", "short", "modules"});
+  const auto at = modules.find(argumentsPart);
+  if (at == std::string::npos) {
+    return {};
+  }
+  const auto line = modules.rfind('\n', at) + 1;
+  return modules.substr(line, modules.find('\t', line) - line);
+}
+
+bool HasModule(const std::string& argumentsPart) {
+  return !ModuleIndex(argumentsPart).empty();
+}
+
+TEST_F(BusLoopTest, ABusRemovedElsewhereComesBackAndNeverFeedsItsOwnOutput) {
+  Start("pulse", "");
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  ASSERT_TRUE(Eventually([] { return HasModule("source=vantrel_aux1.monitor"); }));
+  PlaySine("vantrel_out", "Sine Loop");
+  const double before = RecordedRms("vantrel_out.monitor", 0.5);
+  ASSERT_GT(before, 0.01 * kSineAmplitude);
+
+  Pactl({"unload-module", ModuleIndex("sink_name=vantrel_aux1 ")});
+  EXPECT_TRUE(Eventually([] {
+    return CountBusSinks() == 4 && HasModule("source=vantrel_aux1.monitor");
+  })) << Pactl({"list", "short", "modules"});
+  // Two readings a second apart: a loop through the effect would have grown.
+  for (int reading = 0; reading < 2; ++reading) {
+    const double after = RecordedRms("vantrel_out.monitor", 0.5);
+    EXPECT_NEAR(Db(after / before), 0, 1.0)
+        << after << " of " << before << Pactl({"list", "source-outputs"})
+        << Pactl({"list", "short", "sources"});
+    std::this_thread::sleep_for(1s);
+  }
+  EXPECT_EQ(m_server->Errors().find("not built again"), std::string::npos) << m_server->Errors();
+}
+
+TEST_F(BusLoopTest, ADefaultSinkThatIsABusGetsNothingOfTheBuses) {
+  Start("pulse", "");
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  Set({"BusLevel", "0", "65535"});
+  Pactl({"set-default-sink", "vantrel_aux1"});
+  ASSERT_TRUE(Eventually([] {
+    return Ctl({"targets"}).out.find("the default sink is vantrel_aux1, a sink of the buses") !=
+           std::string::npos;
+  })) << Ctl({"targets"}).out;
+  EXPECT_FALSE(HasModule("master=vantrel_aux1")) << Pactl({"list", "short", "modules"});
+
+  PlaySine("vantrel_aux1", "Sine Loop");
+  const double first = RecordedRms("vantrel_aux1.monitor", 0.5);
+  ASSERT_GT(first, 0.01 * kSineAmplitude);
+  std::this_thread::sleep_for(1s);
+  const double later = RecordedRms("vantrel_aux1.monitor", 0.5);
+  EXPECT_NEAR(Db(later / first), 0, 1.0) << later << " of " << first;
+
+  // A default sink of another brings the bus back.
+  Pactl({"set-default-sink", "vantrel_out"});
+  EXPECT_TRUE(Eventually([] {
+    return Ctl({"targets"}).out.find("a sink of the buses") == std::string::npos;
+  })) << Ctl({"targets"}).out;
+}
+
+TEST_F(BusLoopTest, ASendNeverTakesAMonitorOfWhereTheBusesPlay) {
+  // Analog 1 bound to the default sink's monitor; Aux 3 plays on A1+2, the
+  // default sink.
+  Start("pulse", "[Analog 1]\nsource = node.name ~ ^vantrel_out\n");
+  ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  Set({"BusOutput", "2", "0", "0"});
+  Set({"SendBus", "0", "0", "0", "2"});
+  Set({"SendLevel", "0", "0", "0", "65535"});
+  EXPECT_TRUE(Eventually([] {
+    return Ctl({"targets"}).out.find("send would feed back") != std::string::npos;
+  })) << Ctl({"targets"}).out;
+  EXPECT_FALSE(HasModule("source=vantrel_out.monitor")) << Pactl({"list", "short", "modules"});
+}
+
+} // namespace
+} // namespace vantrel::test
