@@ -54,12 +54,9 @@ private:
 };
 
 // The benchmark measures the MIDI side alone: the link gets a bus that
-// does not exist, so no mixer answers.
-MixerLinkOptions NoMixer() {
+// does not exist, so no mixer answers and none is started.
+void UseNoBus() {
   ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/vantrel-bench-bus", 1);
-  MixerLinkOptions options;
-  options.startServer = false;
-  return options;
 }
 
 // The dialog side: waits on the device watch and the controller queue and
@@ -95,7 +92,8 @@ void BM_ReappearanceToFirstAppliedChange(benchmark::State& state) {
     return;
   }
   MidiProcessObjects midi;
-  CMixerLink link(NoMixer());
+  UseNoBus();
+  CMixerLink link;
   CBridgeSession session(nullptr, midi.input, midi.output, midi.controllers, link);
   const std::unique_ptr<IDeviceWatch> watch = MakeSystemDeviceWatch();
   session.Devices().SetWatch(watch.get());

@@ -245,9 +245,8 @@ int main(int argc, char** argv) {
     s.echo = sdbus::createProxy(*s.connection, kEchoName, kEchoPath);
     s.mixer = sdbus::createProxy(*s.connection, vantrel::mixer_dbus::kBusName,
                                  vantrel::mixer_dbus::kObjectPath);
-    vantrel::MixerLinkOptions options;
-    options.startServer = false;
-    s.link = std::make_unique<vantrel::CMixerLink>(options);
+    // The server above already owns the name, so the link starts none.
+    s.link = std::make_unique<vantrel::CMixerLink>();
     s.link->Startup();
     s.link->Create();
     services = &s;

@@ -1,6 +1,8 @@
 // The program started where /proc is missing, as in a fresh chroot: it still
-// finds the mixer server beside itself and starts it.
+// finds the mixer server beside itself and starts it. With --no-mixer-start
+// it starts none.
 
+#include "support/bridge_process.h"
 #include "support/mixerd_server.h"
 #include "support/sound_server.h"
 
@@ -36,6 +38,28 @@ TEST(ProgramStart, WithoutProcTheMixerServerBesideTheProgramIsStarted) {
   EXPECT_NE(ReadTextFile(output).find("Mixer: connected"), std::string::npos)
       << ReadTextFile(output);
   EXPECT_TRUE(StopMixerNameOwner());
+}
+
+// A server that something else runs is the only one used: none is started
+// at start-up (where one would own the name within 2 s) nor when that
+// server dies (where one would within a second).
+TEST(ProgramStart, WithNoMixerStartTheProgramStartsNoServer) {
+  ASSERT_TRUE(StopMixerNameOwner());
+  TempDir dir;
+  BridgeProcess program({"--headless", "--profile", dir.File("vantrel.INI"), "--midi-api", "jack",
+                         "--no-mixer-start"},
+                        dir.Path(), {{"XDG_STATE_HOME", dir.Path()}});
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.WaitForOutput("Mixer: no mixer server could be reached"))
+      << program.Output() << program.Errors();
+  EXPECT_FALSE(WaitForMixerName(true, 4s));
+
+  MixerdProcess server(dir.File("mixer.state"));
+  ASSERT_TRUE(server.Start()) << server.Errors();
+  server.Kill();
+  EXPECT_FALSE(WaitForMixerName(true, 4s));
+  EXPECT_EQ(program.Stop(), 0) << program.Output() << program.Errors();
+  StopMixerNameOwner();
 }
 
 } // namespace

@@ -18,8 +18,8 @@
 
 namespace vantrel::test {
 
-// A link's options that never start a server of its own: the test starts
-// the server it wants.
+// A link's options that never start a server of its own, as the program's
+// --no-mixer-start asks: the test starts the server it wants.
 inline MixerLinkOptions ExistingServerOnly() {
   MixerLinkOptions options;
   options.startServer = false;

@@ -15,11 +15,14 @@
 #include "window_run.h"
 
 #include <QAbstractItemView>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionComboBox>
 #include <QTest>
+
+#include <cstdlib>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -180,10 +183,15 @@ void LayoutTest::dialogUnitsFollowTheFont() {
   large.setPointSize(16);
   const ui::CDialogUnits a(small);
   const ui::CDialogUnits b(large);
-  QVERIFY(b.BaseX() > a.BaseX());
-  QVERIFY(b.BaseY() > a.BaseY());
-  QCOMPARE(a.X(4), a.BaseX());
-  QCOMPARE(a.Y(8), a.BaseY());
+  QVERIFY(b.X(4) > a.X(4));
+  QVERIFY(b.Y(8) > a.Y(8));
+  // Four horizontal units are one average character of both alphabets,
+  // eight vertical units one character's height.
+  const QFontMetrics metrics(small);
+  const int alphabet = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  QVERIFY(std::abs(a.X(4) - alphabet / 52) <= 1);
+  QCOMPARE(a.Y(8), metrics.height());
   // Adjacent rectangles stay adjacent whatever the rounding.
   QCOMPARE(a.Rect(3, 3, 10, 10).right() + 1, a.Rect(13, 3, 10, 10).left());
 }

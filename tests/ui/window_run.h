@@ -43,12 +43,6 @@ inline ui::CNumberEdit* FieldOf(ui::CMixerPage& page, std::size_t strip) {
   return page.findChild<ui::CNumberEdit*>(QString::number(id));
 }
 
-inline MixerLinkOptions NoMixer() {
-  MixerLinkOptions options;
-  options.startServer = false;
-  return options;
-}
-
 // One run of the program's window: the process-wide objects, the session
 // over a profile in a temporary folder, and the window.
 class Run {
@@ -57,7 +51,7 @@ public:
   std::filesystem::path profile = dir.Path() / "vantrel.INI";
   MidiProcessObjects midi;
   ScopedEnv noBus{"DBUS_SESSION_BUS_ADDRESS", kNoBusAddress};
-  CMixerLink mixerLink{NoMixer()};
+  CMixerLink mixerLink; // on a bus that cannot be reached
   CSettings settings{profile};
   std::unique_ptr<CBridgeSession> session;
   std::unique_ptr<ui::CBridgeDlg> window;

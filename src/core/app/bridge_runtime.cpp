@@ -14,8 +14,9 @@ namespace {
 // stalled, so a slow or hung server cannot freeze the window.
 constexpr std::chrono::milliseconds kMixerCallTimeout{250};
 
-MixerLinkOptions LinkOptions() {
+MixerLinkOptions LinkOptions(const CommandLine& commandLine) {
   MixerLinkOptions options;
+  options.startServer = commandLine.startMixer;
   options.callTimeout = kMixerCallTimeout;
   return options;
 }
@@ -25,15 +26,16 @@ MixerLinkOptions LinkOptions() {
 // closes the input before its lock goes.
 struct CBridgeRuntime::Objects {
   explicit Objects(const CommandLine& options)
-      // The headless bridge reads the profile but never writes it.
-      : settings(ProfilePathOf(options),
+      : mixerLink(LinkOptions(options)),
+        // The headless bridge reads the profile but never writes it.
+        settings(ProfilePathOf(options),
                  options.headless ? ProfileAccess::ReadOnly : ProfileAccess::ReadWrite),
         session(&settings, midi.input, midi.output, midi.controllers, mixerLink) {
     session.Devices().SetWatch(deviceWatch.get());
   }
 
   MidiProcessObjects midi;
-  CMixerLink mixerLink{LinkOptions()};
+  CMixerLink mixerLink;
   CSettings settings;
   std::unique_ptr<IDeviceWatch> deviceWatch = MakeSystemDeviceWatch();
   CBridgeSession session;

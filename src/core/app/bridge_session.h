@@ -123,7 +123,6 @@ public:
   // the devices. Afterwards no mixer call is made and queued controller
   // changes are dropped.
   void Shutdown();
-  bool IsShutDown() const { return m_shutDown; }
 
 private:
   void WriteOption(const SettingKey& key, bool on);

@@ -8,7 +8,7 @@ namespace vantrel {
 const std::string_view kUsage =
     "Usage: vantrel [--profile PATH] [--midi-api alsa|jack] [--headless | --list-midi | "
     "--list-buttons]\n"
-    "               [--no-mixer-warning] [--feedback] [--soft-takeover]\n"
+    "               [--no-mixer-warning] [--no-mixer-start] [--feedback] [--soft-takeover]\n"
     "               [--surface mackie|none]\n"
     "\n"
     "Bridges a MIDI controller and the sound card's mixer.\n"
@@ -21,6 +21,9 @@ const std::string_view kUsage =
     "                       counters with SIGUSR1\n"
     "  --no-mixer-warning   start the window without telling that no mixer server\n"
     "                       could be reached (for MIDI thru without a mixer)\n"
+    "  --no-mixer-start     never start vantrel-mixerd, not even when it dies: use\n"
+    "                       only a server that something else runs (a service of\n"
+    "                       its own, bus activation)\n"
     "  --list-midi          print the MIDI devices with their indices and names\n"
     "                       (DefaultMidiIn/Out and DefaultMidiIn/OutName) and exit\n"
     "  --list-buttons       print the mute buttons of the profile's Button Mapping\n"
@@ -43,11 +46,12 @@ struct Switch {
   bool value;
 };
 
-constexpr std::array<Switch, 8> kSwitches = {{
+constexpr std::array<Switch, 9> kSwitches = {{
     {"--help", &CommandLine::help, true},
     {"-h", &CommandLine::help, true},
     {"--headless", &CommandLine::headless, true},
     {"--no-mixer-warning", &CommandLine::mixerWarning, false},
+    {"--no-mixer-start", &CommandLine::startMixer, false},
     {"--list-midi", &CommandLine::listMidi, true},
     {"--list-buttons", &CommandLine::listButtons, true},
     {"--feedback", &CommandLine::feedback, true},

@@ -1,6 +1,6 @@
 #pragma once
 // The program's options: --profile PATH, --midi-api alsa|jack, --headless,
-// --no-mixer-warning, --list-midi, --list-buttons, --feedback, --soft-takeover,
+// --no-mixer-warning, --no-mixer-start, --list-midi, --list-buttons, --feedback, --soft-takeover,
 // --surface, --help.
 
 #include "app/surface_protocol.h"
@@ -18,6 +18,9 @@ struct CommandLine {
   std::optional<MidiApi> midiApi;
   bool headless = false;
   bool mixerWarning = true; // the window says at start-up when no mixer server answers
+  // Whether the program may start vantrel-mixerd (at start-up and when it
+  // dies); off, it only uses a server that something else runs.
+  bool startMixer = true;
   bool listMidi = false;
   bool listButtons = false;
   // Turn these on for this run, whatever the profile says.

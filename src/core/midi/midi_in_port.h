@@ -51,7 +51,6 @@ public:
   int Stop();
 
   bool IsOpen() const { return m_open; }
-  bool IsStarted() const { return m_started; }
   int32_t Device() const { return m_device; }
   // The devices the port can open, by index, as the system lists them now.
   std::vector<std::string> DeviceNames() const;

@@ -406,10 +406,6 @@ IMixerServer* CMixerLink::Server() {
   return m_server.get();
 }
 
-bool CMixerLink::IsPresent() const {
-  return m_server != nullptr;
-}
-
 void CMixerLink::Release() {
   m_server.reset();
   m_created = false;

@@ -67,7 +67,8 @@ class DbusMixerServer;
 // folder, else from PATH, else through bus activation; the server inherits
 // the program's environment.
 struct MixerLinkOptions {
-  // Whether Create() may start a server at all.
+  // Whether the link may start a server at all, in Create() and when one
+  // dies (the program's --no-mixer-start turns it off).
   bool startServer = true;
   // How long a getter waits for its answer.
   std::chrono::milliseconds callTimeout{1000};
@@ -98,8 +99,6 @@ public:
   int Startup();
   int Create();
   IMixerServer* Server();
-  // True while an IMixerServer exists (Server() is not nullptr).
-  bool IsPresent() const;
   void Release();
   void Shutdown();
 

@@ -21,9 +21,6 @@ public:
   CSignalWatch(const CSignalWatch&) = delete;
   CSignalWatch& operator=(const CSignalWatch&) = delete;
 
-  // False when the socket pair or a handler could not be set up.
-  bool IsWatching() const { return m_notifier != nullptr; }
-
 signals:
   void Raised(int signal);
 

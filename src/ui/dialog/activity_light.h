@@ -13,7 +13,6 @@ class CActivityLight : public QWidget {
 public:
   explicit CActivityLight(QWidget* parent);
   void SetLit(bool lit);
-  bool IsLit() const { return m_lit; }
 
 protected:
   void paintEvent(QPaintEvent* event) override;

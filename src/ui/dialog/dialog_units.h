@@ -13,8 +13,6 @@ class CDialogUnits {
 public:
   explicit CDialogUnits(const QFont& font);
 
-  int BaseX() const { return m_baseX; }
-  int BaseY() const { return m_baseY; }
   int X(int units) const;
   int Y(int units) const;
   QRect Rect(int x, int y, int w, int h) const;

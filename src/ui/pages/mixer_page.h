@@ -92,7 +92,6 @@ public:
   // Marks the field that waits for a controller (or, for a mute button,
   // the strip's read-out), or none.
   void ShowLearning(std::optional<std::size_t> strip, bool mute = false);
-  std::optional<std::size_t> Learning() const { return m_learning; }
   // A controller number was learned for the strip: it goes into the field
   // and the page commits as Enter would.
   void TakeLearned(std::size_t strip, int controller);

@@ -15,8 +15,8 @@
 namespace vantrel {
 namespace {
 
-// A session with no MIDI system chosen (so no devices) and a mixer link that
-// may not start a server, over a profile in a temporary folder.
+// A session with no MIDI system chosen (so no devices) and a mixer link on
+// a bus that cannot be reached, over a profile in a temporary folder.
 class SessionTest : public ::testing::Test {
 protected:
   test::TempDir m_dir;
@@ -24,13 +24,7 @@ protected:
   CSettings m_settings{m_profile};
   MidiProcessObjects m_midi;
   test::ScopedEnv m_noBus{"DBUS_SESSION_BUS_ADDRESS", test::kNoBusAddress};
-  CMixerLink m_link{UnreachableBus()};
-
-  static MixerLinkOptions UnreachableBus() {
-    MixerLinkOptions options;
-    options.startServer = false;
-    return options;
-  }
+  CMixerLink m_link;
 
   // The headless bridge's store reads the same file and writes nothing.
   CSettings m_readOnly{m_profile, ProfileAccess::ReadOnly};

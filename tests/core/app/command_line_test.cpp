@@ -20,12 +20,14 @@ TEST(CommandLine, UnderstandsEveryOptionInBothSpellings) {
   EXPECT_EQ(a.midiApi, MidiApi::Jack);
   EXPECT_TRUE(a.headless);
   EXPECT_TRUE(a.mixerWarning);
+  EXPECT_TRUE(a.startMixer);
   const CommandLine b = Parse({"--profile=p.INI", "--midi-api=alsa", "--help"});
   EXPECT_EQ(b.profile, "p.INI");
   EXPECT_EQ(b.midiApi, MidiApi::Alsa);
   EXPECT_TRUE(b.help);
   EXPECT_FALSE(b.headless);
   EXPECT_FALSE(Parse({"--no-mixer-warning"}).mixerWarning);
+  EXPECT_FALSE(Parse({"--no-mixer-start"}).startMixer);
   EXPECT_TRUE(Parse({"--list-midi"}).listMidi);
 }
 
