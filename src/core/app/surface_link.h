@@ -45,7 +45,6 @@ public:
   // states: it is made once per session and never dropped while the input
   // may deliver.
   void SetOn(bool on);
-  bool IsOn() const { return m_on; }
 
   // Readable when messages wait or a held-back update is due.
   int Fd() const { return m_epoll.Get(); }

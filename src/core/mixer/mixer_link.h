@@ -124,13 +124,9 @@ public:
   std::size_t PendingSetters() const;
   std::chrono::steady_clock::time_point LastSetterAt() const;
   void ProcessEvents();
-  // The mirror: every value the getters answer.
-  const CMixerMirror& Mirror() const { return m_mirror; }
   // Values changed by anything but the program's own setters since the
   // last call (outside changes, a new server's state). Clears them.
   CMixerMirror::Slots TakeChangedValues() { return m_mirror.TakeChanged(); }
-  // Whether the bus connection was lost and is not back yet.
-  bool BusLost() const { return m_busLost; }
   // A sentence about the link for the user when the bus went away or came
   // back since the last call, else empty. Clears it.
   std::string TakeNotice() { return std::exchange(m_notice, std::string()); }
@@ -142,7 +138,6 @@ public:
   // run while any viewer does. Never waits; the answer and the updates come
   // through ProcessEvents().
   void SetMetersWanted(MeterViewer viewer, bool wanted);
-  bool MetersWanted() const { return m_meterViewers.any(); }
   // The oldest meter update not taken yet; false when there is none. At
   // most kMeterQueueLimit wait: a reader that falls behind loses the oldest.
   bool TakeMeterUpdate(MeterUpdate& update);

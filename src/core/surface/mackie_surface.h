@@ -52,9 +52,6 @@ public:
   // mixer calls its strips ("Analog 1"); an empty name shows the channel's own.
   void SetBoundName(std::size_t channel, std::string name);
 
-  std::size_t FirstChannel() const { return m_first; }
-  VPotTarget VPots() const { return m_vpots; }
-
 private:
   StripView Wanted(std::size_t strip) const;
   void Send(std::size_t strip, const StripView& wanted);
