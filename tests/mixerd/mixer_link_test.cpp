@@ -32,14 +32,6 @@ void ReloadBusConfig() {
 
 using namespace std::chrono_literals;
 
-// What the server itself holds, asked with vantrel-mixerctl: the link's own
-// getters answer from its mirror.
-int32_t ServerReads(std::vector<std::string> args) {
-  args.insert(args.begin(), {MixerctlProgram(), "get"});
-  const CommandResult result = RunCommand(args);
-  return result.exitCode == 0 ? std::atoi(result.out.c_str()) : -1;
-}
-
 int32_t ServerReadsUntil(const std::vector<std::string>& args, int32_t expected,
                          std::chrono::milliseconds timeout = 10s) {
   const auto end = Clock::now() + timeout;

@@ -1,5 +1,7 @@
 #include "support/fake_midi_devices.h"
 
+#include <cstdio>
+
 namespace vantrel::test {
 
 namespace {
@@ -29,7 +31,16 @@ public:
     m_devices->log.push_back(m_prefix + "stop");
     return 0;
   }
-  bool Send(const uint8_t*, std::size_t) noexcept override { return true; }
+  bool Send(const uint8_t* bytes, std::size_t size) noexcept override {
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
+      text += hex;
+    }
+    m_devices->sent.push_back(std::move(text));
+    return true;
+  }
   const char* SendError() const noexcept override { return ""; }
 
 private:

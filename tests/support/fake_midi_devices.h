@@ -4,7 +4,7 @@
 // fail, and
 // every open, start, stop and close is logged as "in open 1", "out close 0".
 // The receiver of the open input is kept, so a test can deliver messages
-// as the system's thread would.
+// as the system's thread would, and what the open output is sent is noted.
 
 #include "midi/device_watch.h"
 #include "midi/midi_device.h"
@@ -22,6 +22,7 @@ struct FakeMidiDevices {
   bool failStart = false;
   std::vector<std::string> log;
   IMidiReceiver* receiver = nullptr; // of the open input, or null
+  std::vector<std::string> sent;     // each message to an output, as "B0 07 64"
 };
 
 std::unique_ptr<IMidiInBackend> MakeFakeInBackend(std::shared_ptr<FakeMidiDevices> devices);

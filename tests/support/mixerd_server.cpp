@@ -222,4 +222,15 @@ CommandResult RunCommand(const std::vector<std::string>& args, std::chrono::mill
   return result;
 }
 
+int32_t ServerReads(std::vector<std::string> args) {
+  args.insert(args.begin(), {MixerctlProgram(), "get"});
+  const CommandResult result = RunCommand(args);
+  return result.exitCode == 0 ? std::atoi(result.out.c_str()) : -1;
+}
+
+bool ServerSets(std::vector<std::string> args) {
+  args.insert(args.begin(), {MixerctlProgram(), "set"});
+  return RunCommand(args).exitCode == 0;
+}
+
 } // namespace vantrel::test

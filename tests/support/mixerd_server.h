@@ -79,4 +79,12 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& args,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+// What the server itself holds, asked with vantrel-mixerctl as another
+// client would ("BusLevel", "0"): the first result, or -1 when the call
+// failed. A program's own getters answer from its mirror instead.
+int32_t ServerReads(std::vector<std::string> args);
+// Sets a value on the server with vantrel-mixerctl ("BusMute", "0", "1");
+// false when the call failed.
+bool ServerSets(std::vector<std::string> args);
+
 } // namespace vantrel::test

@@ -12,13 +12,13 @@
 #include "support/mixerd_fixture.h"
 #include "support/mixerd_server.h"
 #include "support/server_session.h"
-#include "support/recording_sink.h"
 #include "support/slow_mixer.h"
 #include "support/temp_dir.h"
 #include "ui/app/bridge_dlg.h"
 #include "ui/dialog/controls.h"
 #include "ui/pages/mixer_page.h"
 #include "ui/res/control_ids.h"
+#include "window_run.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -38,16 +38,6 @@ std::size_t Row(std::string_view key) {
     }
   }
   return 0;
-}
-
-// What the server itself holds, asked with vantrel-mixerctl.
-int ServerReads(const QStringList& args) {
-  std::vector<std::string> command{MixerctlProgram(), "get"};
-  for (const QString& arg : args) {
-    command.push_back(arg.toStdString());
-  }
-  const CommandResult result = RunCommand(command);
-  return result.exitCode == 0 ? std::atoi(result.out.c_str()) : -1;
 }
 
 // The window with the mixer link and MIDI objects it runs on.
@@ -87,12 +77,11 @@ void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
   QCOMPARE(other.Create(), kMixerOk);
 
   ServerSession program;
-  RecordingSink sink;
   {
     ui::CBridgeDlg window(program.session, program.midi.controllers.WakeFd());
     window.OnInitDialog();
     window.show();
-    program.session.Context().midiOut = &sink;
+    ChooseRecordingOutput(window, *program.recorded);
     ui::CMixerPage* master = window.PageOfTemplate(PageByNumber(1)->templateId);
     QVERIFY(master != nullptr);
     const std::size_t aux1 = Row("Aux1CC");
@@ -113,7 +102,7 @@ void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
     QCOMPARE(aux2Fader->value(), held);
     aux2Fader->setSliderDown(false);
 
-    QVERIFY(sink.sent.empty());
+    QVERIFY(program.recorded->sent.empty());            // nothing to the controller
     QCOMPARE(ServerReads({"BusLevel", "0"}), 20 * 516); // read, never written back
     window.close();
   }

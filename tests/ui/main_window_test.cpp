@@ -1,7 +1,8 @@
 // The main window over a real session with its own profile, no MIDI system
-// and no mixer server (a recording mixer and sink stand in where a test
-// needs exact calls): start-up, choosers, channel, page switches, keys,
-// activation, signals and the orderly close.
+// and no mixer server, or the real vantrel-mixerd on the test bus where a
+// test needs a mixer (and a recording MIDI Out device where it needs what
+// is sent): start-up, choosers, channel, page switches, keys, activation,
+// signals and the orderly close.
 
 #include "app/bridge_session.h"
 #include "midi/midi_backend.h"
@@ -29,6 +30,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 using namespace vantrel;
@@ -65,6 +67,33 @@ std::string Value(const std::vector<ProfileLine>& lines, std::string_view key) {
   }
   return "(missing)";
 }
+
+// The strip of a page that shows the parameter with this key.
+std::size_t StripOfKey(ui::CMixerPage& page, std::string_view key) {
+  for (std::size_t strip = 0; strip < page.Model().StripCount(); ++strip) {
+    if (page.Model().ParameterOfStrip(strip).key == key) {
+      return strip;
+    }
+  }
+  return 0;
+}
+
+// Calls back each time a widget is about to show.
+class ShowWatch : public QObject {
+public:
+  ShowWatch(QWidget& widget, std::function<void()> shown) : m_shown(std::move(shown)) {
+    widget.installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      m_shown();
+    }
+    return false;
+  }
+
+private:
+  std::function<void()> m_shown;
+};
 
 } // namespace
 
@@ -205,37 +234,62 @@ void MainWindowTest::aSavedPageOutsideOneToEightShowsNoPage() {
 }
 
 void MainWindowTest::switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes() {
-  Run run;
+  TempDir state;
+  MixerdProcess server(state.File("mixer.state"));
+  QVERIFY2(server.Start(), server.Errors().c_str());
+  Run run({}, {.testBus = true});
   run.Start();
   run.Choose(ui::kPageChooserId, 1); // Analog 1 & 2
-  run.UseFakes();
+  ui::CMixerPage* analog12 = run.Visible();
   auto* field = run.Control<ui::CNumberEdit>(kAnalog1Vol.edit);
   field->setText(QStringLiteral("7"));
   QTest::keyClick(field, Qt::Key_Return);
+
+  const std::size_t analog2 = StripOfKey(*analog12, "A2VolCC");
+  // Meanwhile another client changes Analog 3's first value (off screen,
+  // so not shown yet), then Analog 2's volume, which shows when both have
+  // arrived.
+  ui::CMixerPage* analog34 = run.window->PageOfTemplate(PageByNumber(3)->templateId);
+  QVERIFY(analog34 != nullptr);
+  OtherClient other;
+  QVERIFY(other.Connected());
+  other.Set(analog34->Model().ParameterOfStrip(0), 77);
+  other.Set(analog12->Model().ParameterOfStrip(analog2), 33);
+  QTRY_COMPARE_WITH_TIMEOUT(analog12->Fader(analog2)->value(), 33, 10000);
+  QVERIFY(analog34->Fader(0)->value() != 77);
+  // Text typed and not committed, which a refresh would replace.
+  FieldOf(*analog12, analog2)->setText(QStringLiteral("5"));
+
+  // What the profile holds when Analog 3 & 4 shows, just before its refresh.
+  std::string atShow;
+  ShowWatch watch(*analog34, [&] { atShow = ReadTextFile(run.profile); });
   run.Choose(ui::kPageChooserId, 2); // Analog 3 & 4
 
-  QVERIFY(run.mixer.atFirstRead.find("A1VolCC=7") != std::string::npos);
-  QCOMPARE(run.mixer.calls.front(), std::string("GetSendLevel(0, 2, 0)"));
-  for (const std::string& call : run.mixer.calls) {
-    QVERIFY2(call.find("(0, 0") == std::string::npos, call.c_str()); // Analog 1 not refreshed
-  }
+  QVERIFY(atShow.find("A1VolCC=7") != std::string::npos);
+  QCOMPARE(analog34->Fader(0)->value(), 77);                          // refreshed from the mixer
+  QCOMPARE(FieldOf(*analog12, analog2)->text(), QStringLiteral("5")); // Analog 1 & 2 not refreshed
   QCOMPARE(run.session->State().currentPage, 3);
 }
 
 void MainWindowTest::choosingThePageOnScreenShowsItAgain() {
   Run run;
   run.Start();
-  run.UseFakes();
+  // A refresh puts the stored number back into a field with typed text.
+  auto* field = run.Control<ui::CNumberEdit>(kMasterRec.edit);
+  field->setText(QStringLiteral("12"));
   run.Choose(ui::kPageChooserId, 0);
-  QCOMPARE(run.mixer.calls.front(), std::string("GetBusLevel(0)"));
+  QCOMPARE(field->text(), QStringLiteral("-1"));
   QCOMPARE(run.Visible()->Model().Def().templateId, kMasterPageTemplate);
   QVERIFY(ReadTextFile(run.profile).find("RecGainCC=-1") != std::string::npos);
 }
 
 void MainWindowTest::aFaderMoveSendsOnTheChannelOfTheSpin() {
-  Run run;
+  TempDir state;
+  MixerdProcess server(state.File("mixer.state"));
+  QVERIFY2(server.Start(), server.Errors().c_str());
+  Run run({}, {.testBus = true});
   run.Start();
-  run.UseFakes();
+  run.UseRecordingOutput();
   auto* spin = run.Control<ui::CSpinButtons>(ui::kChannelSpinId);
   spin->Step(1);
   spin->Step(1);
@@ -243,10 +297,9 @@ void MainWindowTest::aFaderMoveSendsOnTheChannelOfTheSpin() {
   auto* field = run.Control<ui::CNumberEdit>(kMasterAux1.edit);
   field->setText(QStringLiteral("7"));
   QTest::keyClick(field, Qt::Key_Return);
-  run.mixer.Clear();
   run.Control<QSlider>(kMasterAux1.fader)->setValue(100);
-  QCOMPARE(run.mixer.calls, std::vector<std::string>{"SetBusLevel(0, 51600)"});
-  QCOMPARE(run.sink.sent, std::vector<std::string>{"B2 07 64"});
+  QTRY_COMPARE_WITH_TIMEOUT(ServerReads({"BusLevel", "0"}), 51600, 10000);
+  QCOMPARE(run.Sent(), std::vector<std::string>{"B2 07 64"});
 }
 
 void MainWindowTest::theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen() {
@@ -271,12 +324,12 @@ void MainWindowTest::theChannelSpinStopsAtItsEndsAndASavedZeroSendsOnSixteen() {
     run.Start();
     QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("0"));
     QCOMPARE(run.session->State().outputChannel, -1);
-    run.UseFakes();
+    run.UseRecordingOutput();
     auto* field = run.Control<ui::CNumberEdit>(kMasterVolL.edit); // Vol L
     field->setText(QStringLiteral("7"));
     QTest::keyClick(field, Qt::Key_Return);
     run.Control<QSlider>(kMasterVolL.fader)->setValue(1);
-    QCOMPARE(run.sink.sent, std::vector<std::string>{"BF 07 01"});
+    QCOMPARE(run.Sent(), std::vector<std::string>{"BF 07 01"});
     run.Control<ui::CSpinButtons>(ui::kChannelSpinId)->Step(1);
     QCOMPARE(run.Control<QLineEdit>(ui::kChannelFieldId)->text(), QStringLiteral("1"));
     QCOMPARE(run.session->State().outputChannel, 0);
@@ -301,7 +354,7 @@ void MainWindowTest::enterShowsTheChannelAgainAndEscDoesNothing() {
 void MainWindowTest::leavingOutChnShowsTheChannelInEffect() {
   Run run;
   run.Start();
-  run.UseFakes();
+  run.UseRecordingOutput();
   run.window->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(run.window.get()));
   auto* field = run.Control<ui::CNumberEdit>(ui::kChannelFieldId);
@@ -318,7 +371,7 @@ void MainWindowTest::leavingOutChnShowsTheChannelInEffect() {
   cc->setText(QStringLiteral("7"));
   QTest::keyClick(cc, Qt::Key_Return);
   run.Control<QSlider>(kMasterAux1.fader)->setValue(100);
-  QCOMPARE(run.sink.sent, std::vector<std::string>{"B0 07 64"});
+  QCOMPARE(run.Sent(), std::vector<std::string>{"B0 07 64"});
   // Typed digits still reach the channel through the spin, which keeps the focus.
   field->setFocus();
   field->setText(QStringLiteral("5"));
@@ -363,19 +416,19 @@ void MainWindowTest::reChoosingTheCurrentDeviceDoesNothing() {
 
 void MainWindowTest::withoutAMixerTheUserIsToldOnceAndPagesStillSend() {
   MessageCatcher catcher;
-  Run run({}, true);
+  Run run({}, {.mixerWarning = true});
   run.Start();
   QCOMPARE(catcher.messages.size(), 1);
   QVERIFY(catcher.messages.front().contains(QStringLiteral("mixer server could not be reached")));
   QCOMPARE(catcher.details.front(),
            QStringLiteral("Cannot connect to the bus at unix:path=/nonexistent/vantrel-test-bus."));
 
-  run.session->Context().midiOut = &run.sink;
+  run.UseRecordingOutput();
   auto* field = run.Control<ui::CNumberEdit>(kMasterVolR.edit); // Vol R
   field->setText(QStringLiteral("8"));
   QTest::keyClick(field, Qt::Key_Return);
   run.Control<QSlider>(kMasterVolR.fader)->setValue(64);
-  QCOMPARE(run.sink.sent, std::vector<std::string>{"B0 08 40"});
+  QCOMPARE(run.Sent(), std::vector<std::string>{"B0 08 40"});
   QCOMPARE(run.Control<QLabel>(kMasterVolR.readout)->text(), QStringLiteral("64"));
   run.window->OnActivateApp(true);
   QCOMPARE(catcher.messages.size(), 1);
@@ -395,26 +448,32 @@ void MainWindowTest::anIncomingControllerMovesTheFaderOfThePageOnScreen() {
 }
 
 void MainWindowTest::pagesOffScreenCatchUpAtTheirNextRefresh() {
-  Run run("[CC Mapping]\nA1VolCC=30\n");
+  TempDir state;
+  MixerdProcess server(state.File("mixer.state"));
+  QVERIFY2(server.Start(), server.Errors().c_str());
+  Run run("[CC Mapping]\nA1VolCC=30\n", {.testBus = true});
   run.Start();
+  auto* fader = run.Control<QSlider>(kAnalog1Vol.fader); // Analog 1 Vol, not on screen
+  const int before = fader->value();
+  QVERIFY(before != 64);
+  const QString record = run.Control<QLabel>(kMasterRec.readout)->text();
   QVERIFY(run.midi.controllers.Push({30, 64}));
   QTRY_COMPARE(run.session->Stats().controllersApplied, uint64_t{1});
-  auto* fader = run.Control<QSlider>(kAnalog1Vol.fader); // Analog 1 Vol, not on screen
-  QCOMPARE(fader->value(), 0);
-  QCOMPARE(run.Control<QLabel>(kMasterRec.readout)->text(),
-           QStringLiteral("0")); // Master untouched
+  QTRY_COMPARE_WITH_TIMEOUT(ServerReads({"SourceVolume", "0", "0"}), GainFromValue(64), 10000);
+  QCOMPARE(fader->value(), before);
+  QCOMPARE(run.Control<QLabel>(kMasterRec.readout)->text(), record); // Master untouched
 
-  run.UseFakes();
-  run.mixer.answers["GetSourceVolume(0, 0)"] = GainFromValue(64);
   run.Choose(ui::kPageChooserId, 1);
   QCOMPARE(fader->value(), 64);
 }
 
 void MainWindowTest::activationBeforeThePagesOrAfterCloseReachesNoPage() {
-  Run run;
-  run.UseFakes();
+  TempDir state;
+  MixerdProcess server(state.File("mixer.state"));
+  QVERIFY2(server.Start(), server.Errors().c_str());
+  Run run({}, {.testBus = true});
   run.window->OnActivateApp(true); // no page exists yet
-  QVERIFY(run.mixer.calls.empty());
+  QCOMPARE(run.Visible(), nullptr);
   run.Start();
   // A refresh puts the stored number back into a field with typed text.
   auto* field = run.Control<ui::CNumberEdit>(kMasterRec.edit);
@@ -423,10 +482,13 @@ void MainWindowTest::activationBeforeThePagesOrAfterCloseReachesNoPage() {
   QCOMPARE(field->text(), QStringLiteral("12"));
   run.window->OnActivateApp(true);
   QCOMPARE(field->text(), QStringLiteral("-1"));
+  // After close a value changed elsewhere reaches no page, activation or not.
+  const std::size_t recordStrip = StripOfKey(*run.Visible(), "RecGainCC");
+  const int record = run.session->Page(1).FaderValue(recordStrip);
   run.window->close();
-  run.UseFakes();
+  QVERIFY(ServerSets({"RecordLevel", "1234"}));
   run.window->OnActivateApp(true);
-  QVERIFY(run.mixer.calls.empty());
+  QCOMPARE(run.session->Page(1).FaderValue(recordStrip), record);
 }
 
 void MainWindowTest::aTerminationSignalClosesTheWindowInOrder() {

@@ -2,13 +2,13 @@
 // private JACK server. MIDI learn: the context menu of a CC field offers
 // Learn, the next Control Change fills the field and commits the page
 // without reaching the mixer, and Esc or Learn again cancels; a fader's menu
-// learns a mute button the same way, from a note too. The activity light:
+// learns a mute button the same way, from a note too, and the strip shows
+// the mute the mixer server reports. The activity light:
 // lit while messages arrive, with the counters in its tooltip, and a
 // control surface that does not answer named there.
 
 #include "midi/device_watch.h"
 #include "midi/midi_backend.h"
-#include "mixer/mute_targets.h"
 #include "support/jack_peer.h"
 #include "ui/app/bridge_dlg.h"
 #include "ui/dialog/activity_light.h"
@@ -116,8 +116,11 @@ void WindowJackTest::init() {
   const std::vector<std::string> inputs = MidiInputNames();
   const auto found = std::find(inputs.begin(), inputs.end(), m_peer->OutputName(0));
   QVERIFY(found != inputs.end());
+  // No mixer server until a test starts one.
+  QVERIFY(StopMixerNameOwner());
   m_run = std::make_unique<Run>(
-      "[Midi Options]\nDefaultMidiIn=" + std::to_string(found - inputs.begin()) + "\n");
+      "[Midi Options]\nDefaultMidiIn=" + std::to_string(found - inputs.begin()) + "\n",
+      RunParts{.testBus = true, .systemOutput = true});
   m_watch = MakeSystemDeviceWatch();
   QVERIFY(m_watch != nullptr);
   m_run->session->Devices().SetWatch(m_watch.get());
@@ -235,23 +238,32 @@ void WindowJackTest::aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute() {
     return ReadTextFile(m_run->profile).find("Aux1Mute=Note 40\n") != std::string::npos;
   }));
   QCOMPARE(LearningStrip(*m_page), std::nullopt);
-  // Each drain takes the link's mixer (none here): the fakes again.
-  m_run->UseFakes();
+  // A mixer server comes; the session finds it at an activation (it looks
+  // about once a second) and shows Aux 1's level.
+  TempDir state;
+  MixerdProcess server(state.File("mixer.state"));
+  QVERIFY2(server.Start(), server.Errors().c_str());
+  OtherClient other;
+  QVERIFY(other.Connected());
+  other.Set(m_page->Model().ParameterOfStrip(0), 50);
+  QVERIFY(QTest::qWaitFor(
+      [&] {
+        m_run->window->OnActivateApp(true);
+        return m_page->Fader(0)->value() == 50;
+      },
+      10000));
   QVERIFY(!m_page->Readout(0)->font().strikeOut());
-  m_run->mixer.answers["GetBusMute(0)"] = 1;
-  CMixerMirror::Slots changed;
-  changed.set(MuteSlotOf(kMutes[1]));
-  m_page->Model().FollowMixerChanges(changed);
-  QVERIFY(m_page->Readout(0)->font().strikeOut());
-  QVERIFY(m_page->Fader(0)->value() == 0);
+  // Muted elsewhere: the strip shows it.
+  QVERIFY(ServerSets({"BusMute", "0", "1"}));
+  QTRY_VERIFY_WITH_TIMEOUT(m_page->Readout(0)->font().strikeOut(), 10000);
+  QCOMPARE(m_page->Fader(0)->value(), 50); // the level stays as it was
   {
     std::unique_ptr<QMenu> menu(m_page->MuteMenu(0));
     QAction* mute = actionOf(*menu, QStringLiteral("Mute"));
     QVERIFY(mute->isChecked());
     mute->trigger();
   }
-  const auto& calls = m_run->mixer.calls;
-  QVERIFY(std::find(calls.begin(), calls.end(), "SetBusMute(0, 0)") != calls.end());
+  QTRY_COMPARE_WITH_TIMEOUT(ServerReads({"BusMute", "0"}), 0, 10000);
 }
 
 void WindowJackTest::aSurfaceThatDoesNotAnswerIsNamedInTheLightsTooltipUntilItAnswers() {

@@ -1,16 +1,16 @@
 #pragma once
 // One run of the program's window for tests: the process-wide objects, a
-// session over a profile in a temporary folder, no MIDI system and no mixer
-// server, and the window. Recording fakes can stand in for the mixer and
-// the MIDI output.
+// session over a profile in a temporary folder, and the window, with the
+// parts a test asks for (RunParts).
 
 #include "app/bridge_session.h"
 #include "midi/midi_process_objects.h"
+#include "mixer/catalogue.h"
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
+#include "support/fake_midi_devices.h"
 #include "support/file_text.h"
-#include "support/recording_mixer.h"
-#include "support/recording_sink.h"
+#include "support/mixerd_fixture.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "ui/app/bridge_dlg.h"
@@ -20,22 +20,11 @@
 #include <QComboBox>
 
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 namespace vantrel::test {
-
-// A recording mixer that notes what the profile held at its first read.
-class SnapshotMixer : public RecordingMixer {
-public:
-  std::filesystem::path profile;
-  std::string atFirstRead;
-  int GetSendLevel(int32_t type, int32_t index, int32_t send, int32_t& level) override {
-    if (atFirstRead.empty()) {
-      atFirstRead = ReadTextFile(profile);
-    }
-    return RecordingMixer::GetSendLevel(type, index, send, level);
-  }
-};
 
 // A strip's controller-number field, found by its control id.
 inline ui::CNumberEdit* FieldOf(ui::CMixerPage& page, std::size_t strip) {
@@ -43,45 +32,96 @@ inline ui::CNumberEdit* FieldOf(ui::CMixerPage& page, std::size_t strip) {
   return page.findChild<ui::CNumberEdit*>(QString::number(id));
 }
 
+// Another client of the mixer server on the test bus, changing values as a
+// second program would. Check Connected().
+class OtherClient {
+public:
+  OtherClient() {
+    m_link.Startup();
+    m_link.Create();
+  }
+  bool Connected() { return m_link.Server() != nullptr; }
+  // Sets what `p` drives to the mixer value of fader position `faderValue`,
+  // and waits until it is written.
+  void Set(const Parameter& p, int faderValue) {
+    SetParameter(*m_link.Server(), p, MixerValueFromFader(p, faderValue));
+    PumpLinkUntil(
+        m_link, [this] { return m_link.PendingSetters() == 0; }, std::chrono::seconds(10));
+  }
+
+private:
+  CMixerLink m_link{ExistingServerOnly()};
+};
+
+// Lists a recording device (`devices`, a recording output port's) and
+// chooses it as the window's MIDI Out, as a user would; what it is sent
+// from then on is in devices.sent.
+inline void ChooseRecordingOutput(ui::CBridgeDlg& window, FakeMidiDevices& devices) {
+  devices.outputs = {"Recorder"};
+  auto* chooser = window.findChild<QComboBox*>(QString::number(ui::kMidiOutChooserId));
+  chooser->showPopup(); // an opening list is current
+  chooser->hidePopup();
+  const int item = chooser->findText(QStringLiteral("Recorder"));
+  chooser->setCurrentIndex(item);
+  emit chooser->activated(item); // what picking the item does
+  devices.sent.clear();
+}
+
+// What a run has beyond the window: by default no mixer server (the bus
+// cannot be reached) and, as MIDI Out, a device in memory that notes what
+// it is sent, listed once UseRecordingOutput() is called.
+struct RunParts {
+  // Without a mixer server the window would say so in a box; only the test
+  // of that box asks for it.
+  bool mixerWarning = false;
+  // The link on the test bus, where the test runs vantrel-mixerd
+  // (MixerdProcess) when it wants a mixer; the link starts none itself.
+  bool testBus = false;
+  // The system's MIDI output (a JACK test's) instead of the recording one.
+  bool systemOutput = false;
+};
+
 // One run of the program's window: the process-wide objects, the session
 // over a profile in a temporary folder, and the window.
 class Run {
 public:
   TempDir dir;
   std::filesystem::path profile = dir.Path() / "vantrel.INI";
+  // Made before the MIDI objects, whose input passes thru to it until it
+  // is stopped.
+  std::shared_ptr<FakeMidiDevices> recorded = std::make_shared<FakeMidiDevices>();
+  CMidiOutPort recorder{MakeFakeOutBackend(recorded)};
   MidiProcessObjects midi;
-  ScopedEnv noBus{"DBUS_SESSION_BUS_ADDRESS", kNoBusAddress};
-  CMixerLink mixerLink; // on a bus that cannot be reached
+  std::optional<ScopedEnv> noBus;
+  CMixerLink mixerLink{ExistingServerOnly()};
   CSettings settings{profile};
   std::unique_ptr<CBridgeSession> session;
   std::unique_ptr<ui::CBridgeDlg> window;
-  SnapshotMixer mixer;
-  RecordingSink sink;
   std::vector<std::string> reported; // the window's device lines
 
-  // Without a mixer server the window would say so in a box; only the test
-  // of that box asks for it.
-  explicit Run(std::string_view profileText = {}, bool mixerWarning = false) {
+  explicit Run(std::string_view profileText = {}, RunParts parts = {}) {
     if (!profileText.empty()) {
       std::ofstream(profile) << profileText;
     }
-    mixer.profile = profile;
-    session = std::make_unique<CBridgeSession>(&settings, midi.input, midi.output, midi.controllers,
-                                               mixerLink);
+    if (!parts.testBus) {
+      noBus.emplace("DBUS_SESSION_BUS_ADDRESS", kNoBusAddress);
+    }
+    session = std::make_unique<CBridgeSession>(&settings, midi.input,
+                                               parts.systemOutput ? midi.output : recorder,
+                                               midi.controllers, mixerLink);
     window = std::make_unique<ui::CBridgeDlg>(
         *session, midi.controllers.WakeFd(),
-        ui::WindowOptions{mixerWarning,
+        ui::WindowOptions{parts.mixerWarning,
                           [this](const std::string& line) { reported.push_back(line); }, nullptr});
   }
   void Start() {
     window->OnInitDialog();
     window->show();
   }
-  // The recording fakes in place of the mixer and the MIDI output.
-  void UseFakes() {
-    session->Context().mixer = &mixer;
-    session->Context().midiOut = &sink;
-  }
+  // Lists the recording device and chooses it as MIDI Out, as a user would.
+  void UseRecordingOutput() { ChooseRecordingOutput(*window, *recorded); }
+  // What MIDI Out was sent since the recording device was chosen.
+  const std::vector<std::string>& Sent() const { return recorded->sent; }
   template <typename T> T* Control(int id) const {
     return window->findChild<T*>(QString::number(id));
   }

@@ -45,7 +45,6 @@ public:
   CBridgeSession(const CBridgeSession&) = delete;
   CBridgeSession& operator=(const CBridgeSession&) = delete;
 
-  BridgeContext& Context() { return m_context; }
   const AppState& State() const { return m_context.state; }
   // The page model of a page number 1..8.
   CPageModel& Page(int number);

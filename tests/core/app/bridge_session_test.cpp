@@ -3,8 +3,9 @@
 #include "midi/midi_process_objects.h"
 #include "mixer/mixer_link.h"
 #include "settings/settings.h"
-#include "support/recording_mixer.h"
+#include "support/mixerd_server.h"
 #include "support/scoped_env.h"
+#include "support/server_session.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -135,20 +136,36 @@ TEST_F(SessionTest, NoMixerMeansNoMixerCallsAndNothingReachesPagesBeforeTheyExis
   EXPECT_EQ(session->Page(1).Readout(0), "0");
 }
 
-TEST_F(SessionTest, ControllersQueuedAtShutdownAreDropped) {
-  auto session = Make();
-  session->LoadMainSettings();
-  session->InitPages();
-  test::RecordingMixer mixer;
-  session->Context().mixer = &mixer;
-  session->Page(1).Commit(std::vector<std::string>{"7", "-1", "-1", "-1", "-1", "-1", "-1"});
-  ASSERT_TRUE(m_midi.controllers.Push({7, 64}));
-  session->Shutdown();
-  session->DrainControllers();
-  session->OnActivate();
-  EXPECT_TRUE(mixer.calls.empty());
+// Beside the real server: a change drained before shut-down reaches it, one
+// queued at shut-down never does and leaves the queue empty.
+TEST(SessionBesideServerTest, ControllersQueuedAtShutdownAreDropped) {
+  test::TempDir state;
+  test::MixerdProcess server(state.File("mixer.state"));
+  ASSERT_TRUE(server.Start()) << server.Errors();
+  test::ServerSession program;
+  CBridgeSession& session = program.session;
+  session.LoadMainSettings();
+  session.InitPages();
+  ASSERT_TRUE(session.Mixer().Connect());
+  session.Page(1).Commit(std::vector<std::string>{"7", "-1", "-1", "-1", "-1", "-1", "-1"});
+  // Everything the server holds, as vantrel-mixerctl prints it.
+  const auto dump = [] { return test::RunCommand({test::MixerctlProgram(), "dump"}).out; };
+  const std::string initial = dump();
+  ASSERT_TRUE(program.midi.controllers.Push({7, 100}));
+  session.DrainControllers();
+  ASSERT_TRUE(test::PumpLinkUntil(
+      program.link, [&] { return dump() != initial; }, std::chrono::seconds(10)));
+  const std::string applied = dump();
+
+  ASSERT_TRUE(program.midi.controllers.Push({7, 64}));
+  session.Shutdown();
+  session.DrainControllers();
+  session.OnActivate();
+  test::PumpLinkUntil(
+      program.link, [] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(dump(), applied);
   ControllerChange left;
-  EXPECT_FALSE(m_midi.controllers.Pop(left));
+  EXPECT_FALSE(program.midi.controllers.Pop(left));
 }
 
 TEST_F(SessionTest, LearningTakesTheNextChangeInsteadOfApplyingItAndOnlyThatOne) {
