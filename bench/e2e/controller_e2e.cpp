@@ -331,7 +331,8 @@ void OutsideChangeToFader(benchmark::State& state) {
     other.Startup();
     other.Create();
     const std::size_t row = master.Model().Def().strips.front().row;
-    QSlider* fader = master.Fader(0);
+    QSlider* fader =
+        master.findChild<QSlider*>(QString::number(master.Model().Def().strips.front().ids.fader));
     const Parameter& p = kCatalogue[row];
     int value = 10;
     for (auto _ : state) {
@@ -399,8 +400,10 @@ void ScreenSweepToMotor(benchmark::State& state) {
   };
   const auto measure = [&](ui::CMixerPage& master) {
     const Parameter& volL = ParameterOfKey("VolLCC");
-    QSlider* fader = master.Fader(
-        *master.Model().StripOfRow(static_cast<std::size_t>(&volL - kCatalogue.data())));
+    const std::size_t strip =
+        *master.Model().StripOfRow(static_cast<std::size_t>(&volL - kCatalogue.data()));
+    QSlider* fader =
+        master.findChild<QSlider*>(QString::number(master.Model().Def().strips[strip].ids.fader));
     auto settle = [&](std::chrono::milliseconds time) {
       const auto end = Clock::now() + time;
       while (Clock::now() < end) {

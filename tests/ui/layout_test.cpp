@@ -29,6 +29,21 @@ using namespace vantrel::test;
 
 namespace {
 
+// The first row from the top where a meter draws the bar of `side` (of
+// two), in the meter's own pixels; its height where nothing is drawn.
+int DrawnTop(ui::CLevelMeter& meter, int side) {
+  const QImage image = meter.grab().toImage();
+  const QColor well = meter.palette().color(QPalette::Dark);
+  // Compared as the image holds it, 8 bits a channel.
+  const int x = image.width() * (2 * side + 1) / 4;
+  for (int y = 0; y < image.height(); ++y) {
+    if (image.pixel(x, y) != well.rgb()) {
+      return y * meter.height() / image.height();
+    }
+  }
+  return meter.height();
+}
+
 // Problems in one window's direct children: a control outside the window,
 // two controls that overlap, a caption cut off.
 QStringList LayoutProblems(const QWidget& window) {
@@ -328,15 +343,18 @@ void LayoutTest::eachVolumeFaderShowsItsOwnLevelAndOtherFadersHaveNoMeter() {
       const std::optional<std::size_t> slot = ValueSlotOf(page.Model().ParameterOfStrip(strip));
       const bool metered =
           slot && mixer_dbus::MeterSidesOf(mixer_dbus::KeyOfSlot(*slot).getter) > 0;
-      ui::CLevelMeter* meter = page.Meter(strip);
+      ui::CLevelMeter* meter = MeterOf(page, strip);
       QCOMPARE(meter != nullptr, metered);
       if (meter != nullptr && *slot == waveSlot) {
         ++waveFaders;
-        QVERIFY(meter->Reading().has_value());
-        QCOMPARE(meter->Reading()->sides[1], -1200);
+        QCOMPARE(ShownLevel(*meter), std::optional<double>(-6.0));
+        // The right bar, the second side, is drawn up to -12 dB.
+        QCOMPARE(DrawnTop(*meter, 1),
+                 meter->height() -
+                     static_cast<int>(ui::CLevelMeter::FillOf(-1200) * meter->height()));
         QCOMPARE(meter->toolTip(), QStringLiteral("Level -6.0 dB"));
       } else if (meter != nullptr) {
-        QVERIFY(!meter->Reading().has_value());
+        QCOMPARE(DrawnTop(*meter, 0), meter->height()); // nothing drawn
       }
     }
   }

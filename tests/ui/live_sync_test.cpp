@@ -86,12 +86,12 @@ void LiveSyncTest::aChangeMadeElsewhereMovesTheFaderOnScreenAndNothingElse() {
     QVERIFY(master != nullptr);
     const std::size_t aux1 = Row("Aux1CC");
     const std::size_t aux2 = Row("Aux2CC");
-    QSlider* aux1Fader = master->Fader(*master->Model().StripOfRow(aux1));
-    QSlider* aux2Fader = master->Fader(*master->Model().StripOfRow(aux2));
+    QSlider* aux1Fader = FaderOf(*master, *master->Model().StripOfRow(aux1));
+    QSlider* aux2Fader = FaderOf(*master, *master->Model().StripOfRow(aux2));
 
     SetParameter(*other.Server(), kCatalogue[aux1], 100 * 516);
     QTRY_COMPARE_WITH_TIMEOUT(aux1Fader->value(), 100, 10000);
-    QCOMPARE(master->Readout(*master->Model().StripOfRow(aux1))->text(), QStringLiteral("100"));
+    QCOMPARE(ReadoutOf(*master, *master->Model().StripOfRow(aux1))->text(), QStringLiteral("100"));
 
     // The user holds Aux 2 while another change arrives.
     aux2Fader->setSliderDown(true);

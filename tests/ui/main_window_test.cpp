@@ -255,8 +255,8 @@ void MainWindowTest::switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes() {
   QVERIFY(other.Connected());
   other.Set(analog34->Model().ParameterOfStrip(0), 77);
   other.Set(analog12->Model().ParameterOfStrip(analog2), 33);
-  QTRY_COMPARE_WITH_TIMEOUT(analog12->Fader(analog2)->value(), 33, 10000);
-  QVERIFY(analog34->Fader(0)->value() != 77);
+  QTRY_COMPARE_WITH_TIMEOUT(FaderOf(*analog12, analog2)->value(), 33, 10000);
+  QVERIFY(FaderOf(*analog34, 0)->value() != 77);
   // Text typed and not committed, which a refresh would replace.
   FieldOf(*analog12, analog2)->setText(QStringLiteral("5"));
 
@@ -266,7 +266,7 @@ void MainWindowTest::switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes() {
   run.Choose(ui::kPageChooserId, 2); // Analog 3 & 4
 
   QVERIFY(atShow.find("A1VolCC=7") != std::string::npos);
-  QCOMPARE(analog34->Fader(0)->value(), 77);                          // refreshed from the mixer
+  QCOMPARE(FaderOf(*analog34, 0)->value(), 77);                       // refreshed from the mixer
   QCOMPARE(FieldOf(*analog12, analog2)->text(), QStringLiteral("5")); // Analog 1 & 2 not refreshed
   QCOMPARE(run.session->State().currentPage, 3);
 }

@@ -58,7 +58,7 @@ std::optional<std::size_t> LearningStrip(ui::CMixerPage& page) {
     return widget != nullptr && widget->toolTip().startsWith(QStringLiteral("Waiting for a"));
   };
   for (std::size_t strip = 0; strip < page.Model().Def().strips.size(); ++strip) {
-    if (waits(FieldOf(page, strip)) || waits(page.Readout(strip))) {
+    if (waits(FieldOf(page, strip)) || waits(ReadoutOf(page, strip))) {
       return strip;
     }
   }
@@ -148,10 +148,10 @@ void WindowJackTest::theNextControlChangeFillsTheFieldCommitsAndIsNotApplied() {
   QCOMPARE(m_page->Model().Controller(0), 21);
   QCOMPARE(LearningStrip(*m_page), std::nullopt);
   // Learned, not applied: the read-out kept its value, nothing was counted.
-  QCOMPARE(m_page->Readout(0)->text(), QStringLiteral("0"));
+  QCOMPARE(ReadoutOf(*m_page, 0)->text(), QStringLiteral("0"));
   QCOMPARE(m_run->session->Stats().controllersApplied, uint64_t{0});
 
-  QVERIFY(PlayUntil({0xB0, 21, 64}, [&] { return m_page->Readout(0)->text() == "64"; }));
+  QVERIFY(PlayUntil({0xB0, 21, 64}, [&] { return ReadoutOf(*m_page, 0)->text() == "64"; }));
   // Saved as a commit by Enter is: when the page leaves the screen.
   m_run->window->SelectPage(kAnalog12PageTemplate);
   QVERIFY(ReadTextFile(m_run->profile).find("Aux1CC=21\n") != std::string::npos);
@@ -167,7 +167,7 @@ void WindowJackTest::escapeOrASecondClickCancelsAndChangesAreAppliedAgain() {
   QVERIFY(ClickLearn(*m_page, 0));
   QCOMPARE(LearningStrip(*m_page), std::nullopt);
   QVERIFY(!m_run->session->Learn().Target());
-  QVERIFY(PlayUntil({0xB0, 7, 33}, [&] { return m_page->Readout(0)->text() == "33"; }));
+  QVERIFY(PlayUntil({0xB0, 7, 33}, [&] { return ReadoutOf(*m_page, 0)->text() == "33"; }));
   QCOMPARE(FieldOf(*m_page, 0)->text(), QStringLiteral("7"));
 }
 
@@ -199,10 +199,10 @@ void WindowJackTest::aDeviceThatGoesIsShownAsGoneAndOpenedAgainWhenItReturns() {
   QCOMPARE(chooser->currentText(), name);
   m_peer.reset();
   QTRY_COMPARE(chooser->currentText(), name + QStringLiteral(" (gone)"));
-  QVERIFY(!m_run->midi.input.IsOpen());
+  QCOMPARE(m_run->midi.input.Start(), kMidiFailed); // closed
   // Picking the gone device's item is picking the current one: nothing.
   m_run->Choose(ui::kMidiInChooserId, chooser->currentIndex());
-  QVERIFY(!m_run->midi.input.IsOpen());
+  QCOMPARE(m_run->midi.input.Start(), kMidiFailed); // closed
   QCOMPARE(chooser->currentText(), name + QStringLiteral(" (gone)"));
 
   m_peer = std::make_unique<JackPeer>();
@@ -249,14 +249,14 @@ void WindowJackTest::aLearnedNoteBecomesTheMuteButtonAndTheStripShowsItsMute() {
   QVERIFY(QTest::qWaitFor(
       [&] {
         m_run->window->OnActivateApp(true);
-        return m_page->Fader(0)->value() == 50;
+        return FaderOf(*m_page, 0)->value() == 50;
       },
       10000));
-  QVERIFY(!m_page->Readout(0)->font().strikeOut());
+  QVERIFY(!ReadoutOf(*m_page, 0)->font().strikeOut());
   // Muted elsewhere: the strip shows it.
   QVERIFY(ServerSets({"BusMute", "0", "1"}));
-  QTRY_VERIFY_WITH_TIMEOUT(m_page->Readout(0)->font().strikeOut(), 10000);
-  QCOMPARE(m_page->Fader(0)->value(), 50); // the level stays as it was
+  QTRY_VERIFY_WITH_TIMEOUT(ReadoutOf(*m_page, 0)->font().strikeOut(), 10000);
+  QCOMPARE(FaderOf(*m_page, 0)->value(), 50); // the level stays as it was
   {
     std::unique_ptr<QMenu> menu(m_page->MuteMenu(0));
     QAction* mute = actionOf(*menu, QStringLiteral("Mute"));

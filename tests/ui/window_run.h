@@ -15,9 +15,12 @@
 #include "support/temp_dir.h"
 #include "ui/app/bridge_dlg.h"
 #include "ui/dialog/controls.h"
+#include "ui/pages/level_meter.h"
 #include "ui/pages/mixer_page.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QSlider>
 
 #include <fstream>
 #include <memory>
@@ -26,10 +29,34 @@
 
 namespace vantrel::test {
 
-// A strip's controller-number field, found by its control id.
+// A strip's controller-number field, fader and read-out, found by their
+// control ids.
 inline ui::CNumberEdit* FieldOf(ui::CMixerPage& page, std::size_t strip) {
   const int id = page.Model().Def().strips[strip].ids.edit;
   return page.findChild<ui::CNumberEdit*>(QString::number(id));
+}
+inline QSlider* FaderOf(ui::CMixerPage& page, std::size_t strip) {
+  const int id = page.Model().Def().strips[strip].ids.fader;
+  return page.findChild<QSlider*>(QString::number(id));
+}
+inline QLabel* ReadoutOf(ui::CMixerPage& page, std::size_t strip) {
+  const int id = page.Model().Def().strips[strip].ids.readout;
+  return page.findChild<QLabel*>(QString::number(id));
+}
+// A strip's level meter, the one standing just right of its fader, or null.
+inline ui::CLevelMeter* MeterOf(ui::CMixerPage& page, std::size_t strip) {
+  const QSlider* slider = FaderOf(page, strip);
+  if (slider == nullptr) {
+    return nullptr;
+  }
+  const QRect fader = slider->geometry();
+  for (ui::CLevelMeter* meter : page.findChildren<ui::CLevelMeter*>()) {
+    const int gap = meter->x() - fader.right();
+    if (gap > 0 && gap < 8 && meter->y() == fader.y()) {
+      return meter;
+    }
+  }
+  return nullptr;
 }
 
 // Another client of the mixer server on the test bus, changing values as a
@@ -65,6 +92,18 @@ inline void ChooseRecordingOutput(ui::CBridgeDlg& window, FakeMidiDevices& devic
   chooser->setCurrentIndex(item);
   emit chooser->activated(item); // what picking the item does
   devices.sent.clear();
+}
+
+// What a level meter shows as the user reads it: the level in its tooltip
+// ("Level -6.0 dB"), none while it reads silence or nothing.
+inline std::optional<double> ShownLevel(const ui::CLevelMeter& meter) {
+  const QString text = meter.toolTip();
+  if (!text.startsWith(QStringLiteral("Level ")) || !text.endsWith(QStringLiteral(" dB"))) {
+    return std::nullopt;
+  }
+  bool ok = false;
+  const double db = text.mid(6, text.size() - 9).toDouble(&ok);
+  return ok ? std::optional(db) : std::nullopt;
 }
 
 // What a run has beyond the window: by default no mixer server (the bus

@@ -50,8 +50,6 @@ public:
   // 0 if not started; else stops delivery, 0 or 100.
   int Stop();
 
-  bool IsOpen() const { return m_open; }
-  int32_t Device() const { return m_device; }
   // The devices the port can open, by index, as the system lists them now.
   std::vector<std::string> DeviceNames() const;
   // The sentence of the most recent failure, empty if none.

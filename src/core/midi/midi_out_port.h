@@ -59,7 +59,6 @@ public:
   SendOutcome SendExclusive(std::span<const uint8_t> bytes) noexcept;
 
   bool IsOpen() const { return m_open; }
-  uint32_t Device() const { return m_device; }
   // The devices the port can open, by index, as the system lists them now.
   std::vector<std::string> DeviceNames() const;
   // The sentence of the most recent failure, empty if none.

@@ -20,7 +20,6 @@ public:
   // The reading to show, or none (nothing measures the strip: an empty
   // well).
   void SetReading(const mixer_dbus::MeterReading* reading);
-  const std::optional<mixer_dbus::MeterReading>& Reading() const { return m_reading; }
 
   // The share of the height (0..1) a level fills.
   static double FillOf(int32_t level);

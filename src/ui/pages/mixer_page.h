@@ -59,8 +59,6 @@ public:
   // Enter within the page.
   void OnOK();
 
-  QSlider* Fader(std::size_t strip) const { return m_strips[strip].fader; }
-  QLabel* Readout(std::size_t strip) const { return m_strips[strip].readout; }
   // The aux label above the strip, or null for a fixed caption.
   QLabel* Label(std::size_t strip) const { return m_strips[strip].label; }
 
@@ -70,8 +68,6 @@ public:
   // off they do not exist or are hidden, so the page looks as without them.
   void ShowMeters(bool on);
   void ShowLevels(const mixer_dbus::CMeterLevels& levels);
-  // The strip's meter, or null while none was made or the fader has none.
-  CLevelMeter* Meter(std::size_t strip) const { return m_strips[strip].meter; }
 
   // IPageView
   void ShowFaderValue(std::size_t strip, int value) override;

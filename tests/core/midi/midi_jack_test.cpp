@@ -404,7 +404,7 @@ TEST_F(BridgeOnJack, AVanishedPeerLeavesThePortsUsableAndCannotBeConnectedAgain)
       EXPECT_TRUE(name != goneOut && name != goneIn) << name;
     }
   }
-  EXPECT_TRUE(m_input.IsOpen());
+  EXPECT_EQ(m_input.Start(), kMidiOk);                      // still open and started
   EXPECT_EQ(m_output.SendShort(0xB0, 0x01, 0x02), kMidiOk); // queued for nobody
   ASSERT_EQ(m_input.Close(), kMidiOk);
   ASSERT_EQ(m_output.Close(), kMidiOk);
@@ -441,7 +441,7 @@ TEST_F(BridgeOnJack, AnIndexEqualToTheCountClosesTheInputButLeavesTheOutputOnIts
   const auto inputCount = static_cast<int32_t>(MidiInputNames().size());
   const auto outputCount = static_cast<uint32_t>(MidiOutputNames().size());
   EXPECT_EQ(m_input.Open(inputCount), kMidiNoSuchDevice);
-  EXPECT_FALSE(m_input.IsOpen());
+  EXPECT_TRUE(RunningConnectionsOf(m_peer, m_peer.OutputName(0)).empty()); // closed
   EXPECT_EQ(m_output.Open(outputCount), kMidiNoSuchDevice);
   EXPECT_TRUE(m_output.IsOpen());
 
