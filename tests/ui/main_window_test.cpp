@@ -234,10 +234,8 @@ void MainWindowTest::aSavedPageOutsideOneToEightShowsNoPage() {
 }
 
 void MainWindowTest::switchingPagesSavesTheLeavingPageBeforeTheNextRefreshes() {
-  TempDir state;
-  MixerdProcess server(state.File("mixer.state"));
-  QVERIFY2(server.Start(), server.Errors().c_str());
-  Run run({}, {.testBus = true});
+  Run run({}, {.mixerServer = true});
+  QVERIFY2(run.server->Running(), run.server->Errors().c_str());
   run.Start();
   run.Choose(ui::kPageChooserId, 1); // Analog 1 & 2
   ui::CMixerPage* analog12 = run.Visible();
@@ -284,10 +282,8 @@ void MainWindowTest::choosingThePageOnScreenShowsItAgain() {
 }
 
 void MainWindowTest::aFaderMoveSendsOnTheChannelOfTheSpin() {
-  TempDir state;
-  MixerdProcess server(state.File("mixer.state"));
-  QVERIFY2(server.Start(), server.Errors().c_str());
-  Run run({}, {.testBus = true});
+  Run run({}, {.mixerServer = true});
+  QVERIFY2(run.server->Running(), run.server->Errors().c_str());
   run.Start();
   run.UseRecordingOutput();
   auto* spin = run.Control<ui::CSpinButtons>(ui::kChannelSpinId);
@@ -448,10 +444,8 @@ void MainWindowTest::anIncomingControllerMovesTheFaderOfThePageOnScreen() {
 }
 
 void MainWindowTest::pagesOffScreenCatchUpAtTheirNextRefresh() {
-  TempDir state;
-  MixerdProcess server(state.File("mixer.state"));
-  QVERIFY2(server.Start(), server.Errors().c_str());
-  Run run("[CC Mapping]\nA1VolCC=30\n", {.testBus = true});
+  Run run("[CC Mapping]\nA1VolCC=30\n", {.mixerServer = true});
+  QVERIFY2(run.server->Running(), run.server->Errors().c_str());
   run.Start();
   auto* fader = run.Control<QSlider>(kAnalog1Vol.fader); // Analog 1 Vol, not on screen
   const int before = fader->value();
@@ -468,10 +462,8 @@ void MainWindowTest::pagesOffScreenCatchUpAtTheirNextRefresh() {
 }
 
 void MainWindowTest::activationBeforeThePagesOrAfterCloseReachesNoPage() {
-  TempDir state;
-  MixerdProcess server(state.File("mixer.state"));
-  QVERIFY2(server.Start(), server.Errors().c_str());
-  Run run({}, {.testBus = true});
+  Run run({}, {.mixerServer = true});
+  QVERIFY2(run.server->Running(), run.server->Errors().c_str());
   run.window->OnActivateApp(true); // no page exists yet
   QCOMPARE(run.Visible(), nullptr);
   run.Start();

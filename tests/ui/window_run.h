@@ -116,6 +116,9 @@ struct RunParts {
   // The link on the test bus, where the test runs vantrel-mixerd
   // (MixerdProcess) when it wants a mixer; the link starts none itself.
   bool testBus = false;
+  // vantrel-mixerd on the test bus, with fresh state, running before the
+  // window starts (the test bus then too).
+  bool mixerServer = false;
   // The system's MIDI output (a JACK test's) instead of the recording one.
   bool systemOutput = false;
 };
@@ -132,6 +135,7 @@ public:
   CMidiOutPort recorder{MakeFakeOutBackend(recorded)};
   MidiProcessObjects midi;
   std::optional<ScopedEnv> noBus;
+  std::unique_ptr<MixerdProcess> server; // with RunParts::mixerServer; check Running()
   CMixerLink mixerLink{ExistingServerOnly()};
   CSettings settings{profile};
   std::unique_ptr<CBridgeSession> session;
@@ -142,7 +146,10 @@ public:
     if (!profileText.empty()) {
       std::ofstream(profile) << profileText;
     }
-    if (!parts.testBus) {
+    if (parts.mixerServer) {
+      server = std::make_unique<MixerdProcess>(dir.File("mixer.state"));
+      server->Start();
+    } else if (!parts.testBus) {
       noBus.emplace("DBUS_SESSION_BUS_ADDRESS", kNoBusAddress);
     }
     session = std::make_unique<CBridgeSession>(&settings, midi.input,
