@@ -1,6 +1,7 @@
 #include "pulse_aux.h"
 
 #include "pulse_effects.h"
+#include "pulse_timer.h"
 #include "pulse_volume.h"
 #include "text/integer_text.h"
 
@@ -25,6 +26,12 @@ constexpr std::chrono::milliseconds kMuteSettle{500};
 // A module removed more often than this within the window is left down.
 constexpr int kRebuildLimit = 5;
 constexpr std::chrono::seconds kRebuildWindow{10};
+// A LADSPA effect PipeWire has just built can play loud garbage for its
+// first seconds under load (a new tap_reverb peaked at 224-305 times full
+// scale, falling below -60 dB within 3 s), and PipeWire may then hold such
+// a buffer on its output for good. So a new effect plays at level 0 until
+// this long after it was built.
+constexpr std::chrono::milliseconds kEffectWarmUp{3500};
 
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);
@@ -76,7 +83,8 @@ bool PulseAux::IsOurs(std::string_view sink) {
   return sink.starts_with(kBusPrefix) || sink.starts_with(kEffectPrefix);
 }
 
-void PulseAux::OnReady(pa_context* context, bool pipeWire) {
+void PulseAux::OnReady(pa_context* context, pa_mainloop_api* api, bool pipeWire) {
+  m_api = api;
   m_context = context;
   m_pipeWire = pipeWire;
   m_adopted = false;
@@ -116,8 +124,7 @@ void PulseAux::Adopt(const pa_module_info& info) {
       }
     }
   }
-  ++m_inFlight;
-  Done(pa_context_unload_module(m_context, info.index, &PulseAux::OnUnloaded, this));
+  UnloadIndex(info.index);
 }
 
 void PulseAux::OnLost() {
@@ -126,6 +133,7 @@ void PulseAux::OnLost() {
   m_modules.clear();
   m_loads.clear();
   m_unclaimed.clear();
+  m_ownUnloads.clear();
   m_inFlight = 0;
   m_busVolumes.fill(-1);
   m_busMutes.fill(-1);
@@ -187,13 +195,13 @@ void PulseAux::Resync() {
              ": effects are built on PipeWire only, so the bus plays dry -> the default sink";
       } else if (EffectPluginInstalled(effect.plugin)) {
         const std::string fx = EffectSink(bus);
-        wanted["effect " + std::to_string(bus)] = {
-            "module-ladspa-sink",
+        const std::string arguments =
             "sink_name=" + fx + " " +
-                Described("Vantrel " + label + " " + std::string(effect.effect)) +
-                (m_defaultSink.empty() ? "" : " master=" + m_defaultSink) +
-                " plugin=" + std::string(effect.plugin) + " label=" + std::string(effect.label) +
-                (effect.controls.empty() ? "" : " control=" + std::string(effect.controls))};
+            Described("Vantrel " + label + " " + std::string(effect.effect)) +
+            (m_defaultSink.empty() ? "" : " master=" + m_defaultSink) +
+            " plugin=" + std::string(effect.plugin) + " label=" + std::string(effect.label) +
+            (effect.controls.empty() ? "" : " control=" + std::string(effect.controls));
+        wanted["effect " + std::to_string(bus)] = {"module-ladspa-sink", arguments};
         wanted["route " + std::to_string(bus)] = {
             "module-loopback",
             monitor + "sink=" + fx + " sink_dont_move=true " + std::string(kLoopbackLatency)};
@@ -272,7 +280,8 @@ void PulseAux::Resync() {
       ++m_inFlight;
       Done(pa_context_load_module(m_context, want.name.c_str(), want.arguments.c_str(),
                                   &PulseAux::OnLoaded, this));
-    } else if (module.volume != want.volume) {
+    } else if (module.volume != want.volume &&
+               module.warmUntil == std::chrono::steady_clock::time_point{}) {
       module.volume = want.volume;
       SetStreamVolume(module);
     }
@@ -283,8 +292,7 @@ void PulseAux::Resync() {
 PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
   // One still loading is unloaded when its index comes (OnLoaded).
   if (!it->second.loading && it->second.index != PA_INVALID_INDEX) {
-    ++m_inFlight;
-    Done(pa_context_unload_module(m_context, it->second.index, &PulseAux::OnUnloaded, this));
+    UnloadIndex(it->second.index);
   }
   if (it->first.starts_with("bus ")) {
     const auto bus = static_cast<std::size_t>(ParseInt32(it->first.substr(4)).value_or(0));
@@ -306,14 +314,23 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
   if (found == aux.m_modules.end() || !found->second.loading || found->second.load != load) {
     // No longer wanted by the time it was built.
     if (index != PA_INVALID_INDEX && aux.m_context != nullptr) {
-      ++aux.m_inFlight;
-      Done(pa_context_unload_module(aux.m_context, index, &PulseAux::OnUnloaded, self));
+      aux.UnloadIndex(index);
     }
     return;
   }
   Module& module = found->second;
   module.loading = false;
   module.index = index;
+  if (key.starts_with("effect ") && index != PA_INVALID_INDEX && aux.m_api != nullptr) {
+    module.volume = 0;
+    module.warmUntil = std::chrono::steady_clock::now() + kEffectWarmUp;
+    ArmPulseTimer(
+        aux.m_api, aux.m_warmUpTimer, kEffectWarmUp,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
+          static_cast<PulseAux*>(tag)->EndWarmUps();
+        },
+        self);
+  }
   if (index == PA_INVALID_INDEX) {
     std::cerr << "vantrel-mixerd: the sound server refused to build " << key << " ("
               << module.arguments << "): " << pa_strerror(pa_context_errno(aux.m_context)) << ".\n";
@@ -330,7 +347,18 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
   aux.SetBusSinks();
 }
 
+void PulseAux::UnloadIndex(uint32_t index) {
+  ++m_inFlight;
+  m_ownUnloads.insert(index);
+  Done(pa_context_unload_module(m_context, index, &PulseAux::OnUnloaded, this));
+}
+
 void PulseAux::OnModuleGone(uint32_t index) {
+  // The report of our own unload. PipeWire gives a freed number to the
+  // next module, so it may already name a new module of ours.
+  if (m_ownUnloads.erase(index) > 0) {
+    return;
+  }
   const auto found = std::find_if(m_modules.begin(), m_modules.end(), [index](const auto& entry) {
     return !entry.second.loading && entry.second.index == index;
   });
@@ -360,6 +388,17 @@ void PulseAux::OnModuleGone(uint32_t index) {
     return;
   }
   Resync();
+}
+
+void PulseAux::EndWarmUps() {
+  const auto now = std::chrono::steady_clock::now();
+  for (auto& [key, module] : m_modules) {
+    if (module.warmUntil != std::chrono::steady_clock::time_point{} && now >= module.warmUntil) {
+      module.warmUntil = {};
+      module.volume = 1.0;
+      SetStreamVolume(module);
+    }
+  }
 }
 
 void PulseAux::OnUnloaded(pa_context*, int, void* self) {
@@ -446,6 +485,11 @@ std::optional<int> PulseAux::OnSink(std::string_view name, bool muted) {
 
 void PulseAux::UnloadAll() {
   m_unloading = true;
+  // The timer goes with the loop, which ends after this.
+  if (m_warmUpTimer != nullptr) {
+    m_api->time_free(m_warmUpTimer);
+    m_warmUpTimer = nullptr;
+  }
   if (m_context == nullptr) {
     return;
   }

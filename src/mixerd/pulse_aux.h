@@ -37,7 +37,7 @@ public:
 
   // Connected: adopts the modules a previous run left, then builds.
   // `pipeWire`: the server can build effects and sends from streams.
-  void OnReady(pa_context* context, bool pipeWire);
+  void OnReady(pa_context* context, pa_mainloop_api* api, bool pipeWire);
   // Whether a sink is one of the buses or effects.
   static bool IsOurs(std::string_view sink);
   void OnLost();
@@ -62,7 +62,8 @@ public:
   // unload is built again.
   void OnModuleGone(uint32_t index);
 
-  // Unloads every module of ours and builds nothing from then on; the
+  // Unloads every module of ours and builds nothing from then on (to be
+  // called before the main loop ends); the
   // caller runs the loop until Busy() is false.
   void UnloadAll();
   bool Busy() const { return m_inFlight > 0; }
@@ -77,12 +78,15 @@ private:
     uint64_t load = 0;                  // which load request it waits for
     double volume = -1;                 // a loopback's level; < 0: left as it is
     uint32_t stream = PA_INVALID_INDEX; // a loopback's sink input
+    // An effect plays silent until then (see kEffectWarmUp).
+    std::chrono::steady_clock::time_point warmUntil;
   };
   using Modules = std::map<std::string, Module>;
 
   void Adopt(const pa_module_info& info);
   void Resync();
   Modules::iterator Unload(Modules::iterator it);
+  void UnloadIndex(uint32_t index);
   static void OnLoaded(pa_context*, uint32_t index, void* self);
   static void OnUnloaded(pa_context*, int, void* self);
   void SetStreamVolume(Module& module);
@@ -96,6 +100,8 @@ private:
   // empty when it may.
   std::string OwnMonitor(const std::string& source) const;
   static std::string PairName(bool digital, int32_t pair);
+  // Gives each effect whose warm-up is over its level.
+  void EndWarmUps();
 
   MixerConfig m_config;
   pa_context* m_context = nullptr;
@@ -105,6 +111,7 @@ private:
   Modules m_modules; // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
   std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order
   std::map<uint32_t, uint32_t> m_unclaimed; // stream -> its module, while loads are in flight
+  std::set<uint32_t> m_ownUnloads;          // modules we unloaded, until the server reports them
   uint64_t m_nextLoad = 1;
   int m_inFlight = 0;
   std::array<int32_t, kBusCount> m_busVolumes{-1, -1, -1, -1}; // last level set on each bus
@@ -118,6 +125,8 @@ private:
     int count = 0;
   };
   std::map<std::string, Rebuilds> m_rebuilds; // modules removed by others, by key
+  pa_mainloop_api* m_api = nullptr;
+  pa_time_event* m_warmUpTimer = nullptr;
   std::optional<MixerState> m_state;
   std::vector<SendOrigin> m_origins;
   std::string m_defaultSink;

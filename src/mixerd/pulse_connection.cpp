@@ -171,7 +171,7 @@ void PulseBackend::OnServerInfo(const pa_server_info& info) {
   const std::string defaultSink = info.default_sink_name ? info.default_sink_name : "";
   if (!m_auxStarted && (pipeWire || (!defaultSink.empty() && !PulseAux::IsOurs(defaultSink)))) {
     m_auxStarted = true;
-    m_aux.OnReady(m_context, pipeWire);
+    m_aux.OnReady(m_context, Api(), pipeWire);
   }
   const std::string sink = info.default_sink_name ? info.default_sink_name : "";
   const std::string source = info.default_source_name ? info.default_source_name : "";

@@ -72,7 +72,10 @@ TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
   ASSERT_GT(before, 0.1 * kSineAmplitude);
   Start("pulse", "");
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
-  EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / before), 0, 0.5);
+  // The dry path plays as before once the service has built everything.
+  EXPECT_TRUE(Eventually([before] {
+    return std::fabs(Db(RecordedRms("vantrel_out.monitor", 0.75) / before)) < 0.5;
+  }, 20s)) << m_server->Errors();
   // Aux 1 plays nowhere, so the default sink carries only the dry path.
   Set({"BusRouted", "0", "0"});
   Set({"BusLevel", "0", "65535"});

@@ -1,13 +1,15 @@
 // A bus never plays into itself, measured as sound: a bus whose sink is
 // removed comes back without its effect taking the default sink's monitor
 // (a reverb fed its own output grows to full scale), a default sink that is
-// one of the buses gets nothing of theirs, and a send never takes a monitor
-// of where the buses play.
+// one of the buses gets nothing of theirs, a send never takes a monitor of
+// where the buses play, and a new effect stays silent while PipeWire may
+// still play garbage from it.
 
 #include "tone_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 
 namespace vantrel::test {
@@ -41,7 +43,11 @@ TEST_F(BusLoopTest, ABusRemovedElsewhereComesBackAndNeverFeedsItsOwnOutput) {
   EXPECT_TRUE(Eventually([] {
     return CountBusSinks() == 4 && HasModule("source=vantrel_aux1.monitor");
   })) << Pactl({"list", "short", "modules"});
-  // Two readings a second apart: a loop through the effect would have grown.
+  // Back at its level, and two readings a second apart: a loop through the
+  // effect would have grown.
+  EXPECT_TRUE(Eventually([before] {
+    return std::fabs(Db(RecordedRms("vantrel_out.monitor", 0.5) / before)) < 1.0;
+  }, 20s)) << m_server->Errors();
   for (int reading = 0; reading < 2; ++reading) {
     const double after = RecordedRms("vantrel_out.monitor", 0.5);
     EXPECT_NEAR(Db(after / before), 0, 1.0)
@@ -89,6 +95,17 @@ TEST_F(BusLoopTest, ASendNeverTakesAMonitorOfWhereTheBusesPlay) {
     return Ctl({"targets"}).out.find("send would feed back") != std::string::npos;
   })) << Ctl({"targets"}).out;
   EXPECT_FALSE(HasModule("source=vantrel_out.monitor")) << Pactl({"list", "short", "modules"});
+}
+
+TEST_F(BusLoopTest, ANewEffectPlaysAtLevelZeroUntilItHasWarmedUp) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  Start("pulse", "");
+  const auto reverbOutput = [] { return StreamVolume("Vantrel Aux 1 Reverb output"); };
+  EXPECT_TRUE(VolumesBecome(reverbOutput, {0, 0}));
+  EXPECT_TRUE(VolumesBecome(reverbOutput, {65536, 65536}));
 }
 
 } // namespace

@@ -48,11 +48,13 @@ std::vector<long> SourceVolume(const std::string& source) {
 
 std::string StreamBlock(const std::string& name) {
   const std::string list = Pactl({"list", "sink-inputs"});
-  const std::string marker = "application.name = \"" + name + "\"";
+  // A player names its application; a module's stream only its media.
+  const std::string application = "application.name = \"" + name + "\"";
+  const std::string media = "media.name = \"" + name + "\"";
   for (std::size_t at = list.find("Sink Input #"); at != std::string::npos;) {
     const std::size_t next = list.find("Sink Input #", at + 1);
     const std::string block = list.substr(at, next == std::string::npos ? next : next - at);
-    if (block.find(marker) != std::string::npos) {
+    if (block.find(application) != std::string::npos || block.find(media) != std::string::npos) {
       return block;
     }
     at = next;

@@ -24,8 +24,9 @@ std::vector<long> VolumesIn(const std::string& text);
 std::vector<long> SinkVolume(const std::string& sink);
 std::vector<long> SourceVolume(const std::string& source);
 
-// pactl's description of the playback stream whose application.name is
-// `name`, from "Sink Input #N" on; empty when there is none.
+// pactl's description of the playback stream whose application.name (or,
+// for a module's stream, media.name) is `name`, from "Sink Input #N" on;
+// empty when there is none.
 std::string StreamBlock(const std::string& name);
 std::vector<long> StreamVolume(const std::string& name);
 // Whether that stream is muted.
