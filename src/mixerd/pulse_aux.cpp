@@ -28,10 +28,11 @@ constexpr int kRebuildLimit = 5;
 constexpr std::chrono::seconds kRebuildWindow{10};
 // A LADSPA effect PipeWire has just built can play loud garbage for its
 // first seconds under load (a new tap_reverb peaked at 224-305 times full
-// scale, falling below -60 dB within 3 s), and PipeWire may then hold such
-// a buffer on its output for good. So a new effect plays at level 0 until
-// this long after it was built.
-constexpr std::chrono::milliseconds kEffectWarmUp{3500};
+// scale and fell about 50 dB a second, from a start that can come a second
+// or more late), and PipeWire may then hold such a buffer on its output for
+// good. So a new effect plays at level 0 until this long after it was
+// built: long enough for the default effects' garbage to die away.
+constexpr std::chrono::milliseconds kEffectWarmUp{6000};
 
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);

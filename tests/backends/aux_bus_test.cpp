@@ -111,6 +111,7 @@ TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
   }
   Start("pulse", kToneMapping);
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  WaitForEffectWarmUp();
   Set({"SourceVolume", "0", "0", "65535"});
   Set({"BusLevel", "0", "65535"});
   Set({"SendLevel", "0", "0", "0", "65535"});

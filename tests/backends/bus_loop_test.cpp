@@ -104,8 +104,8 @@ TEST_F(BusLoopTest, ANewEffectPlaysAtLevelZeroUntilItHasWarmedUp) {
   }
   Start("pulse", "");
   const auto reverbOutput = [] { return StreamVolume("Vantrel Aux 1 Reverb output"); };
-  EXPECT_TRUE(VolumesBecome(reverbOutput, {0, 0}));
-  EXPECT_TRUE(VolumesBecome(reverbOutput, {65536, 65536}));
+  EXPECT_TRUE(VolumesBecome(reverbOutput, {0, 0}, 20s)) << Pactl({"list", "sink-inputs"});
+  EXPECT_TRUE(VolumesBecome(reverbOutput, {65536, 65536}, 20s));
 }
 
 } // namespace

@@ -30,6 +30,7 @@ bool Sounds(double floor) {
 
 TEST_F(MuteSoundTest, AMutedWaveStripSilencesItsStreamAndLevelsNeverMute) {
   Start("pulse", "");
+  WaitForEffectWarmUp();
   Set({"SourceVolume", "2", "0", "65535"});
   PlaySine("vantrel_out");
   ASSERT_TRUE(VolumesBecome([] { return StreamVolume("Sine"); },
@@ -63,6 +64,7 @@ TEST_F(MuteSoundTest, AMutedWaveStripSilencesItsStreamAndLevelsNeverMute) {
 TEST_F(MuteSoundTest, AnAuxBusFollowsItsMuteAndAnOutsideMuteComesBack) {
   Start("pulse", kToneMapping);
   ASSERT_TRUE(Eventually([] { return CountBusSinks() == 4; }));
+  WaitForEffectWarmUp();
   // Analog 1 sends to Aux 3, which plays on output A1+2, the default sink.
   Set({"BusOutput", "2", "0", "0"});
   Set({"SourceVolume", "0", "0", "65535"});

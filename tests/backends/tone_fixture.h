@@ -101,6 +101,14 @@ protected:
       GTEST_SKIP() << "effects and sends from streams are built on PipeWire";
     }
   }
+  // On PipeWire, waits until the service lets Aux 1's new effect play (it
+  // holds a new effect silent for its first seconds).
+  void WaitForEffectWarmUp() {
+    if (OnPipeWire()) {
+      EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Vantrel Aux 1 Reverb output"); },
+                                {65536, 65536}, 20s));
+    }
+  }
   // Plays two minutes of sine (application "Sine"), longer than any test that
   // waits for sound on a loaded machine, into the sink whose monitor Analog 1
   // takes, or into the default sink, where the Wave strip takes its stream.
