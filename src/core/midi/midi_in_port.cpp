@@ -123,11 +123,12 @@ void CBridgeMidiIn::OnReceive(const CMidiMessage& message) {
       return;
     }
     // Only what the program said itself, coming back, gets a copy with the
-    // long window: what matched a fresh thru copy may be an encoder's next
+    // echo window: what matched a fresh thru copy may be an encoder's next
     // step, which must not make the steps after it look like echoes too.
-    const std::optional<int64_t> freshThru =
-        match == CRecentSends::Match::Sent ? std::nullopt : std::optional<int64_t>(arrival);
-    if (thru->Send(message.status, message.data1, message.data2, freshThru) ==
+    const CRecentSends::Kind kind = match == CRecentSends::Match::Sent
+                                        ? CRecentSends::Kind::Echo
+                                        : CRecentSends::Kind::FreshThru;
+    if (thru->Send(message.status, message.data1, message.data2, kind, arrival) ==
         CMidiOutPort::SendOutcome::Dropped) {
       m_thruDropped.fetch_add(1, std::memory_order_relaxed);
     }

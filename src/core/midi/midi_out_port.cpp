@@ -76,7 +76,8 @@ int CMidiOutPort::SendShort(uint8_t status, uint8_t data1, uint8_t data2) {
 }
 
 CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1, uint8_t data2,
-                                             std::optional<int64_t> freshThruArrival) noexcept {
+                                             CRecentSends::Kind kind,
+                                             int64_t freshThruArrival) noexcept {
   const std::size_t size = ShortMessageLength(status);
   const uint8_t bytes[3] = {status, data1, data2};
   const std::lock_guard lock(m_sendLock);
@@ -94,8 +95,8 @@ CMidiOutPort::SendOutcome CMidiOutPort::Send(uint8_t status, uint8_t data1, uint
     m_dropped.fetch_add(1, std::memory_order_relaxed);
     return SendOutcome::Dropped;
   }
-  m_recent.Note({0, status, data1, data2}, freshThruArrival.value_or(MonotonicMicros()),
-                freshThruArrival.has_value());
+  m_recent.Note({0, status, data1, data2},
+                kind == CRecentSends::Kind::FreshThru ? freshThruArrival : MonotonicMicros(), kind);
   return SendOutcome::Sent;
 }
 

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,12 +44,12 @@ public:
   // message is dropped and counted).
   int SendShort(uint8_t status, uint8_t data1, uint8_t data2) override;
   // The same, saying why. Never allocates or waits beyond the port's lock.
-  // `freshThruArrival`: set for a thru copy of a message a controller
-  // played, to the time that message arrived (MonotonicMicros); the copy
-  // counts as our own coming back only within CRecentSends' short window
-  // from then.
+  // `kind`: what the send is, for telling it when it comes back (see
+  // CRecentSends::Kind); a fresh thru copy is noted at `freshThruArrival`,
+  // the time the message it copies arrived (MonotonicMicros).
   SendOutcome Send(uint8_t status, uint8_t data1, uint8_t data2,
-                   std::optional<int64_t> freshThruArrival = std::nullopt) noexcept;
+                   CRecentSends::Kind kind = CRecentSends::Kind::Own,
+                   int64_t freshThruArrival = 0) noexcept;
 
   // Any thread: one whole system exclusive message, 0xF0 to 0xF7 with data
   // bytes between, at most kMaxExclusive bytes. Never allocates or waits

@@ -7,11 +7,13 @@ namespace vantrel {
 namespace {
 
 // A slot: the message's three bytes in bits 0..23, bit 24 set while it holds
-// one, bit 25 set for a fresh thru copy (the short window), and the send
-// time in microseconds, modulo 2^38 (three days), above.
+// one, bit 25 set for a fresh thru copy (the short window), bit 26 for the
+// program's own send (the long window), and the send time in microseconds,
+// modulo 2^37 (a day and a half), above.
 constexpr uint64_t kHolds = uint64_t{1} << 24;
 constexpr uint64_t kFreshThru = uint64_t{1} << 25;
-constexpr int kTimeShift = 26;
+constexpr uint64_t kOwn = uint64_t{1} << 26;
+constexpr int kTimeShift = 27;
 constexpr uint64_t kTimeMask = (uint64_t{1} << (64 - kTimeShift)) - 1;
 
 constexpr bool IsChannelMessage(uint8_t status) {
@@ -30,13 +32,14 @@ int64_t MonotonicMicros() noexcept {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
 }
 
-void CRecentSends::Note(const CMidiMessage& message, int64_t atMicros, bool freshThru) noexcept {
+void CRecentSends::Note(const CMidiMessage& message, int64_t atMicros, Kind kind) noexcept {
   if (!IsChannelMessage(message.status)) {
     return;
   }
   const std::size_t at = m_next.fetch_add(1, std::memory_order_relaxed) % kSize;
   const uint64_t time = static_cast<uint64_t>(atMicros) & kTimeMask;
-  m_slots[at].store((time << kTimeShift) | (freshThru ? kFreshThru : 0) | kHolds | BytesOf(message),
+  const uint64_t kindBits = kind == Kind::FreshThru ? kFreshThru : kind == Kind::Own ? kOwn : 0;
+  m_slots[at].store((time << kTimeShift) | kindBits | kHolds | BytesOf(message),
                     std::memory_order_release);
 }
 
@@ -53,7 +56,9 @@ CRecentSends::Match CRecentSends::Take(const CMidiMessage& message, int64_t nowM
     }
     const uint64_t age = (now - (held >> kTimeShift)) & kTimeMask;
     const bool freshThru = (held & kFreshThru) != 0;
-    const int64_t window = freshThru ? kFreshThruWindowMicros : kWindowMicros;
+    const int64_t window = freshThru                ? kFreshThruWindowMicros
+                           : (held & kOwn) != 0 ? kOwnWindowMicros
+                                                : kWindowMicros;
     if (age <= static_cast<uint64_t>(window) &&
         slot.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) {
       return freshThru ? Match::FreshThru : Match::Sent;

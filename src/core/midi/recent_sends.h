@@ -23,6 +23,12 @@ public:
   // loop through ALSA takes well under a millisecond, through JACK one or
   // two periods (up to 21 ms at 1024 frames and 48 kHz).
   static constexpr int64_t kWindowMicros = 50'000;
+  // The window of what the program said itself: a machine too busy to run
+  // JACK's cycles in time brings it back later (a feedback send came back
+  // after more than 50 ms at load 6, and was taken for a controller's move).
+  // Taking a controller's message for it costs nothing: it carries the
+  // value just sent, and is taken once.
+  static constexpr int64_t kOwnWindowMicros = 200'000;
   // The window of a thru copy of a message a controller played, from the
   // arrival of that message: an encoder turned fast repeats one message and
   // must not look like a loop. A loop of thru alone (ALSA, or JACK up to
@@ -32,6 +38,13 @@ public:
   // encoder's next step inside the window.
   static constexpr int64_t kFreshThruWindowMicros = 8'000;
 
+  // What a noted send is, which sets its window.
+  enum class Kind {
+    Own,       // the program said it (kOwnWindowMicros from the send)
+    Echo,      // the thru copy of a message that came back (kWindowMicros)
+    FreshThru, // the thru copy of a message a controller played
+  };
+
   // What an arriving message was found to be.
   enum class Match {
     None,      // not among the recent sends
@@ -40,10 +53,9 @@ public:
   };
 
   // Any thread, with sends serialised by the caller: remembers a channel
-  // message sent at `atMicros`. A fresh thru copy (`freshThru`) is noted at
-  // the arrival of the message it copies. Other messages (clock, real time)
-  // are not kept.
-  void Note(const CMidiMessage& message, int64_t atMicros, bool freshThru = false) noexcept;
+  // message sent at `atMicros`. A fresh thru copy is noted at the arrival of
+  // the message it copies. Other messages (clock, real time) are not kept.
+  void Note(const CMidiMessage& message, int64_t atMicros, Kind kind = Kind::Own) noexcept;
   // Any thread: which kind of recent send, within its window and not taken
   // yet, `message` is; that send is then taken, so each comes back at most
   // once.

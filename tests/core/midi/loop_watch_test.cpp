@@ -20,29 +20,37 @@ using Match = CRecentSends::Match;
 
 struct RecentCase {
   const char* what;
-  bool freshThru;    // noted as a fresh thru copy
-  int64_t arrivesAt; // microseconds after it was noted
-  uint8_t data2;     // the value that arrives (the note is value 0x40)
+  CRecentSends::Kind kind; // what was noted
+  int64_t arrivesAt;       // microseconds after it was noted
+  uint8_t data2;           // the value that arrives (the note is value 0x40)
   Match expected;
 };
 
 TEST(RecentSends, EachSendComesBackOnceWithinItsOwnWindowAndNeverBeforeItWasSent) {
+  using Kind = CRecentSends::Kind;
   const RecentCase cases[] = {
-      {"own send at once", false, 0, 0x40, Match::Sent},
-      {"own send at the end of its window", false, CRecentSends::kWindowMicros, 0x40, Match::Sent},
-      {"own send past its window", false, CRecentSends::kWindowMicros + 1, 0x40, Match::None},
-      {"fresh thru copy at once", true, 0, 0x40, Match::FreshThru},
-      {"fresh thru copy at the end of its window", true, CRecentSends::kFreshThruWindowMicros, 0x40,
-       Match::FreshThru},
-      {"fresh thru copy past its window", true, CRecentSends::kFreshThruWindowMicros + 1, 0x40,
+      {"own send at once", Kind::Own, 0, 0x40, Match::Sent},
+      {"own send late on a busy machine", Kind::Own, 150'000, 0x40, Match::Sent},
+      {"own send at the end of its window", Kind::Own, CRecentSends::kOwnWindowMicros, 0x40,
+       Match::Sent},
+      {"own send past its window", Kind::Own, CRecentSends::kOwnWindowMicros + 1, 0x40,
        Match::None},
-      {"before it was sent", false, -1, 0x40, Match::None},
-      {"another value", false, 10, 0x41, Match::None},
+      {"echo copy at the end of its window", Kind::Echo, CRecentSends::kWindowMicros, 0x40,
+       Match::Sent},
+      {"echo copy past its window", Kind::Echo, CRecentSends::kWindowMicros + 1, 0x40,
+       Match::None},
+      {"fresh thru copy at once", Kind::FreshThru, 0, 0x40, Match::FreshThru},
+      {"fresh thru copy at the end of its window", Kind::FreshThru,
+       CRecentSends::kFreshThruWindowMicros, 0x40, Match::FreshThru},
+      {"fresh thru copy past its window", Kind::FreshThru,
+       CRecentSends::kFreshThruWindowMicros + 1, 0x40, Match::None},
+      {"before it was sent", Kind::Own, -1, 0x40, Match::None},
+      {"another value", Kind::Own, 10, 0x41, Match::None},
   };
   constexpr int64_t kNoted = 1'000'000;
   for (const RecentCase& c : cases) {
     CRecentSends recent;
-    recent.Note({0, 0xB0, 0x07, 0x40}, kNoted, c.freshThru);
+    recent.Note({0, 0xB0, 0x07, 0x40}, kNoted, c.kind);
     EXPECT_EQ(recent.Take({0, 0xB0, 0x07, c.data2}, kNoted + c.arrivesAt), c.expected) << c.what;
     if (c.expected != Match::None) {
       EXPECT_EQ(recent.Take({0, 0xB0, 0x07, c.data2}, kNoted + c.arrivesAt), Match::None)
