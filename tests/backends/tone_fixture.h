@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -71,6 +72,23 @@ inline double RecordedRms(const std::string& source, double seconds) {
 
 inline double Db(double ratio) {
   return 20 * std::log10(std::max(ratio, 1e-9));
+}
+
+// The RMS of `source` once two readings in a row agree within 0.5 dB (at
+// most 20 s), for a reference level: just after a stream is built PipeWire
+// may still play it at a level it remembered before the service sets its
+// own.
+inline double SteadyRms(const std::string& source, double seconds) {
+  double last = RecordedRms(source, seconds);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < end) {
+    const double now = RecordedRms(source, seconds);
+    if (std::fabs(Db(now / last)) < 0.5) {
+      return now;
+    }
+    last = now;
+  }
+  return last;
 }
 
 class ToneTest : public SoundBackendTest {
