@@ -295,11 +295,7 @@ PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
   if (!it->second.loading && it->second.index != PA_INVALID_INDEX) {
     UnloadIndex(it->second.index);
   }
-  if (it->first.starts_with("bus ")) {
-    const auto bus = static_cast<std::size_t>(ParseInt32(it->first.substr(4)).value_or(0));
-    m_busVolumes[bus] = -1;
-    m_busMutes[bus] = -1;
-  }
+  ForgetBusLevels(it->first);
   return m_modules.erase(it);
 }
 
@@ -348,6 +344,16 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
   aux.SetBusSinks();
 }
 
+// A bus's sink that goes takes its level and mute with it: the next one
+// built gets both set.
+void PulseAux::ForgetBusLevels(const std::string& key) {
+  if (key.starts_with("bus ")) {
+    const auto bus = static_cast<std::size_t>(ParseInt32(key.substr(4)).value_or(0));
+    m_busVolumes[bus] = -1;
+    m_busMutes[bus] = -1;
+  }
+}
+
 void PulseAux::UnloadIndex(uint32_t index) {
   ++m_inFlight;
   m_ownUnloads.insert(index);
@@ -375,11 +381,7 @@ void PulseAux::OnModuleGone(uint32_t index) {
   }
   const std::string key = found->first;
   m_modules.erase(found);
-  if (key.starts_with("bus ")) {
-    const auto bus = static_cast<std::size_t>(ParseInt32(key.substr(4)).value_or(0));
-    m_busVolumes[bus] = -1;
-    m_busMutes[bus] = -1;
-  }
+  ForgetBusLevels(key);
   if (++rebuilds.count > kRebuildLimit) {
     if (rebuilds.count == kRebuildLimit + 1) {
       std::cerr << "vantrel-mixerd: " << key << " was removed from the sound server "

@@ -87,6 +87,7 @@ private:
   void Resync();
   Modules::iterator Unload(Modules::iterator it);
   void UnloadIndex(uint32_t index);
+  void ForgetBusLevels(const std::string& key);
   static void OnLoaded(pa_context*, uint32_t index, void* self);
   static void OnUnloaded(pa_context*, int, void* self);
   void SetStreamVolume(Module& module);
