@@ -33,6 +33,10 @@ constexpr std::chrono::seconds kRebuildWindow{10};
 // good. So a new effect plays at level 0 until this long after it was
 // built: long enough for the default effects' garbage to die away.
 constexpr std::chrono::milliseconds kEffectWarmUp{6000};
+// The level 0 of a warm-up is the smallest level above silence (about
+// -290 dB): a NaN or an infinity still shows through it to the effect's
+// check, where PipeWire would play true silence at 0.
+constexpr pa_volume_t kWarmUpVolume = 1;
 
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);
@@ -202,12 +206,20 @@ void PulseAux::Resync() {
             (m_defaultSink.empty() ? "" : " master=" + m_defaultSink) +
             " plugin=" + std::string(effect.plugin) + " label=" + std::string(effect.label) +
             (effect.controls.empty() ? "" : " control=" + std::string(effect.controls));
-        wanted["effect " + std::to_string(bus)] = {"module-ladspa-sink", arguments};
-        wanted["route " + std::to_string(bus)] = {
-            "module-loopback",
-            monitor + "sink=" + fx + " sink_dont_move=true " + std::string(kLoopbackLatency)};
+        const std::string key = "effect " + std::to_string(bus);
         to = "effect " + std::string(effect.effect) + " (" + std::string(effect.plugin) + ":" +
-             std::string(effect.label) + ") -> the default sink";
+             std::string(effect.label) + ") -> ";
+        if (const auto down = m_leftDown.find(key);
+            down != m_leftDown.end() && down->second == arguments) {
+          to += "nowhere (left down: it played broken samples)";
+        } else {
+          m_leftDown.erase(key);
+          wanted[key] = {"module-ladspa-sink", arguments};
+          wanted["route " + std::to_string(bus)] = {
+              "module-loopback",
+              monitor + "sink=" + fx + " sink_dont_move=true " + std::string(kLoopbackLatency)};
+          to += "the default sink";
+        }
       } else {
         wanted["route " + std::to_string(bus)] = {"module-loopback",
                                                   monitor + std::string(kLoopbackLatency)};
@@ -341,6 +353,7 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
     }
   }
   aux.SetStreamVolume(module);
+  aux.WatchEffect(key, module);
   aux.SetBusSinks();
 }
 
@@ -374,21 +387,71 @@ void PulseAux::OnModuleGone(uint32_t index) {
   }
   // Something else unloaded it, or a loopback ended with its source. Built
   // again, unless it keeps going: then it stays down and is said once.
-  const auto now = std::chrono::steady_clock::now();
-  Rebuilds& rebuilds = m_rebuilds[found->first];
-  if (now - rebuilds.since > kRebuildWindow) {
-    rebuilds = {now, 0};
-  }
   const std::string key = found->first;
   m_modules.erase(found);
   ForgetBusLevels(key);
-  if (++rebuilds.count > kRebuildLimit) {
-    if (rebuilds.count == kRebuildLimit + 1) {
-      std::cerr << "vantrel-mixerd: " << key << " was removed from the sound server "
-                << kRebuildLimit << " times in a row; it is not built again until the mixer "
-                << "changes.\n";
-    }
+  if (MayRebuild(key, "was removed from the sound server")) {
+    Resync();
+  }
+}
+
+bool PulseAux::MayRebuild(const std::string& key, const std::string& what) {
+  const auto now = std::chrono::steady_clock::now();
+  Rebuilds& rebuilds = m_rebuilds[key];
+  if (now - rebuilds.since > kRebuildWindow) {
+    rebuilds = {now, 0};
+  }
+  if (++rebuilds.count <= kRebuildLimit) {
+    return true;
+  }
+  if (rebuilds.count == kRebuildLimit + 1) {
+    std::cerr << "vantrel-mixerd: " << key << " " << what << " " << kRebuildLimit
+              << " times in a row; it is not built again until the mixer changes.\n";
+  }
+  return false;
+}
+
+void PulseAux::WatchEffect(const std::string& key, Module& module) {
+  if (!key.starts_with("effect ") || module.stream == PA_INVALID_INDEX || module.check ||
+      m_context == nullptr) {
     return;
+  }
+  module.check = std::make_unique<EffectCheck>(m_context, module.stream, [this, key] {
+    // Rebuilt from the loop, not inside the check's own callback.
+    m_brokenEffects.insert(key);
+    ArmPulseTimer(
+        m_api, m_brokenTimer, std::chrono::microseconds{0},
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
+          static_cast<PulseAux*>(tag)->RebuildBrokenEffects();
+        },
+        this);
+  });
+}
+
+void PulseAux::RebuildBrokenEffects() {
+  const std::set<std::string> broken = std::move(m_brokenEffects);
+  m_brokenEffects.clear();
+  if (m_context == nullptr || m_unloading) {
+    return;
+  }
+  for (const std::string& key : broken) {
+    const auto found = m_modules.find(key);
+    if (found == m_modules.end()) {
+      continue;
+    }
+    const std::string arguments = found->second.arguments;
+    // Its feed goes with it, to be built again into the new effect.
+    Unload(found);
+    if (const auto feed = m_modules.find("route " + key.substr(key.find(' ') + 1));
+        feed != m_modules.end()) {
+      Unload(feed);
+    }
+    if (MayRebuild(key, "played broken samples")) {
+      std::cerr << "vantrel-mixerd: " << key << " played broken samples (not numbers, or far "
+                << "beyond full scale); it is built again.\n";
+    } else {
+      m_leftDown[key] = arguments;
+    }
   }
   Resync();
 }
@@ -418,8 +481,12 @@ bool PulseAux::OnStream(const pa_sink_input_info& info) {
       // send level: nobody else sets our loopbacks, so any other level is
       // put back.
       if (module.stream != info.index || !AtLevel(info.volume, module.volume, m_config.taper)) {
+        if (module.stream != info.index) {
+          module.check.reset();
+        }
         module.stream = info.index;
         SetStreamVolume(module);
+        WatchEffect(key, module);
       }
       return true;
     }
@@ -436,8 +503,9 @@ void PulseAux::SetStreamVolume(Module& module) {
   if (m_context == nullptr || module.stream == PA_INVALID_INDEX || module.volume < 0) {
     return;
   }
+  const bool warming = module.warmUntil != std::chrono::steady_clock::time_point{};
   pa_cvolume volume;
-  pa_cvolume_set(&volume, 2, ServerVolume(module.volume, m_config.taper));
+  pa_cvolume_set(&volume, 2, warming ? kWarmUpVolume : ServerVolume(module.volume, m_config.taper));
   Done(pa_context_set_sink_input_volume(m_context, module.stream, &volume, nullptr, nullptr));
 }
 
@@ -488,10 +556,12 @@ std::optional<int> PulseAux::OnSink(std::string_view name, bool muted) {
 
 void PulseAux::UnloadAll() {
   m_unloading = true;
-  // The timer goes with the loop, which ends after this.
-  if (m_warmUpTimer != nullptr) {
-    m_api->time_free(m_warmUpTimer);
-    m_warmUpTimer = nullptr;
+  // The timers go with the loop, which ends after this.
+  for (pa_time_event** timer : {&m_warmUpTimer, &m_brokenTimer}) {
+    if (*timer != nullptr) {
+      m_api->time_free(*timer);
+      *timer = nullptr;
+    }
   }
   if (m_context == nullptr) {
     return;

@@ -10,6 +10,7 @@
 // exit.
 
 #include "mixer_backend.h"
+#include "pulse_effect_check.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -80,6 +82,7 @@ private:
     uint32_t stream = PA_INVALID_INDEX; // a loopback's sink input
     // An effect plays silent until then (see kEffectWarmUp).
     std::chrono::steady_clock::time_point warmUntil;
+    std::unique_ptr<EffectCheck> check; // an effect's, on its stream
   };
   using Modules = std::map<std::string, Module>;
 
@@ -103,6 +106,13 @@ private:
   static std::string PairName(bool digital, int32_t pair);
   // Gives each effect whose warm-up is over its level.
   void EndWarmUps();
+  // Starts the check of an effect whose stream is known.
+  void WatchEffect(const std::string& key, Module& module);
+  // Builds again the effects whose check found broken samples.
+  void RebuildBrokenEffects();
+  // Counts one more rebuild of `key`: false once it has gone too often
+  // within the window (then said once, with `what` happened).
+  bool MayRebuild(const std::string& key, const std::string& what);
 
   MixerConfig m_config;
   pa_context* m_context = nullptr;
@@ -128,6 +138,11 @@ private:
   std::map<std::string, Rebuilds> m_rebuilds; // modules removed by others, by key
   pa_mainloop_api* m_api = nullptr;
   pa_time_event* m_warmUpTimer = nullptr;
+  std::set<std::string> m_brokenEffects; // found by their checks, rebuilt by a timer
+  // Effects that went on playing broken samples: not built again with
+  // these arguments.
+  std::map<std::string, std::string> m_leftDown;
+  pa_time_event* m_brokenTimer = nullptr;
   std::optional<MixerState> m_state;
   std::vector<SendOrigin> m_origins;
   std::string m_defaultSink;

@@ -40,7 +40,7 @@ TEST_F(MuteSoundTest, AMutedWaveStripSilencesItsStreamAndLevelsNeverMute) {
 
   // Silence by level is no mute: the level brings the sound back.
   Set({"SourceVolume", "2", "0", "0"});
-  EXPECT_TRUE(Silent()) << Pactl({"list", "sink-inputs"}) << Pactl({"list", "short", "modules"});
+  EXPECT_TRUE(Silent()) << Pactl({"list", "sink-inputs"}) << Graph();
   EXPECT_FALSE(StreamMuted("Sine"));
   Set({"SourceVolume", "2", "0", "65535"});
   EXPECT_TRUE(Sounds(0.5 * loud));
@@ -77,10 +77,13 @@ TEST_F(MuteSoundTest, AnAuxBusFollowsItsMuteAndAnOutsideMuteComesBack) {
       << Pactl({"list", "source-outputs"}) << Pactl({"list", "short", "sinks"})
       << Ctl({"targets"}).out << m_server->Errors();
   const double loud = SteadyRms("vantrel_out.monitor", 0.75);
+  // No gain on the way is above unity: a louder reading is sound that did
+  // not come through the bus.
+  EXPECT_LT(loud, kSineAmplitude / std::sqrt(2.0)) << Graph();
 
   Set({"BusMute", "2", "1"});
   EXPECT_TRUE(Eventually([] { return SinkMuted("vantrel_aux3"); }));
-  EXPECT_TRUE(Silent());
+  EXPECT_TRUE(Silent()) << Graph() << m_server->Errors();
   // A level change leaves the mute alone; the other buses were never muted.
   Set({"BusLevel", "2", "40000"});
   EXPECT_LT(RecordedRms("vantrel_out.monitor", 0.5), kSilence);
