@@ -94,8 +94,14 @@ TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
   PlaySine("vantrel_out", kPlayer);
   const double sine = kSineAmplitude / std::sqrt(2);
   const double wave = Db(AmplitudeOf(Get({"SourceVolume", "2", "0"})));
+  // What the stream and the strip are at, for a failure's message.
+  const auto levels = [kPlayer] {
+    const std::vector<long> stream = StreamVolume(kPlayer);
+    return "stream at " + std::to_string(stream.empty() ? -1 : stream[0]) + ", Wave at " +
+           std::to_string(Get({"SourceVolume", "2", "0"})) + "\n" + StreamPeaks();
+  };
   const double again = RecordedRms("vantrel_out.monitor", 0.75);
-  EXPECT_NEAR(Db(again / sine), wave, kSteadyDriftDb);
+  EXPECT_NEAR(Db(again / sine), wave, kSteadyDriftDb) << levels();
   EXPECT_NEAR(Db(RecordedRms("vantrel_aux1.monitor", 1.0) / sine), wave + Db(AmplitudeOf(32768)),
               1.0);
 
@@ -103,7 +109,8 @@ TEST_F(AuxBusTest, AStreamsSendFeedsItsBusWhileItsDryPathStaysAsItWas) {
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Pactl({"list", "short", "modules"}).find("sink=vantrel_aux1"), std::string::npos);
   EXPECT_LT(RecordedRms("vantrel_aux1.monitor", 0.5), 1e-4);
-  EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / sine), wave, kSteadyDriftDb);
+  EXPECT_NEAR(Db(RecordedRms("vantrel_out.monitor", 0.75) / sine), wave, kSteadyDriftDb)
+      << levels() << Graph();
 }
 
 TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
