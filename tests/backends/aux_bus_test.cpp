@@ -130,7 +130,8 @@ TEST_F(AuxBusTest, AReverbBusLeavesSoundAfterTheSineStops) {
   // The tail of a 2.5 s reverb is still there half a second later, on the
   // default sink where the effect plays.
   std::this_thread::sleep_for(200ms);
-  EXPECT_GT(RecordedRms("vantrel_out.monitor", 0.5), 1e-3);
+  EXPECT_GT(RecordedRms("vantrel_out.monitor", 0.5), 1e-3)
+      << m_server->Errors() << Pactl({"list", "sink-inputs"}) << Graph();
 }
 
 TEST_F(AuxBusTest, TheMappingFileChoosesWhatAnEffectLoads) {
