@@ -1,10 +1,10 @@
 #pragma once
-// A watch on what an effect plays. A LADSPA effect PipeWire has just built
-// can end up with samples that are not numbers (NaN or infinite), or far
-// beyond full scale, in its state under load, and from then on plays them
-// on a channel whatever its input: the sink it plays into reads full scale
-// on that channel for good. The watch records the effect's output stream as
-// floats, at a low rate, and says once when a sample is either.
+// A watch on what an effect plays. Under load, after new effects were
+// built on PipeWire, the default sink has read full scale on one channel
+// for good, whatever the effects' input; a plugin whose state holds NaN,
+// infinities or runaway values does exactly that. The watch records the
+// effect's output stream as floats, at a low rate, and says once when a
+// sample is not a number or far beyond full scale.
 
 #include <pulse/pulseaudio.h>
 
