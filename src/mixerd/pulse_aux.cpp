@@ -289,12 +289,10 @@ void PulseAux::Resync() {
       module.volume = want.volume;
       module.loading = true;
       module.load = m_nextLoad++;
-      auto pending = std::make_unique<PendingLoad>(PendingLoad{this, module.load, key});
-      PendingLoad* tag = pending.get();
-      m_loads.emplace(module.load, std::move(pending));
+      m_loads.emplace_back(key, module.load);
       ++m_inFlight;
       Done(pa_context_load_module(m_context, want.name.c_str(), want.arguments.c_str(),
-                                  &PulseAux::OnLoaded, tag));
+                                  &PulseAux::OnLoaded, this));
     } else if (module.volume != want.volume &&
                module.warmUntil == std::chrono::steady_clock::time_point{}) {
       module.volume = want.volume;
@@ -313,18 +311,14 @@ PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
   return m_modules.erase(it);
 }
 
-// Each answer names its own request: PipeWire answers a loopback's load
-// before an earlier effect's, so an order of requests would give each the
-// other's module (seen under load: an effect's check and warm-up on the
-// loopback feeding it). A request lives until its answer; the answers of a
-// context that failed never come, and OnLost frees their requests.
-void PulseAux::OnLoaded(pa_context*, uint32_t index, void* request) {
-  const auto& pending = *static_cast<PendingLoad*>(request);
-  auto& aux = *pending.aux;
+void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
+  auto& aux = *static_cast<PulseAux*>(self);
   --aux.m_inFlight;
-  const uint64_t load = pending.load;
-  const std::string key = pending.key;
-  aux.m_loads.erase(load);
+  if (aux.m_loads.empty()) {
+    return;
+  }
+  const auto [key, load] = aux.m_loads.front();
+  aux.m_loads.pop_front();
   const auto found = aux.m_modules.find(key);
   if (found == aux.m_modules.end() || !found->second.loading || found->second.load != load) {
     // No longer wanted by the time it was built.
@@ -344,7 +338,7 @@ void PulseAux::OnLoaded(pa_context*, uint32_t index, void* request) {
         [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
           static_cast<PulseAux*>(tag)->EndWarmUps();
         },
-        &aux);
+        self);
   }
   if (index == PA_INVALID_INDEX) {
     std::cerr << "vantrel-mixerd: the sound server refused to build " << key << " ("

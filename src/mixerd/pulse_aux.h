@@ -16,6 +16,7 @@
 
 #include <array>
 #include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -90,7 +91,7 @@ private:
   Modules::iterator Unload(Modules::iterator it);
   void UnloadIndex(uint32_t index);
   void ForgetBusLevels(const std::string& key);
-  static void OnLoaded(pa_context*, uint32_t index, void* request);
+  static void OnLoaded(pa_context*, uint32_t index, void* self);
   static void OnUnloaded(pa_context*, int, void* self);
   void SetStreamVolume(Module& module);
   // Gives each built bus its level and mute.
@@ -119,12 +120,7 @@ private:
   bool m_unloading = false; // UnloadAll ran: nothing is built again
   bool m_pipeWire = false;
   Modules m_modules; // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
-  struct PendingLoad {
-    PulseAux* aux;
-    uint64_t load;
-    std::string key;
-  };
-  std::map<uint64_t, std::unique_ptr<PendingLoad>> m_loads; // load requests not yet answered
+  std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order
   std::map<uint32_t, uint32_t> m_unclaimed; // stream -> its module, while loads are in flight
   std::set<uint32_t> m_ownUnloads;          // modules we unloaded, until the server reports them
   uint64_t m_nextLoad = 1;
