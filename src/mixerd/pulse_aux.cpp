@@ -429,8 +429,7 @@ void PulseAux::WatchEffect(const std::string& key, Module& module) {
 }
 
 void PulseAux::RebuildBrokenEffects() {
-  const std::set<std::string> broken = std::move(m_brokenEffects);
-  m_brokenEffects.clear();
+  const std::set<std::string> broken = std::exchange(m_brokenEffects, {});
   if (m_context == nullptr || m_unloading) {
     return;
   }
