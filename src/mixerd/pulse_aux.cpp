@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <span>
+#include <utility>
 
 namespace vantrel::mixerd {
 
