@@ -138,7 +138,6 @@ void PulseAux::OnLost() {
   m_adopted = false;
   m_modules.clear();
   m_loads.clear();
-  m_unclaimed.clear();
   m_ownUnloads.clear();
   m_inFlight = 0;
   m_busVolumes.fill(-1);
@@ -290,10 +289,11 @@ void PulseAux::Resync() {
       module.volume = want.volume;
       module.loading = true;
       module.load = m_nextLoad++;
-      m_loads.emplace_back(key, module.load);
+      Load& load = m_loads[module.load];
+      load = {this, module.load, key};
       ++m_inFlight;
       Done(pa_context_load_module(m_context, want.name.c_str(), want.arguments.c_str(),
-                                  &PulseAux::OnLoaded, this));
+                                  &PulseAux::OnLoaded, &load));
     } else if (module.volume != want.volume &&
                module.warmUntil == std::chrono::steady_clock::time_point{}) {
       module.volume = want.volume;
@@ -312,50 +312,52 @@ PulseAux::Modules::iterator PulseAux::Unload(Modules::iterator it) {
   return m_modules.erase(it);
 }
 
-void PulseAux::OnLoaded(pa_context*, uint32_t index, void* self) {
-  auto& aux = *static_cast<PulseAux*>(self);
+// The answers of a context that failed never come; OnLost forgets their
+// requests.
+void PulseAux::OnLoaded(pa_context*, uint32_t index, void* request) {
+  auto& aux = *static_cast<Load*>(request)->aux;
+  const uint64_t load = static_cast<Load*>(request)->load;
+  const std::string key = std::move(static_cast<Load*>(request)->key);
+  aux.m_loads.erase(load);
   --aux.m_inFlight;
-  if (aux.m_loads.empty()) {
-    return;
+  aux.Loaded(key, load, index);
+  // A stream reported before its module's answer, or while any load was
+  // pending, is settled when its report comes again: by the module number
+  // the server gives it then. Numbers the server hands out again are not
+  // kept across answers for that reason.
+  if (aux.m_context != nullptr && !aux.m_unloading) {
+    aux.m_relistStreams();
   }
-  const auto [key, load] = aux.m_loads.front();
-  aux.m_loads.pop_front();
-  const auto found = aux.m_modules.find(key);
-  if (found == aux.m_modules.end() || !found->second.loading || found->second.load != load) {
+}
+
+void PulseAux::Loaded(const std::string& key, uint64_t load, uint32_t index) {
+  const auto found = m_modules.find(key);
+  if (found == m_modules.end() || !found->second.loading || found->second.load != load) {
     // No longer wanted by the time it was built.
-    if (index != PA_INVALID_INDEX && aux.m_context != nullptr) {
-      aux.UnloadIndex(index);
+    if (index != PA_INVALID_INDEX && m_context != nullptr) {
+      UnloadIndex(index);
     }
     return;
   }
   Module& module = found->second;
   module.loading = false;
   module.index = index;
-  if (key.starts_with("effect ") && index != PA_INVALID_INDEX && aux.m_api != nullptr) {
+  if (key.starts_with("effect ") && index != PA_INVALID_INDEX && m_api != nullptr) {
     module.volume = 0;
     module.warmUntil = std::chrono::steady_clock::now() + kEffectWarmUp;
     ArmPulseTimer(
-        aux.m_api, aux.m_warmUpTimer, kEffectWarmUp,
+        m_api, m_warmUpTimer, kEffectWarmUp,
         [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
           static_cast<PulseAux*>(tag)->EndWarmUps();
         },
-        self);
+        this);
   }
   if (index == PA_INVALID_INDEX) {
     std::cerr << "vantrel-mixerd: the sound server refused to build " << key << " ("
-              << module.arguments << "): " << pa_strerror(pa_context_errno(aux.m_context)) << ".\n";
+              << module.arguments << "): " << pa_strerror(pa_context_errno(m_context)) << ".\n";
     return;
   }
-  for (auto it = aux.m_unclaimed.begin(); it != aux.m_unclaimed.end(); ++it) {
-    if (it->second == index) {
-      module.stream = it->first;
-      aux.m_unclaimed.erase(it);
-      break;
-    }
-  }
-  aux.SetStreamVolume(module);
-  aux.WatchEffect(key, module);
-  aux.SetBusSinks();
+  SetBusSinks();
 }
 
 // A bus's sink that goes takes its level and mute with it: the next one
@@ -471,12 +473,12 @@ void PulseAux::OnUnloaded(pa_context*, int, void* self) {
   --static_cast<PulseAux*>(self)->m_inFlight;
 }
 
-bool PulseAux::OnStream(const pa_sink_input_info& info) {
+bool PulseAux::OnStream(const pa_sink_input_info& info, bool known) {
   if (info.owner_module == PA_INVALID_INDEX) {
     return false;
   }
   for (auto& [key, module] : m_modules) {
-    if (module.index == info.owner_module) {
+    if (!module.loading && module.index == info.owner_module) {
       // PipeWire may restore a new stream's remembered volume over the
       // send level: nobody else sets our loopbacks, so any other level is
       // put back.
@@ -491,12 +493,24 @@ bool PulseAux::OnStream(const pa_sink_input_info& info) {
       return true;
     }
   }
-  if (!m_loads.empty()) {
-    m_unclaimed[info.index] = info.owner_module;
-    return true;
+  return !known && !m_loads.empty();
+}
+
+void PulseAux::OnStreamGone(uint32_t index) {
+  bool lost = false;
+  for (auto& [key, module] : m_modules) {
+    if (module.stream == index) {
+      module.stream = PA_INVALID_INDEX;
+      module.check.reset();
+      lost = true;
+    }
   }
-  m_unclaimed.erase(info.index);
-  return false;
+  // A report of a module's stream can come after the stream went, while
+  // the server still listed it under a module number it has since given
+  // to a module of ours: that module's own stream is found again.
+  if (lost && m_context != nullptr && !m_unloading) {
+    m_relistStreams();
+  }
 }
 
 void PulseAux::SetStreamVolume(Module& module) {

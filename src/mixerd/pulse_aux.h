@@ -16,7 +16,7 @@
 
 #include <array>
 #include <chrono>
-#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,7 +35,9 @@ struct SendOrigin {
 
 class PulseAux {
 public:
-  explicit PulseAux(const MixerConfig& config) : m_config(config) {}
+  // `relistStreams` asks for every stream's report again (through OnStream).
+  PulseAux(const MixerConfig& config, std::function<void()> relistStreams)
+      : m_config(config), m_relistStreams(std::move(relistStreams)) {}
 
   // Connected: adopts the modules a previous run left, then builds.
   // `pipeWire`: the server can build effects and sends from streams.
@@ -50,10 +52,14 @@ public:
             const std::string& defaultSink);
 
   // A stream appeared or changed; true when it is one of ours (a loopback
-  // or an effect's output), which no strip may take. A stream of a module
-  // that appears while modules of ours are still loading counts as ours
-  // until they are built; if it is not, its next report is another's.
-  bool OnStream(const pa_sink_input_info& info);
+  // or an effect's output), which no strip may take. A stream not `known`
+  // before that appears while modules of ours are still loading counts as
+  // ours until their loads are answered; each answer asks for every
+  // stream's report again, which settles it.
+  bool OnStream(const pa_sink_input_info& info, bool known);
+  // A stream went: a module of ours that played through it looks for its
+  // stream again.
+  void OnStreamGone(uint32_t index);
 
   // A sink was listed or changed: when it is a bus whose mute was changed
   // elsewhere (not our own set coming back), that bus, whose mute is now
@@ -85,13 +91,21 @@ private:
     std::unique_ptr<EffectCheck> check; // an effect's, on its stream
   };
   using Modules = std::map<std::string, Module>;
+  // A load request, until its answer: the server may answer loads out of
+  // order (PipeWire answers a loopback's before an earlier effect's).
+  struct Load {
+    PulseAux* aux = nullptr;
+    uint64_t load = 0;
+    std::string key;
+  };
 
   void Adopt(const pa_module_info& info);
   void Resync();
   Modules::iterator Unload(Modules::iterator it);
   void UnloadIndex(uint32_t index);
   void ForgetBusLevels(const std::string& key);
-  static void OnLoaded(pa_context*, uint32_t index, void* self);
+  static void OnLoaded(pa_context*, uint32_t index, void* request);
+  void Loaded(const std::string& key, uint64_t load, uint32_t index);
   static void OnUnloaded(pa_context*, int, void* self);
   void SetStreamVolume(Module& module);
   // Gives each built bus its level and mute.
@@ -115,13 +129,13 @@ private:
   bool MayRebuild(const std::string& key, const std::string& what);
 
   MixerConfig m_config;
+  std::function<void()> m_relistStreams;
   pa_context* m_context = nullptr;
   bool m_adopted = false;   // the server's module list has been read
   bool m_unloading = false; // UnloadAll ran: nothing is built again
   bool m_pipeWire = false;
   Modules m_modules; // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
-  std::deque<std::pair<std::string, uint64_t>> m_loads; // answered in this order
-  std::map<uint32_t, uint32_t> m_unclaimed; // stream -> its module, while loads are in flight
+  std::map<uint64_t, Load> m_loads;         // by request; a node's address is its answer's tag
   std::set<uint32_t> m_ownUnloads;          // modules we unloaded, until the server reports them
   uint64_t m_nextLoad = 1;
   int m_inFlight = 0;

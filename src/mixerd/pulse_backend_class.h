@@ -119,6 +119,9 @@ private:
   static void OnSinkListed(pa_context*, const pa_sink_info* info, int eol, void* self);
   static void OnSourceListed(pa_context*, const pa_source_info* info, int eol, void* self);
   static void OnStreamListed(pa_context*, const pa_sink_input_info* info, int eol, void* self);
+  // Every stream reports again, as a change would (the aux settles which
+  // are its own).
+  void RelistStreams();
 
   // pulse_binding.cpp
   void OnDevice(TargetKind kind, uint32_t index, const char* name, const pa_proplist* list,
@@ -144,7 +147,7 @@ private:
 
   const MixerConfig m_config;
   BackendListener& m_listener;
-  PulseAux m_aux{m_config};
+  PulseAux m_aux{m_config, [this] { RelistStreams(); }};
   bool m_auxStarted = false; // see OnServerInfo
   pa_mainloop* m_loop;
   pa_context* m_context = nullptr;

@@ -67,7 +67,7 @@ void PulseBackend::OnDevice(TargetKind kind, uint32_t index, const char* name,
 }
 
 void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
-  if (m_aux.OnStream(info)) {
+  if (m_aux.OnStream(info, m_objects.contains(Key{TargetKind::Stream, info.index}))) {
     m_objects.erase(Key{TargetKind::Stream, info.index});
     return;
   }

@@ -217,6 +217,9 @@ void PulseBackend::OnEvent(pa_subscription_event_type_t type, uint32_t index) {
     if (known) {
       m_objects.erase(found);
     }
+    if (kind == TargetKind::Stream && m_auxStarted) {
+      m_aux.OnStreamGone(index);
+    }
     if (const auto request = m_requests.find(key); request != m_requests.end()) {
       request->second.gone = request->second.inFlight;
       request->second.again = false;
@@ -346,6 +349,17 @@ void PulseBackend::OnSourceListed(pa_context*, const pa_source_info* info, int e
   if (eol != 0) {
     backend.RebindDevices(TargetKind::Source);
   }
+}
+
+void PulseBackend::RelistStreams() {
+  Done(pa_context_get_sink_input_info_list(
+      m_context,
+      [](pa_context*, const pa_sink_input_info* info, int, void* self) {
+        if (info != nullptr) {
+          static_cast<PulseBackend*>(self)->OnStream(*info, false);
+        }
+      },
+      this));
 }
 
 void PulseBackend::OnStreamListed(pa_context*, const pa_sink_input_info* info, int eol,
