@@ -32,6 +32,19 @@ int CountMeterStreams() {
   return static_cast<int>(MeterStreams().size());
 }
 
+// The number of meter streams once it has held for a second: a meter comes
+// with each bus's sink, which a slow start may still be building.
+int SettledMeterStreams() {
+  int count = CountMeterStreams();
+  for (int held = 0, reads = 0; held < 5 && reads < 100; ++reads) {
+    std::this_thread::sleep_for(200ms);
+    const int now = CountMeterStreams();
+    held = now == count ? held + 1 : 0;
+    count = now;
+  }
+  return count;
+}
+
 // Cuts PipeWire's links from the sine into our meter: the meter stream
 // stays connected and is never failed, but nothing feeds it.
 bool UnlinkWavesMeter() {
@@ -251,7 +264,7 @@ TEST_F(MetersTest, AStarvedStreamMeterComesBack) {
   ASSERT_TRUE(PumpLinkUntil(
       *link, [&] { return wave.Take() >= 5; }, 10s))
       << wave.Said();
-  const int streams = CountMeterStreams();
+  const int streams = SettledMeterStreams();
   ASSERT_TRUE(UnlinkWavesMeter());
   EXPECT_TRUE(PumpLinkUntil(
       *link, [&] { return wave.Take() == 0; }, 10s))
@@ -261,7 +274,8 @@ TEST_F(MetersTest, AStarvedStreamMeterComesBack) {
       << wave.Said();
   EXPECT_TRUE(PumpLinkUntil(
       *link, [&] { return CountMeterStreams() == streams; }, 10s))
-      << CountMeterStreams() << " meter streams, " << streams << " before";
+      << CountMeterStreams() << " meter streams, " << streams << " before\n"
+      << Pactl({"list", "source-outputs"});
 }
 
 } // namespace
