@@ -393,12 +393,13 @@ void PulseAux::OnModuleGone(uint32_t index) {
   const std::string key = found->first;
   m_modules.erase(found);
   ForgetBusLevels(key);
-  if (MayRebuild(key, "was removed from the sound server")) {
+  if (MayRebuild(key, "was removed from the sound server", "the mixer changes")) {
     Resync();
   }
 }
 
-bool PulseAux::MayRebuild(const std::string& key, const std::string& what) {
+bool PulseAux::MayRebuild(const std::string& key, const std::string& what,
+                          const std::string& until) {
   const auto now = std::chrono::steady_clock::now();
   Rebuilds& rebuilds = m_rebuilds[key];
   if (now - rebuilds.since > kRebuildWindow) {
@@ -409,7 +410,7 @@ bool PulseAux::MayRebuild(const std::string& key, const std::string& what) {
   }
   if (rebuilds.count == kRebuildLimit + 1) {
     std::cerr << "vantrel-mixerd: " << key << " " << what << " " << kRebuildLimit
-              << " times in a row; it is not built again until the mixer changes.\n";
+              << " times in a row; it is not built again until " << until << ".\n";
   }
   return false;
 }
@@ -448,7 +449,7 @@ void PulseAux::RebuildBrokenEffects() {
         feed != m_modules.end()) {
       Unload(feed);
     }
-    if (MayRebuild(key, "played broken samples")) {
+    if (MayRebuild(key, "played broken samples", "its effect or the default sink changes")) {
       std::cerr << "vantrel-mixerd: " << key << " played broken samples (not numbers, or far "
                 << "beyond full scale); it is built again.\n";
     } else {

@@ -125,8 +125,9 @@ private:
   // Builds again the effects whose check found broken samples.
   void RebuildBrokenEffects();
   // Counts one more rebuild of `key`: false once it has gone too often
-  // within the window (then said once, with `what` happened).
-  bool MayRebuild(const std::string& key, const std::string& what);
+  // within the window (then said once: `what` happened, and it stays down
+  // `until` what).
+  bool MayRebuild(const std::string& key, const std::string& what, const std::string& until);
 
   MixerConfig m_config;
   std::function<void()> m_relistStreams;
