@@ -38,6 +38,8 @@ constexpr std::chrono::milliseconds kEffectWarmUp{6000};
 // -290 dB): a NaN or an infinity still shows through it to the effect's
 // check, where PipeWire would play true silence at 0.
 constexpr pa_volume_t kWarmUpVolume = 1;
+// How often the effects' checks are looked at for starving.
+constexpr std::chrono::seconds kCheckRound{1};
 
 std::string EffectSink(int bus) {
   return std::string(kEffectPrefix) + std::to_string(bus + 1);
@@ -345,12 +347,7 @@ void PulseAux::Loaded(const std::string& key, uint64_t load, uint32_t index) {
   if (key.starts_with("effect ") && index != PA_INVALID_INDEX && m_api != nullptr) {
     module.volume = 0;
     module.warmUntil = std::chrono::steady_clock::now() + kEffectWarmUp;
-    ArmPulseTimer(
-        m_api, m_warmUpTimer, kEffectWarmUp,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
-          static_cast<PulseAux*>(tag)->EndWarmUps();
-        },
-        this);
+    ArmPulseTimer<&PulseAux::EndWarmUps>(m_api, m_warmUpTimer, kEffectWarmUp, this);
   }
   if (index == PA_INVALID_INDEX) {
     std::cerr << "vantrel-mixerd: the sound server refused to build " << key << " ("
@@ -420,16 +417,39 @@ void PulseAux::WatchEffect(const std::string& key, Module& module) {
       m_context == nullptr) {
     return;
   }
+  if (!m_checkTimerArmed) {
+    ArmCheckTimer();
+  }
   module.check = std::make_unique<EffectCheck>(m_context, module.stream, [this, key] {
     // Rebuilt from the loop, not inside the check's own callback.
     m_brokenEffects.insert(key);
-    ArmPulseTimer(
-        m_api, m_brokenTimer, std::chrono::microseconds{0},
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
-          static_cast<PulseAux*>(tag)->RebuildBrokenEffects();
-        },
-        this);
+    ArmPulseTimer<&PulseAux::RebuildBrokenEffects>(m_api, m_brokenTimer,
+                                                   std::chrono::microseconds{0}, this);
   });
+}
+
+void PulseAux::ArmCheckTimer() {
+  m_checkTimerArmed = true;
+  ArmPulseTimer<&PulseAux::RenewStarvedChecks>(m_api, m_checkTimer, kCheckRound, this);
+}
+
+void PulseAux::RenewStarvedChecks() {
+  m_checkTimerArmed = false;
+  if (m_context == nullptr || m_unloading) {
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  bool any = false;
+  for (auto& [key, module] : m_modules) {
+    if (module.check && module.check->Starved(now)) {
+      module.check.reset();
+      WatchEffect(key, module);
+    }
+    any = any || module.check != nullptr;
+  }
+  if (any) {
+    ArmCheckTimer();
+  }
 }
 
 void PulseAux::RebuildBrokenEffects() {
@@ -572,7 +592,7 @@ std::optional<int> PulseAux::OnSink(std::string_view name, bool muted) {
 void PulseAux::UnloadAll() {
   m_unloading = true;
   // The timers go with the loop, which ends after this.
-  for (pa_time_event** timer : {&m_warmUpTimer, &m_brokenTimer}) {
+  for (pa_time_event** timer : {&m_warmUpTimer, &m_brokenTimer, &m_checkTimer}) {
     if (*timer != nullptr) {
       m_api->time_free(*timer);
       *timer = nullptr;
@@ -601,12 +621,11 @@ std::string PulseAux::OwnMonitor(const std::string& source) const {
     return {};
   }
   const std::string sink = source.substr(0, source.size() - kMonitor.size());
-  const bool playedInto =
-      IsOurs(sink) || sink == m_defaultSink ||
-      std::find(m_config.analogPairs.begin(), m_config.analogPairs.end(), sink) !=
-          m_config.analogPairs.end() ||
-      std::find(m_config.digitalPairs.begin(), m_config.digitalPairs.end(), sink) !=
-          m_config.digitalPairs.end();
+  const bool playedInto = IsOurs(sink) || sink == m_defaultSink ||
+                          std::find(m_config.analogPairs.begin(), m_config.analogPairs.end(),
+                                    sink) != m_config.analogPairs.end() ||
+                          std::find(m_config.digitalPairs.begin(), m_config.digitalPairs.end(),
+                                    sink) != m_config.digitalPairs.end();
   return playedInto ? source + " carries what the buses play, so the send would feed back" : "";
 }
 

@@ -124,6 +124,9 @@ private:
   void WatchEffect(const std::string& key, Module& module);
   // Builds again the effects whose check found broken samples.
   void RebuildBrokenEffects();
+  // Makes again the checks that starved; runs while any check exists.
+  void RenewStarvedChecks();
+  void ArmCheckTimer();
   // Counts one more rebuild of `key`: false once it has gone too often
   // within the window (then said once: `what` happened, and it stays down
   // `until` what).
@@ -136,8 +139,8 @@ private:
   bool m_unloading = false; // UnloadAll ran: nothing is built again
   bool m_pipeWire = false;
   Modules m_modules; // by what it is: "bus 0", "route 0", "effect 0", "send STRIP SEND ORIGIN"
-  std::map<uint64_t, Load> m_loads;         // by request; a node's address is its answer's tag
-  std::set<uint32_t> m_ownUnloads;          // modules we unloaded, until the server reports them
+  std::map<uint64_t, Load> m_loads; // by request; a node's address is its answer's tag
+  std::set<uint32_t> m_ownUnloads;  // modules we unloaded, until the server reports them
   uint64_t m_nextLoad = 1;
   int m_inFlight = 0;
   std::array<int32_t, kBusCount> m_busVolumes{-1, -1, -1, -1}; // last level set on each bus
@@ -158,6 +161,8 @@ private:
   // these arguments.
   std::map<std::string, std::string> m_leftDown;
   pa_time_event* m_brokenTimer = nullptr;
+  pa_time_event* m_checkTimer = nullptr;
+  bool m_checkTimerArmed = false;
   std::optional<MixerState> m_state;
   std::vector<SendOrigin> m_origins;
   std::string m_defaultSink;

@@ -14,6 +14,8 @@ constexpr char kStreamName[] = "Vantrel effect check";
 // (a half-scale sine through the default reverb at unity peaks at 0.93),
 // with room for resonant effects driven hot.
 constexpr float kBeyondAnySound = 1.0e4F;
+// A check's first data comes within a few tenths of a second under load.
+constexpr std::chrono::seconds kPatience{2};
 
 } // namespace
 
@@ -32,10 +34,9 @@ EffectCheck::EffectCheck(pa_context* context, uint32_t stream, std::function<voi
   pa_buffer_attr attributes{};
   std::memset(&attributes, 0xff, sizeof attributes);
   attributes.fragsize = sizeof(float) * kCheckRate / 10;
-  const auto flags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
-                                     PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
-  // A check that cannot start leaves the effect as it is.
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                                    PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
+  // A check that cannot start is made again (Starved).
   pa_stream_connect_record(m_stream, nullptr, &attributes, flags);
 }
 
@@ -47,8 +48,25 @@ EffectCheck::~EffectCheck() {
   }
 }
 
+bool EffectCheck::Starved(std::chrono::steady_clock::time_point now) const {
+  if (m_stream == nullptr) {
+    return true;
+  }
+  switch (pa_stream_get_state(m_stream)) {
+  case PA_STREAM_FAILED:
+  case PA_STREAM_TERMINATED:
+    return true;
+  case PA_STREAM_READY:
+    // A suspended effect plays nothing to hear.
+    return pa_stream_is_suspended(m_stream) == 0 && now - m_lastData > kPatience;
+  default:
+    return now - m_lastData > kPatience;
+  }
+}
+
 void EffectCheck::OnRead(pa_stream* stream, size_t /*bytes*/, void* tag) {
   auto& check = *static_cast<EffectCheck*>(tag);
+  check.m_lastData = std::chrono::steady_clock::now();
   bool broken = false;
   for (;;) {
     const void* data = nullptr;

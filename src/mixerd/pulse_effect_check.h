@@ -8,6 +8,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -22,10 +23,17 @@ public:
   EffectCheck(const EffectCheck&) = delete;
   EffectCheck& operator=(const EffectCheck&) = delete;
 
+  // Whether the check failed, or has heard nothing for a while from an
+  // effect that plays: PipeWire can leave a new monitor stream unfed, and
+  // the check must then be made again (under load a broken effect went on
+  // playing unseen).
+  bool Starved(std::chrono::steady_clock::time_point now) const;
+
 private:
   static void OnRead(pa_stream* stream, size_t bytes, void* tag);
 
   pa_stream* m_stream = nullptr;
+  std::chrono::steady_clock::time_point m_lastData = std::chrono::steady_clock::now();
   std::function<void()> m_onBroken;
   bool m_said = false;
 };

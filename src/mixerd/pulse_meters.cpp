@@ -170,12 +170,7 @@ void PulseMeters::StopAll() {
 }
 
 void PulseMeters::StartTimer() {
-  ArmPulseTimer(
-      m_api, m_timer, kUpdateInterval,
-      [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
-        static_cast<PulseMeters*>(self)->Tick();
-      },
-      this);
+  ArmPulseTimer<&PulseMeters::Tick>(m_api, m_timer, kUpdateInterval, this);
 }
 
 void PulseMeters::Tick() {

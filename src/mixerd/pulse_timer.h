@@ -23,4 +23,16 @@ inline void ArmPulseTimer(pa_mainloop_api* api, pa_time_event*& timer,
   timer = api->time_new(api, &when, callback, userdata);
 }
 
+// The same, running `Method` of `self`.
+template <auto Method, class Owner>
+void ArmPulseTimer(pa_mainloop_api* api, pa_time_event*& timer, std::chrono::microseconds delay,
+                   Owner* self) {
+  ArmPulseTimer(
+      api, timer, delay,
+      [](pa_mainloop_api*, pa_time_event*, const timeval*, void* tag) {
+        (static_cast<Owner*>(tag)->*Method)();
+      },
+      self);
+}
+
 } // namespace vantrel::mixerd

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <thread>
 
 namespace vantrel::test {
@@ -46,9 +47,12 @@ TEST_F(BusLoopTest, ABusRemovedElsewhereComesBackAndNeverFeedsItsOwnOutput) {
   })) << Pactl({"list", "short", "modules"});
   // Back at its level, and two readings a second apart: a loop through the
   // effect would have grown.
-  EXPECT_TRUE(Eventually([before] {
-    return std::fabs(Db(RecordedRms("vantrel_out.monitor", 0.5) / before)) < kSteadyDriftDb;
-  }, 20s)) << m_server->Errors();
+  EXPECT_TRUE(Eventually(
+      [before] {
+        return std::fabs(Db(RecordedRms("vantrel_out.monitor", 0.5) / before)) < kSteadyDriftDb;
+      },
+      20s))
+      << m_server->Errors();
   for (int reading = 0; reading < 2; ++reading) {
     const double after = RecordedRms("vantrel_out.monitor", 0.5);
     EXPECT_NEAR(Db(after / before), 0, kSteadyDriftDb)
@@ -155,6 +159,33 @@ TEST_F(BusLoopTest, EachEffectWarmsUpOnItsOwnStream) {
   }
 }
 
+// PipeWire can leave a new record stream unfed: an effect's check that
+// hears nothing is made again, or a broken effect would play on unseen.
+TEST_F(BusLoopTest, AStarvedEffectCheckIsMadeAgain) {
+  SkipUnlessPipeWire();
+  if (IsSkipped()) {
+    return;
+  }
+  Start("pulse", "");
+  const auto checks = [] {
+    const std::vector<std::string> streams = RecordStreams("Vantrel effect check");
+    return std::set<std::string>(streams.begin(), streams.end());
+  };
+  ASSERT_TRUE(Eventually([&] { return checks().size() == 2; })) << Graph();
+  const std::set<std::string> before = checks();
+  // No meters are asked for: every stream into the service is a check.
+  ASSERT_TRUE(Eventually([] { return CutPipeWireLinks(":output", "vantrel-mixerd:") > 0; }))
+      << Graph();
+  // A check that was cut is replaced by a new one.
+  EXPECT_TRUE(Eventually(
+      [&] {
+        const std::set<std::string> now = checks();
+        return now.size() == 2 && now != before;
+      },
+      15s))
+      << Graph();
+}
+
 // The test effect plays NaN on its left channel, as a broken reverb does
 // for good: it is built again each time, then left down and said once.
 TEST_F(BusLoopTest, AnEffectThatPlaysNaNIsBuiltAgainThenLeftDown) {
@@ -178,11 +209,10 @@ TEST_F(BusLoopTest, AnEffectThatPlaysNaNIsBuiltAgainThenLeftDown) {
                std::string::npos;
       },
       60s))
-      << m_server->Errors();
+      << m_server->Errors() << Graph();
   EXPECT_TRUE(Eventually([] { return !HasModule("label=nan_left"); }));
   EXPECT_FALSE(HasModule("sink=vantrel_fx1"));
-  EXPECT_NE(Ctl({"targets"}).out.find("left down: it played broken samples"),
-            std::string::npos);
+  EXPECT_NE(Ctl({"targets"}).out.find("left down: it played broken samples"), std::string::npos);
   // Chorus, which plays numbers, is left alone.
   EXPECT_TRUE(HasModule("label=tap_chorusflanger"));
   EXPECT_LT(RecordedRms("vantrel_out.monitor", 0.5), 1e-4);

@@ -9,6 +9,7 @@
 #include <regex>
 #include <signal.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -79,14 +80,37 @@ std::string StreamIndex(const std::string& name) {
   return block.substr(12, block.find('\n') - 12);
 }
 
+int CutPipeWireLinks(const std::string& from, const std::string& to) {
+  std::istringstream links(RunCommand({"/usr/bin/pw-link", "--links", "--id"}).out);
+  // A port's line ("  137 vantrel_sine:output_FL") comes before its links
+  // ("  129   |->  168 vantrel-mixerd:input_FL").
+  const std::regex link(R"(^ *([0-9]+) +\|-> +[0-9]+ (.*)$)");
+  bool fromPort = false;
+  int cut = 0;
+  for (std::string line; std::getline(links, line);) {
+    std::smatch match;
+    if (line.find('|') == std::string::npos) {
+      fromPort = line.find(from) != std::string::npos;
+    } else if (fromPort && std::regex_search(line, match, link) && match[2].str().starts_with(to) &&
+               RunCommand({"/usr/bin/pw-link", "--disconnect", match[1]}).exitCode == 0) {
+      ++cut;
+    }
+  }
+  return cut;
+}
+
 std::vector<std::string> MeterStreams() {
+  return RecordStreams("Vantrel level meter");
+}
+
+std::vector<std::string> RecordStreams(const std::string& mediaName) {
   const std::string list = Pactl({"list", "source-outputs"});
   const std::string header = "Source Output #";
   std::vector<std::string> indices;
   for (std::size_t at = list.find(header); at != std::string::npos;) {
     const std::size_t next = list.find(header, at + 1);
     const std::string block = list.substr(at, next == std::string::npos ? next : next - at);
-    if (block.find("media.name = \"Vantrel level meter\"") != std::string::npos) {
+    if (block.find("media.name = \"" + mediaName + "\"") != std::string::npos) {
       indices.push_back(block.substr(header.size(), block.find('\n') - header.size()));
     }
     at = next;

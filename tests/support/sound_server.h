@@ -36,6 +36,12 @@ bool SinkMuted(const std::string& sink);
 std::string StreamIndex(const std::string& name);
 // The indices of vantrel-mixerd's level meter streams, as pactl lists them.
 std::vector<std::string> MeterStreams();
+// The indices of the record streams of that media.name.
+std::vector<std::string> RecordStreams(const std::string& mediaName);
+
+// Cuts PipeWire's links from ports whose name holds `from` into ports whose
+// name starts with `to` ("vantrel-mixerd:"); how many it cut.
+int CutPipeWireLinks(const std::string& from, const std::string& to);
 
 // Every volume within kVolumeTolerance of the expected one.
 bool Near(const std::vector<long>& volumes, std::vector<long> expected);
