@@ -102,3 +102,16 @@ retry pactl set-default-source vantrel_in_a
 export VANTREL_TEST_SOUND_SERVER="$kind"
 
 "$@"
+status=$?
+# A failure may come from the servers: whether each still ran, and the end
+# of what each said.
+if [ "$status" -ne 0 ]; then
+  for pid in $pids; do
+    kill -0 "$pid" 2>/dev/null || echo "with-sound-server.sh: server process $pid had ended" >&2
+  done
+  for log in "$work"/*.log; do
+    echo "--- end of $(basename "$log")" >&2
+    tail -n 30 "$log" >&2
+  done
+fi
+exit "$status"
