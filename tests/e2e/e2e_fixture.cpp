@@ -38,6 +38,7 @@ void EndToEndTest::TearDown() {
 void EndToEndTest::WriteProfile(const std::map<std::string, int>& controllers, int channel,
                                 int activePage) {
   SelectMidiApi(MidiApi::Jack);
+  ASSERT_TRUE(CurrentMidiApiAvailable()) << ::testing::PrintToString(MidiSystemLines());
   auto indexOf = [](const std::vector<std::string>& names, const std::string& name) {
     const auto it = std::find(names.begin(), names.end(), name);
     return it == names.end() ? -1 : static_cast<int>(it - names.begin());

@@ -3,6 +3,7 @@
 #include "midi/midi_backend.h"
 #include "midi/midi_result.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -22,6 +23,9 @@ std::shared_ptr<JackMidiClient> g_shared; // guarded by g_sharedLock
 // the expected answer, not an error. Its messages are shown only once a
 // client is up.
 std::atomic<bool> g_jackMessagesShown{false};
+// What the last failed open was told, so that a server that answers but
+// refuses is not reported as no server at all.
+std::atomic<int> g_lastOpenStatus{0};
 
 void PrintJackMessage(const char* text) {
   if (g_jackMessagesShown.load(std::memory_order_relaxed)) {
@@ -70,6 +74,7 @@ std::unique_ptr<JackMidiClient> JackMidiClient::Open() {
   jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
   g_jackMessagesShown.store(client != nullptr, std::memory_order_relaxed);
   if (client == nullptr) {
+    g_lastOpenStatus.store(static_cast<int>(status), std::memory_order_relaxed);
     return nullptr;
   }
   std::unique_ptr<JackMidiClient> result(new JackMidiClient(client));
@@ -217,6 +222,35 @@ std::shared_ptr<JackMidiClient> AcquireJackClient() {
     g_shared = JackMidiClient::Open();
   }
   return g_shared;
+}
+
+std::string JackRefusal() {
+  const int status = g_lastOpenStatus.load(std::memory_order_relaxed);
+  if (status == 0 || (status & JackServerFailed) != 0) {
+    return {};
+  }
+  // libjack's own words for each flag, in the order it sets them.
+  struct Flag {
+    int bit;
+    const char* words;
+  };
+  constexpr std::array<Flag, 6> kFlags = {{
+      {JackVersionError, "speaks another protocol version than this program's JACK library"},
+      {JackNameNotUnique, "refused the client's name"},
+      {JackShmFailure, "answered, but its shared memory could not be used"},
+      {JackServerError, "answered, but the exchange with it failed"},
+      {JackInitFailure, "answered, but the client could not be set up"},
+      {JackLoadFailure, "could not load the client"},
+  }};
+  for (const Flag& flag : kFlags) {
+    if ((status & flag.bit) != 0) {
+      return flag.words;
+    }
+  }
+  char words[64];
+  std::snprintf(words, sizeof words, "answered, but did not open the client (status 0x%x)",
+                static_cast<unsigned>(status));
+  return words;
 }
 
 bool ReopenJackClient() {

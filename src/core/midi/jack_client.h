@@ -107,4 +107,8 @@ int JackDeviceChangeFd();
 // chosen, so that the answer reflects the server running now.
 bool ReopenJackClient();
 
+// Why the last client that could not be opened was refused by a server that
+// answered, as a phrase after "the JACK server"; empty when none answered.
+std::string JackRefusal();
+
 } // namespace vantrel

@@ -156,6 +156,9 @@ std::string JackUnavailableReason() {
     return "PipeWire's JACK library (" + PipeWireJackFolder() +
            ") found no PipeWire server to serve it";
   }
+  if (const std::string refusal = JackRefusal(); !refusal.empty()) {
+    return "the JACK server " + refusal;
+  }
   std::string reason = "no JACK server runs";
   if (!PipeWireAnswers()) {
     return reason;

@@ -70,7 +70,7 @@ protected:
   void SetUp() override {
     ASSERT_EQ(test::JackTestServerProblem(), "");
     ASSERT_EQ(SelectMidiApi(MidiApi::Jack), MidiApi::Jack);
-    ASSERT_TRUE(CurrentMidiApiAvailable());
+    ASSERT_TRUE(CurrentMidiApiAvailable()) << ::testing::PrintToString(MidiSystemLines());
     ASSERT_EQ(m_peer.Error(), "");
     m_input.SetThruPort(&m_output);
     m_input.SetControllerQueue(&m_queue);
