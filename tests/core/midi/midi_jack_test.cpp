@@ -17,9 +17,13 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -635,6 +639,77 @@ TEST(MidiWithoutJackServer, ThereAreNoDevicesAndNoServerIsStarted) {
     if (client != nullptr) {
       jack_client_close(client);
     }
+  }
+  SelectMidiApi(std::nullopt);
+}
+
+// Listens where libjack looks for the server of this name and hangs up on
+// every caller: a server that answers but opens no client.
+class HangingUpJackSocket {
+public:
+  explicit HangingUpJackSocket(const std::string& server)
+      : m_path("/dev/shm/jack_" + server + "_" + std::to_string(getuid()) + "_0") {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    m_path.copy(address.sun_path, sizeof address.sun_path - 1);
+    m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listening = m_fd >= 0 &&
+                  bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                  listen(m_fd, 8) == 0;
+    m_thread = std::thread([this] {
+      pollfd wait{m_fd, POLLIN, 0};
+      while (m_listening && !m_stop.load()) {
+        if (poll(&wait, 1, 20) > 0) {
+          const int caller = accept(m_fd, nullptr, nullptr);
+          if (caller >= 0) {
+            close(caller);
+          }
+        }
+      }
+    });
+  }
+  ~HangingUpJackSocket() {
+    m_stop.store(true);
+    m_thread.join();
+    close(m_fd);
+    unlink(m_path.c_str());
+  }
+  HangingUpJackSocket(const HangingUpJackSocket&) = delete;
+  HangingUpJackSocket& operator=(const HangingUpJackSocket&) = delete;
+  bool Listening() const { return m_listening; }
+
+private:
+  std::string m_path;
+  int m_fd = -1;
+  bool m_listening = false;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+// The reason names what happened: a server that answered and refused first,
+// then none at all, so a refusal is not remembered past the next open.
+TEST(MidiWithoutJackServer, TheReasonTellsARefusingServerFromNoServer) {
+  const std::string name = "vantrel-refusing-" + std::to_string(getpid());
+  const test::ScopedEnv server("JACK_DEFAULT_SERVER", name);
+  const struct {
+    bool socket;
+    const char* reason;
+  } kCases[] = {
+      {true, "MIDI system jack: unavailable, the JACK server answered, "},
+      {false, "MIDI system jack: unavailable, no JACK server runs"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.reason);
+    std::optional<HangingUpJackSocket> socket;
+    if (c.socket) {
+      socket.emplace(name);
+      ASSERT_TRUE(socket->Listening());
+    }
+    SelectMidiApi(MidiApi::Jack);
+    EXPECT_FALSE(CurrentMidiApiAvailable());
+    const std::vector<std::string> lines = MidiSystemLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind(c.reason, 0), 0u) << lines.front();
   }
   SelectMidiApi(std::nullopt);
 }
