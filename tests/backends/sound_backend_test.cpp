@@ -157,12 +157,14 @@ TEST_F(SoundBackendTest, StreamsFollowTheirStripsByRule) {
   Player synth("Test Synth");
   Player special("Special Player");
   Player late("Late Player");
-  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Test Synth"); }, {kHalfVolume, 0}));
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Test Synth"); }, {kHalfVolume, 0}))
+      << m_server->Errors();
   const long userDefault = ServerVolumeOf(49152);
   EXPECT_TRUE(
-      VolumesBecome([] { return StreamVolume("Special Player"); }, {userDefault, userDefault}));
-  EXPECT_TRUE(
-      VolumesBecome([] { return StreamVolume("Late Player"); }, {kHalfVolume, kHalfVolume}));
+      VolumesBecome([] { return StreamVolume("Special Player"); }, {userDefault, userDefault}))
+      << m_server->Errors();
+  EXPECT_TRUE(VolumesBecome([] { return StreamVolume("Late Player"); }, {kHalfVolume, kHalfVolume}))
+      << m_server->Errors() << Pactl({"list", "sink-inputs"});
 
   // A change made elsewhere comes back to the strip, and only to it. (Just
   // after a stream appears, an outside change is taken for the server
