@@ -39,7 +39,9 @@ TEST_F(SoundBackendTest, ARememberedStreamVolumeNeverTakesOverItsStrip) {
     ASSERT_TRUE(Eventually([] {
       const long wave = ServerVolumeOf(49152);
       return Near(StreamVolume("Remembered Player"), {wave, wave});
-    })) << Join(StreamVolume("Remembered Player"));
+    })) << Join(StreamVolume("Remembered Player"))
+        << "\n"
+        << m_server->Errors() << Pactl({"list", "sink-inputs"});
     std::this_thread::sleep_for(600ms);
     // PipeWire remembers this for the application's next stream.
     Pactl({"set-sink-input-volume", StreamIndex("Remembered Player"), "20%"});
