@@ -61,7 +61,7 @@ window=""
 while [ -z "$window" ]; do
   tries=$((tries + 1))
   [ "$tries" -le 400 ] || fail "no window appeared: $(cat "$work/out")"
-  kill -0 "$bridge" 2>/dev/null || fail "the program ended: $(cat "$work/out") (X server on $DISPLAY: $(cat "$work/xvfb.log"))"
+  kill -0 "$bridge" 2>/dev/null || fail "the program ended: $(cat "$work/out") (X server on $DISPLAY, $(kill -0 "$xvfb" 2>/dev/null && echo running || echo gone): $(cat "$work/xvfb.log"))"
   sleep 0.05
   # The top-level window of class vantrel (Qt's helper windows have none).
   window=$(xwininfo -root -children 2>/dev/null | awk '/\("vantrel" "vantrel"\)/ {print $1; exit}')
