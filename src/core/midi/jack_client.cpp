@@ -229,7 +229,7 @@ std::string JackRefusal() {
   if (status == 0 || (status & JackServerFailed) != 0) {
     return {};
   }
-  // libjack's own words for each flag, in the order it sets them.
+  // What each flag of libjack's status means; the first one set is named.
   struct Flag {
     int bit;
     const char* words;
