@@ -22,9 +22,9 @@ void PulseBackend::CheckOutsideMute(Object& object, bool reported) {
   m_listener.OnStripMute(object.strip, reported);
 }
 
-// A report of a bound object: the echo of our own set, older news than a
-// set still on its way, the server restoring a new stream's remembered
-// volume (undone), or a change made elsewhere, which the strip takes.
+// A report of a bound object: the echo of our own set, the server
+// restoring a new stream's remembered volume (undone), older news than a
+// set still on its way, or a change made elsewhere, which the strip takes.
 void PulseBackend::CheckOutsideChange(Object& object, const std::vector<int64_t>& previous) {
   if (object.strip < 0) {
     return;
@@ -48,11 +48,14 @@ void PulseBackend::CheckOutsideChange(Object& object, const std::vector<int64_t>
     }
     return;
   }
-  if (report == EchoFilter::Report::Stale || SameVolumes(reported, previous, kVolumeTolerance)) {
+  if (restoring) {
+    // Even a report of the stream's first volume may be the server's
+    // restore landing after our set rather than older news: the strip's
+    // value goes out again, so the stream ends on it either way.
+    SetVolume(object, wanted);
     return;
   }
-  if (restoring) {
-    SetVolume(object, wanted);
+  if (report == EchoFilter::Report::Stale || SameVolumes(reported, previous, kVolumeTolerance)) {
     return;
   }
   object.restoreUntil.reset();
