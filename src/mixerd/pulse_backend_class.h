@@ -17,6 +17,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -65,6 +66,8 @@ private:
     std::string serial;
     EchoFilter echo;
     std::optional<Clock::time_point> restoreUntil; // see kRestoreWindow
+    // A stream of the first list that kept the volume it played at.
+    bool keptOwnVolume = false;
     bool muted = false;
     // Until then a report that differs from the strip's mute is older than
     // our own set (PipeWire answers a set before it has applied it).
@@ -128,6 +131,7 @@ private:
                 const pa_channel_map& map, const pa_cvolume& volume, bool muted, bool monitor,
                 bool rebind);
   void OnStream(const pa_sink_input_info& info, bool listed);
+  void TakeStripValue(Object& object);
   int NumberApp(const TargetProperties& target) const;
   void RebindDevices(TargetKind kind);
   void SyncAux();
@@ -162,6 +166,7 @@ private:
   std::string m_defaultSink;
   std::string m_defaultSource;
   std::map<Key, Object> m_objects;
+  std::set<uint32_t> m_announced; // streams announced before the first list came
   std::map<Key, Request> m_requests;
   std::map<Key, Setting> m_settings;
   std::array<bool, kStripCount> m_unheard{};     // see Apply

@@ -97,22 +97,31 @@ void PulseBackend::OnStream(const pa_sink_input_info& info, bool listed) {
   const TargetProperties target = object.target;
   object.strip = BindTargets(m_config, TargetKind::Stream, std::span(&target, 1)).front();
   // Streams playing before we came keep their volume; later ones take
-  // their strip's value at once.
-  if (!listed && object.strip >= 0) {
-    const SideLevels levels = m_listener.StripLevels(object.strip);
-    const bool already =
-        SameVolumes(VolumeValues(VolumeOfLevels(object.map, levels, m_config.taper)),
-                    VolumeValues(object.volume), kVolumeTolerance);
-    SetVolume(object, levels);
-    m_unheard[static_cast<std::size_t>(object.strip)] = false;
-    object.restoreUntil = Clock::now() + (already ? kRestoreWindow : kRestoreLatest);
-    if (const bool muted = StripMuted(m_listener.State(), object.strip); muted != object.muted) {
-      SetMute(object, muted);
-    }
+  // their strip's value at once. A stream the server announced after we
+  // subscribed is a later one, even when the first list already holds it.
+  object.keptOwnVolume = listed && !m_announced.contains(info.index);
+  if (!object.keptOwnVolume) {
+    TakeStripValue(object);
   }
   // Its strip's sends take it too (the first lists sync once they are in).
   if (m_listed && object.strip >= kFirstSourceStrip) {
     SyncAux();
+  }
+}
+
+// A new stream plays at its strip's value and mute from the start.
+void PulseBackend::TakeStripValue(Object& object) {
+  if (object.strip < 0) {
+    return;
+  }
+  const SideLevels levels = m_listener.StripLevels(object.strip);
+  const bool already = SameVolumes(VolumeValues(VolumeOfLevels(object.map, levels, m_config.taper)),
+                                   VolumeValues(object.volume), kVolumeTolerance);
+  SetVolume(object, levels);
+  m_unheard[static_cast<std::size_t>(object.strip)] = false;
+  object.restoreUntil = Clock::now() + (already ? kRestoreWindow : kRestoreLatest);
+  if (const bool muted = StripMuted(m_listener.State(), object.strip); muted != object.muted) {
+    SetMute(object, muted);
   }
 }
 

@@ -121,6 +121,7 @@ void PulseBackend::OnLost() {
   m_failedOnce = true;
   m_ready = false;
   m_listed = false;
+  m_announced.clear();
   m_objects.clear();
   m_aux.OnLost();
   ScheduleRetry();
@@ -232,6 +233,18 @@ void PulseBackend::OnEvent(pa_subscription_event_type_t type, uint32_t index) {
       SyncAux();
     }
     return;
+  }
+  // The server announces only streams that came after our subscription.
+  // The first list may hold such a stream before its announcement comes, or
+  // the announcement may come first.
+  if (kind == TargetKind::Stream && what == PA_SUBSCRIPTION_EVENT_NEW) {
+    if (const auto found = m_objects.find(key);
+        found != m_objects.end() && found->second.keptOwnVolume) {
+      found->second.keptOwnVolume = false;
+      TakeStripValue(found->second);
+    } else if (!m_listed) {
+      m_announced.insert(index);
+    }
   }
   RequestInfo(key);
 }
@@ -370,6 +383,7 @@ void PulseBackend::OnStreamListed(pa_context*, const pa_sink_input_info* info, i
   }
   if (eol != 0) {
     backend.m_listed = true;
+    backend.m_announced.clear();
     backend.SyncAux();
     // What was set while the server was away now reaches what is bound.
     for (int strip = 0; strip < kStripCount; ++strip) {

@@ -66,6 +66,13 @@ protected:
     m_server = std::make_unique<MixerdProcess>(m_dir.File("mixer.state"),
                                                BackendWithMapping(m_dir, mapping, backend));
     ASSERT_TRUE(m_server->Start()) << m_server->Errors();
+    // A stream started before the service reached its sound server plays
+    // on at its own volume, so the tests' streams wait for that.
+    if (backend == "pulse") {
+      ASSERT_TRUE(Eventually([] {
+        return Ctl({"dump"}).out.find("backend pulse: waiting") == std::string::npos;
+      })) << m_server->Errors();
+    }
   }
 
   TempDir m_dir;
