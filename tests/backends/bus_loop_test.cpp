@@ -71,7 +71,8 @@ TEST_F(BusLoopTest, ADefaultSinkThatIsABusGetsNothingOfTheBuses) {
   ASSERT_TRUE(Eventually([] {
     return Ctl({"targets"}).out.find("the default sink is vantrel_aux1, a sink of the buses") !=
            std::string::npos;
-  })) << Ctl({"targets"}).out;
+  })) << Ctl({"targets"}).out
+      << Pactl({"info"}) << m_server->Errors();
   EXPECT_FALSE(HasModule("master=vantrel_aux1")) << Pactl({"list", "short", "modules"});
 
   PlaySine("vantrel_aux1", "Sine Loop");

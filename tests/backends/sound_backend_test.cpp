@@ -53,7 +53,9 @@ TEST_F(SoundBackendTest, MasterMovesWithTheDefaultSink) {
   // The faders show the new device's volume; the old device keeps its own.
   EXPECT_TRUE(Eventually([] {
     return Get({"MasterVolume", "0"}) == 19660;
-  })) << Get({"MasterVolume", "0"});
+  })) << Get({"MasterVolume", "0"})
+      << "\n"
+      << Pactl({"info"}) << m_server->Errors();
   Set({"MasterVolume", "1", "32768"});
   EXPECT_TRUE(VolumesBecome([] { return SinkVolume("vantrel_other"); }, {19661, kHalfVolume}));
   EXPECT_TRUE(Near(SinkVolume("vantrel_out"), {65536, 65536})) << Join(SinkVolume("vantrel_out"));
